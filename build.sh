@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The project's two commands:
+#   ./build.sh demo   build, then run the main job on the bundled sample charts (in a scratch copy)
+#   ./build.sh test   build and run every test: the normal build, then the sanitizer build
+# Both first install whatever the machine is missing (Debian 12).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+case "${1:-}" in
+  demo)
+    scripts/setup.sh
+    cmake --preset default >/dev/null
+    cmake --build --preset default --target chart-selfcheck
+    scratch=$(mktemp -d)
+    trap 'rm -rf "$scratch"' EXIT
+    cp -r samples/charts "$scratch/"
+    build/bin/chart-selfcheck "$scratch/charts"
+    ;;
+  test)
+    scripts/setup.sh
+    cmake --preset default
+    cmake --build --preset default
+    ctest --preset default
+    cmake --preset asan
+    cmake --build --preset asan
+    ctest --preset asan
+    ;;
+  *)
+    echo "usage: $0 demo|test" >&2
+    exit 1
+    ;;
+esac

@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+
+using platform::DecodeCp932;
+using platform::DecodeUtf8;
+using platform::ToCp932;
+using platform::ToUtf8;
+
+namespace {
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string s;
+  for (int v : values) s.push_back(static_cast<char>(v));
+  return s;
+}
+
+std::string RandomBytes(std::mt19937& rng, std::size_t max_len) {
+  // Biased towards lead and trail bytes so that pairs, broken pairs and escapes all come up often.
+  std::uniform_int_distribution<std::size_t> len(0, max_len);
+  std::uniform_int_distribution<int> any(0, 255), kind(0, 3);
+  std::string s(len(rng), '\0');
+  for (char& c : s) {
+    switch (kind(rng)) {
+      case 0: c = static_cast<char>(0x81 + any(rng) % 31); break;
+      case 1: c = static_cast<char>(0xE0 + any(rng) % 29); break;
+      default: c = static_cast<char>(any(rng)); break;
+    }
+  }
+  return s;
+}
+
+}  // namespace
+
+TEST(Cp932, EveryOneAndTwoByteSequenceRoundTrips) {
+  for (int a = 0; a < 256; ++a) {
+    const std::string one = Bytes({a});
+    ASSERT_EQ(ToCp932(DecodeCp932(one)), one) << "byte " << a;
+    for (int b = 0; b < 256; ++b) {
+      const std::string two = Bytes({a, b});
+      const std::u16string text = DecodeCp932(two);
+      ASSERT_EQ(ToCp932(text), two) << "bytes " << a << " " << b;
+      ASSERT_EQ(DecodeCp932(ToCp932(text)), text);
+    }
+  }
+}
+
+TEST(Cp932, RandomByteStringsRoundTrip) {
+  std::mt19937 rng(932);
+  for (int i = 0; i < 20000; ++i) {
+    const std::string bytes = RandomBytes(rng, 80);
+    ASSERT_EQ(ToCp932(DecodeCp932(bytes)), bytes);
+  }
+}
+
+TEST(Cp932, KnownCharactersDecode) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+  };
+  const std::vector<Case> cases = {
+      {"#WAV01 a.wav", u"#WAV01 a.wav"},
+      {Bytes({0x5C, 0x7E}), u"\\~"},                       // ASCII stays ASCII, not yen/overline
+      {Bytes({0xB1, 0xDF}), u"\uFF71\uFF9F"},              // half-width katakana
+      {Bytes({0x82, 0xA0, 0x88, 0x9F}), u"\u3042\u4E9C"},  // hiragana, first JIS level 1 kanji
+      {Bytes({0x83, 0x5C}), u"\u30BD"},                    // trail byte 0x5C is not a backslash
+      {Bytes({0x81, 0x5F, 0x81, 0x60}), u"\uFF3C\uFF5E"},  // Microsoft's mappings
+      {Bytes({0x87, 0x40, 0x87, 0x54}), u"\u2460\u2160"},  // NEC row 13
+      {Bytes({0xFA, 0x40, 0xFA, 0x5C}), u"\u2170\u7E8A"},  // IBM extension rows
+      {Bytes({0xF0, 0x40, 0xF9, 0xFC}), u"\uE000\uE757"},  // user-defined area
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DecodeCp932(c.bytes), c.text) << c.bytes;
+    std::string out;
+    EXPECT_TRUE(platform::EncodeCp932(c.text, out));
+    EXPECT_EQ(out, c.bytes);
+  }
+}
+
+TEST(Cp932, BytesThatWouldNotComeBackAreEscaped) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+  };
+  const std::vector<Case> cases = {
+      // Duplicate codes are written back under their preferred code, so they stay bytes: the
+      // NEC-selected copy of an IBM extension kanji (0xFA5C), a NEC row 13 copy of a JIS symbol
+      // (0x81E0) and an IBM copy of a NEC row 13 numeral (0x8754).
+      {Bytes({0xED, 0x40}), u"\xDCED\xDC40"},
+      {Bytes({0x87, 0x90}), u"\xDC87\xDC90"},
+      {Bytes({0xFA, 0x4A}), u"\xDCFA\xDC4A"},
+      // Bytes that are no character of the code page.
+      {Bytes({0x80, 0xA0, 0xFF}), u"\xDC80\xDCA0\xDCFF"},
+      // A pair in form but unassigned: both bytes escaped, the trail is not an "@".
+      {Bytes({0x85, 0x40}), u"\xDC85\xDC40"},
+      // A lead byte without a trail byte, then ASCII.
+      {Bytes({0x81, 0x20, 0x41}), u"\xDC81 A"},
+      {Bytes({0x41, 0x9F}), u"A\xDC9F"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DecodeCp932(c.bytes), c.text);
+  // UTF-8 text read as CP932: every byte survives.
+  const std::string utf8 = "\xE6\x97\xA5\xE6\x9C\xAC";  // "日本" in UTF-8
+  EXPECT_EQ(ToCp932(DecodeCp932(utf8)), utf8);
+}
+
+TEST(Cp932, CharactersWithoutCodeAreReported) {
+  for (const std::u16string& text : {std::u16string(u"caf\u00E9"), std::u16string(u"\uD55C\uAE00"),
+                                     std::u16string(u"\U0001F3B5"), std::u16string(u"\u20AC")}) {
+    EXPECT_FALSE(platform::CanEncodeCp932(text)) << ToUtf8(text);
+    std::string out;
+    EXPECT_FALSE(platform::EncodeCp932(text, out)) << ToUtf8(text);
+    EXPECT_NE(out.find('?'), std::string::npos);
+  }
+  EXPECT_TRUE(platform::CanEncodeCp932(u"\u685C\u306E\u96E8 \xDC81"));  // escapes always fit
+  EXPECT_EQ(platform::Cp932Code(u'\u3042'), 0x82A0);
+  EXPECT_EQ(platform::Cp932Code(u'\uFF71'), 0xB1);
+  EXPECT_EQ(platform::Cp932Code(u'\u00E9'), -1);
+}
+
+TEST(Utf8, DecodesValidTextAndEscapesEverythingElse) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+  };
+  const std::vector<Case> cases = {
+      {"kick.wav", u"kick.wav"},
+      {"\xE6\x97\xA5\xE6\x9C\xAC.wav", u"\u65E5\u672C.wav"},
+      {"\xF0\x9F\x8E\xB5", u"\U0001F3B5"},
+      {"\xFF", u"\xDCFF"},
+      {"\xC0\x80", u"\xDCC0\xDC80"},              // overlong
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},    // an encoded surrogate
+      {"\xE3\x81", u"\xDCE3\xDC81"},              // cut short
+      {"\x83\x5C.wav", u"\xDC83\\.wav"},          // a Shift-JIS name
+      {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // past U+10FFFF
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DecodeUtf8(c.bytes), c.text) << c.bytes;
+    EXPECT_EQ(ToUtf8(c.text), c.bytes);
+  }
+}
+
+TEST(Utf8, RandomByteStringsRoundTrip) {
+  std::mt19937 rng(8);
+  for (int i = 0; i < 20000; ++i) {
+    const std::string bytes = RandomBytes(rng, 40);
+    ASSERT_EQ(ToUtf8(DecodeUtf8(bytes)), bytes);
+  }
+}
+
+TEST(Utf8, LoneSurrogateThatIsNoEscapeIsReported) {
+  std::string out;
+  EXPECT_FALSE(platform::EncodeUtf8(u"a\xD800" "b", out));
+  EXPECT_EQ(out, "a\xEF\xBF\xBD" "b");
+}
+
+TEST(Lines, SplitOnCrLfAndLoneCrOnly) {
+  struct Case {
+    std::string data;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\n", {"a"}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\rb\r", {"a", "b"}},
+      {"a\nb\r\n", {"a\nb"}},
+      {"\r\n\r\n", {"", ""}},
+      {"a\r\r\nb", {"a", "", "b"}},
+      {"a\r\n\n", {"a", "\n"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> got;
+    std::size_t pos = 0;
+    std::string_view line;
+    while (platform::NextLine(c.data, pos, line)) got.emplace_back(line);
+    EXPECT_EQ(got, c.lines) << "input of " << c.data.size() << " bytes";
+  }
+}
+
+TEST(Lines, EveryWrittenLineEndsWithCrLf) {
+  std::string out;
+  platform::AppendLine(out, "#TITLE x");
+  platform::AppendLine(out, "");
+  platform::AppendLine(out, "a\nb");
+  EXPECT_EQ(out, "#TITLE x\r\n\r\na\nb\r\n");
+}

@@ -1,0 +1,229 @@
+#include "platform/text.h"
+
+#include <array>
+#include <memory>
+#include <cstdint>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+#include "platform/cp932_table.inc"
+
+constexpr char16_t kNone = 0xFFFF;
+
+inline bool IsLead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+inline int LeadIndex(unsigned b) { return b <= 0x9F ? int(b - 0x81) : int(b - 0xE0 + 0x1F); }
+inline unsigned LeadOf(int index) { return index < 0x1F ? unsigned(0x81 + index) : unsigned(0xE0 + index - 0x1F); }
+
+// Reverse of the decode tables: character -> CP932 code, 0xFFFF when none.
+const std::array<std::uint16_t, 0x10000>& EncodeTable() {
+  static const auto table = [] {
+    auto t = std::make_unique<std::array<std::uint16_t, 0x10000>>();
+    t->fill(0xFFFF);
+    for (unsigned b = 0; b < 256; ++b) {
+      if (kCp932Single[b] != kNone) (*t)[kCp932Single[b]] = std::uint16_t(b);
+    }
+    for (int lead = 0; lead < kCp932LeadCount; ++lead) {
+      for (int trail = 0; trail < kCp932TrailCount; ++trail) {
+        const char16_t c = kCp932Double[lead * kCp932TrailCount + trail];
+        if (c != kNone) (*t)[c] = std::uint16_t(LeadOf(lead) << 8 | unsigned(kCp932TrailFirst + trail));
+      }
+    }
+    return t;
+  }();
+  return *table;
+}
+
+inline char16_t Escape(unsigned char b) { return char16_t(kEscapeFirst + b); }
+
+}  // namespace
+
+std::u16string DecodeCp932(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  const std::size_t n = bytes.size();
+  for (std::size_t i = 0; i < n;) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      out.push_back(char16_t(b));
+      ++i;
+    } else if (IsLead(b)) {
+      const unsigned trail = i + 1 < n ? static_cast<unsigned char>(bytes[i + 1]) : 0u;
+      if (trail >= 0x40 && trail <= 0xFC && trail != 0x7F) {
+        // A pair in form: one character when it comes back unchanged, else two escapes, so that a
+        // trail byte such as "\" is never read as a character of its own.
+        const char16_t c = kCp932Double[LeadIndex(b) * kCp932TrailCount + int(trail - kCp932TrailFirst)];
+        if (c != kNone) {
+          out.push_back(c);
+        } else {
+          out.push_back(Escape(b));
+          out.push_back(Escape(static_cast<unsigned char>(trail)));
+        }
+        i += 2;
+      } else {
+        out.push_back(Escape(b));
+        ++i;
+      }
+    } else {
+      const char16_t c = kCp932Single[b];
+      out.push_back(c != kNone ? c : Escape(b));
+      ++i;
+    }
+  }
+  return out;
+}
+
+int Cp932Code(char16_t c) {
+  if (c < 0x80) return c;
+  if (IsEscapeUnit(c)) return c - kEscapeFirst;
+  const std::uint16_t code = EncodeTable()[c];
+  return code == 0xFFFF ? -1 : code;
+}
+
+bool EncodeCp932(std::u16string_view text, std::string& out) {
+  bool ok = true;
+  const auto& table = EncodeTable();
+  for (const char16_t c : text) {
+    if (c < 0x80) {
+      out.push_back(char(c));
+    } else if (IsEscapeUnit(c)) {
+      out.push_back(char(c - kEscapeFirst));
+    } else {
+      const std::uint16_t code = table[c];
+      if (code == 0xFFFF) {
+        out.push_back('?');
+        ok = false;
+      } else if (code > 0xFF) {
+        out.push_back(char(code >> 8));
+        out.push_back(char(code & 0xFF));
+      } else {
+        out.push_back(char(code));
+      }
+    }
+  }
+  return ok;
+}
+
+bool CanEncodeCp932(std::u16string_view text) {
+  for (const char16_t c : text) {
+    if (Cp932Code(c) < 0) return false;
+  }
+  return true;
+}
+
+std::u16string DecodeUtf8(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  const std::size_t n = bytes.size();
+  auto cont = [&](std::size_t k) { return k < n && (static_cast<unsigned char>(bytes[k]) & 0xC0) == 0x80; };
+  for (std::size_t i = 0; i < n;) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      out.push_back(char16_t(b));
+      ++i;
+      continue;
+    }
+    std::uint32_t cp = 0;
+    std::size_t len = 0;
+    if (b >= 0xC2 && b <= 0xDF && cont(i + 1)) {
+      cp = (b & 0x1Fu) << 6 | (static_cast<unsigned char>(bytes[i + 1]) & 0x3Fu);
+      len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF && cont(i + 1) && cont(i + 2)) {
+      cp = (b & 0x0Fu) << 12 | (static_cast<unsigned char>(bytes[i + 1]) & 0x3Fu) << 6 |
+           (static_cast<unsigned char>(bytes[i + 2]) & 0x3Fu);
+      // Overlong forms and encoded surrogates are not UTF-8.
+      if (cp >= 0x800 && !(cp >= 0xD800 && cp <= 0xDFFF)) len = 3;
+    } else if (b >= 0xF0 && b <= 0xF4 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+      cp = (b & 0x07u) << 18 | (static_cast<unsigned char>(bytes[i + 1]) & 0x3Fu) << 12 |
+           (static_cast<unsigned char>(bytes[i + 2]) & 0x3Fu) << 6 |
+           (static_cast<unsigned char>(bytes[i + 3]) & 0x3Fu);
+      if (cp >= 0x10000 && cp <= 0x10FFFF) len = 4;
+    }
+    if (len == 0) {
+      out.push_back(Escape(b));
+      ++i;
+    } else if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(char16_t(0xD800 + (cp >> 10)));
+      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+      i += len;
+    } else {
+      out.push_back(char16_t(cp));
+      i += len;
+    }
+  }
+  return out;
+}
+
+bool EncodeUtf8(std::u16string_view text, std::string& out) {
+  bool ok = true;
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    std::uint32_t cp = text[i];
+    if (cp < 0x80) {
+      out.push_back(char(cp));
+      continue;
+    }
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (IsEscapeUnit(char16_t(cp))) {
+      out.push_back(char(cp - kEscapeFirst));
+      continue;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+      ok = false;
+    }
+    if (cp < 0x800) {
+      out.push_back(char(0xC0 | (cp >> 6)));
+    } else if (cp < 0x10000) {
+      out.push_back(char(0xE0 | (cp >> 12)));
+      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    } else {
+      out.push_back(char(0xF0 | (cp >> 18)));
+      out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    }
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  }
+  return ok;
+}
+
+std::string ToCp932(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  EncodeCp932(text, out);
+  return out;
+}
+
+std::string ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() * 3);
+  EncodeUtf8(text, out);
+  return out;
+}
+
+bool NextLine(std::string_view data, std::size_t& pos, std::string_view& line) {
+  if (pos >= data.size()) return false;
+  const char* start = data.data() + pos;
+  const std::size_t left = data.size() - pos;
+  const void* cr = std::memchr(start, '\r', left);
+  if (cr == nullptr) {
+    line = std::string_view(start, left);
+    pos = data.size();
+    return true;
+  }
+  const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(cr) - start);
+  line = std::string_view(start, len);
+  pos += len + 1;
+  if (pos < data.size() && data[pos] == '\n') ++pos;
+  return true;
+}
+
+void AppendLine(std::string& out, std::string_view line) {
+  out.append(line);
+  out.append("\r\n", 2);
+}
+
+}  // namespace platform

@@ -1,0 +1,46 @@
+// Lossless text codecs: CP932 for charts, settings and rule files; UTF-8 for native names on POSIX.
+//
+// Decoding never fails and never loses a byte: a byte or pair that would not come back unchanged is
+// decoded into the escape unit U+DC00 + byte (a lone low surrogate that real text never holds), and
+// the encoders turn every escape unit back into its byte.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+inline constexpr char16_t kEscapeFirst = 0xDC00;
+inline constexpr char16_t kEscapeLast = 0xDCFF;
+
+inline bool IsEscapeUnit(char16_t c) { return c >= kEscapeFirst && c <= kEscapeLast; }
+
+// CP932 (Windows Shift-JIS) bytes to text.
+std::u16string DecodeCp932(std::string_view bytes);
+// Appends the CP932 bytes of `text` to `out`. Returns false when a character has no CP932 code; that
+// character is written as "?" so the caller can choose another encoding instead.
+bool EncodeCp932(std::u16string_view text, std::string& out);
+// True when every character of `text` has a CP932 code (escape units always do).
+bool CanEncodeCp932(std::u16string_view text);
+// CP932 code of one character: 0x00-0xFF for a single byte, lead * 256 + trail for a pair, -1 when
+// the character has none. Escape units give their byte.
+int Cp932Code(char16_t c);
+
+// UTF-8 bytes to text; bytes that are not well-formed UTF-8 become escape units.
+std::u16string DecodeUtf8(std::string_view bytes);
+// Appends the UTF-8 bytes of `text` to `out`. Returns false when `text` holds a lone surrogate that
+// is not an escape unit; it is written as U+FFFD.
+bool EncodeUtf8(std::u16string_view text, std::string& out);
+
+// Convenience forms that return the bytes (unencodable characters replaced as above).
+std::string ToCp932(std::u16string_view text);
+std::string ToUtf8(std::u16string_view text);
+
+// Byte-level line splitting: CR LF and a lone CR end a line; a lone LF stays inside the line.
+// Starting with pos = 0, each call yields the next line without its end and advances pos; false when
+// no line is left. A last line without an end is still a line; an empty input has no lines.
+bool NextLine(std::string_view data, std::size_t& pos, std::string_view& line);
+// Appends `line` and CR LF to `out`: every written line ends with CR LF.
+void AppendLine(std::string& out, std::string_view line);
+
+}  // namespace platform
