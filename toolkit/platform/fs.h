@@ -88,6 +88,13 @@ std::u16string AbsolutePath(const std::u16string& path);
 std::u16string CurrentDirectory();
 bool SetCurrentDirectory(const std::u16string& path);
 
+// The folder a path lies in ("/a" for "/a/b", the root for "/a"); empty for a root or a bare name.
+std::u16string ParentFolder(const std::u16string& path);
+
+// The target of a shortcut file; empty when the path is none or its target cannot be read. Symbolic
+// links need no such help (the file system follows them), so on POSIX this is always empty.
+std::u16string ShortcutTarget(const std::u16string& path);
+
 // The name an entry of `folder` is stored under: `name` itself when it exists, else the first entry
 // (in name order) that equals it with ASCII letters folded; empty when none does.
 std::u16string StoredName(const std::u16string& folder, const std::u16string& name);

@@ -357,6 +357,19 @@ std::u16string StoredName(const std::u16string& folder, const std::u16string& na
   return std::u16string();
 }
 
+std::u16string ParentFolder(const std::u16string& path) {
+  std::size_t end = path.size();
+  while (end > 1 && path[end - 1] == u'/') --end;
+  if (end <= 1) return std::u16string();  // the root, or nothing
+  const std::size_t slash = path.rfind(u'/', end - 1);
+  if (slash == std::u16string::npos) return std::u16string();
+  std::size_t cut = slash;
+  while (cut > 0 && path[cut - 1] == u'/') --cut;
+  return cut == 0 ? std::u16string(u"/") : path.substr(0, cut);
+}
+
+std::u16string ShortcutTarget(const std::u16string&) { return std::u16string(); }
+
 namespace {
 std::u16string ExecutablePath() {
   std::string buffer(PATH_MAX, '\0');

@@ -1,0 +1,73 @@
+// Stand-ins for the user: a message recorder with scripted answers, and a progress view whose stop
+// button is pressed by the test.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "clsCancel.h"
+#include "mdlMessages.h"
+
+struct RecordedMessage {
+  std::u16string text, title;
+  MsgIcon icon;
+  bool question;
+};
+
+class RecordingMessages : public MessageSink {
+ public:
+  RecordingMessages() { mdlMessages::SetSink(this); }
+  ~RecordingMessages() override { mdlMessages::SetSink(nullptr); }
+  void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) override {
+    messages.push_back({text, title, icon, false});
+  }
+  bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) override {
+    messages.push_back({text, title, icon, true});
+    if (answers.empty()) return false;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
+  std::vector<RecordedMessage> messages;
+  std::deque<bool> answers;  // Yes/No answers in order; No when none is left
+};
+
+class ScriptedCancelView : public CancelView {
+ public:
+  void SetCaption(const std::u16string& text) override { log.push_back(u"caption:" + text); }
+  void SetTitle(const std::u16string& text) override { log.push_back(u"title:" + text); }
+  void SetText(const std::u16string& text) override { log.push_back(u"text:" + text); }
+  void ShowDialog() override {
+    shown = true;
+    log.push_back(u"show");
+  }
+  void HideDialog() override {
+    shown = false;
+    log.push_back(u"hide");
+  }
+  void ProcessEvents() override {
+    ++events;
+    if (on_events) on_events(events);
+    for (; pending_clicks > 0; --pending_clicks) click();
+  }
+  bool AskStop(const std::u16string& text, const std::u16string& caption) override {
+    asked.push_back(caption);
+    log.push_back(u"ask:" + text);
+    if (answers.empty()) return false;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
+  void SetCancelClick(std::function<void()> handler) override { click = std::move(handler); }
+
+  int pending_clicks = 0;             // delivered at the next ProcessEvents
+  std::deque<bool> answers;           // answers to the stop question
+  std::function<void(int)> on_events; // called with the count of ProcessEvents so far
+  std::vector<std::u16string> asked;  // captions of the questions asked
+  std::vector<std::u16string> log;
+  bool shown = false;
+  int events = 0;
+  std::function<void()> click;
+};

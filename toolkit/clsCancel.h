@@ -1,0 +1,72 @@
+// The progress dialog of a run and its stop button. The run polls DoCancel; a click on the button
+// only counts once the user has confirmed it. The window is behind CancelView, so the windows, the
+// command line and the tests each bring their own.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class CancelView {
+ public:
+  virtual ~CancelView() = default;
+  virtual void SetCaption(const std::u16string& text) = 0;
+  virtual void SetTitle(const std::u16string& text) = 0;
+  virtual void SetText(const std::u16string& text) = 0;
+  // Normal state, at the top of the z-order (never a topmost window), shown.
+  virtual void ShowDialog() = 0;
+  virtual void HideDialog() = 0;
+  // Lets the user interface handle what is pending; a click on the stop button arrives here
+  // through the handler given to SetCancelClick.
+  virtual void ProcessEvents() = 0;
+  // "Stop the work?" with Yes and No, No the default, no icon; true for Yes.
+  virtual bool AskStop(const std::u16string& text, const std::u16string& caption) = 0;
+  virtual void SetCancelClick(std::function<void()> handler) = 0;
+};
+
+class clsCancel {
+ public:
+  explicit clsCancel(std::unique_ptr<CancelView> view);
+
+  const std::u16string& Caption() const { return caption_; }
+  void SetCaption(const std::u16string& value);
+  const std::u16string& Title() const { return title_; }
+  void SetTitle(const std::u16string& value);
+  const std::u16string& Text() const { return text_; }
+  void SetText(const std::u16string& value);
+  void SetVisible(bool value);
+
+  // Set by a click on the stop button; callers clear it at the start of a run.
+  bool IsCancel = false;
+
+  // True when the run is to stop: a click is pending and the user answered Yes.
+  bool DoCancel(const std::u16string& title);
+
+  CancelView& View() { return *view_; }
+
+ private:
+  std::unique_ptr<CancelView> view_;
+  std::u16string caption_, title_, text_;
+};
+
+// The command line's view: one progress line on stderr when it is a terminal, and Ctrl+C as the
+// stop button, taken as confirmed (no question is asked).
+class ConsoleCancelView : public CancelView {
+ public:
+  ConsoleCancelView();
+  void SetCaption(const std::u16string& text) override;
+  void SetTitle(const std::u16string& text) override;
+  void SetText(const std::u16string& text) override;
+  void ShowDialog() override;
+  void HideDialog() override;
+  void ProcessEvents() override;
+  bool AskStop(const std::u16string& text, const std::u16string& caption) override;
+  void SetCancelClick(std::function<void()> handler) override { click_ = std::move(handler); }
+
+ private:
+  void Draw();
+  bool terminal_;
+  bool shown_ = false;
+  std::u16string caption_, title_, text_;
+  std::function<void()> click_;
+};

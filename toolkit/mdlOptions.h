@@ -1,0 +1,89 @@
+// The settings file beside each program's executable: the table of sections and keys with their
+// defaults, the lenient reader and the exact writer. Each program supplies its table and the two
+// halves that copy values between the table and its window (ApplySettings, CollectSettings).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mdlOptions {
+
+enum ValueKind { kValueNumber = 0, kValueText = 1 };
+enum RangeCheck { kRangeNone = 0, kRangeMin = 1, kRangeMax = 2, kRangeBoth = 3 };
+
+// The value of a key: a whole number, a single-precision window coordinate, or a text.
+struct SettingValue {
+  enum class Kind { Number, Single, Text };
+  Kind kind = Kind::Number;
+  std::int32_t Number = 0;
+  float Single = 0;
+  std::u16string Text;
+
+  static SettingValue OfNumber(std::int32_t n) { return {Kind::Number, n, 0, {}}; }
+  static SettingValue OfSingle(float f) { return {Kind::Single, 0, f, {}}; }
+  static SettingValue OfText(std::u16string t) { return {Kind::Text, 0, 0, std::move(t)}; }
+  // The value as a whole number (a coordinate rounded; a text counts as 0).
+  std::int32_t AsNumber() const;
+  // The value as the file writes it.
+  std::u16string ToText() const;
+};
+
+struct SettingKey {
+  int ValueKind = kValueNumber;
+  int RangeCheck = kRangeNone;
+  std::u16string KeyName;
+  SettingValue Value;
+  int MinValue = 0;
+  int MaxValue = 0;
+};
+
+struct SettingSection {
+  std::u16string Name;
+  std::vector<SettingKey> Keys;
+};
+
+// Key builders for the programs' tables.
+SettingKey NumberKey(std::u16string name, std::int32_t value, int range_check = kRangeNone, int min_value = 0,
+                     int max_value = 0);
+SettingKey CheckKey(std::u16string name, std::int32_t value);  // 0 or 1, clamped both ways
+SettingKey TextKey(std::u16string name, std::u16string value);
+
+struct SettingsTable {
+  std::vector<SettingSection> Sections;
+
+  SettingKey* Find(std::u16string_view section, std::u16string_view key);
+  const SettingKey* Find(std::u16string_view section, std::u16string_view key) const;
+  std::int32_t Number(std::u16string_view section, std::u16string_view key) const;
+  std::u16string Text(std::u16string_view section, std::u16string_view key) const;
+  void Set(std::u16string_view section, std::u16string_view key, SettingValue value);
+};
+
+// The three sections every program has, in file order.
+inline constexpr char16_t kSectionSystem[] = u"システム";
+inline constexpr char16_t kSectionFilter[] = u"絞り込み";
+inline constexpr char16_t kSectionProcess[] = u"処理方法";
+
+// Reads a settings file's bytes (CP932, or UTF-8 after a byte-order mark) into the table.
+void ReadSettingsText(SettingsTable& table, std::string_view bytes);
+// The whole file for the table: CP932 when every character fits, else UTF-8 with a byte-order mark,
+// so that no typed path is lost.
+std::string WriteSettingsText(const SettingsTable& table, const std::u16string& program_name);
+// A whole number as the settings reader takes it: blanks around it allowed, a fraction rounded to
+// the nearest whole number with halves to even. False when the text is no number or out of range.
+bool ParseWholeNumber(std::u16string_view text, std::int32_t& value);
+
+// The program-wide settings.
+SettingsTable& Table();
+const std::u16string& SettingsPath();
+const std::u16string& SettingsFileName();
+// Takes the program's table of defaults, names the file after the executable in AppFolder, and
+// reads the file when there is one.
+void LoadSettings(SettingsTable defaults);
+void ReadSettingsFile();
+// Lets the program store its window's values into the table, then writes the file.
+void SaveSettings(const std::function<void(SettingsTable&)>& collect_settings);
+
+}  // namespace mdlOptions

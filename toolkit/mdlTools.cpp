@@ -1,0 +1,141 @@
+#include "mdlTools.h"
+
+#include "clsFileString.h"
+#include "platform/fs.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+
+namespace mdlTools {
+namespace {
+
+std::u16string g_app_folder;
+std::u16string g_current_folder;
+
+std::u16string TrimLeadingSpaces(const std::u16string& text) {
+  const std::size_t first = text.find_first_not_of(u' ');
+  return first == std::u16string::npos ? std::u16string() : text.substr(first);
+}
+
+bool HasExtensionLnk(const std::u16string& path) {
+  const std::size_t dot = path.rfind(u'.');
+  if (dot == std::u16string::npos) return false;
+  const std::u16string ext = path.substr(dot + 1);
+  if (ext.find(platform::PathSeparator()) != std::u16string::npos) return false;
+  return clsFileString().FileStrComp(ext, u"lnk", 1) == 0;
+}
+
+}  // namespace
+
+std::u16string TrimQuotes(const std::u16string& text) {
+  std::u16string out = text;
+  if (!out.empty() && out.front() == u'"') out.erase(0, 1);
+  if (!out.empty() && out.back() == u'"') out.pop_back();
+  return out;
+}
+
+bool IsPrintableText(const std::u16string& text) {
+  for (const char16_t c : text) {
+    const int code = platform::Cp932Code(c);
+    if (code >= 0 && code <= 31) return false;
+  }
+  return true;
+}
+
+std::u16string GetFullPath(const std::u16string& path, const std::u16string& base) {
+  std::u16string text = TrimQuotes(TrimLeadingSpaces(path));
+  if (!IsPrintableText(text)) return std::u16string();
+  const std::u16string& from = base.empty() ? g_current_folder : base;
+  if (platform::RootOf(text).empty()) {
+    if (!text.empty() && platform::IsSeparator(text[0])) {
+      text = platform::RootOf(from) + text;  // root-relative: the base's drive in front
+    } else if (!from.empty()) {
+      text = platform::JoinPath(from, text);
+    }
+  }
+  return platform::AbsolutePath(text);
+}
+
+std::u16string GetTruePath(const std::u16string& path) {
+  const std::u16string text = TrimLeadingSpaces(path);
+  const std::u16string root = platform::RootOf(text);
+  if (root.empty()) return std::u16string();
+  std::u16string drive;
+  for (const char16_t c : root) drive += (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+  // Nothing but the root (a drive part may already end with its separator).
+  const std::size_t root_only = drive.size() + (platform::IsSeparator(drive.back()) ? 0 : 1);
+  if (text.size() <= root_only) {
+    const std::u16string top = platform::AbsolutePath(drive);
+    return platform::FolderExists(top) ? top : std::u16string();
+  }
+  std::u16string result = drive;
+  std::size_t i = root.size();
+  while (i < text.size()) {
+    std::size_t j = i;
+    while (j < text.size() && !platform::IsSeparator(text[j])) ++j;
+    if (j > i) {
+      const std::u16string stored = platform::StoredName(result, text.substr(i, j - i));
+      if (stored.empty()) return std::u16string();
+      result = platform::JoinPath(result, stored);
+    }
+    i = j + 1;
+  }
+  if (!platform::FolderExists(result) && !platform::FileExists(result)) return std::u16string();
+  return result;
+}
+
+std::u16string GetExistingFolder(const std::u16string& path, const std::u16string& base) {
+  std::u16string full = GetFullPath(path, base);
+  while (!full.empty()) {
+    const std::u16string stored = GetTruePath(full);
+    if (!stored.empty() && platform::FolderExists(stored)) return stored;
+    full = platform::ParentFolder(full);
+  }
+  return std::u16string();
+}
+
+std::u16string GetShortcutTarget(const std::u16string& path) { return platform::ShortcutTarget(path); }
+
+std::u16string ResolveShortcut(const std::u16string& path) {
+  return HasExtensionLnk(path) ? GetShortcutTarget(path) : path;
+}
+
+std::u16string GetDropFolder(const std::vector<std::u16string>& paths) {
+  if (paths.empty()) return std::u16string();
+  std::u16string first = paths.front();
+  if (!platform::FileExists(first)) return first;
+  if (paths.size() == 1) {
+    const std::u16string target = ResolveShortcut(first);
+    if (!platform::FileExists(target)) {
+      if (platform::FolderExists(target)) return target;
+      return platform::ParentFolder(first);
+    }
+    first = target;
+  }
+  return platform::ParentFolder(first);
+}
+
+void ShellOpen(const std::u16string& path) {
+  const std::u16string target = TrimQuotes(path);
+  platform::ShellVerb verb = platform::ShellVerb::Open;
+  if (platform::FolderExists(target) ||
+      (platform::FileExists(target) && platform::FolderExists(ResolveShortcut(target)))) {
+    verb = platform::ShellVerb::Explore;
+  }
+  if (platform::ShellExecute(verb, target) == platform::kShellNoAssociation) {
+    platform::ShellExecute(platform::ShellVerb::OpenWith, target);
+  }
+}
+
+const std::u16string& AppFolder() { return g_app_folder; }
+void SetAppFolder(const std::u16string& folder) { g_app_folder = folder; }
+const std::u16string& CurrentFolder() { return g_current_folder; }
+void SetCurrentFolder(const std::u16string& folder) { g_current_folder = folder; }
+
+void InitAppFolder() {
+  const std::u16string exe_folder = platform::ExecutableFolder();
+  const std::u16string stored = GetTruePath(exe_folder);
+  g_app_folder = stored.empty() ? exe_folder : stored;
+  g_current_folder = g_app_folder;
+}
+
+}  // namespace mdlTools
