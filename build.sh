@@ -10,11 +10,16 @@ case "${1:-}" in
   demo)
     scripts/setup.sh
     cmake --preset default >/dev/null
-    cmake --build --preset default --target chart-selfcheck
+    cmake --build --preset default --target quarrow-cli
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
-    cp -r samples/charts "$scratch/"
-    build/bin/chart-selfcheck "$scratch/charts"
+    cp -r samples/charts samples/material "$scratch/"
+    echo "== quarrow-cli: every #WAV line's .wav becomes .ogg where the .ogg exists (sample charts in $scratch)"
+    build/bin/quarrow-cli --rule '#WAV?? *.wav' '#WAV?? *.ogg' \
+      --material-base "$scratch/material" --recursive --file-check --backup --text-mode --verbose \
+      "$scratch/charts"
+    echo "== backups kept beside the charts:"
+    (cd "$scratch/charts" && find . -name '*.mbk' | sort)
     ;;
   test)
     scripts/setup.sh

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
+  libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-noto-cjk
 )

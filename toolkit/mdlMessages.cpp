@@ -26,14 +26,19 @@ MessageSink* g_sink = nullptr;
 }  // namespace
 
 void ConsoleMessages::ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
-  std::fprintf(out_, "%s[%s] %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str());
-  std::fflush(out_);
+  if (icon == MsgIcon::None) {
+    std::fprintf(out_, "%s\n", Plain(text).c_str());
+    std::fflush(out_);
+    return;
+  }
+  std::fprintf(err_, "%s[%s] %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str());
+  std::fflush(err_);
 }
 
 bool ConsoleMessages::AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
-  std::fprintf(out_, "%s[%s] %s -> %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str(),
+  std::fprintf(err_, "%s[%s] %s -> %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str(),
                assume_yes_ ? "yes (--yes)" : "no (give --yes to answer yes)");
-  std::fflush(out_);
+  std::fflush(err_);
   return assume_yes_;
 }
 

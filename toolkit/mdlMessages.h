@@ -15,11 +15,13 @@ class MessageSink {
   virtual bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) = 0;
 };
 
-// The command line's messages: the same Japanese texts on stderr. A question is answered by the
-// run's --yes (or its absence), and the answer is printed beside it.
+// The command line's messages: the same Japanese texts. A result (a message without icon) goes to
+// stdout as it stands; warnings, errors and questions go to stderr with their titles. A question is
+// answered by the run's --yes (or its absence), and the answer is printed beside it.
 class ConsoleMessages : public MessageSink {
  public:
-  explicit ConsoleMessages(bool assume_yes = false, std::FILE* out = stderr) : assume_yes_(assume_yes), out_(out) {}
+  explicit ConsoleMessages(bool assume_yes = false, std::FILE* out = stdout, std::FILE* err = stderr)
+      : assume_yes_(assume_yes), out_(out), err_(err) {}
   void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) override;
   bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) override;
   void SetAssumeYes(bool value) { assume_yes_ = value; }
@@ -27,6 +29,7 @@ class ConsoleMessages : public MessageSink {
  private:
   bool assume_yes_;
   std::FILE* out_;
+  std::FILE* err_;
 };
 
 namespace mdlMessages {

@@ -139,13 +139,8 @@ bool ParseWholeNumber(std::u16string_view text, std::int32_t& value) {
 }
 
 void ReadSettingsText(SettingsTable& table, std::string_view bytes) {
-  const bool utf8 = bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF";
-  if (utf8) bytes.remove_prefix(3);
   SettingSection* section = nullptr;
-  std::size_t pos = 0;
-  std::string_view raw;
-  while (platform::NextLine(bytes, pos, raw)) {
-    std::u16string line = utf8 ? platform::DecodeUtf8(raw) : platform::DecodeCp932(raw);
+  for (std::u16string& line : platform::DecodeTextLines(bytes)) {
     const std::size_t start = line.find_first_not_of(u' ');
     if (start == std::u16string::npos) continue;
     line.erase(0, start);
@@ -183,14 +178,7 @@ std::string WriteSettingsText(const SettingsTable& table, const std::u16string& 
     for (const SettingKey& key : section.Keys) lines.push_back(key.KeyName + u"=" + key.Value.ToText());
     lines.push_back(u"");
   }
-  bool fits = true;
-  for (const auto& line : lines) fits = fits && platform::CanEncodeCp932(line);
-  std::string out = fits ? "" : "\xEF\xBB\xBF";
-  for (const auto& line : lines) {
-    fits ? platform::EncodeCp932(line, out) : platform::EncodeUtf8(line, out);
-    out.append("\r\n");
-  }
-  return out;
+  return platform::EncodeTextLines(lines);
 }
 
 SettingsTable& Table() { return g_table; }
@@ -200,7 +188,7 @@ const std::u16string& SettingsFileName() { return g_file_name; }
 void LoadSettings(SettingsTable defaults) {
   g_table = std::move(defaults);
   if (mdlTools::AppFolder().empty()) mdlTools::InitAppFolder();
-  g_file_name = platform::ExecutableName() + u".ini";
+  g_file_name = mdlTools::ProgramName() + u".ini";
   g_settings_path = platform::JoinPath(mdlTools::AppFolder(), g_file_name);
   if (platform::PathExists(g_settings_path)) ReadSettingsFile();
 }
@@ -216,8 +204,7 @@ void ReadSettingsFile() {
 
 void SaveSettings(const std::function<void(SettingsTable&)>& collect_settings) {
   if (collect_settings) collect_settings(g_table);
-  const std::u16string program = platform::ExecutableName();
-  if (!platform::WriteFile(g_settings_path, WriteSettingsText(g_table, program))) {
+  if (!platform::WriteFile(g_settings_path, WriteSettingsText(g_table, mdlTools::ProgramName()))) {
     mdlMessages::ShowMessage(g_file_name + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
   }
 }

@@ -10,6 +10,7 @@ namespace {
 
 std::u16string g_app_folder;
 std::u16string g_current_folder;
+std::u16string g_program_name;
 
 std::u16string TrimLeadingSpaces(const std::u16string& text) {
   const std::size_t first = text.find_first_not_of(u' ');
@@ -93,6 +94,22 @@ std::u16string GetExistingFolder(const std::u16string& path, const std::u16strin
   return std::u16string();
 }
 
+std::u16string FindStoredFile(const std::u16string& folder, const std::u16string& relative) {
+  std::u16string path = folder;
+  std::size_t i = 0;
+  while (i <= relative.size()) {
+    std::size_t j = i;
+    while (j < relative.size() && relative[j] != u'\\' && !platform::IsSeparator(relative[j])) ++j;
+    if (j > i) {
+      const std::u16string stored = platform::StoredName(path, relative.substr(i, j - i));
+      if (stored.empty()) return std::u16string();
+      path = platform::JoinPath(path, stored);
+    }
+    i = j + 1;
+  }
+  return platform::FileExists(path) ? path : std::u16string();
+}
+
 std::u16string GetShortcutTarget(const std::u16string& path) { return platform::ShortcutTarget(path); }
 
 std::u16string ResolveShortcut(const std::u16string& path) {
@@ -130,6 +147,13 @@ const std::u16string& AppFolder() { return g_app_folder; }
 void SetAppFolder(const std::u16string& folder) { g_app_folder = folder; }
 const std::u16string& CurrentFolder() { return g_current_folder; }
 void SetCurrentFolder(const std::u16string& folder) { g_current_folder = folder; }
+
+const std::u16string& ProgramName() {
+  if (g_program_name.empty()) g_program_name = platform::ExecutableName();
+  return g_program_name;
+}
+
+void SetProgramName(const std::u16string& name) { g_program_name = name; }
 
 void InitAppFolder() {
   const std::u16string exe_folder = platform::ExecutableFolder();

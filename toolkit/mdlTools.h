@@ -21,6 +21,11 @@ std::u16string GetTruePath(const std::u16string& path);
 // The nearest existing folder of a path, spelled as GetTruePath spells it; empty when none.
 std::u16string GetExistingFolder(const std::u16string& path, const std::u16string& base);
 
+// The path of a file named relative to a folder, each name spelled as stored (found with ASCII
+// letters folded, as on the Windows file system); "\" counts as a separator too. Empty when the
+// file does not exist.
+std::u16string FindStoredFile(const std::u16string& folder, const std::u16string& relative);
+
 std::u16string GetShortcutTarget(const std::u16string& path);
 // The shortcut's target for a path with the extension "lnk" (any case), else the path itself.
 std::u16string ResolveShortcut(const std::u16string& path);
@@ -38,5 +43,9 @@ const std::u16string& CurrentFolder();
 void SetCurrentFolder(const std::u16string& folder);
 // Both become the executable's folder as GetTruePath spells it.
 void InitAppFolder();
+// The name the settings and rule files are named after: the executable's name, unless a front end
+// shares the files of another program (the command-line twins read the window program's files).
+const std::u16string& ProgramName();
+void SetProgramName(const std::u16string& name);
 
 }  // namespace mdlTools

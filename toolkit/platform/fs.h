@@ -24,6 +24,7 @@ struct DirEntry {
   std::u16string Name;      // the name as stored, without the folder
   int Attributes = 0;       // Attribute bits; kAttrDirectory for folders
   bool IsLink = false;      // a symbolic link (the other fields describe what it points to)
+  bool Dangling = false;    // a link that points to nothing
   std::int64_t Size = 0;    // bytes; 0 for folders
 };
 
@@ -67,6 +68,11 @@ bool SameFile(const std::u16string& a, const std::u16string& b);
 
 // Moves a file; refuses (false) when `to` exists, whatever it is. Never replaces anything.
 bool MoveNoReplace(const std::u16string& from, const std::u16string& to);
+// Keeps a file's present content under a new name that must not exist yet: a second link to the same
+// file where the file system has links, else an exact copy that carries the file's times. Never
+// replaces anything; the file itself stays where it is.
+enum class KeepResult { Made, Exists, Failed };
+KeepResult KeepCopyNoReplace(const std::u16string& file, const std::u16string& copy);
 // Renames a file, atomically replacing an existing file at `to`.
 bool RenameReplace(const std::u16string& from, const std::u16string& to);
 // Deletes a file even when it is read-only; a link is deleted as a link. Refuses folders.
@@ -77,10 +83,13 @@ bool DeleteTree(const std::u16string& path);
 // Creates one folder. False when it exists or cannot be made.
 bool CreateFolder(const std::u16string& path);
 
-// Whole-file reading, and writing a new content that is flushed to the disk before returning
-// (the file is created or truncated).
+// Whole-file reading, and writing a new content (the file is created or truncated; a link at the
+// name is not followed). Written durably, the content is on the disk when this returns; otherwise
+// it is with the system, and SyncFileSystem makes many such files durable at once.
 bool ReadFile(const std::u16string& path, std::string& bytes);
-bool WriteFile(const std::u16string& path, const std::string& bytes);
+bool WriteFile(const std::u16string& path, const std::string& bytes, bool durable = true);
+// Puts everything written on the file system that holds `path` onto the disk.
+void SyncFileSystem(const std::u16string& path);
 
 // Absolute form of a path: relative to the current folder, "." and ".." resolved, separators
 // doubled up taken as one. Links are not resolved.

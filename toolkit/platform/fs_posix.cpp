@@ -72,6 +72,21 @@ struct timespec Timespec(std::int64_t ns) {
   return ts;
 }
 
+// Writes all bytes, flushes them to the disk when asked and closes the file; false when any step
+// failed.
+bool WriteAllAndClose(int fd, const std::string& bytes, bool durable = true) {
+  bool ok = true;
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    ok = put > 0;
+    if (ok) done += static_cast<std::size_t>(put);
+  }
+  ok = ok && (!durable || fsync(fd) == 0);
+  return close(fd) == 0 && ok;
+}
+
 // Removes everything inside the open folder `dirfd`, never following a link. True when all went.
 bool RemoveContents(int dirfd) {
   const int listfd = dup(dirfd);
@@ -156,14 +171,16 @@ bool ListFolder(const std::u16string& folder, std::vector<DirEntry>& entries) {
     struct stat lst {}, st {};
     if (fstatat(fd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;
     const bool link = S_ISLNK(lst.st_mode);
-    // A link is described by what it points to; a dangling one stays a file so it can be removed.
-    if (!link || fstatat(fd, e->d_name, &st, 0) != 0) st = lst;
+    // A link is described by what it points to; a dangling one is listed so it can be removed.
+    const bool dangling = link && fstatat(fd, e->d_name, &st, 0) != 0;
+    if (!link || dangling) st = lst;
     // Pipes, sockets and devices are nothing these programs could read or should touch.
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) continue;
     DirEntry entry;
     entry.Name = FromNative(e->d_name);
     entry.Attributes = AttributesOf(st, entry.Name);
     entry.IsLink = link;
+    entry.Dangling = dangling;
     entry.Size = S_ISDIR(st.st_mode) ? 0 : std::int64_t(st.st_size);
     entries.push_back(std::move(entry));
   }
@@ -238,6 +255,28 @@ bool MoveNoReplace(const std::u16string& from, const std::u16string& to) {
   return true;
 }
 
+KeepResult KeepCopyNoReplace(const std::u16string& file, const std::u16string& copy) {
+  if (file.empty() || copy.empty()) return KeepResult::Failed;
+  const std::string src = Native(file), dst = Native(copy);
+  if (link(src.c_str(), dst.c_str()) == 0) return KeepResult::Made;
+  if (errno == EEXIST) return KeepResult::Exists;
+  if (errno != EPERM && errno != EXDEV && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK) {
+    return KeepResult::Failed;
+  }
+  // No links on this file system: an exclusive new file, so an existing name is never written.
+  std::string bytes;
+  FileTimes times;
+  if (!ReadFile(file, bytes) || !GetFileTimes(file, times)) return KeepResult::Failed;
+  const int fd = open(dst.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return errno == EEXIST ? KeepResult::Exists : KeepResult::Failed;
+  if (!WriteAllAndClose(fd, bytes)) {
+    unlink(dst.c_str());
+    return KeepResult::Failed;
+  }
+  SetFileTimes(copy, times);
+  return KeepResult::Made;
+}
+
 bool RenameReplace(const std::u16string& from, const std::u16string& to) {
   return !from.empty() && !to.empty() && rename(Native(from).c_str(), Native(to).c_str()) == 0;
 }
@@ -275,40 +314,39 @@ bool ReadFile(const std::u16string& path, std::string& bytes) {
   struct stat st {};
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   if (ok) {
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[65536];
+    // Read straight into the buffer; one byte of room more tells a file that grew meanwhile.
+    std::size_t done = 0;
+    bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
     for (;;) {
-      const ssize_t got = read(fd, chunk, sizeof chunk);
+      if (done == bytes.size()) bytes.resize(bytes.size() * 2);
+      const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) ok = false;
       if (got <= 0) break;
-      bytes.append(chunk, static_cast<std::size_t>(got));
+      done += static_cast<std::size_t>(got);
     }
+    bytes.resize(done);
   }
   close(fd);
   if (!ok) bytes.clear();
   return ok;
 }
 
-bool WriteFile(const std::u16string& path, const std::string& bytes) {
+bool WriteFile(const std::u16string& path, const std::string& bytes, bool durable) {
   if (path.empty()) return false;
   // No link is followed: a link planted at the name must not redirect the write elsewhere.
   const int fd = open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = true;
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<std::size_t>(put);
+  return fd >= 0 && WriteAllAndClose(fd, bytes, durable);
+}
+
+void SyncFileSystem(const std::u16string& path) {
+  const int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    sync();
+    return;
   }
-  if (ok && fsync(fd) != 0) ok = false;
-  if (close(fd) != 0) ok = false;
-  return ok;
+  if (syncfs(fd) != 0) sync();
+  close(fd);
 }
 
 std::u16string CurrentDirectory() {

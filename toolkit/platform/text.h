@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -15,8 +16,9 @@ inline constexpr char16_t kEscapeLast = 0xDCFF;
 
 inline bool IsEscapeUnit(char16_t c) { return c >= kEscapeFirst && c <= kEscapeLast; }
 
-// CP932 (Windows Shift-JIS) bytes to text.
+// CP932 (Windows Shift-JIS) bytes to text; the second form reuses `out`'s storage.
 std::u16string DecodeCp932(std::string_view bytes);
+void DecodeCp932(std::string_view bytes, std::u16string& out);
 // Appends the CP932 bytes of `text` to `out`. Returns false when a character has no CP932 code; that
 // character is written as "?" so the caller can choose another encoding instead.
 bool EncodeCp932(std::u16string_view text, std::string& out);
@@ -42,5 +44,11 @@ std::string ToUtf8(std::u16string_view text);
 bool NextLine(std::string_view data, std::size_t& pos, std::string_view& line);
 // Appends `line` and CR LF to `out`: every written line ends with CR LF.
 void AppendLine(std::string& out, std::string_view line);
+
+// The lines of a settings or rule file: UTF-8 after a byte-order mark, else CP932.
+std::vector<std::u16string> DecodeTextLines(std::string_view bytes);
+// Lines each ended by CR LF: CP932 when every character fits, else UTF-8 after a byte-order mark,
+// so that nothing typed is ever turned into "?".
+std::string EncodeTextLines(const std::vector<std::u16string>& lines);
 
 }  // namespace platform

@@ -1,0 +1,164 @@
+// libFuzzer target for clsMatching: any search pattern, replace pattern and name, in both modes and
+// both comparison modes. Besides crashes and sanitizer reports it checks that matching agrees with
+// a plain backtracking matcher and that the compiled token list keeps its shape.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "clsFileString.h"
+#include "clsMatching.h"
+
+namespace {
+
+void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
+// Bytes to text: ASCII as it is, the rest spread over characters that text mode must not fold
+// (full-width letters, kana, escaped bytes).
+std::u16string Text(const std::string& bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (const unsigned char b : bytes) {
+    if (b < 0x80) {
+      out.push_back(char16_t(b));
+    } else if (b < 0xC0) {
+      out.push_back(char16_t(0xFF00 + (b - 0x80)));  // full-width forms, Ａ-Ｚ and ａ-ｚ among them
+    } else if (b < 0xE0) {
+      out.push_back(char16_t(0x3040 + (b - 0xC0)));
+    } else {
+      out.push_back(char16_t(0xDC00 + b));
+    }
+  }
+  return out;
+}
+
+bool Same(char16_t a, char16_t b, int cmpMode) {
+  return cmpMode == 0 ? a == b : clsFileString::CharEqualText(a, b);
+}
+
+// Whole-name wildcard match with backtracking over the last "*".
+bool Reference(const std::u16string& p, const std::u16string& s, int cmpMode) {
+  std::size_t pi = 0, si = 0, starP = std::u16string::npos, starS = 0;
+  while (si < s.size()) {
+    if (pi < p.size() && p[pi] == u'*') {
+      starP = pi++;
+      starS = si;
+    } else if (pi < p.size() && (p[pi] == u'?' || Same(p[pi], s[si], cmpMode))) {
+      ++pi;
+      ++si;
+    } else if (starP != std::u16string::npos) {
+      pi = starP + 1;
+      si = ++starS;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi] == u'*') ++pi;
+  return pi == p.size();
+}
+
+bool IsWild(const std::u16string& t) { return t == u"*" || t == u"?"; }
+
+void CheckTokens(const clsMatching& m) {
+  std::vector<std::u16string> dec;
+  const int n = m.GetMatchDec(dec);
+  Check(n == static_cast<int>(dec.size()));
+  if (m.CanMatching() != 0) return;
+  Check(n >= 3 && dec.front().empty() && dec.back().empty());
+  std::u16string joined;
+  for (std::size_t i = 0; i < dec.size(); ++i) {
+    joined += dec[i];
+    if (i == 0) continue;
+    const bool litPrev = !dec[i - 1].empty() && !IsWild(dec[i - 1]);
+    const bool lit = !dec[i].empty() && !IsWild(dec[i]);
+    Check(!(lit && litPrev));
+    Check(!(IsWild(dec[i]) && IsWild(dec[i - 1])));
+  }
+  Check(joined == m.MatchPattern());
+}
+
+void Exercise(clsMatching& m, const std::u16string& search, const std::u16string& replace,
+              const std::u16string& name, bool reverse) {
+  const int cmpMode = m.CmpMode();
+  CheckTokens(m);
+  const bool matched = m.IsMatch(name);
+  if (search.empty()) {
+    Check(!matched && m.CanMatching() == 1);
+  } else {
+    const std::u16string whole = m.FileNameMode() ? search : u"*" + search + u"*";
+    Check(matched == Reference(whole, name, cmpMode));
+  }
+
+  std::vector<std::u16string> dec;
+  const int n = m.GetReplaceDec(dec, false);
+  Check(n == static_cast<int>(dec.size()));
+  Check(m.GetReplaceDec(dec, true) == n && static_cast<int>(dec.size()) == n);
+
+  std::u16string out = name;
+  const bool replaced = m.MatchAndReplaceFileName(out);
+  if ((m.CanReplace() & 1) != 0) {
+    Check(!replaced && out == name);
+  } else {
+    Check(replaced == matched);
+    if (!replaced) Check(out == name);
+    // A rule that gives back its own search pattern keeps the name (up to case in text mode).
+    if (replaced && m.FileNameMode() && replace == search) {
+      Check(clsFileString().FileStrComp(out, name, cmpMode) == 0);
+    }
+  }
+
+  m.SetReplacePatternReverse(reverse);
+  out = name;
+  const bool again = m.MatchAndReplaceFileName(out);
+  Check(again == replaced);
+  if (!again) Check(out == name);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider fdp(data, size);
+  const std::uint8_t flags = fdp.ConsumeIntegral<std::uint8_t>();
+  const std::u16string search = Text(fdp.ConsumeRandomLengthString(256));
+  const std::u16string replace = Text(fdp.ConsumeRandomLengthString(256));
+  const std::u16string name = Text(fdp.ConsumeRandomLengthString(1024));
+  const bool fileNameMode = flags & 1;
+  const int cmpMode = (flags & 2) ? 1 : 0;
+  const bool reverse = flags & 4;
+
+  clsMatching m;
+  if (flags & 8) {
+    // Patterns first, then the modes: the mode change must rebuild and pair again.
+    m.SetMatchPattern(search);
+    m.SetReplacePattern(replace);
+    m.SetCmpMode(cmpMode);
+    m.SetFileNameMode(fileNameMode);
+  } else {
+    m.SetCmpMode(cmpMode);
+    m.SetFileNameMode(fileNameMode);
+    m.SetMatchPattern(search);
+    m.SetReplacePattern(replace);
+  }
+  Exercise(m, search, replace, name, reverse);
+
+  m.SetFileNameMode(!fileNameMode);
+  Exercise(m, search, replace, name, !reverse);
+
+  m.SetMatchPattern(search);  // unchanged: no rebuild
+  m.SetCmpMode(1 - cmpMode);
+  Exercise(m, search, replace, name, reverse);
+
+  m.SetMatchPattern(u"");
+  Check(!m.IsMatch(name) && (m.CanReplace() & 1) != 0);
+  std::u16string out = name;
+  Check(!m.MatchAndReplaceFileName(out) && out == name);
+  m.SetReplacePatternReverse(!reverse);
+  std::vector<std::u16string> dec;
+  Check(m.GetMatchDec(dec) == 0 && dec.empty());
+  Check(m.GetReplaceDec(dec, reverse) == 0 && dec.empty());
+  return 0;
+}

@@ -1,0 +1,58 @@
+#include "clsRules.h"
+
+#include <algorithm>
+
+#include "mdlAppParam.h"
+
+namespace quarrow {
+
+std::u16string JoinRuleText(const std::u16string& search, const std::u16string& replace) {
+  return search + kRuleSeparator + replace;
+}
+
+RuleEntry MakeRuleEntry(const std::u16string& search, const std::u16string& replace) {
+  return RuleEntry{JoinRuleText(search, replace), static_cast<int>(search.size())};
+}
+
+void SplitRuleText(const std::u16string& text, int split, std::u16string& search, std::u16string& replace) {
+  // A split position that does not fit the text (a hand-made list) cuts where it can.
+  const std::size_t at = std::min<std::size_t>(static_cast<std::size_t>(std::max(split, 0)), text.size());
+  search = text.substr(0, at);
+  const std::size_t rest = at + std::char_traits<char16_t>::length(kRuleSeparator);
+  replace = rest < text.size() ? text.substr(rest) : std::u16string();
+}
+
+bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace, int textMode) {
+  matcher.SetMatchPattern(u"");
+  matcher.SetReplacePattern(u"");
+  matcher.SetCmpMode(textMode != 0 ? 1 : 0);
+  matcher.SetFileNameMode(true);
+  matcher.SetMatchPattern(search);
+  matcher.SetReplacePattern(replace);
+  return (matcher.CanReplace() & (1 | 4)) == 0;
+}
+
+bool clsRules::MakeRule(const std::u16string& listStr, int iData, int textMode) {
+  std::u16string search, replace;
+  SplitRuleText(listStr, iData, search, replace);
+  const bool valid = SetupMatcher(matcher_, search, replace, textMode);
+  CommandNum = FindCommand(replace);
+  fold_ = textMode != 0;
+  prefix_.clear();
+  for (const char16_t c : search) {
+    if (c == u'*' || c == u'?' || c >= 0x80) break;
+    prefix_.push_back(static_cast<char>(fold_ ? clsFileString::FoldAscii(c) : c));
+  }
+  return valid;
+}
+
+bool clsRules::MayMatch(std::string_view raw) const {
+  if (raw.size() < prefix_.size()) return false;
+  for (std::size_t i = 0; i < prefix_.size(); ++i) {
+    const char c = fold_ ? static_cast<char>(clsFileString::FoldAscii(static_cast<unsigned char>(raw[i]))) : raw[i];
+    if (c != prefix_[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace quarrow

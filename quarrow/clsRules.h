@@ -1,0 +1,46 @@
+// Rules: a search pattern a whole chart line must match and a replace pattern that gives the new line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "clsMatching.h"
+
+namespace quarrow {
+
+// A rule list entry as the window keeps it: search + " → " + replace, and the search pattern's length,
+// which (not a search for the arrow) separates the two, so a pattern may hold the arrow itself.
+struct RuleEntry {
+  std::u16string Text;
+  int Split = 0;
+  bool operator==(const RuleEntry&) const = default;
+};
+
+inline constexpr char16_t kRuleSeparator[] = u" \u2192 ";
+
+std::u16string JoinRuleText(const std::u16string& search, const std::u16string& replace);
+RuleEntry MakeRuleEntry(const std::u16string& search, const std::u16string& replace);
+void SplitRuleText(const std::u16string& text, int split, std::u16string& search, std::u16string& replace);
+// Sets the matcher up for the pair (whole lines; ASCII letters without case when textMode is
+// non-zero); true when the pair is a usable rule.
+bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace, int textMode);
+
+class clsRules {
+ public:
+  // The command the replace pattern begins with, 0 when none.
+  int CommandNum = 0;
+  bool MakeRule(const std::u16string& listStr, int iData, int textMode);
+  // True when the whole line matched; the line then holds the rewritten text.
+  bool Convert(std::u16string& line) { return matcher_.MatchAndReplaceFileName(line); }
+  // False when the line's bytes show that the rule cannot match it: a line matches only when it
+  // begins with the search pattern's leading ASCII text, and ASCII characters are the same single
+  // bytes in every chart, so most lines need no decoding at all.
+  bool MayMatch(std::string_view raw) const;
+
+ private:
+  clsMatching matcher_;
+  std::string prefix_;  // leading ASCII text of the search pattern, lowered in text mode
+  bool fold_ = false;
+};
+
+}  // namespace quarrow

@@ -1,0 +1,512 @@
+#include "clsMatching.h"
+
+#include <fnmatch.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "clsFileString.h"
+
+namespace {
+
+using Tokens = std::vector<std::u16string>;
+
+// The caller order of every program: mode and comparison first, then the patterns.
+clsMatching Make(const std::u16string& search, bool fileNameMode = true, int cmpMode = 1) {
+  clsMatching m;
+  m.SetCmpMode(cmpMode);
+  m.SetFileNameMode(fileNameMode);
+  m.SetMatchPattern(search);
+  return m;
+}
+
+clsMatching MakeRule(const std::u16string& search, const std::u16string& replace, bool fileNameMode = true,
+                     int cmpMode = 1) {
+  clsMatching m = Make(search, fileNameMode, cmpMode);
+  m.SetReplacePattern(replace);
+  return m;
+}
+
+Tokens Dec(const clsMatching& m) {
+  Tokens t;
+  const int n = m.GetMatchDec(t);
+  EXPECT_EQ(n, static_cast<int>(t.size()));
+  return t;
+}
+
+std::string Show(const Tokens& t) {
+  std::string s = "(";
+  for (std::size_t i = 0; i < t.size(); ++i) s += (i ? "|" : "") + U8(t[i]);
+  return s + ")";
+}
+
+}  // namespace
+
+TEST(clsMatchingCompile, TokensNormalisedAndDisplayPatterns) {
+  struct Case {
+    std::u16string pattern;
+    bool fileNameMode;
+    Tokens tokens;
+    std::u16string display;
+  };
+  const std::vector<Case> cases = {
+      {u"a**b", true, {u"", u"a", u"*", u"b", u""}, u"a*b"},
+      {u"a*b", true, {u"", u"a", u"*", u"b", u""}, u"a*b"},
+      {u"*?*x", true, {u"", u"*", u"", u"?", u"x", u""}, u"*?x"},
+      {u"?*??", true, {u"", u"?", u"", u"*", u"", u"?", u"", u"?", u""}, u"?*??"},
+      {u"[#]", true, {u"", u"[#]", u""}, u"[#]"},
+      {u"abc", false, {u"", u"*", u"abc", u"*", u""}, u"abc"},
+      {u"?", false, {u"", u"?", u"", u"*", u""}, u"?"},
+      {u"x?*?*", false, {u"", u"*", u"x", u"?", u"", u"?", u"", u"*", u""}, u"x??*"},
+      {u"*", false, {u"", u"*", u""}, u"*"},
+      {u"?*", false, {u"", u"?", u"", u"*", u""}, u"?*"},
+      {u"*a", false, {u"", u"*", u"a", u"*", u""}, u"*a"},
+      {u"a?", false, {u"", u"*", u"a", u"?", u"", u"*", u""}, u"a?"},
+      {u"?a", false, {u"", u"*", u"", u"?", u"a", u"*", u""}, u"?a"},
+  };
+  for (const auto& c : cases) {
+    clsMatching m = Make(c.pattern, c.fileNameMode);
+    const Tokens t = Dec(m);
+    EXPECT_EQ(t, c.tokens) << U8(c.pattern) << " gave " << Show(t);
+    std::u16string joined;
+    for (const auto& s : c.tokens) joined += s;
+    EXPECT_EQ(m.MatchPattern(), joined) << U8(c.pattern);
+    EXPECT_EQ(m.MatchPatternDisp(), c.display) << U8(c.pattern);
+    EXPECT_EQ(m.CanMatching(), 0);
+  }
+}
+
+TEST(clsMatchingMatch, WholeNamesAndSubstrings) {
+  struct Case {
+    std::u16string pattern;
+    bool fileNameMode;
+    int cmpMode;
+    std::u16string name;
+    bool want;
+  };
+  const std::vector<Case> cases = {
+      {u"*.wav", true, 1, u"kick.wav", true},
+      {u"*.wav", true, 1, u"a.WAV", true},
+      {u"*.wav", true, 1, u"x.wav.bak", false},
+      {u"*.wav", true, 1, u".wav", true},
+      {u"*.wav", true, 1, u"wav", false},
+      {u"*.WAV", true, 0, u"a.wav", false},
+      {u"*.WAV", true, 0, u"a.WAV", true},
+      {u"a?c", true, 1, u"abc", true},
+      {u"a?c", true, 1, u"abcd", false},
+      {u"a?c", true, 1, u"ac", false},
+      {u"a*a", true, 1, u"a", false},  // both literals cannot share the one character
+      {u"a*a", true, 1, u"aa", true},
+      {u"*_*_*", true, 1, u"a_b", false},
+      {u"*ab*ab*", true, 1, u"xabab", true},
+      {u"*ab*ab*", true, 1, u"xaba", false},
+      {u"#WAV?? *.wav", true, 1, u"#wav01 kick.wav", true},
+      {u"#WAV?? *.wav", true, 1, u"#WAV1 kick.wav", false},
+      {u"*\uFF21", true, 1, u"x\uFF41", false},  // full-width letters keep their case
+      {u"*\uFF21", true, 1, u"x\uFF21", true},
+      {u"\u3042*", true, 1, u"\u3042\xDC81", true},
+      {u"\xDC61", true, 1, u"a", false},  // an escaped byte is not the letter
+      {u"[a]", true, 1, u"[A]", true},   // "[" is literal
+      {u"[a]", true, 1, u"a", false},
+      {u"abc", false, 1, u"111abc222", true},
+      {u"abc", false, 1, u"111ab", false},
+      {u"?", false, 1, u"z", true},
+      {u"?", false, 1, u"", false},
+      {u"x?*?*", false, 1, u"zzx12", true},
+      {u"x?*?*", false, 1, u"ax1", false},
+      {u"*", false, 1, u"", true},
+      {u"*", true, 1, u"", true},
+  };
+  for (const auto& c : cases) {
+    clsMatching m = Make(c.pattern, c.fileNameMode, c.cmpMode);
+    EXPECT_EQ(m.IsMatch(c.name), c.want) << U8(c.pattern) << " on " << U8(c.name) << " mode " << c.fileNameMode;
+  }
+}
+
+TEST(clsMatchingMatch, CmpModeTakesEffectAtTheNextMatch) {
+  clsMatching m = Make(u"*.WAV", true, 0);
+  EXPECT_FALSE(m.IsMatch(u"a.wav"));
+  m.SetCmpMode(1);
+  EXPECT_TRUE(m.IsMatch(u"a.wav"));
+  m.SetCmpMode(0);
+  EXPECT_FALSE(m.IsMatch(u"a.wav"));
+}
+
+// Text-mode literals are compared character by character; this must equal FileStrComp's notion
+// of equality for every code unit.
+TEST(clsMatchingMatch, TextModeLiteralEqualityAgreesWithFileStrComp) {
+  const clsFileString fs;
+  std::vector<char16_t> all(0x10000);
+  std::iota(all.begin(), all.end(), char16_t(0));
+  auto str = [](char16_t c) { return std::u16string(1, c); };
+  std::stable_sort(all.begin(), all.end(),
+                   [&](char16_t a, char16_t b) { return fs.FileStrComp(str(a), str(b), 1) < 0; });
+  for (std::size_t i = 0; i + 1 < all.size(); ++i) {
+    const char16_t a = all[i], b = all[i + 1];
+    if (a == u'*' || a == u'?' || b == u'*' || b == u'?') continue;
+    const bool equal = fs.FileStrComp(str(a), str(b), 1) == 0;
+    clsMatching m = Make(str(a), true, 1);
+    ASSERT_EQ(m.IsMatch(str(b)), equal) << int(a) << " / " << int(b);
+  }
+}
+
+TEST(clsMatchingMatch, EmptyPatternMatchesNothing) {
+  clsMatching fresh;
+  EXPECT_EQ(fresh.CanMatching(), 1);
+  EXPECT_FALSE(fresh.IsMatch(u""));
+
+  clsMatching m = MakeRule(u"*.wav", u"*.ogg");
+  m.SetMatchPattern(u"");
+  EXPECT_EQ(m.CanMatching(), 1);
+  EXPECT_EQ(m.CanReplace() & 1, 1);
+  for (const std::u16string name : {u"", u"a.wav", u"*"}) EXPECT_FALSE(m.IsMatch(name)) << U8(name);
+  std::u16string name = u"a.wav";
+  EXPECT_FALSE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"a.wav");
+  Tokens dec;
+  EXPECT_EQ(m.GetMatchDec(dec), 0);
+  EXPECT_TRUE(dec.empty());
+
+  // The same pattern again is a new build after the empty one, and pairs the replace pattern anew.
+  m.SetMatchPattern(u"*.wav");
+  EXPECT_EQ(m.CanReplace(), 0);
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"a.ogg");
+}
+
+// A long name with many middle segments stays linear: each failed fit spends one slack character.
+TEST(clsMatchingMatch, ManySegmentsOnALongName) {
+  std::u16string pattern, name;
+  for (int i = 0; i < 200; ++i) pattern += u"*ab";
+  pattern += u"*";
+  for (int i = 0; i < 5000; ++i) name += u"a";
+  clsMatching m = Make(pattern, true, 1);
+  EXPECT_FALSE(m.IsMatch(name));
+  for (int i = 0; i < 200; ++i) name += u"b_a";
+  EXPECT_TRUE(m.IsMatch(name));
+}
+
+TEST(clsMatchingReplace, RewritesMatchingNames) {
+  struct Case {
+    std::u16string search, replace;
+    bool fileNameMode;
+    std::u16string name;
+    std::optional<std::u16string> want;  // nullopt: no match, name left
+  };
+  const std::vector<Case> cases = {
+      {u"*.wav", u"*.ogg", true, u"kick.wav", u"kick.ogg"},
+      {u"*.wav", u"*.ogg", true, u"a.WAV", u"a.ogg"},
+      {u"*.wav", u"*.ogg", true, u"x.wav.bak", std::nullopt},
+      {u"a?c", u"x?y", true, u"abc", u"xby"},
+      {u"*_*", u"*-*", true, u"a_b_c", u"a-b_c"},
+      {u"*_*_*", u"*|*|*", true, u"a_b_c_d", u"a|b|c_d"},
+      {u"*", u"new_*", true, u"k.wav", u"new_k.wav"},
+      {u"*.wav", u"*", true, u"k.wav", u"k"},
+      {u"*01*", u"*02*", true, u"a01b01c", u"a02b01c"},
+      {u"s_??.wav", u"s??.wav", true, u"s_01.wav", u"s01.wav"},
+      {u"?*?", u"?-*-?", true, u"abcd", u"a-bc-d"},
+      {u"?a", u"?a_c", true, u"xA", u"xa_c"},
+      {u"#WAV?? *.wav", u"#WAV?? *.ogg", true, u"#wav0A kick.wav", u"#WAV0A kick.ogg"},
+      {u"*.wav", u"", true, u"k.wav", u""},
+      {u"*.wav", u"", true, u"k.bmp", std::nullopt},
+      {u"abc", u"xyz", false, u"111abc222", u"111xyz222"},
+      {u"abc", u"xyz", false, u"ABC", u"xyz"},
+      {u"abc", u"xyz", false, u"xabcabc", u"xxyzabc"},
+      {u".wav", u"", false, u"k.wav", u"k"},
+      {u"a?c", u"a_c", false, u"zabcz", u"za_cz"},
+      {u"?", u"_", false, u"ab", u"_b"},
+      {u"*", u"", false, u"ab", u""},
+  };
+  for (const auto& c : cases) {
+    clsMatching m = MakeRule(c.search, c.replace, c.fileNameMode);
+    ASSERT_EQ(m.CanReplace(), 0) << U8(c.search) << " -> " << U8(c.replace);
+    std::u16string name = c.name;
+    EXPECT_EQ(m.MatchAndReplaceFileName(name), c.want.has_value()) << U8(c.search) << " on " << U8(c.name);
+    EXPECT_EQ(name, c.want.value_or(c.name)) << U8(c.search) << " -> " << U8(c.replace) << " on " << U8(c.name);
+  }
+}
+
+TEST(clsMatchingReplace, RuleStatus) {
+  struct Case {
+    std::u16string search, replace;
+    bool fileNameMode;
+    int want;
+  };
+  const std::vector<Case> cases = {
+      {u"*", u"**", true, 3},
+      {u"?", u"??", true, 3},
+      {u"*.wav", u"*.*", true, 3},
+      {u"*?", u"?*", true, 1},
+      {u"*_?", u"?_*", true, 1},
+      {u"??*", u"*??", true, 1},
+      {u"*_*", u"*", true, 4},
+      {u"*_*", u"*_*", true, 0},
+      {u"*.wav", u"*.ogg", true, 0},
+      {u"?*?", u"?*?", false, 3},  // the search pattern's wrapping "*" moved behind its last "?"
+      {u"", u"*", true, 1},
+  };
+  for (const auto& c : cases) {
+    clsMatching m = MakeRule(c.search, c.replace, c.fileNameMode);
+    EXPECT_EQ(m.CanReplace(), c.want) << U8(c.search) << " -> " << U8(c.replace);
+    std::u16string name = u"ab_cd";
+    if ((c.want & 1) != 0) {
+      EXPECT_FALSE(m.MatchAndReplaceFileName(name)) << U8(c.search) << " -> " << U8(c.replace);
+      EXPECT_EQ(name, u"ab_cd");
+    }
+  }
+}
+
+// Which replace token each search position receives, from the start and from the end.
+TEST(clsMatchingReplace, Pairings) {
+  struct Case {
+    std::u16string search, replace;
+    int status;
+    Tokens forward, backward;
+  };
+  const std::vector<Case> cases = {
+      // From the end, ".ogg" finds no like and fills the first free position, the last one.
+      {u"*.wav", u"*.ogg", 0, {u"", u"*", u".ogg", u""}, {u"", u"*", u"", u".ogg"}},
+      // "b" extends nothing of the search pattern; it takes the empty position after the "*".
+      {u"*?", u"b?", 0, {u"", u"", u"b", u"?", u""}, {u"", u"", u"b", u"?", u""}},
+      // The wildcards find their like in order, skipping the unmatched "?" and "*" of the search.
+      {u"?*?a*", u"*?", 0,
+       {u"", u"", u"", u"*", u"", u"?", u"", u"", u""},
+       {u"", u"", u"", u"*", u"", u"?", u"", u"", u""}},
+      // "a_c" extends the search literal "a" next to the shared start, not the later "a_c".
+      {u"?a*a_c?x", u"?a_c?y", 0,
+       {u"", u"?", u"a_c", u"", u"", u"?", u"y", u""},
+       {u"", u"?", u"a_c", u"", u"", u"?", u"", u"y"}},
+      {u"*_*??", u"?*", 4,
+       {u"", u"", u"", u"", u"", u"?", u"", u"*", u""},
+       {u"", u"?", u"", u"*", u"", u"", u"", u"", u""}},
+  };
+  for (const auto& c : cases) {
+    clsMatching m = MakeRule(c.search, c.replace);
+    EXPECT_EQ(m.CanReplace(), c.status) << U8(c.search) << " -> " << U8(c.replace);
+    Tokens forward, backward;
+    m.GetReplaceDec(forward, false);
+    m.GetReplaceDec(backward, true);
+    EXPECT_EQ(forward, c.forward) << U8(c.search) << " -> " << U8(c.replace) << " gave " << Show(forward);
+    EXPECT_EQ(backward, c.backward) << U8(c.search) << " -> " << U8(c.replace) << " gave " << Show(backward);
+  }
+  clsMatching m = MakeRule(u"?*?a*", u"*?");
+  std::u16string name = u"xYZaW";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"YZ");
+}
+
+TEST(clsMatchingReplace, AmbiguousRuleCanUseEitherPairing) {
+  clsMatching m = MakeRule(u"*_*", u"*");
+  ASSERT_EQ(m.CanReplace(), 4);
+  std::u16string name = u"a_b";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"a");
+
+  Tokens forward, backward;
+  EXPECT_EQ(m.GetReplaceDec(forward, false), 5);
+  EXPECT_EQ(forward, (Tokens{u"", u"*", u"", u"", u""}));
+  EXPECT_EQ(m.GetReplaceDec(backward, true), 5);
+  EXPECT_EQ(backward, (Tokens{u"", u"", u"", u"*", u""}));
+
+  m.SetReplacePatternReverse(true);
+  name = u"a_b";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"b");
+  EXPECT_EQ(m.GetReplaceDec(forward, false), 5);
+  EXPECT_EQ(forward, backward);
+
+  // Neither the same pattern nor the same mode rebuilds, so the chosen pairing stays.
+  m.SetMatchPattern(u"*_*");
+  m.SetFileNameMode(true);
+  name = u"a_b";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"b");
+
+  m.SetReplacePatternReverse(false);
+  name = u"a_b";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"a");
+}
+
+TEST(clsMatchingReplace, ReverseIsIgnoredForUnambiguousRules) {
+  clsMatching m = MakeRule(u"*_*", u"*-*");
+  ASSERT_EQ(m.CanReplace(), 0);
+  m.SetReplacePatternReverse(true);
+  std::u16string name = u"a_b_c";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"a-b_c");
+}
+
+TEST(clsMatchingReplace, ModeChangeRebuildsAndPairsTheReplacePatternAgain) {
+  clsMatching m;
+  m.SetCmpMode(1);
+  m.SetMatchPattern(u"abc");
+  m.SetReplacePattern(u"xyz");
+  EXPECT_EQ(m.MatchPattern(), u"*abc*");
+  EXPECT_EQ(m.ReplacePattern(), u"*xyz*");
+  EXPECT_EQ(m.ReplacePatternDisp(), u"xyz");
+  std::u16string name = u"1abc2";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"1xyz2");
+
+  m.SetFileNameMode(true);
+  EXPECT_EQ(m.MatchPattern(), u"abc");
+  EXPECT_EQ(m.ReplacePattern(), u"xyz");
+  EXPECT_EQ(m.CanReplace(), 0);
+  name = u"1abc2";
+  EXPECT_FALSE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"1abc2");
+  name = u"ABC";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"xyz");
+}
+
+TEST(clsMatchingReplace, ReplacePatternBeforeSearchPatternIsKeptAndPairedLater) {
+  clsMatching m;
+  m.SetFileNameMode(true);
+  m.SetReplacePattern(u"*.ogg");
+  EXPECT_EQ(m.CanReplace(), 1);
+  EXPECT_EQ(m.ReplacePattern(), u"*.ogg");
+  m.SetMatchPattern(u"*.wav");
+  EXPECT_EQ(m.CanReplace(), 0);
+  std::u16string name = u"k.wav";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"k.ogg");
+}
+
+// The program order: empty patterns first, so every rule is built from scratch.
+TEST(clsMatchingReplace, EmptyReplacePatternInFileNameModeEmptiesTheName) {
+  clsMatching m;
+  m.SetMatchPattern(u"");
+  m.SetReplacePattern(u"");
+  m.SetCmpMode(1);
+  m.SetFileNameMode(true);
+  m.SetMatchPattern(u"#BMP?? *");
+  EXPECT_EQ(m.CanReplace(), 0);
+  EXPECT_EQ(m.ReplacePattern(), u"");
+  Tokens dec;
+  EXPECT_EQ(m.GetReplaceDec(dec, false), 8);
+  EXPECT_EQ(dec, Tokens(8));
+  std::u16string name = u"#bmp01 a.bmp";
+  EXPECT_TRUE(m.MatchAndReplaceFileName(name));
+  EXPECT_EQ(name, u"");
+}
+
+namespace {
+
+// Random patterns of "*", "?" and literal runs over a small alphabet (so that many names match),
+// and names made either at random or by filling in a pattern.
+struct Generator {
+  std::mt19937 rng{20240613};
+  const std::string alphabet = "abAB._";
+
+  int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
+  char Letter() { return alphabet[static_cast<std::size_t>(Below(static_cast<int>(alphabet.size())))]; }
+
+  // noDoubleStar: no run of adjacent wildcards holds two "*".
+  std::string Pattern(bool noDoubleStar) {
+    std::string p;
+    const int pieces = Below(7);
+    bool runHasStar = false;
+    for (int i = 0; i < pieces; ++i) {
+      const int kind = Below(3);
+      if (kind == 0 && !(noDoubleStar && runHasStar)) {
+        p += '*';
+        runHasStar = true;
+      } else if (kind == 1) {
+        p += '?';
+      } else {
+        for (int n = 1 + Below(3); n > 0; --n) p += Letter();
+        runHasStar = false;
+      }
+    }
+    return p;
+  }
+
+  std::string Name(const std::string& pattern) {
+    std::string s;
+    if (Below(2) == 0) {
+      for (int n = Below(10); n > 0; --n) s += Letter();
+      return s;
+    }
+    for (const char c : pattern) {
+      if (c == '*') {
+        for (int n = Below(4); n > 0; --n) s += Letter();
+      } else if (c == '?') {
+        s += Letter();
+      } else if (Below(8) == 0) {
+        s += Letter();  // a stray change, mostly a near miss
+      } else {
+        s += (c >= 'a' && c <= 'z' && Below(2)) ? char(c - 32) : c;
+      }
+    }
+    return s;
+  }
+};
+
+std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+}  // namespace
+
+TEST(clsMatchingDifferential, AgreesWithFnmatch) {
+  Generator gen;
+  int matches = 0, tries = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const std::string pattern = gen.Pattern(false);
+    const std::string wrapped = "*" + pattern + "*";
+    for (const int cmpMode : {0, 1}) {
+      const int flags = FNM_NOESCAPE | (cmpMode ? FNM_CASEFOLD : 0);
+      clsMatching whole = Make(Wide(pattern), true, cmpMode);
+      clsMatching part = Make(Wide(pattern), false, cmpMode);
+      for (int k = 0; k < 12; ++k) {
+        const std::string name = gen.Name(pattern);
+        const bool want = fnmatch(pattern.c_str(), name.c_str(), flags) == 0;
+        ++tries;
+        matches += want;
+        if (pattern.empty()) {
+          ASSERT_FALSE(whole.IsMatch(Wide(name)));
+        } else {
+          ASSERT_EQ(whole.IsMatch(Wide(name)), want) << pattern << " on " << name << " cmp " << cmpMode;
+          ASSERT_EQ(part.IsMatch(Wide(name)), fnmatch(wrapped.c_str(), name.c_str(), flags) == 0)
+              << "substring " << pattern << " on " << name << " cmp " << cmpMode;
+        }
+      }
+    }
+  }
+  // Enough of both answers for the comparison to mean something.
+  EXPECT_GT(matches, tries / 5);
+  EXPECT_LT(matches, tries * 4 / 5);
+}
+
+TEST(clsMatchingProperty, ReplacingByTheSearchPatternKeepsEveryName) {
+  Generator gen;
+  const clsFileString fs;
+  int rewritten = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const std::string pattern = gen.Pattern(true);
+    if (pattern.empty()) continue;
+    for (const int cmpMode : {0, 1}) {
+      clsMatching m = MakeRule(Wide(pattern), Wide(pattern), true, cmpMode);
+      ASSERT_EQ(m.CanReplace(), 0) << pattern;
+      for (int k = 0; k < 8; ++k) {
+        const std::u16string name = Wide(gen.Name(pattern));
+        std::u16string out = name;
+        const bool matched = m.IsMatch(name);
+        ASSERT_EQ(m.MatchAndReplaceFileName(out), matched) << pattern << " on " << U8(name);
+        if (!matched) {
+          ASSERT_EQ(out, name);
+          continue;
+        }
+        ++rewritten;
+        ASSERT_EQ(fs.FileStrComp(out, name, cmpMode), 0) << pattern << ": " << U8(name) << " -> " << U8(out);
+      }
+    }
+  }
+  EXPECT_GT(rewritten, 5000);
+}

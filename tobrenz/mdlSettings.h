@@ -1,0 +1,31 @@
+// Tobrenz's sections and keys of the settings file, shared by the window and the command line.
+#pragma once
+
+#include "mdlOptions.h"
+
+namespace tobrenz {
+
+inline constexpr char16_t kKeyTarget[] = u"ターゲットフォルダ";
+inline constexpr char16_t kKeyInclude[] = u"絞り込み";
+inline constexpr char16_t kKeyIncludeText[] = u"絞り込み文字列";
+inline constexpr char16_t kKeyExclude[] = u"除外";
+inline constexpr char16_t kKeyExcludeText[] = u"除外文字列";
+inline constexpr char16_t kKeyRecursive[] = u"再帰処理";
+inline constexpr char16_t kKeyCompareExt[] = u"比較ファイル拡張子";
+
+inline constexpr char16_t kDefaultCompareExt[] = u"bmp";
+
+inline mdlOptions::SettingsTable InitSettingsTable() {
+  using namespace mdlOptions;
+  SettingsTable t;
+  t.Sections = {
+      {kSectionSystem, {NumberKey(u"Window Top", 50), NumberKey(u"Window Left", 50), TextKey(kKeyTarget, u"")}},
+      {kSectionFilter,
+       {CheckKey(kKeyInclude, 0), TextKey(kKeyIncludeText, u""), CheckKey(kKeyExclude, 0),
+        TextKey(kKeyExcludeText, u"")}},
+      {kSectionProcess, {CheckKey(kKeyRecursive, 0), TextKey(kKeyCompareExt, kDefaultCompareExt)}},
+  };
+  return t;
+}
+
+}  // namespace tobrenz

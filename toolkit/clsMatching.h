@@ -1,0 +1,166 @@
+// The wildcard engine: one search pattern ("*" any run, "?" one character, everything else literal)
+// and one replace pattern built from the pieces of a matched name.
+//
+// A search pattern is compiled once into a token list (positions 1..N, kept 0-based here: element
+// i-1 is position i) and a segment table: the "*" tokens cut the tokens into fixed-length segments.
+// A match places every segment in the name; what each token covered follows from those places, so a
+// match keeps only one offset per segment and allocates nothing.
+//
+// In file-name mode the pattern covers the whole name; in substring mode (the initial mode) it is
+// wrapped in "*" on both sides and matches at its left-most place in the name.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "clsFileString.h"
+
+class clsMatching {
+ public:
+  // Comparison of literal pieces: 0 exact, non-zero ASCII letters without case. Nothing is rebuilt.
+  int CmpMode() const { return cmpMode_; }
+  void SetCmpMode(int value) { cmpMode_ = value; }
+
+  // Writing the mode recompiles the last search pattern when the mode differs from its build.
+  bool FileNameMode() const { return fileNameMode_; }
+  void SetFileNameMode(bool value);
+
+  // The search pattern, compiled at once; the last replace pattern is then paired again. Reading
+  // gives the normalised pattern (in substring mode with its wrapping "*"s).
+  std::u16string MatchPattern() const { return normPattern_; }
+  void SetMatchPattern(const std::u16string& text);
+  // The user's pattern in its normalised form, without the wrapping "*"s of substring mode.
+  std::u16string MatchPatternDisp() const { return dispPattern_; }
+  // 0 when a search pattern is compiled, 1 when there is none.
+  int CanMatching() const { return matchStatus_; }
+
+  bool IsMatch(const std::u16string& FileName) { return Match(FileName); }
+  // dec receives the token list (element i-1 = position i); the result is N.
+  int GetMatchDec(std::vector<std::u16string>& dec) const;
+
+  // The replace pattern, paired with the search tokens at once. Reading gives the normalised form.
+  std::u16string ReplacePattern() const { return normReplace_; }
+  void SetReplacePattern(const std::u16string& text);
+  // The replace pattern as last given.
+  std::u16string ReplacePatternDisp() const { return rawReplace_; }
+  // 0 usable; bit 0: no search pattern or the pairing failed (3: the replacement has more wildcards);
+  // bit 2: pairing from the start and from the end disagree on some wildcard.
+  int CanReplace() const { return replaceStatus_ | matchStatus_; }
+  // Only while CanReplace has bit 2: true builds names from the end-first pairing, false from the
+  // start-first one.
+  void SetReplacePatternReverse(bool value);
+  // On a match, FileName becomes the rewritten name and the result is true; otherwise it is left.
+  bool MatchAndReplaceFileName(std::u16string& FileName);
+  // dec receives, per search position, the paired replace token: the end-first pairing when Reverse
+  // is true, else the pairing in use. The result is N.
+  int GetReplaceDec(std::vector<std::u16string>& dec, bool Reverse) const;
+
+ private:
+  enum class Kind : std::uint8_t { Empty, Star, Any, Literal };
+
+  // One literal piece of a segment, compared at a fixed offset from the segment's place.
+  struct LitCheck {
+    std::uint32_t segOff;   // offset inside the segment
+    std::uint32_t poolOff;  // offset of its text in pool_ / foldPool_
+    std::uint32_t len;
+  };
+  // One character a name must hold at a fixed place. exact is the pattern's character; in text
+  // mode lower and upper are the two characters that equal it.
+  struct Probe {
+    bool on;
+    std::size_t off;
+    char16_t exact, lower, upper;
+  };
+  struct Segment {
+    std::size_t length;  // characters the segment covers
+    std::uint32_t firstCheck, checkCount;
+    Probe lead;  // the first character of its first literal, `lead.off` into the segment
+  };
+  // Where the text a token covered lies, relative to the place of its segment. A "*" covers the gap
+  // between the end of segment `seg` and the place of the next segment.
+  struct TokenSpan {
+    std::uint32_t seg;
+    std::uint32_t off;
+    std::uint32_t len;
+    bool star;
+  };
+  // One step of building a replaced name: a literal of the replace pattern or a captured piece.
+  struct OutStep {
+    bool literal;
+    std::uint32_t a;  // literal: offset in outPool_; capture: token index
+    std::uint32_t len;
+  };
+
+  static Kind KindOf(const std::u16string& token);
+  static std::vector<std::u16string> BuildTokens(const std::u16string& text, bool search, bool substring);
+  void Compile();
+  // Inline so that the many names that fail the length or a probe cost no call.
+  bool Match(const std::u16string& name) {
+    const std::size_t len = name.size();
+    if (matchStatus_ != 0 || len < minLength_) return false;
+    const char16_t* s = name.data();
+    if (cmpMode_ != 0) return Passes<true>(s, len) && MatchIn<true>(s, len);
+    return Passes<false>(s, len) && MatchIn<false>(s, len);
+  }
+  template <bool Text>
+  bool Passes(const char16_t* s, std::size_t len) const {
+    return (!tailProbe_.on || Holds<Text>(s[len - tailProbe_.off], tailProbe_)) &&
+           (!headProbe_.on || Holds<Text>(s[headProbe_.off], headProbe_));
+  }
+  template <bool Text>
+  bool MatchIn(const char16_t* s, std::size_t len);
+  template <bool Text>
+  bool Fits(const Segment& seg, const char16_t* at) const;
+  // Places in the name [start, stop) of the character pair (a, b), as bits; empty when stop is 0.
+  struct LeadMask {
+    char16_t a, b;
+    std::size_t start, stop;
+    std::uint64_t mask;
+  };
+  // Left-most place in [from, from + slack] where the segment fits; npos when none.
+  template <bool Text>
+  std::size_t Find(const Segment& seg, const char16_t* name, std::size_t len, std::size_t from, std::size_t slack,
+                   LeadMask& cache) const;
+  static Probe MakeProbe(std::size_t off, char16_t c);
+  template <bool Text>
+  static bool Holds(char16_t c, const Probe& p) {
+    return Text ? (c == p.lower || c == p.upper) : c == p.exact;
+  }
+  void CaptureOf(std::size_t token, std::size_t& begin, std::size_t& len) const;
+
+  int Pair(const std::vector<std::u16string>& P, const std::vector<std::u16string>& Q,
+           std::vector<std::u16string>& pairing) const;
+  void UsePairing(const std::vector<std::u16string>& pairing);
+
+  int cmpMode_ = 0;
+  bool fileNameMode_ = false;
+  bool builtMode_ = false;
+  int matchStatus_ = 1;
+  int replaceStatus_ = 1;
+  std::u16string normPattern_, rawPattern_, dispPattern_;
+  std::vector<std::u16string> tokens_, reversedTokens_;
+  std::size_t n_ = 0;  // token count; 0 while no pattern is compiled
+  std::size_t minLength_ = 0;
+
+  std::u16string normReplace_, rawReplace_;
+  std::vector<std::u16string> startFirst_, endFirst_, inUse_;
+
+  // Compiled search side.
+  std::vector<Segment> segments_;
+  std::vector<LitCheck> checks_;
+  std::u16string pool_, foldPool_;
+  // The last character of the last segment (off counted back from the end of the name) and the
+  // first literal character of the first segment: tested first, they reject most names at once.
+  Probe tailProbe_{}, headProbe_{};
+  std::vector<TokenSpan> spans_;
+  std::vector<std::size_t> segPos_;  // place of each segment at the last successful match
+
+  // Compiled pairing in use.
+  std::vector<OutStep> out_;
+  std::u16string outPool_;
+  std::u16string outBuf_;
+
+  clsFileString fs_;
+};

@@ -1,0 +1,59 @@
+#include "QtMessages.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "QtText.h"
+#include "mdlEvents.h"
+#include "platform/shell.h"
+
+namespace {
+
+QMessageBox::Icon IconOf(MsgIcon icon) {
+  switch (icon) {
+    case MsgIcon::Exclamation: return QMessageBox::Warning;
+    case MsgIcon::Critical: return QMessageBox::Critical;
+    case MsgIcon::Question: return QMessageBox::Question;
+    default: return QMessageBox::NoIcon;
+  }
+}
+
+}  // namespace
+
+void QtMessages::ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
+  QMessageBox box(IconOf(icon), ToQt(title), ToQt(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+bool QtMessages::AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
+  QMessageBox box(IconOf(icon), ToQt(title), ToQt(text), QMessageBox::Yes | QMessageBox::No, parent_);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+namespace mdlGui {
+
+void InstallServices() {
+  mdlEvents::SetDoEvents([] { QApplication::processEvents(); });
+  platform::SetShellHandler([](platform::ShellVerb verb, const std::u16string& path) {
+    QString target = ToQt(path);
+    // No chooser of programs here: "open with" shows the file's folder.
+    if (verb == platform::ShellVerb::OpenWith) target = QFileInfo(target).absolutePath();
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(target)) ? platform::kShellOk : platform::kShellNoAssociation;
+  });
+}
+
+void SelectAllText(QLineEdit* box) {
+  if (box != nullptr) box->selectAll();
+}
+
+void SelectAllKey(QLineEdit* box, int key_code, int shift) {
+  if ((shift & 2) != 0 && key_code == 65) SelectAllText(box);
+}
+
+}  // namespace mdlGui

@@ -1,0 +1,31 @@
+// Message boxes for the windows, and the pieces that hand the toolkit the window system's services:
+// the event pump of a run and the desktop's opener.
+#pragma once
+
+#include <QWidget>
+
+#include "mdlMessages.h"
+
+class QLineEdit;
+
+class QtMessages : public MessageSink {
+ public:
+  explicit QtMessages(QWidget* parent = nullptr) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) override;
+  bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) override;
+
+ private:
+  QWidget* parent_;
+};
+
+namespace mdlGui {
+
+// Installs the Qt event pump for runs and the desktop opener for ShellOpen.
+void InstallServices();
+
+// Selects a text box's whole text; Ctrl+A (key code 65 with the Ctrl bit 2) does the same.
+void SelectAllText(QLineEdit* box);
+void SelectAllKey(QLineEdit* box, int key_code, int shift);
+
+}  // namespace mdlGui

@@ -1,0 +1,51 @@
+// The progress dialog of a run: two text areas and one stop button. The user cannot close it; only
+// the stop button, confirmed, stops the run.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "clsCancel.h"
+
+class QLabel;
+class QPushButton;
+
+class frmDlgCancel : public QDialog, public CancelView {
+  Q_OBJECT
+
+ public:
+  explicit frmDlgCancel(QWidget* parent = nullptr);
+
+  void SetCaption(const std::u16string& text) override;
+  void SetTitle(const std::u16string& text) override;
+  void SetText(const std::u16string& text) override;
+  void ShowDialog() override;
+  void HideDialog() override;
+  void ProcessEvents() override;
+  bool AskStop(const std::u16string& text, const std::u16string& caption) override;
+  void SetCancelClick(std::function<void()> handler) override { click_ = std::move(handler); }
+
+  QPushButton* CancelButton() const { return cancel_button_; }
+  QLabel* Text1() const { return text1_; }
+  QLabel* Text2() const { return text2_; }
+
+ signals:
+  void CancelClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  QLabel* text1_;
+  QLabel* text2_;
+  QPushButton* cancel_button_;
+  std::function<void()> click_;
+};
+
+namespace mdlCanCelForm {
+// Mode 1: shows the window at the top of the z-order (never as a topmost window), keeping its place
+// and size; mode 0: hides it without activating anything. Non-zero on success; other modes do
+// nothing and give 0.
+int SetDialogZOrder(QWidget* window, int mode);
+}  // namespace mdlCanCelForm
