@@ -97,6 +97,9 @@ struct PairCase {
   std::vector<std::u16string> read_only = {};
 };
 
+// Readable test names instead of byte dumps.
+void PrintTo(const PairCase& c, std::ostream* os) { *os << c.what; }
+
 class PairOutcome : public TobrenzRun, public ::testing::WithParamInterface<PairCase> {};
 
 TEST_P(PairOutcome, TheLargerFileGoesAndTheCountsFollow) {
@@ -263,6 +266,7 @@ struct StopCase {
   bool yes;
   int targets;
 };
+void PrintTo(const StopCase& c, std::ostream* os) { *os << (c.yes ? "yes" : "no"); }
 class StopAtTheHundredthFile : public TobrenzRun, public ::testing::WithParamInterface<StopCase> {};
 
 // Progress, and a stop, come at every hundredth file of a folder's list, before that file; the
@@ -299,6 +303,8 @@ struct WarningCase {
   std::u16string ext;
   std::u16string text, title;
 };
+void PrintTo(const WarningCase& c, std::ostream* os) { *os << U8(c.title) << " " << U8(c.ext); }
+
 class Warning : public TobrenzRun, public ::testing::WithParamInterface<WarningCase> {};
 
 TEST_P(Warning, StopsBeforeAnythingChanges) {

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Sync deletion of a sound set of 5,000 entries from a chart folder that holds them all (plus 500
+# entries of its own), by fennick-cli and by find + rm deleting the same names in an identical copy.
+# Each side runs on fresh copies; the median of the rounds is reported, with the ratio.
+#
+#   bench/fennick_sync_delete.sh [ROUNDS]      (FENNICK_CLI=path/to/fennick-cli to pick a build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cli=${FENNICK_CLI:-build/bin/fennick-cli}
+rounds=${1:-5}
+entries=5000
+[ -x "$cli" ] || { echo "no $cli (build the fennick-cli target, or set FENNICK_CLI)" >&2; exit 1; }
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# The sound set: 4,950 files and 50 folders with a few files each, as a real set may hold.
+mkdir "$scratch/set" "$scratch/model"
+(cd "$scratch/set" && seq -f 's%04g.wav' 1 $((entries - 50)) | xargs touch &&
+  for i in $(seq -w 1 50); do mkdir "d$i" && touch "d$i/a.wav" "d$i/b.wav"; done)
+# The chart folder: every entry of the set, and 500 of its own that must stay.
+cp -a "$scratch/set/." "$scratch/model/"
+(cd "$scratch/model" && seq -f 'own%03g.wav' 1 500 | xargs touch)
+
+now() { date +%s%N; }
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+fennick_times=() rm_times=()
+for ((r = 1; r <= rounds; r++)); do
+  rm -rf "$scratch/t1" "$scratch/t2"
+  cp -a "$scratch/model" "$scratch/t1"
+  cp -a "$scratch/model" "$scratch/t2"
+  sync
+
+  start=$(now)
+  "$cli" --source "$scratch/set" --sound-set --no-recursive --sync-delete --no-convert "$scratch/t1" >/dev/null
+  fennick_times+=($(($(now) - start)))
+
+  start=$(now)
+  (cd "$scratch/set" && find . -mindepth 1 -maxdepth 1 -printf '%P\0') | (cd "$scratch/t2" && xargs -0 rm -rf --)
+  rm_times+=($(($(now) - start)))
+
+  left1=$(find "$scratch/t1" -mindepth 1 | wc -l)
+  left2=$(find "$scratch/t2" -mindepth 1 | wc -l)
+  if [ "$left1" -ne 500 ] || [ "$left2" -ne 500 ]; then
+    echo "round $r: $left1 and $left2 entries left, 500 expected" >&2
+    exit 1
+  fi
+done
+
+f=$(printf '%s\n' "${fennick_times[@]}" | median)
+m=$(printf '%s\n' "${rm_times[@]}" | median)
+awk -v f="$f" -v m="$m" -v n="$entries" -v r="$rounds" 'BEGIN {
+  printf "sync deletion of %d entries, median of %d rounds\n", n, r
+  printf "  fennick-cli   %8.1f ms\n", f / 1e6
+  printf "  find + rm     %8.1f ms\n", m / 1e6
+  printf "  ratio fennick-cli / find+rm = %.2f\n", f / m
+}'

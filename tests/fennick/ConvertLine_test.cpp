@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FennickTest.h"
+#include "mdlMain.h"
+
+using namespace fennick;
+using namespace fennick_test;
+
+namespace {
+
+struct LineCase {
+  int mode;
+  std::u16string before;
+  std::u16string after;  // equal to `before` when the line is to stay as it is
+};
+
+// The sound set "drums" that every case is converted against.
+class ConvertLine : public FennickTest {
+ protected:
+  ConvertLine() {
+    set = t.MakeFolder(u"drums");
+    for (const char16_t* name : {u"kick.wav", u"x.bmp", u"nare.wav", u"tom.wav ", u"b<c>d.wav", u"a>b<c.wav"}) {
+      t.Write(u"drums/" + std::u16string(name), "");
+    }
+    t.MakeFolder(u"drums/sub");
+    t.Write(u"drums/sub/pic.bmp", "");
+    t.MakeFolder(u"drums/hat.wav");
+    // A name stored as the chart's own Shift-JIS bytes, as an unpacked Japanese archive leaves it.
+    t.Write(u"drums/" + platform::DecodeUtf8(platform::ToCp932(u"ドラム.wav")), "");
+  }
+  std::u16string set;
+};
+
+const std::vector<LineCase>& ModeTable() {
+  static const std::vector<LineCase> cases = {
+      {kModeNormal, u"#WAV01 kick.wav", u"#WAV01 <drums>kick.wav"},
+      {kModeRedefine, u"#WAV01 kick.wav", u"#WAV01 <drums>kick.wav"},
+      {kModeClear, u"#WAV01 kick.wav", u"#WAV01 kick.wav"},
+      {kModeNormal, u"#WAV01 snare.wav", u"#WAV01 snare.wav"},
+      {kModeRedefine, u"#WAV01 snare.wav", u"#WAV01 snare.wav"},
+      {kModeClear, u"#WAV01 snare.wav", u"#WAV01 snare.wav"},
+      {kModeNormal, u"#WAV01 <old>kick.wav", u"#WAV01 <old>kick.wav"},
+      {kModeRedefine, u"#WAV01 <old>kick.wav", u"#WAV01 <drums>kick.wav"},
+      {kModeClear, u"#WAV01 <old>kick.wav", u"#WAV01 kick.wav"},
+      {kModeNormal, u"#WAV01 <old>snare.wav", u"#WAV01 <old>snare.wav"},
+      {kModeRedefine, u"#WAV01 <old>snare.wav", u"#WAV01 snare.wav"},
+      {kModeClear, u"#WAV01 <old>snare.wav", u"#WAV01 snare.wav"},
+  };
+  return cases;
+}
+
+const std::vector<LineCase>& SplitTable() {
+  static const std::vector<LineCase> cases = {
+      // Commands: ASCII letters in any case, at the very start of the line, #WAV and #BMP only.
+      {kModeNormal, u"#wav01 kick.wav", u"#wav01 <drums>kick.wav"},
+      {kModeNormal, u"#Bmp01 x.bmp", u"#Bmp01 <drums>x.bmp"},
+      {kModeNormal, u" #WAV01 kick.wav", u" #WAV01 kick.wav"},
+      {kModeNormal, u"#STAGEFILE kick.wav", u"#STAGEFILE kick.wav"},
+      {kModeNormal, u"#WA", u"#WA"},
+      // The separator is taken unexamined; every blank after it stays in the head.
+      {kModeNormal, u"#WAV01\t\tkick.wav", u"#WAV01\t\t<drums>kick.wav"},
+      {kModeNormal, u"#WAV01kick.wav", u"#WAV01kick.wav"},
+      {kModeNormal, u"#WAV01snare.wav", u"#WAV01s<drums>nare.wav"},
+      {kModeNormal, u"#WAV1 snare.wav", u"#WAV1 s<drums>nare.wav"},
+      // The file part is used as it stands, trailing blanks included.
+      {kModeNormal, u"#WAV01 kick.wav ", u"#WAV01 kick.wav "},
+      {kModeNormal, u"#WAV01 tom.wav ", u"#WAV01 <drums>tom.wav "},
+      // Brackets: a set tag only when its "<" at or after the separator comes before the first ">".
+      {kModeRedefine, u"#WAV01 <a>b<c>d.wav", u"#WAV01 <drums>b<c>d.wav"},
+      {kModeClear, u"#WAV01 <a>b<c>d.wav", u"#WAV01 b<c>d.wav"},
+      {kModeNormal, u"#WAV01 a>b<c.wav", u"#WAV01 <drums>a>b<c.wav"},
+      {kModeClear, u"#WAV01 x>y <old>kick.wav", u"#WAV01 x>y <old>kick.wav"},
+      {kModeClear, u"#WAV01 <kick.wav", u"#WAV01 <kick.wav"},
+      {kModeRedefine, u"#WAV01<old>kick.wav", u"#WAV01<drums>kick.wav"},
+      {kModeRedefine, u"#WAV01 x <old>kick.wav", u"#WAV01 x <drums>kick.wav"},
+      // A tag that differs only in ASCII letter case counts as the same.
+      {kModeRedefine, u"#WAV01 <DRUMS>kick.wav", u"#WAV01 <DRUMS>kick.wav"},
+      // Nothing to name: left alone in every mode.
+      {kModeNormal, u"#WAV01", u"#WAV01"},
+      {kModeClear, u"#WAV", u"#WAV"},
+      // The existence test: letter case as the Windows file system ignores it, "\" as a folder
+      // separator, folders are no files, names stored as Shift-JIS bytes.
+      {kModeNormal, u"#WAV01 Kick.WAV", u"#WAV01 <drums>Kick.WAV"},
+      {kModeNormal, u"#BMP01 sub\\pic.bmp", u"#BMP01 <drums>sub\\pic.bmp"},
+      {kModeNormal, u"#WAV01 hat.wav", u"#WAV01 hat.wav"},
+      {kModeNormal, u"#WAV01 ドラム.wav", u"#WAV01 <drums>ドラム.wav"},
+  };
+  return cases;
+}
+
+std::string Describe(const LineCase& c) { return "mode " + std::to_string(c.mode) + ": \"" + U8(c.before) + "\""; }
+
+}  // namespace
+
+TEST_F(ConvertLine, ModeTable) {
+  for (const LineCase& c : ModeTable()) {
+    state().ConvertMode = c.mode;
+    std::u16string line = c.before;
+    EXPECT_EQ(ConvertMaterialLine(set, u"<drums>", line), c.after != c.before) << Describe(c);
+    EXPECT_EQ(line, c.after) << Describe(c);
+  }
+}
+
+TEST_F(ConvertLine, SplitCases) {
+  for (const LineCase& c : SplitTable()) {
+    state().ConvertMode = c.mode;
+    std::u16string line = c.before;
+    EXPECT_EQ(ConvertMaterialLine(set, u"<drums>", line), c.after != c.before) << Describe(c);
+    EXPECT_EQ(line, c.after) << Describe(c);
+  }
+}
+
+// A folder's conversion looks the files up in one listing of the sound set; it must decide every
+// line as the direct lookup does.
+TEST_F(ConvertLine, FolderConversionDecidesLikeTheLineAlone) {
+  for (const int mode : {kModeNormal, kModeRedefine, kModeClear}) {
+    const std::u16string charts = t.MakeFolder(u"charts" + std::u16string(1, char16_t(u'0' + mode)));
+    std::string before, after;
+    for (const auto* table : {&ModeTable(), &SplitTable()}) {
+      for (const LineCase& c : *table) {
+        if (c.mode != mode) continue;
+        platform::AppendLine(before, platform::ToCp932(c.before));
+        platform::AppendLine(after, platform::ToCp932(c.after));
+      }
+    }
+    platform::WriteFile(platform::JoinPath(charts, u"all.bms"), before);
+    state().ConvertMode = mode;
+    state().BackupOn = false;
+    ASSERT_TRUE(ConvertFolder(set, charts));
+    EXPECT_EQ(Read(platform::JoinPath(charts, u"all.bms")), after) << "mode " << mode;
+  }
+}

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FennickTest.h"
+#include "mdlMain.h"
+
+using namespace fennick;
+using namespace fennick_test;
+using Names_ = std::vector<std::u16string>;
+
+namespace {
+
+class SyncDeleteTest : public FennickTest {
+ protected:
+  SyncDeleteTest() {
+    source = t.MakeFolder(u"set");
+    target = t.MakeFolder(u"charts");
+  }
+  std::u16string source, target;
+};
+
+std::u16string Numbered(int i) {
+  std::u16string digits;
+  for (const char c : std::to_string(1000 + i)) digits += char16_t(c);
+  return u"e" + digits + u".wav";
+}
+
+}  // namespace
+
+// The name alone decides: files, folders with everything in them, hidden and read-only entries,
+// a source file against a target folder and the other way round, letter case as on Windows.
+TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
+  for (const char16_t* name : {u"a.wav", u".hidden.wav", u"ro.wav", u"Case.WAV", u"was_file"}) {
+    t.Write(u"set/" + std::u16string(name), "x");
+  }
+  t.MakeFolder(u"set/sub");
+  t.MakeFolder(u"set/was_folder");
+  t.Write(u"set/only_in_source.wav", "x");
+
+  for (const char16_t* name : {u"a.wav", u".hidden.wav", u"case.wav", u"was_folder", u"keep.wav"}) {
+    t.Write(u"charts/" + std::u16string(name), "y");
+  }
+  const auto ro = t.Write(u"charts/ro.wav", "y");
+  ASSERT_TRUE(platform::SetAttributes(ro, platform::kAttrReadOnly));
+  t.MakeFolder(u"charts/sub");
+  t.MakeFolder(u"charts/sub/deeper");
+  const auto locked = t.Write(u"charts/sub/deeper/locked.wav", "y");
+  ASSERT_TRUE(platform::SetAttributes(locked, platform::kAttrReadOnly));
+  t.MakeFolder(u"charts/was_file");
+  t.Write(u"charts/was_file/inner.bms", "y");
+
+  EXPECT_TRUE(SyncDelete(source, target));
+  EXPECT_EQ(Names(target), Names_{u"keep.wav"});
+  EXPECT_EQ(state().DeletedCount, 7);
+  EXPECT_TRUE(state().Failures.empty());
+  EXPECT_EQ(Names(source).size(), 8u) << "the sound set is not touched";
+
+  // One target entry per source entry: the exact name, else the first that equals it folded.
+  t.Write(u"charts/Case.wav", "");
+  t.Write(u"charts/cASE.wav", "");
+  EXPECT_TRUE(SyncDelete(source, target));
+  EXPECT_EQ(Names(target), (Names_{u"cASE.wav", u"keep.wav"}));
+}
+
+// A link in the target goes as a link; what it points to, outside the target, stays whole.
+TEST_F(SyncDeleteTest, LinksAreDeletedAsLinks) {
+  const auto outside = t.MakeFolder(u"outside");
+  const auto outside_file = t.Write(u"outside/kick.wav", "keep me");
+  t.Write(u"outside/deep.wav", "keep me too");
+  Link(outside_file, target + u"/kick.wav");
+  Link(outside, target + u"/linked_folder");
+  Link(t / u"nowhere", target + u"/dangling.wav");
+  for (const char16_t* name : {u"kick.wav", u"linked_folder", u"dangling.wav"})
+    t.Write(u"set/" + std::u16string(name), "");
+
+  EXPECT_TRUE(SyncDelete(source, target));
+  EXPECT_TRUE(Names(target).empty());
+  EXPECT_EQ(state().DeletedCount, 3);
+  EXPECT_EQ(Read(outside_file), "keep me");
+  EXPECT_EQ(Names(outside), (Names_{u"deep.wav", u"kick.wav"}));
+}
+
+// The same folder as source and target (or a target entry that holds the source) would delete the
+// sound set itself: nothing goes, and the user is told.
+TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
+  t.Write(u"set/kick.wav", "");
+  t.Write(u"set/snare.wav", "");
+  Link(source, t / u"set_link");
+
+  EXPECT_TRUE(SyncDelete(source, source));
+  EXPECT_TRUE(SyncDelete(source, t / u"set_link"));
+  EXPECT_EQ(Names(source), (Names_{u"kick.wav", u"snare.wav"}));
+  EXPECT_EQ(state().DeletedCount, 0);
+  EXPECT_EQ(state().Failures.size(), 2u);
+
+  // charts/pool/set is the source; its entry "pool" names the target folder that holds it.
+  t.MakeFolder(u"charts/pool");
+  const auto nested = t.MakeFolder(u"charts/pool/set");
+  t.Write(u"charts/pool/set/pool", "");
+  t.Write(u"charts/pool/set/kick.wav", "");
+  t.Write(u"charts/kick.wav", "");
+  state().Failures.clear();
+  EXPECT_TRUE(SyncDelete(nested, target));
+  EXPECT_EQ(Names(target), Names_{u"pool"});
+  EXPECT_EQ(Names(nested), (Names_{u"kick.wav", u"pool"}));
+  EXPECT_EQ(state().DeletedCount, 1);
+  ASSERT_EQ(state().Failures.size(), 1u);
+  EXPECT_EQ(state().Failures[0].Path, target + u"/pool");
+}
+
+// Texts before the loop and at entries 1, 101 and 201; the stop button, pressed while entry 201 is
+// shown and confirmed, ends the pass before that entry goes and keeps what was deleted.
+TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
+  for (int i = 1; i <= 250; ++i) {
+    t.Write(u"set/" + Numbered(i), "");
+    if (i % 50 == 1) t.Write(u"charts/" + Numbered(i), "");
+  }
+  view->on_events = [&](int) {
+    if (mdlAppGlobal::Cancel().Text() == target &&
+        mdlAppGlobal::Cancel().Caption().find(Numbered(201)) != std::u16string::npos) {
+      view->pending_clicks = 1;
+    }
+  };
+  view->answers = {true};
+  EXPECT_FALSE(SyncDelete(source, target));
+  const std::u16string text = u"同期削除中 - DELETED: ";
+  EXPECT_EQ(Captions(), (Names_{text + u"0 " + Numbered(1), text + u"0 " + Numbered(1), text + u"2 " + Numbered(101),
+                                text + u"4 " + Numbered(201)}));
+  EXPECT_EQ(mdlAppGlobal::Cancel().Title(), text + u"4\r\n" + Numbered(201));
+  EXPECT_EQ(state().DeletedCount, 4);
+  EXPECT_EQ(Names(target), (Names_{Numbered(201)}));
+  EXPECT_EQ(view->asked, Names_{u"同期削除中"});
+}
