@@ -182,6 +182,14 @@ TEST(FileSystem, ReadOnlyAttributeSetsAndClears) {
   EXPECT_EQ(GetAttributes(t / u"missing"), -1);
   EXPECT_EQ(GetAttributes(t.Write(u".x", "")), kAttrHidden);
   EXPECT_FALSE(SetAttributes(t / u"missing", kAttrNormal));
+
+  // Through a link nothing changes: what it points to may lie outside the tree.
+  TempDir outside;
+  const auto precious = outside.Write(u"precious.bms", "x");
+  ASSERT_TRUE(SetAttributes(precious, kAttrReadOnly));
+  Link(precious, t / u"link.bms");
+  EXPECT_FALSE(SetAttributes(t / u"link.bms", kAttrNormal));
+  EXPECT_EQ(GetAttributes(precious), kAttrReadOnly);
 }
 
 TEST(FileSystem, TimesRoundTrip) {

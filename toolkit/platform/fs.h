@@ -55,7 +55,8 @@ bool ListFolder(const std::u16string& folder, std::vector<DirEntry>& entries);
 
 // Attribute bits of a path, or -1 when nothing is there.
 int GetAttributes(const std::u16string& path);
-// Sets the read-only bit as given (the other bits are not stored on every platform). False on failure.
+// Sets the read-only bit as given (the other bits are not stored on every platform). False on failure
+// and for a symbolic link, whose target is never changed through it.
 bool SetAttributes(const std::u16string& path, int attributes);
 
 // Size in bytes of a file, or -1 when it is missing or a folder.

@@ -201,7 +201,9 @@ int GetAttributes(const std::u16string& path) {
 bool SetAttributes(const std::u16string& path, int attributes) {
   const std::string native = Native(path);
   struct stat st {};
-  if (path.empty() || stat(native.c_str(), &st) != 0) return false;
+  // A link has no permissions of its own here, and changing those of what it points to could touch
+  // a file outside the folder tree: a link's attributes are left as they are.
+  if (path.empty() || lstat(native.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
   mode_t mode = st.st_mode & 07777;
   if (attributes & kAttrReadOnly) {
     mode &= ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH);
