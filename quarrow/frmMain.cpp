@@ -152,14 +152,22 @@ class frmMain::Busy {
 };
 
 // Lets the window see every key press meant for one of its controls before the control does, so
-// that Esc and F5 work wherever the focus is.
+// that Esc and F5 work wherever the focus is, and so that a key in the input assist's opened list is
+// known before the list acts on it.
 class frmMain::KeyPreview : public QObject {
  public:
   explicit KeyPreview(frmMain& window) : window_(window) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::KeyPress) return false;
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) || !window_.isEnabled()) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != &window_ || !window_.isEnabled()) return false;
+    if (widget == nullptr) return false;
+    // A key held in the input assist; its opened list acts on Enter already when the key is
+    // offered as a shortcut, before the key press.
+    if ((widget == window_.cmbTrg_ && type == QEvent::KeyPress) || widget == window_.cmbTrg_->view()) {
+      window_.InternalAccess = true;
+    }
+    if (type != QEvent::KeyPress || widget->window() != &window_) return false;
     return window_.PreviewKey(static_cast<QKeyEvent*>(event));
   }
 
@@ -185,11 +193,11 @@ void frmMain::BuildControls() {
 
   lbltrg_ = Label(central, QStringLiteral("lbltrg"), QStringLiteral(u"ターゲットフォルダ…変換対象フォルダ"));
   txtPath_[1] = TextBox(central, QStringLiteral("txtPath1"));
+  cmdExp_ = Button(central, QStringLiteral("cmdExp"), QStringLiteral("Explorer(&X)"),
+                   QStringLiteral(u"Explorerからファイルをラッグ＆ドロップ。"));
   lblsrc_ = Label(central, QStringLiteral("lblsrc"), QStringLiteral(u"マテリアルベースフォルダ"),
                   QStringLiteral(u"マテリアル指定を使用している場合使います。対象コマンド…#WAV,#BMP"));
   txtPath_[0] = TextBox(central, QStringLiteral("txtPath0"));
-  cmdExp_ = Button(central, QStringLiteral("cmdExp"), QStringLiteral("Explorer(&X)"),
-                   QStringLiteral(u"Explorerからファイルをラッグ＆ドロップ。"));
   path_palette_ = txtPath_[0]->palette();
 
   // The filter of the files to convert, with the target folder's file list.
@@ -266,10 +274,10 @@ void frmMain::BuildControls() {
 
   auto* layout = new QGridLayout(central);
   layout->addWidget(lbltrg_, 0, 0, 1, 2);
-  layout->addWidget(txtPath_[1], 1, 0, 1, 3);
+  layout->addWidget(txtPath_[1], 1, 0, 1, 2);
+  layout->addWidget(cmdExp_, 1, 2);
   layout->addWidget(lblsrc_, 2, 0, 1, 2);
-  layout->addWidget(txtPath_[0], 3, 0, 1, 2);
-  layout->addWidget(cmdExp_, 3, 2);
+  layout->addWidget(txtPath_[0], 3, 0, 1, 3);
   layout->addWidget(frmSelect_, 4, 0);
   layout->addWidget(frCnv_, 4, 1, 1, 2);
   auto* options = new QVBoxLayout;
@@ -631,6 +639,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     }
   }
 
+  // A key whose release went elsewhere (an access key) leaves nothing held in the input assist.
+  if (type == QEvent::FocusOut && watched == cmbTrg_) InternalAccess = false;
+
   const int ext_box = watched == txtExt_[0] ? 0 : watched == txtExt_[1] ? 1 : -1;
   const int cnv_box = watched == txtCnv_[0] ? 0 : watched == txtCnv_[1] ? 1 : -1;
   auto* text_box = path_box >= 0 || ext_box >= 0 || cnv_box >= 0 ? static_cast<QLineEdit*>(watched) : nullptr;
@@ -655,11 +666,6 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
       mdlGui::SelectAllKey(text_box, key->key(), ShiftBits(key->modifiers()));
       return false;
     }
-    // Browsing the input assist with the keyboard inserts nothing; only Enter does.
-    if (watched == cmbTrg_ || watched == cmbTrg_->view()) {
-      InternalAccess = true;
-      return false;
-    }
     if (watched == lstFiles_ && key->modifiers() == Qt::ControlModifier &&
         (key->key() == Qt::Key_C || key->key() == Qt::Key_X || key->key() == Qt::Key_F)) {
       CopyFileName(key->key() == Qt::Key_F);
@@ -670,6 +676,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
   }
+  // Browsing the input assist with the keyboard inserts nothing (a key held there sets
+  // InternalAccess); Enter inserts when it is released.
   if (type == QEvent::KeyRelease && (watched == cmbTrg_ || watched == cmbTrg_->view())) {
     if (watched == cmbTrg_ && IsEnter(static_cast<QKeyEvent*>(event)->key())) InsertCommand();
     InternalAccess = false;
