@@ -1,8 +1,8 @@
 #include "cli.h"
 
 #include <cstdio>
-#include <optional>
 
+#include "mdlCli.h"
 #include "mdlMain.h"
 #include "mdlMessages.h"
 #include "mdlOptions.h"
@@ -45,11 +45,6 @@ constexpr char kUsage[] =
 
 std::string U8(const std::u16string& text) { return platform::ToUtf8(text); }
 
-int BadArguments(const std::string& why) {
-  std::fprintf(stderr, "fennick-cli: %s\n(see fennick-cli --help)\n", why.c_str());
-  return 1;
-}
-
 void PrintChange(const ChartChange& change, bool dry_run) {
   std::printf("%s %s\n", dry_run ? "would rewrite" : "rewrote", U8(change.Path).c_str());
   for (const auto& [before, after] : change.Lines) {
@@ -65,56 +60,34 @@ void PrintDeletion(const std::u16string& path, bool dry_run) {
 }  // namespace
 
 int CliMain(const std::vector<std::u16string>& args) {
-  mdlTools::SetProgramName(u"Fennick");
-  mdlTools::InitAppFolder();
-  // Relative paths on the command line mean what the shell means by them.
-  mdlTools::SetCurrentFolder(platform::CurrentDirectory());
-
-  ConsoleMessages console;
-  mdlMessages::SetSink(&console);
-  struct Restore {
-    ~Restore() { mdlMessages::SetSink(nullptr); }
-  } restore;
-
-  mdlOptions::LoadSettings(InitSettingsTable());
+  mdlCli::Session cli(u"Fennick", "fennick-cli", kUsage, InitSettingsTable());
   const mdlOptions::SettingsTable& ini = mdlOptions::Table();
   RunOptions options;
+  cli.ReadSettings(options);
   options.SourceText = ini.Text(mdlOptions::kSectionSystem, kKeySource);
-  options.IncludeOn = ini.Number(mdlOptions::kSectionFilter, kKeyInclude) != 0;
-  options.IncludeText = ini.Text(mdlOptions::kSectionFilter, kKeyIncludeText);
-  options.ExcludeOn = ini.Number(mdlOptions::kSectionFilter, kKeyExclude) != 0;
-  options.ExcludeText = ini.Text(mdlOptions::kSectionFilter, kKeyExcludeText);
   options.SyncDeleteOn = ini.Number(mdlOptions::kSectionProcess, kKeySyncDelete) != 0;
   options.ConvertOn = ini.Number(mdlOptions::kSectionProcess, kKeyConvert) != 0;
   options.ConvertMode = ini.Number(mdlOptions::kSectionProcess, kKeyConvertMode);
   options.BackupOn = ini.Number(mdlOptions::kSectionProcess, kKeyBackup) != 0;
-  options.RecursiveOn = ini.Number(mdlOptions::kSectionProcess, kKeyRecursive) != 0;
   options.BaseFolderOn = ini.Number(mdlOptions::kSectionProcess, kKeyBaseFolder) != 0;
   // A relative source folder in the settings file is relative to the program's folder. It is taken
   // as written: a stored sound set that has gone must not quietly become its parent folder.
   if (!options.SourceText.empty())
     options.SourceText = mdlTools::GetFullPath(options.SourceText, mdlTools::AppFolder());
 
-  std::optional<std::u16string> target;
-  bool dry_run = false, assume_yes = false;
+  bool assume_yes = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::u16string& a = args[i];
     const bool has_value = i + 1 < args.size();
-    if (a == u"--help" || a == u"-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (a == u"--version") {
-      std::puts("fennick-cli 0.1.0");
-      return 0;
-    } else if (a == u"--source") {
-      if (!has_value) return BadArguments("--source needs a DIR");
+    if (a == u"--source") {
+      if (!has_value) return cli.BadArguments("--source needs a DIR");
       options.SourceText = mdlTools::GetFullPath(args[++i], u"");
-      if (options.SourceText.empty()) return BadArguments("the source folder is no usable path");
+      if (options.SourceText.empty()) return cli.BadArguments("the source folder is no usable path");
     } else if (a == u"--base-folder" || a == u"--sound-set") {
       options.BaseFolderOn = a == u"--base-folder";
     } else if (a == u"--mode") {
-      if (!has_value) return BadArguments("--mode needs normal, redefine or clear");
+      if (!has_value) return cli.BadArguments("--mode needs normal, redefine or clear");
       const std::u16string& mode = args[++i];
       if (mode == u"normal") {
         options.ConvertMode = kModeNormal;
@@ -123,57 +96,33 @@ int CliMain(const std::vector<std::u16string>& args) {
       } else if (mode == u"clear") {
         options.ConvertMode = kModeClear;
       } else {
-        return BadArguments("unknown mode " + U8(mode) + " (normal, redefine or clear)");
+        return cli.BadArguments("unknown mode " + U8(mode) + " (normal, redefine or clear)");
       }
-    } else if (a == u"--include" || a == u"--exclude") {
-      if (!has_value) return BadArguments(U8(a) + " needs PATTERNS");
-      (a == u"--include" ? options.IncludeOn : options.ExcludeOn) = true;
-      (a == u"--include" ? options.IncludeText : options.ExcludeText) = args[++i];
-    } else if (a == u"--no-include") {
-      options.IncludeOn = false;
-    } else if (a == u"--no-exclude") {
-      options.ExcludeOn = false;
     } else if (a == u"--convert" || a == u"--no-convert") {
       options.ConvertOn = a == u"--convert";
     } else if (a == u"--sync-delete" || a == u"--no-sync-delete") {
       options.SyncDeleteOn = a == u"--sync-delete";
     } else if (a == u"--backup" || a == u"--no-backup") {
       options.BackupOn = a == u"--backup";
-    } else if (a == u"--recursive" || a == u"--no-recursive") {
-      options.RecursiveOn = a == u"--recursive";
     } else if (a == u"--yes") {
       assume_yes = true;
-    } else if (a == u"--dry-run") {
-      dry_run = true;
-    } else if (a.size() > 1 && a[0] == u'-' && a != u"-") {
-      return BadArguments("unknown option " + U8(a));
-    } else if (target) {
-      return BadArguments("only one target folder may be given");
-    } else {
-      target = a;
+    } else if (const auto status = cli.TakeShared(args, i, options)) {
+      return *status;
     }
   }
-  if (!target) return BadArguments("no target folder given");
-  options.TargetText = mdlTools::GetFullPath(*target, u"");
-  if (options.TargetText.empty()) return BadArguments("the target folder is no usable path");
-  console.SetAssumeYes(assume_yes);
+  if (const auto status = cli.TakeTarget(options)) return *status;
+  cli.Console().SetAssumeYes(assume_yes);
 
+  const bool dry_run = cli.DryRun();
   RunState& state = State();
   state.DryRun = dry_run;
   state.OnChange = [dry_run](const ChartChange& change) { PrintChange(change, dry_run); };
   state.OnDelete = [dry_run](const std::u16string& path) { PrintDeletion(path, dry_run); };
   const RunOutcome outcome = Run(options);
-  std::fflush(stdout);
   state.OnChange = nullptr;
   state.OnDelete = nullptr;
   state.DryRun = false;
-
-  for (const FailedItem& failed : state.Failures) {
-    std::fprintf(stderr, "failed: %s: %s\n", U8(failed.Path).c_str(), U8(failed.Reason).c_str());
-  }
-  if (outcome == RunOutcome::Warned) return 1;
-  if (outcome == RunOutcome::Cancelled) return 130;
-  return state.Failures.empty() ? 0 : 2;
+  return mdlCli::ExitStatus(outcome, state.Failures);
 }
 
 }  // namespace fennick

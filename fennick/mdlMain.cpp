@@ -7,8 +7,8 @@
 #include "clsFileString.h"
 #include "mdlAppGlobal.h"
 #include "mdlAppParam.h"
+#include "mdlChartFile.h"
 #include "mdlMessages.h"
-#include "mdlTime.h"
 #include "mdlTools.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -16,21 +16,12 @@
 namespace fennick {
 namespace {
 
-std::u16string Decimal(std::int64_t n) {
-  const std::string s = std::to_string(n);
-  return std::u16string(s.begin(), s.end());
-}
-
-std::u16string TrimLeadingBlanks(const std::u16string& text) {
-  const std::size_t first = text.find_first_not_of(u' ');
-  return first == std::u16string::npos ? std::u16string() : text.substr(first);
-}
+// Fennick's temporary files end in ".cbk1", its backups in "~n.cbk".
+constexpr char16_t kBackupExt[] = u"cbk";
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 std::u16string FoldName(const std::u16string& name) { return clsFileString().FileLCase(name); }
-
-void Fail(const std::u16string& path, const std::u16string& reason) { State().Failures.push_back({path, reason}); }
 
 // The entries of one folder, looked up the way the Windows file system looks names up: the exact
 // name first, else the first entry in name order that equals it with ASCII letters folded. One
@@ -73,11 +64,11 @@ class FolderIndex {
   std::vector<bool> gone_;
 };
 
-// The listings of the source and target folder of the pair being converted, in use only while
-// ConvertFolder runs; called alone, the functions below look at the file system directly.
+// The listing of the source folder of the pair being converted, in use only while ConvertFolder
+// runs; called alone, the functions below look at the file system directly.
 struct ConvertIndexes {
   bool active = false;
-  FolderIndex source, target;
+  FolderIndex source;
 };
 ConvertIndexes& Indexes() {
   static ConvertIndexes indexes;
@@ -113,20 +104,6 @@ bool MaterialFileExists(const std::u16string& source, const std::u16string& file
          (!raw.empty() && !mdlTools::FindStoredFile(source, raw).empty());
 }
 
-// Whether the chart is a symbolic link: it is then replaced by a file of its own, and nothing is
-// changed at the place it points to.
-bool IsLinkedChart(const std::u16string& target, const std::u16string& name) {
-  ConvertIndexes& indexes = Indexes();
-  if (indexes.active && indexes.target.Folder() == target) {
-    const platform::DirEntry* e = indexes.target.Find(name);
-    return e != nullptr && e->IsLink;
-  }
-  FolderIndex index;
-  if (!index.Build(target)) return false;
-  const platform::DirEntry* e = index.Find(name);
-  return e != nullptr && e->IsLink;
-}
-
 // Whether the folder `outer` is `inner` or holds it, following the physical parents of `inner`.
 bool HoldsFolder(const std::u16string& outer, const std::u16string& inner) {
   std::u16string p = inner;
@@ -142,7 +119,7 @@ bool HoldsFolder(const std::u16string& outer, const std::u16string& inner) {
 
 void SetSyncProgress(const std::u16string& target, const std::u16string& name) {
   clsCancel& cancel = mdlAppGlobal::Cancel();
-  const std::u16string deleted = u"同期削除中 - DELETED: " + Decimal(State().DeletedCount);
+  const std::u16string deleted = u"同期削除中 - DELETED: " + mdlTools::Decimal(State().DeletedCount);
   cancel.SetCaption(deleted + u" " + name);
   cancel.SetTitle(deleted + u"\r\n" + name);
   cancel.SetText(target);
@@ -215,12 +192,11 @@ bool ConvertMaterialLine(const std::u16string& source, const std::u16string& set
 void ConvertChart(const std::u16string& source, const std::u16string& target, const std::u16string& name) {
   RunState& state = State();
   const std::u16string chart = platform::JoinPath(target, name);
-  const std::u16string temp = chart + u".cbk1";
   ++state.TargetCount;
 
   std::string bytes;
-  if (!platform::ReadFile(chart, bytes)) {
-    Fail(chart, u"読み込めません");
+  if (const std::u16string why = mdlChartFile::Read(chart, bytes); !why.empty()) {
+    state.Fail(chart, why);
     return;
   }
   const std::u16string set_tag = u"<" + LastComponent(source) + u">";
@@ -238,7 +214,7 @@ void ConvertChart(const std::u16string& source, const std::u16string& target, co
     if (ConvertMaterialLine(source, set_tag, line)) {
       std::string encoded;
       if (!platform::EncodeCp932(line, encoded)) {
-        Fail(chart, u"変換後の行に Shift-JIS で書けない文字があります: " + line);
+        state.Fail(chart, u"変換後の行に Shift-JIS で書けない文字があります: " + line);
         return;
       }
       change.Lines.emplace_back(platform::DecodeCp932(raw), line);
@@ -247,11 +223,11 @@ void ConvertChart(const std::u16string& source, const std::u16string& target, co
       platform::AppendLine(out, raw);
     }
   }
-  const bool linked = IsLinkedChart(target, name);
   if (change.Lines.empty()) {
     // Nothing to write: the chart only loses its attributes, as every examined chart does (a
-    // linked chart keeps them: they belong to the file it points to).
-    if (!state.DryRun && !linked) platform::SetAttributes(chart, platform::kAttrNormal);
+    // linked chart keeps them: they belong to the file it points to, which SetAttributes leaves
+    // alone).
+    if (!state.DryRun) platform::SetAttributes(chart, platform::kAttrNormal);
     return;
   }
   if (state.DryRun) {
@@ -260,39 +236,10 @@ void ConvertChart(const std::u16string& source, const std::u16string& target, co
     return;
   }
 
-  if (!platform::WriteFile(temp, out)) {
-    platform::DeleteFile(temp);
-    Fail(chart, u"一時ファイル " + temp + u" を作れません");
-    return;
-  }
-  if (linked) {
-    platform::FileTimes times;
-    if (platform::GetFileTimes(chart, times)) platform::SetFileTimes(temp, times);
-  } else if (!mdlTime::CopyFileTime(chart, temp)) {
-    platform::DeleteFile(temp);
-    Fail(chart, u"譜面が見つかりません");
-    return;
-  }
-  std::u16string backup;
-  if (state.BackupOn) {
-    // The old chart stays under the first free backup name; its path keeps the old content until
-    // the new one takes its place in one step.
-    for (int n = 1; n <= kMaxBackupNumber && backup.empty(); ++n) {
-      const std::u16string candidate = chart + u"~" + Decimal(n) + u".cbk";
-      const platform::KeepResult kept = platform::KeepCopyNoReplace(chart, candidate);
-      if (kept == platform::KeepResult::Made) backup = candidate;
-      if (kept == platform::KeepResult::Failed) break;
-    }
-    if (backup.empty()) {
-      platform::DeleteFile(temp);
-      Fail(chart, u"バックアップを作れません");
-      return;
-    }
-  }
-  if (!platform::RenameReplace(temp, chart)) {
-    platform::DeleteFile(temp);
-    if (!backup.empty()) platform::DeleteFile(backup);  // a second name of the unchanged chart
-    Fail(chart, u"変換したファイルを置けません");
+  std::u16string why = mdlChartFile::WriteTemp(chart, kBackupExt, out, true);
+  if (why.empty()) why = mdlChartFile::Replace(chart, kBackupExt, state.BackupOn);
+  if (!why.empty()) {
+    state.Fail(chart, why);
     return;
   }
   ++state.ProcessedCount;
@@ -307,17 +254,17 @@ bool SyncDelete(const std::u16string& source, const std::u16string& target) {
   SetSyncProgress(target, entries.empty() ? std::u16string() : entries.front().Name);
   if (cancel.DoCancel(u"同期削除中")) return false;
   if (!listed) {
-    Fail(source, u"ソースフォルダを読めません");
+    state.Fail(source, u"ソースフォルダを読めません");
     return true;
   }
   // Every entry would be its own namesake: the sound set itself would go.
   if (platform::SameFile(source, target)) {
-    Fail(target, u"ソースフォルダと同じフォルダなので同期削除しません");
+    state.Fail(target, u"ソースフォルダと同じフォルダなので同期削除しません");
     return true;
   }
   FolderIndex targets;
   if (!targets.Build(target)) {
-    Fail(target, u"ターゲットフォルダを読めません");
+    state.Fail(target, u"ターゲットフォルダを読めません");
     return true;
   }
 
@@ -340,7 +287,7 @@ bool SyncDelete(const std::u16string& source, const std::u16string& target) {
     const bool tree = (found->Attributes & platform::kAttrDirectory) && !found->IsLink;
     targets.Forget(found);
     if (tree && target_holds_source && HoldsFolder(path, source)) {
-      Fail(path, u"ソースフォルダを含むので削除しません");
+      state.Fail(path, u"ソースフォルダを含むので削除しません");
       continue;
     }
     if (state.DryRun) {
@@ -353,7 +300,7 @@ bool SyncDelete(const std::u16string& source, const std::u16string& target) {
       ++state.DeletedCount;
       if (state.OnDelete) state.OnDelete(path);
     } else {
-      Fail(path, u"削除できません");
+      state.Fail(path, u"削除できません");
     }
   }
   return true;
@@ -361,26 +308,19 @@ bool SyncDelete(const std::u16string& source, const std::u16string& target) {
 
 bool ConvertFolder(const std::u16string& source, const std::u16string& target) {
   RunState& state = State();
-  clsCancel& cancel = mdlAppGlobal::Cancel();
-  cancel.SetCaption(u"ファイルリスト取得中 - " + target);
-  cancel.SetTitle(u"ファイルリスト取得中");
-  cancel.SetText(target);
-  if (cancel.DoCancel(u"ファイルリスト取得中")) return false;
+  if (mdlRun::ListingStopped(target)) return false;
   clsFilter& filter = mdlAppGlobal::Filter();
   filter.MakeFileList(target);
   const std::vector<std::u16string> names = filter.List();
 
   ConvertIndexes& indexes = Indexes();
-  indexes.active = indexes.target.Build(target) && (source.empty() || indexes.source.Build(source));
+  indexes.active = !source.empty() && indexes.source.Build(source);
   struct Deactivate {
     ~Deactivate() { Indexes().active = false; }
   } deactivate;
 
   for (const std::u16string& name : names) {
-    const std::u16string counts = Decimal(state.ProcessedCount) + u" / " + Decimal(state.TargetCount);
-    cancel.SetCaption(u"マテリアル変換中 - " + counts + u" " + name);
-    cancel.SetTitle(u"マテリアル変換中 - " + counts + u"\r\n" + name);
-    if (cancel.DoCancel(u"マテリアル変換中")) return false;
+    if (mdlRun::ItemStopped(u"マテリアル変換中", state.ProcessedCount, state.TargetCount, name)) return false;
     if (state.DryRun && state.WouldDelete.count(platform::JoinPath(target, name)) != 0) continue;
     ConvertChart(source, target, name);
   }
@@ -446,28 +386,14 @@ void ReadRunOptions(const RunOptions& options) {
   state.BackupOn = options.BackupOn;
   state.RecursiveOn = options.RecursiveOn;
   state.BaseFolderOn = options.BaseFolderOn;
-  clsFilter& filter = mdlAppGlobal::Filter();
-  filter.SetIsMatchOther(0, options.IncludeOn);
-  filter.SetPatterns(0, options.IncludeText);
-  filter.SetIsMatchOther(1, options.ExcludeOn);
-  filter.SetPatterns(1, options.ExcludeText);
-}
-
-std::u16string CheckPathBox(const std::u16string& text) {
-  const std::u16string trimmed = TrimLeadingBlanks(text);
-  if (trimmed.empty()) return std::u16string();
-  const std::u16string stored = mdlTools::GetTruePath(mdlTools::GetFullPath(trimmed, u""));
-  return !stored.empty() && platform::FolderExists(stored) ? trimmed : std::u16string();
+  mdlRun::SetFileFilter(options);
 }
 
 std::u16string ResultText() {
   const RunState& state = State();
-  std::u16string text = u"同期削除数 = " + Decimal(state.DeletedCount) + u"\r\nマテリアル変換 処理/対象 = " +
-                        Decimal(state.ProcessedCount) + u" / " + Decimal(state.TargetCount);
-  if (!state.Failures.empty()) {
-    text += u"\r\n処理できなかった項目 = " + Decimal(static_cast<std::int64_t>(state.Failures.size()));
-  }
-  return text;
+  return u"同期削除数 = " + mdlTools::Decimal(state.DeletedCount) + u"\r\nマテリアル変換 処理/対象 = " +
+         mdlTools::Decimal(state.ProcessedCount) + u" / " + mdlTools::Decimal(state.TargetCount) +
+         state.FailedLine(u"処理できなかった項目");
 }
 
 RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
@@ -477,9 +403,9 @@ RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
     mdlMessages::ShowMessage(u"処理内容が一つも選択されませんでした。", u"処理結果", MsgIcon::None);
     return RunOutcome::Warned;
   }
-  std::u16string source = CheckPathBox(options.SourceText);
+  std::u16string source = mdlTools::CheckPathBox(options.SourceText);
   if (hooks.PathChecked) hooks.PathChecked(0, !source.empty());
-  std::u16string target = CheckPathBox(options.TargetText);
+  std::u16string target = mdlTools::CheckPathBox(options.TargetText);
   if (hooks.PathChecked) hooks.PathChecked(1, !target.empty());
   if (target.empty()) {
     mdlMessages::ShowMessage(u"正確なターゲットパスを指定してください", u"パスの指定", MsgIcon::Exclamation);
@@ -511,13 +437,7 @@ RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
     }
   }
 
-  if (hooks.Begin) hooks.Begin();
-  clsCancel& cancel = mdlAppGlobal::Cancel();
-  cancel.SetCaption(u"準備中");
-  cancel.SetTitle(u"");
-  cancel.SetText(u"");
-  cancel.SetVisible(true);
-  cancel.IsCancel = false;
+  mdlRun::BeginWork(hooks, u"");
   state.TargetCount = 0;
   state.ProcessedCount = 0;
   state.DeletedCount = 0;
@@ -525,12 +445,7 @@ RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
   state.Failures.clear();
   state.WouldDelete.clear();
   const bool finished = ProcessTarget(source, target);
-
-  if (hooks.Refresh) hooks.Refresh();
-  cancel.SetVisible(false);
-  mdlMessages::ShowMessage(ResultText(), u"処理結果", MsgIcon::None);
-  if (hooks.End) hooks.End();
-  return finished ? RunOutcome::Finished : RunOutcome::Cancelled;
+  return mdlRun::EndWork(hooks, finished, ResultText);
 }
 
 }  // namespace fennick

@@ -11,16 +11,14 @@
 #include <utility>
 #include <vector>
 
+#include "mdlRun.h"
+
 namespace fennick {
 
-enum ConvertModes { kModeNormal = 0, kModeRedefine = 1, kModeClear = 2 };
+using ::RunHooks;
+using ::RunOutcome;
 
-// An item that could not be handled (a chart that was not rewritten, an entry that was not
-// deleted), and why.
-struct FailedItem {
-  std::u16string Path;
-  std::u16string Reason;
-};
+enum ConvertModes { kModeNormal = 0, kModeRedefine = 1, kModeClear = 2 };
 
 // The lines a conversion changes (or, in a dry run, would change), as old and new text.
 struct ChartChange {
@@ -29,7 +27,7 @@ struct ChartChange {
 };
 
 // The program-wide state of a run, overwritten by the next run.
-struct RunState {
+struct RunState : RunRecord {
   bool SyncDeleteOn = false;
   bool ConvertOn = false;
   int ConvertMode = kModeNormal;
@@ -44,7 +42,6 @@ struct RunState {
   std::int32_t ProcessedCount = 0;
   std::int32_t DeletedCount = 0;
   std::int32_t ProgressTick = 0;
-  std::vector<FailedItem> Failures;
   // A dry run reads everything and changes nothing; what would be deleted or rewritten is reported.
   bool DryRun = false;
   std::function<void(const std::u16string& path)> OnDelete;
@@ -56,43 +53,25 @@ struct RunState {
 RunState& State();
 
 // What the window (or the command line) holds when the start button is pressed.
-struct RunOptions {
-  std::u16string SourceText, TargetText;
+struct RunOptions : RunOptionsBase {
+  RunOptions() : RunOptionsBase(true, u"*.bms;*.bme") {}
+  std::u16string SourceText;
   bool BaseFolderOn = true;
-  bool RecursiveOn = false;
   bool BackupOn = true;
   bool SyncDeleteOn = true;
   bool ConvertOn = true;
   int ConvertMode = kModeNormal;
-  bool IncludeOn = true;
-  std::u16string IncludeText = u"*.bms;*.bme";
-  bool ExcludeOn = false;
-  std::u16string ExcludeText;
 };
-
-// How the front end follows a run: the colour of each folder box after its check (index 0 source,
-// 1 target; false = red), the start of the work, the refresh of its lists when the work is done, and
-// the end of the run after the result message.
-struct RunHooks {
-  std::function<void(int index, bool ok)> PathChecked;
-  std::function<void()> Begin;
-  std::function<void()> Refresh;
-  std::function<void()> End;
-};
-
-enum class RunOutcome { Warned, Finished, Cancelled };
 
 // The whole run behind the start button: checks with their warnings and the overlap question, the
-// work behind the progress dialog, and the result message.
+// work behind the progress dialog, and the result message. The folder boxes of
+// RunHooks::PathChecked: 0 the source, 1 the target.
 RunOutcome Run(const RunOptions& options, const RunHooks& hooks = {});
 // "同期削除数 = d" and "マテリアル変換 処理/対象 = p / t", with a third line counting the items
 // that failed when any did.
 std::u16string ResultText();
 
 void ReadRunOptions(const RunOptions& options);
-// The path of a folder box with its leading blanks removed when it names an existing folder, else
-// empty.
-std::u16string CheckPathBox(const std::u16string& text);
 // The last name of a path (its folder name); empty for a root.
 std::u16string LastComponent(const std::u16string& path);
 
@@ -112,8 +91,5 @@ bool SyncDelete(const std::u16string& source, const std::u16string& target);
 bool ConvertMaterialLine(const std::u16string& source, const std::u16string& set_tag, std::u16string& line);
 // Converts one chart of the target folder, counting it and keeping a backup when asked.
 void ConvertChart(const std::u16string& source, const std::u16string& target, const std::u16string& name);
-
-// The most backup numbers tried for one chart before it is left as it was.
-inline constexpr int kMaxBackupNumber = 9999;
 
 }  // namespace fennick

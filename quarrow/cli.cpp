@@ -1,9 +1,9 @@
 #include "cli.h"
 
 #include <cstdio>
-#include <optional>
 
 #include "clsMatching.h"
+#include "mdlCli.h"
 #include "mdlMain.h"
 #include "mdlMessages.h"
 #include "mdlOptions.h"
@@ -39,11 +39,6 @@ constexpr char kUsage[] =
 
 std::string U8(const std::u16string& text) { return platform::ToUtf8(text); }
 
-int BadArguments(const std::string& why) {
-  std::fprintf(stderr, "quarrow-cli: %s\n(see quarrow-cli --help)\n", why.c_str());
-  return 1;
-}
-
 void PrintChange(const ChartChange& change, bool dry_run, bool lines) {
   std::printf("%s %s (%zu lines changed)\n", dry_run ? "would rewrite" : "rewrote", U8(change.Path).c_str(),
               change.Lines.size());
@@ -57,89 +52,49 @@ void PrintChange(const ChartChange& change, bool dry_run, bool lines) {
 }  // namespace
 
 int CliMain(const std::vector<std::u16string>& args) {
-  mdlTools::SetProgramName(u"Quarrow");
-  mdlTools::InitAppFolder();
-  // Relative paths on the command line mean what the shell means by them.
-  mdlTools::SetCurrentFolder(platform::CurrentDirectory());
-
-  ConsoleMessages console;
-  mdlMessages::SetSink(&console);
-  struct Restore {
-    ~Restore() { mdlMessages::SetSink(nullptr); }
-  } restore;
-
-  mdlOptions::LoadSettings(InitSettingsTable());
+  mdlCli::Session cli(u"Quarrow", "quarrow-cli", kUsage, InitSettingsTable());
   const mdlOptions::SettingsTable& ini = mdlOptions::Table();
   RunOptions options;
+  cli.ReadSettings(options);
   options.MaterialText = ini.Text(mdlOptions::kSectionSystem, kKeyMaterialBase);
-  options.IncludeOn = ini.Number(mdlOptions::kSectionFilter, kKeyInclude) != 0;
-  options.IncludeText = ini.Text(mdlOptions::kSectionFilter, kKeyIncludeText);
-  options.ExcludeOn = ini.Number(mdlOptions::kSectionFilter, kKeyExclude) != 0;
-  options.ExcludeText = ini.Text(mdlOptions::kSectionFilter, kKeyExcludeText);
-  options.RecursiveOn = ini.Number(mdlOptions::kSectionProcess, kKeyRecursive) != 0;
   options.FileCheckOn = ini.Number(mdlOptions::kSectionProcess, kKeyFileCheck) != 0;
   options.TextModeOn = ini.Number(mdlOptions::kSectionProcess, kKeyTextMode) != 0 ? 1 : 0;
   options.BackupOn = ini.Number(mdlOptions::kSectionProcess, kKeyBackup) != 0;
   // A relative material base folder in the settings file is relative to the program's folder.
   if (!options.MaterialText.empty()) options.MaterialText = mdlTools::GetFullPath(options.MaterialText, mdlTools::AppFolder());
 
-  std::optional<std::u16string> target;
   std::vector<std::pair<std::u16string, std::u16string>> typed_rules;
   std::vector<std::u16string> rule_files;
-  bool rules_given = false, dry_run = false, verbose = false;
+  bool rules_given = false, verbose = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::u16string& a = args[i];
     auto value = [&](std::size_t count) -> bool { return i + count < args.size(); };
-    if (a == u"--help" || a == u"-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (a == u"--version") {
-      std::puts("quarrow-cli 0.1.0");
-      return 0;
-    } else if (a == u"--rule") {
-      if (!value(2)) return BadArguments("--rule needs SEARCH and REPLACE");
+    if (a == u"--rule") {
+      if (!value(2)) return cli.BadArguments("--rule needs SEARCH and REPLACE");
       typed_rules.emplace_back(args[i + 1], args[i + 2]);
       rules_given = true;
       i += 2;
     } else if (a == u"--rules") {
-      if (!value(1)) return BadArguments("--rules needs a FILE");
+      if (!value(1)) return cli.BadArguments("--rules needs a FILE");
       rule_files.push_back(mdlTools::GetFullPath(args[++i], u""));
       rules_given = true;
     } else if (a == u"--material-base") {
-      if (!value(1)) return BadArguments("--material-base needs a DIR");
+      if (!value(1)) return cli.BadArguments("--material-base needs a DIR");
       options.MaterialText = mdlTools::GetFullPath(args[++i], u"");
-    } else if (a == u"--include" || a == u"--exclude") {
-      if (!value(1)) return BadArguments(U8(a) + " needs PATTERNS");
-      (a == u"--include" ? options.IncludeOn : options.ExcludeOn) = true;
-      (a == u"--include" ? options.IncludeText : options.ExcludeText) = args[++i];
-    } else if (a == u"--no-include") {
-      options.IncludeOn = false;
-    } else if (a == u"--no-exclude") {
-      options.ExcludeOn = false;
-    } else if (a == u"--recursive" || a == u"--no-recursive") {
-      options.RecursiveOn = a == u"--recursive";
     } else if (a == u"--backup" || a == u"--no-backup") {
       options.BackupOn = a == u"--backup";
     } else if (a == u"--file-check" || a == u"--no-file-check") {
       options.FileCheckOn = a == u"--file-check";
     } else if (a == u"--text-mode" || a == u"--no-text-mode") {
       options.TextModeOn = a == u"--text-mode" ? 1 : 0;
-    } else if (a == u"--dry-run") {
-      dry_run = true;
     } else if (a == u"--verbose") {
       verbose = true;
-    } else if (a.size() > 1 && a[0] == u'-' && a != u"-") {
-      return BadArguments("unknown option " + U8(a));
-    } else if (target) {
-      return BadArguments("only one target folder may be given");
-    } else {
-      target = a;
+    } else if (const auto status = cli.TakeShared(args, i, options)) {
+      return *status;
     }
   }
-  if (!target) return BadArguments("no target folder given");
-  options.TargetText = mdlTools::GetFullPath(*target, u"");
-  if (options.TargetText.empty()) return BadArguments("the target folder is no usable path");
+  if (const auto status = cli.TakeTarget(options)) return *status;
 
   if (!rules_given) {
     LoadRuleFile(options.Rules, options.TextModeOn, u"");
@@ -157,23 +112,18 @@ int CliMain(const std::vector<std::u16string>& args) {
     options.Rules.push_back(MakeRuleEntry(search, replace));
   }
   for (const auto& file : rule_files) {
-    if (!platform::FileExists(file)) return BadArguments("no rule file " + U8(file));
+    if (!platform::FileExists(file)) return cli.BadArguments("no rule file " + U8(file));
     LoadRuleFile(options.Rules, options.TextModeOn, file);
   }
 
+  const bool dry_run = cli.DryRun();
   RunState& state = State();
   state.DryRun = dry_run;
   state.OnChange = [=](const ChartChange& change) { PrintChange(change, dry_run, dry_run || verbose); };
   const RunOutcome outcome = Run(options);
   state.OnChange = nullptr;
   state.DryRun = false;
-
-  for (const FailedChart& failed : state.Failures) {
-    std::fprintf(stderr, "failed: %s: %s\n", U8(failed.Path).c_str(), U8(failed.Reason).c_str());
-  }
-  if (outcome == RunOutcome::Warned) return 1;
-  if (outcome == RunOutcome::Cancelled) return 130;
-  return state.Failures.empty() ? 0 : 2;
+  return mdlCli::ExitStatus(outcome, state.Failures);
 }
 
 }  // namespace quarrow

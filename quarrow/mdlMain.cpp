@@ -4,8 +4,8 @@
 
 #include "mdlAppGlobal.h"
 #include "mdlAppParam.h"
+#include "mdlChartFile.h"
 #include "mdlMessages.h"
-#include "mdlTime.h"
 #include "mdlTools.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -13,15 +13,8 @@
 namespace quarrow {
 namespace {
 
-std::u16string Decimal(std::int64_t n) {
-  const std::string s = std::to_string(n);
-  return std::u16string(s.begin(), s.end());
-}
-
-std::u16string TrimLeadingBlanks(const std::u16string& text) {
-  const std::size_t first = text.find_first_not_of(u' ');
-  return first == std::u16string::npos ? std::u16string() : text.substr(first);
-}
+// Quarrow's temporary files end in ".mbk1", its backups in "~n.mbk".
+constexpr char16_t kBackupExt[] = u"mbk";
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -43,10 +36,6 @@ SplitLine Split(const std::u16string& line, std::size_t a, bool bracketed) {
   }
   out.FileName = rest;
   return out;
-}
-
-void Fail(const std::u16string& path, const std::u16string& reason) {
-  State().Failures.push_back({path, reason});
 }
 
 }  // namespace
@@ -102,32 +91,15 @@ bool ReplaceLine(const RunParams& params, const std::u16string& folder, std::u16
 
 namespace {
 
-// Puts a written temporary file in its chart's place: the chart's times carried over, the old chart
-// kept under the first free backup name, then one atomic rename. Any failure leaves the chart as it
-// was and takes the chart back out of the rewritten count.
-void CommitChart(PendingChart& pending) {
+// Puts a written temporary file in its chart's place. A failure leaves the chart as it was and
+// takes it back out of the rewritten count.
+void CommitChart(const PendingChart& pending) {
   RunState& state = State();
-  const std::u16string& chart = pending.Chart;
-  const std::u16string& temp = pending.Temp;
-  auto fail = [&](const std::u16string& reason) {
-    platform::DeleteFile(temp);
+  const std::u16string why = mdlChartFile::Replace(pending.Chart, kBackupExt, state.BackupOn);
+  if (!why.empty()) {
     --state.ProcessedCount;
-    Fail(chart, reason);
-  };
-  if (!mdlTime::CopyFileTime(chart, temp)) return fail(u"譜面が見つかりません");
-  std::u16string backup;
-  if (state.BackupOn) {
-    for (int n = 1; n <= kMaxBackupNumber && backup.empty(); ++n) {
-      const std::u16string candidate = chart + u"~" + Decimal(n) + u".mbk";
-      const platform::KeepResult kept = platform::KeepCopyNoReplace(chart, candidate);
-      if (kept == platform::KeepResult::Made) backup = candidate;
-      if (kept == platform::KeepResult::Failed) break;
-    }
-    if (backup.empty()) return fail(u"バックアップを作れません");
-  }
-  if (!platform::RenameReplace(temp, chart)) {
-    if (!backup.empty()) platform::DeleteFile(backup);  // a second name of the unchanged chart
-    return fail(u"書き換えたファイルを置けません");
+    state.Fail(pending.Chart, why);
+    return;
   }
   if (state.OnChange) state.OnChange(pending.Change);
 }
@@ -137,12 +109,11 @@ void CommitChart(PendingChart& pending) {
 void ProcessChart(const RunParams& params, const std::u16string& folder, const std::u16string& name) {
   RunState& state = State();
   const std::u16string chart = platform::JoinPath(folder, name);
-  const std::u16string temp = chart + u".mbk1";
   ++state.TargetCount;
 
   std::string bytes;
-  if (!platform::ReadFile(chart, bytes)) {
-    Fail(chart, u"読み込めません");
+  if (const std::u16string why = mdlChartFile::Read(chart, bytes); !why.empty()) {
+    state.Fail(chart, why);
     return;
   }
 
@@ -171,7 +142,7 @@ void ProcessChart(const RunParams& params, const std::u16string& folder, const s
       changed = true;
       std::string encoded;
       if (!platform::EncodeCp932(line, encoded)) {
-        Fail(chart, u"置換後の行に Shift-JIS で書けない文字があります: " + line);
+        state.Fail(chart, u"置換後の行に Shift-JIS で書けない文字があります: " + line);
         return;
       }
       if (encoded != raw) change.Lines.emplace_back(platform::DecodeCp932(raw), line);
@@ -191,13 +162,13 @@ void ProcessChart(const RunParams& params, const std::u16string& folder, const s
     return;
   }
 
-  if (!platform::WriteFile(temp, out, !state.Batching)) {
-    platform::DeleteFile(temp);
-    Fail(chart, u"一時ファイル " + temp + u" を作れません");
+  const std::u16string why = mdlChartFile::WriteTemp(chart, kBackupExt, out, !state.Batching);
+  if (!why.empty()) {
+    state.Fail(chart, why);
     return;
   }
   ++state.ProcessedCount;
-  PendingChart pending{chart, temp, std::move(change)};
+  PendingChart pending{chart, std::move(change)};
   if (state.Batching) {
     state.Pending.push_back(std::move(pending));
   } else {
@@ -208,19 +179,15 @@ void ProcessChart(const RunParams& params, const std::u16string& folder, const s
 void CommitPending(const std::u16string& folder) {
   RunState& state = State();
   if (state.Pending.empty()) return;
-  platform::SyncFileSystem(folder);
-  for (PendingChart& pending : state.Pending) CommitChart(pending);
+  mdlChartFile::MakeDurable(folder);
+  for (const PendingChart& pending : state.Pending) CommitChart(pending);
   state.Pending.clear();
 }
 
 bool ProcessFolder(const RunParams& params, const std::u16string& folder) {
   RunState& state = State();
-  clsCancel& cancel = mdlAppGlobal::Cancel();
+  if (mdlRun::ListingStopped(folder)) return false;
   clsFilter& filter = mdlAppGlobal::Filter();
-  cancel.SetCaption(u"ファイルリスト取得中 - " + folder);
-  cancel.SetTitle(u"ファイルリスト取得中");
-  cancel.SetText(folder);
-  if (cancel.DoCancel(u"ファイルリスト取得中")) return false;
   filter.MakeFileList(folder);
   const std::vector<std::u16string> names = filter.List();
   struct Batch {
@@ -234,10 +201,7 @@ bool ProcessFolder(const RunParams& params, const std::u16string& folder) {
   {
     Batch batch(folder);
     for (const std::u16string& name : names) {
-      const std::u16string counts = Decimal(state.ProcessedCount) + u" / " + Decimal(state.TargetCount);
-      cancel.SetCaption(u"置換中 - " + counts + u" " + name);
-      cancel.SetTitle(u"置換中 - " + counts + u"\r\n" + name);
-      if (cancel.DoCancel(u"置換中")) return false;
+      if (mdlRun::ItemStopped(u"置換中", state.ProcessedCount, state.TargetCount, name)) return false;
       ProcessChart(params, folder, name);
     }
   }
@@ -259,18 +223,7 @@ void ReadRunOptions(const RunOptions& options) {
   state.FileCheckOn = options.FileCheckOn;
   state.RecursiveOn = options.RecursiveOn;
   state.TextModeOn = options.TextModeOn != 0 ? 1 : 0;
-  clsFilter& filter = mdlAppGlobal::Filter();
-  filter.SetIsMatchOther(0, options.IncludeOn);
-  filter.SetPatterns(0, options.IncludeText);
-  filter.SetIsMatchOther(1, options.ExcludeOn);
-  filter.SetPatterns(1, options.ExcludeText);
-}
-
-std::u16string CheckPathBox(const std::u16string& text) {
-  const std::u16string trimmed = TrimLeadingBlanks(text);
-  if (trimmed.empty()) return std::u16string();
-  const std::u16string stored = mdlTools::GetTruePath(mdlTools::GetFullPath(trimmed, u""));
-  return !stored.empty() && platform::FolderExists(stored) ? trimmed : std::u16string();
+  mdlRun::SetFileFilter(options);
 }
 
 void BuildRules(const std::vector<RuleEntry>& entries) {
@@ -285,11 +238,8 @@ void BuildRules(const std::vector<RuleEntry>& entries) {
 
 std::u16string ResultText() {
   const RunState& state = State();
-  std::u16string text = u"処理/対象 = " + Decimal(state.ProcessedCount) + u"/" + Decimal(state.TargetCount);
-  if (!state.Failures.empty()) {
-    text += u"\r\n書き換えに失敗した譜面 = " + Decimal(static_cast<std::int64_t>(state.Failures.size()));
-  }
-  return text;
+  return u"処理/対象 = " + mdlTools::Decimal(state.ProcessedCount) + u"/" + mdlTools::Decimal(state.TargetCount) +
+         state.FailedLine(u"書き換えに失敗した譜面");
 }
 
 RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
@@ -300,7 +250,7 @@ RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
   if (hooks.PathChecked) hooks.PathChecked(0, !params.MaterialBase.empty());
   params.TargetFolder = CheckPathBox(options.TargetText);
   if (hooks.PathChecked) hooks.PathChecked(1, !params.TargetFolder.empty());
-  const bool material_given = !TrimLeadingBlanks(options.MaterialText).empty();
+  const bool material_given = !mdlTools::TrimLeadingBlanks(options.MaterialText).empty();
   if (!material_given && hooks.PathChecked) hooks.PathChecked(0, true);  // no base is a valid choice
 
   if (params.TargetFolder.empty()) {
@@ -317,13 +267,7 @@ RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
     return RunOutcome::Warned;
   }
 
-  if (hooks.Begin) hooks.Begin();
-  clsCancel& cancel = mdlAppGlobal::Cancel();
-  cancel.SetCaption(u"準備中");
-  cancel.SetTitle(u"");
-  cancel.SetText(u"置換ルール取り込み中");
-  cancel.SetVisible(true);
-  cancel.IsCancel = false;
+  mdlRun::BeginWork(hooks, u"置換ルール取り込み中");
   state.TargetCount = 0;
   state.ProcessedCount = 0;
   state.Failures.clear();
@@ -333,12 +277,7 @@ RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
   state.Params = params;
   BuildRules(options.Rules);
   const bool finished = ProcessFolder(state.Params, state.Params.TargetFolder);
-
-  if (hooks.Refresh) hooks.Refresh();
-  cancel.SetVisible(false);
-  mdlMessages::ShowMessage(ResultText(), u"処理結果", MsgIcon::None);
-  if (hooks.End) hooks.End();
-  return finished ? RunOutcome::Finished : RunOutcome::Cancelled;
+  return mdlRun::EndWork(hooks, finished, ResultText);
 }
 
 }  // namespace quarrow

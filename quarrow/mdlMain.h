@@ -11,18 +11,18 @@
 #include <vector>
 
 #include "clsRules.h"
+#include "mdlRun.h"
+#include "mdlTools.h"
 
 namespace quarrow {
+
+using ::RunHooks;
+using ::RunOutcome;
+using mdlTools::CheckPathBox;
 
 struct RunParams {
   std::u16string MaterialBase;  // absolute, or empty when none is in use
   std::u16string TargetFolder;
-};
-
-// A chart that could not be rewritten, and why.
-struct FailedChart {
-  std::u16string Path;
-  std::u16string Reason;
 };
 
 // The lines a rewrite changes (or, in a dry run, would change), as old and new text.
@@ -33,12 +33,12 @@ struct ChartChange {
 
 // A chart whose new content waits in its temporary file for the moment it takes the chart's place.
 struct PendingChart {
-  std::u16string Chart, Temp;
+  std::u16string Chart;
   ChartChange Change;
 };
 
 // The program-wide state of a run, overwritten by the next run.
-struct RunState {
+struct RunState : RunRecord {
   bool BackupOn = false;
   bool FileCheckOn = false;
   bool RecursiveOn = false;
@@ -47,7 +47,6 @@ struct RunState {
   RunParams Params;
   std::int32_t TargetCount = 0;
   std::int32_t ProcessedCount = 0;
-  std::vector<FailedChart> Failures;
   // A dry run reads everything and writes nothing; each chart that would change is reported.
   bool DryRun = false;
   std::function<void(const ChartChange&)> OnChange;
@@ -60,39 +59,22 @@ struct RunState {
 RunState& State();
 
 // What the window (or the command line) holds when the start button is pressed.
-struct RunOptions {
-  std::u16string MaterialText, TargetText;
-  bool BackupOn = true, FileCheckOn = true, RecursiveOn = false;
+struct RunOptions : RunOptionsBase {
+  RunOptions() : RunOptionsBase(true, u"*.bms;*.bme") {}
+  std::u16string MaterialText;
+  bool BackupOn = true, FileCheckOn = true;
   int TextModeOn = 1;
-  bool IncludeOn = true;
-  std::u16string IncludeText = u"*.bms;*.bme";
-  bool ExcludeOn = false;
-  std::u16string ExcludeText;
   std::vector<RuleEntry> Rules;
 };
 
-// How the front end follows a run: the colour of each folder box after its check (index 0 material
-// base, 1 target; false = red), the start of the work, the refresh of its lists when the work is
-// done, and the end of the run after the result message.
-struct RunHooks {
-  std::function<void(int index, bool ok)> PathChecked;
-  std::function<void()> Begin;
-  std::function<void()> Refresh;
-  std::function<void()> End;
-};
-
-enum class RunOutcome { Warned, Finished, Cancelled };
-
 // The whole run behind the start button: checks with their warnings, the work behind the progress
-// dialog, and the result message.
+// dialog, and the result message. The folder boxes of RunHooks::PathChecked: 0 the material base,
+// 1 the target.
 RunOutcome Run(const RunOptions& options, const RunHooks& hooks = {});
 // "処理/対象 = p/t", with a line for the charts that failed when any did.
 std::u16string ResultText();
 
 void ReadRunOptions(const RunOptions& options);
-// The path of a folder box with its leading blanks removed when it names an existing folder, else
-// empty.
-std::u16string CheckPathBox(const std::u16string& text);
 void BuildRules(const std::vector<RuleEntry>& entries);
 // False when the user stopped the run.
 bool ProcessFolder(const RunParams& params, const std::u16string& folder);
@@ -111,8 +93,5 @@ struct SplitLine {
 };
 SplitLine SplitIndexedLine(const std::u16string& line, const std::u16string& name);
 SplitLine SplitPlainLine(const std::u16string& line, const std::u16string& name);
-
-// The most backup numbers tried for one chart before it is left as it was.
-inline constexpr int kMaxBackupNumber = 9999;
 
 }  // namespace quarrow

@@ -1,14 +1,11 @@
 #include "cli.h"
 
 #include <cstdio>
-#include <optional>
 
+#include "mdlCli.h"
 #include "mdlMain.h"
-#include "mdlMessages.h"
 #include "mdlOptions.h"
 #include "mdlSettings.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
 #include "platform/text.h"
 
 namespace tobrenz {
@@ -33,11 +30,6 @@ constexpr char kUsage[] =
 
 std::string U8(const std::u16string& text) { return platform::ToUtf8(text); }
 
-int BadArguments(const std::string& why) {
-  std::fprintf(stderr, "tobrenz-cli: %s\n(see tobrenz-cli --help)\n", why.c_str());
-  return 1;
-}
-
 void PrintPair(const PairResult& pair, bool dry_run) {
   if (!pair.Done) return;  // reported with the failures
   const std::u16string& gone = pair.PartnerGoes ? pair.Partner : pair.Target;
@@ -51,79 +43,29 @@ void PrintPair(const PairResult& pair, bool dry_run) {
 }  // namespace
 
 int CliMain(const std::vector<std::u16string>& args) {
-  mdlTools::SetProgramName(u"Tobrenz");
-  mdlTools::InitAppFolder();
-  // Relative paths on the command line mean what the shell means by them.
-  mdlTools::SetCurrentFolder(platform::CurrentDirectory());
-
-  ConsoleMessages console;
-  mdlMessages::SetSink(&console);
-  struct Restore {
-    ~Restore() { mdlMessages::SetSink(nullptr); }
-  } restore;
-
-  mdlOptions::LoadSettings(InitSettingsTable());
-  const mdlOptions::SettingsTable& ini = mdlOptions::Table();
+  mdlCli::Session cli(u"Tobrenz", "tobrenz-cli", kUsage, InitSettingsTable());
   RunOptions options;
-  options.CompareExtText = ini.Text(mdlOptions::kSectionProcess, kKeyCompareExt);
-  options.RecursiveOn = ini.Number(mdlOptions::kSectionProcess, kKeyRecursive) != 0;
-  options.IncludeOn = ini.Number(mdlOptions::kSectionFilter, kKeyInclude) != 0;
-  options.IncludeText = ini.Text(mdlOptions::kSectionFilter, kKeyIncludeText);
-  options.ExcludeOn = ini.Number(mdlOptions::kSectionFilter, kKeyExclude) != 0;
-  options.ExcludeText = ini.Text(mdlOptions::kSectionFilter, kKeyExcludeText);
+  cli.ReadSettings(options);
+  options.CompareExtText = mdlOptions::Table().Text(mdlOptions::kSectionProcess, kKeyCompareExt);
 
-  std::optional<std::u16string> target;
-  bool dry_run = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::u16string& a = args[i];
-    const bool has_value = i + 1 < args.size();
-    if (a == u"--help" || a == u"-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (a == u"--version") {
-      std::puts("tobrenz-cli 0.1.0");
-      return 0;
-    } else if (a == u"--ext") {
-      if (!has_value) return BadArguments("--ext needs an EXT");
+    if (args[i] == u"--ext") {
+      if (i + 1 >= args.size()) return cli.BadArguments("--ext needs an EXT");
       options.CompareExtText = args[++i];
-    } else if (a == u"--include" || a == u"--exclude") {
-      if (!has_value) return BadArguments(U8(a) + " needs PATTERNS");
-      (a == u"--include" ? options.IncludeOn : options.ExcludeOn) = true;
-      (a == u"--include" ? options.IncludeText : options.ExcludeText) = args[++i];
-    } else if (a == u"--no-include") {
-      options.IncludeOn = false;
-    } else if (a == u"--no-exclude") {
-      options.ExcludeOn = false;
-    } else if (a == u"--recursive" || a == u"--no-recursive") {
-      options.RecursiveOn = a == u"--recursive";
-    } else if (a == u"--dry-run") {
-      dry_run = true;
-    } else if (a.size() > 1 && a[0] == u'-' && a != u"-") {
-      return BadArguments("unknown option " + U8(a));
-    } else if (target) {
-      return BadArguments("only one target folder may be given");
-    } else {
-      target = a;
+    } else if (const auto status = cli.TakeShared(args, i, options)) {
+      return *status;
     }
   }
-  if (!target) return BadArguments("no target folder given");
-  options.TargetText = mdlTools::GetFullPath(*target, u"");
-  if (options.TargetText.empty()) return BadArguments("the target folder is no usable path");
+  if (const auto status = cli.TakeTarget(options)) return *status;
 
+  const bool dry_run = cli.DryRun();
   RunState& state = State();
   state.DryRun = dry_run;
   state.OnPair = [dry_run](const PairResult& pair) { PrintPair(pair, dry_run); };
   const RunOutcome outcome = Run(options);
   state.OnPair = nullptr;
   state.DryRun = false;
-  std::fflush(stdout);
-
-  if (outcome == RunOutcome::Warned) return 1;
-  for (const Failure& failed : state.Failures) {
-    std::fprintf(stderr, "failed: %s: %s\n", U8(failed.Path).c_str(), U8(failed.Reason).c_str());
-  }
-  if (outcome == RunOutcome::Cancelled) return 130;
-  return state.Failures.empty() ? 0 : 2;
+  return mdlCli::ExitStatus(outcome, state.Failures);
 }
 
 }  // namespace tobrenz

@@ -15,24 +15,10 @@ namespace {
 // Progress is shown, and a stop looked for, once per this many files of a folder's list.
 constexpr std::int32_t kProgressEvery = 100;
 
-std::u16string Decimal(std::int64_t n) {
-  const std::string s = std::to_string(n);
-  return std::u16string(s.begin(), s.end());
-}
-
-std::u16string TrimLeadingBlanks(const std::u16string& text) {
-  const std::size_t first = text.find_first_not_of(u' ');
-  return first == std::u16string::npos ? std::u16string() : text.substr(first);
-}
-
 std::u16string Folded(const std::u16string& name) {
   std::u16string out = name;
   for (char16_t& c : out) c = clsFileString::FoldAscii(c);
   return out;
-}
-
-void Fail(const std::u16string& path, const std::u16string& reason) {
-  State().Failures.push_back({path, reason});
 }
 
 // The entries of one folder, read once, so that looking up a partner costs no further listing: the
@@ -123,7 +109,7 @@ void ComparePair(const std::u16string& folder, const std::u16string& name, const
     pair.Done = true;
   } else {
     pair.Done = platform::DeleteFile(doomed);
-    if (!pair.Done) Fail(doomed, u"削除できません");
+    if (!pair.Done) state.Fail(doomed, u"削除できません");
   }
   if (pair.Done && pair.PartnerGoes) ++state.DeletedCount;
   if (state.OnPair) state.OnPair(pair);
@@ -143,17 +129,13 @@ std::u16string BaseName(const std::u16string& name) {
 
 bool ProcessFolder(const std::u16string& folder) {
   RunState& state = State();
-  clsCancel& cancel = mdlAppGlobal::Cancel();
-  cancel.SetCaption(u"ファイルリスト取得中 - " + folder);
-  cancel.SetTitle(u"ファイルリスト取得中");
-  cancel.SetText(folder);
-  if (cancel.DoCancel(u"ファイルリスト取得中")) return false;
+  if (mdlRun::ListingStopped(folder)) return false;
 
   std::vector<std::u16string> subfolders;
   {
     FolderIndex index;
     if (!index.Load(folder)) {
-      Fail(folder, u"フォルダを読めません");
+      state.Fail(folder, u"フォルダを読めません");
       return true;
     }
     clsFilter& filter = mdlAppGlobal::Filter();
@@ -164,10 +146,7 @@ bool ProcessFolder(const std::u16string& folder) {
     for (const std::u16string& name : names) {
       if (++state.ProgressTick >= kProgressEvery) {
         state.ProgressTick = 0;
-        const std::u16string counts = Decimal(state.DeletedCount) + u" / " + Decimal(state.TargetCount);
-        cancel.SetCaption(u"選択中 - " + counts + u" " + name);
-        cancel.SetTitle(u"選択中 - " + counts + u"\r\n" + name);
-        if (cancel.DoCancel(u"選択中")) return false;
+        if (mdlRun::ItemStopped(u"選択中", state.DeletedCount, state.TargetCount, name)) return false;
       }
       ComparePair(folder, name, index);
     }
@@ -181,18 +160,7 @@ bool ProcessFolder(const std::u16string& folder) {
 
 void ReadRunOptions(const RunOptions& options) {
   State().RecursiveOn = options.RecursiveOn;
-  clsFilter& filter = mdlAppGlobal::Filter();
-  filter.SetIsMatchOther(0, options.IncludeOn);
-  filter.SetPatterns(0, options.IncludeText);
-  filter.SetIsMatchOther(1, options.ExcludeOn);
-  filter.SetPatterns(1, options.ExcludeText);
-}
-
-std::u16string CheckPathBox(const std::u16string& text) {
-  const std::u16string trimmed = TrimLeadingBlanks(text);
-  if (trimmed.empty()) return std::u16string();
-  const std::u16string stored = mdlTools::GetTruePath(mdlTools::GetFullPath(trimmed, u""));
-  return !stored.empty() && platform::FolderExists(stored) ? trimmed : std::u16string();
+  mdlRun::SetFileFilter(options);
 }
 
 bool CheckCompareExt(const std::u16string& text) {
@@ -202,18 +170,14 @@ bool CheckCompareExt(const std::u16string& text) {
 
 std::u16string ResultText() {
   const RunState& state = State();
-  std::u16string text = u"削除\"" + state.CompareExt + u"\" / 対象ファイル = " + Decimal(state.DeletedCount) +
-                        u" / " + Decimal(state.TargetCount);
-  if (!state.Failures.empty()) {
-    text += u"\r\n処理できなかったファイル・フォルダ = " + Decimal(static_cast<std::int64_t>(state.Failures.size()));
-  }
-  return text;
+  return u"削除\"" + state.CompareExt + u"\" / 対象ファイル = " + mdlTools::Decimal(state.DeletedCount) + u" / " +
+         mdlTools::Decimal(state.TargetCount) + state.FailedLine(u"処理できなかったファイル・フォルダ");
 }
 
 RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
   RunState& state = State();
   ReadRunOptions(options);
-  std::u16string target = CheckPathBox(options.TargetText);
+  std::u16string target = mdlTools::CheckPathBox(options.TargetText);
   if (hooks.PathChecked) hooks.PathChecked(1, !target.empty());
   if (target.empty()) {
     mdlMessages::ShowMessage(u"正確なターゲットパスを指定してください。", u"パスの指定", MsgIcon::Exclamation);
@@ -227,13 +191,7 @@ RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
     return RunOutcome::Warned;
   }
 
-  if (hooks.Begin) hooks.Begin();
-  clsCancel& cancel = mdlAppGlobal::Cancel();
-  cancel.SetCaption(u"準備中");
-  cancel.SetTitle(u"");
-  cancel.SetText(u"");
-  cancel.SetVisible(true);
-  cancel.IsCancel = false;
+  mdlRun::BeginWork(hooks, u"");
   state.TargetCount = 0;
   state.DeletedCount = 0;
   state.ProgressTick = 0;
@@ -244,12 +202,7 @@ RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
   target = mdlTools::GetExistingFolder(target, u"");
   const bool finished = ProcessFolder(target);
   state.DryRunGone.clear();
-
-  if (hooks.Refresh) hooks.Refresh();
-  cancel.SetVisible(false);
-  mdlMessages::ShowMessage(ResultText(), u"処理結果", MsgIcon::None);
-  if (hooks.End) hooks.End();
-  return finished ? RunOutcome::Finished : RunOutcome::Cancelled;
+  return mdlRun::EndWork(hooks, finished, ResultText);
 }
 
 }  // namespace tobrenz

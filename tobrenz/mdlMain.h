@@ -9,9 +9,12 @@
 #include <unordered_set>
 #include <vector>
 
+#include "mdlRun.h"
 #include "mdlSettings.h"
 
 namespace tobrenz {
+
+using ::RunOutcome;
 
 // One pair as the run decided it. Done is false when the deletion failed (nothing was deleted then);
 // in a dry run it is true for what would go.
@@ -22,20 +25,13 @@ struct PairResult {
   bool Done = false;
 };
 
-// A file or folder the run could not deal with, and why.
-struct Failure {
-  std::u16string Path;
-  std::u16string Reason;
-};
-
 // The program-wide state of a run, overwritten by the next run.
-struct RunState {
+struct RunState : RunRecord {
   bool RecursiveOn = false;
   std::u16string CompareExt;  // "." + the comparison extension
   std::int32_t TargetCount = 0;   // pairs found
   std::int32_t DeletedCount = 0;  // pairs whose partner was the larger file and went
   std::int32_t ProgressTick = 0;  // files of the current folder's list since the last progress line
-  std::vector<Failure> Failures;
   // A dry run examines every pair and changes nothing; each pair is reported through OnPair.
   bool DryRun = false;
   std::function<void(const PairResult&)> OnPair;
@@ -45,28 +41,15 @@ struct RunState {
 RunState& State();
 
 // What the window (or the command line) holds when the start button is pressed.
-struct RunOptions {
-  std::u16string TargetText;
+struct RunOptions : RunOptionsBase {
   std::u16string CompareExtText = kDefaultCompareExt;  // without the dot
-  bool RecursiveOn = false;
-  bool IncludeOn = false;
-  std::u16string IncludeText;
-  bool ExcludeOn = false;
-  std::u16string ExcludeText;
 };
 
-// How the front end follows a run: the colour of the target box (index 1) and of the comparison
-// extension box after their checks (false = red), the start of the work, the refresh of its file
-// list when the work is done, and the end of the run after the result message.
-struct RunHooks {
-  std::function<void(int index, bool ok)> PathChecked;
+// The hooks of every program (PathChecked colours the target box, index 1), and the colour of the
+// comparison extension box after its check (false = red).
+struct RunHooks : ::RunHooks {
   std::function<void(bool ok)> CompareExtChecked;
-  std::function<void()> Begin;
-  std::function<void()> Refresh;
-  std::function<void()> End;
 };
-
-enum class RunOutcome { Warned, Finished, Cancelled };
 
 // The whole run behind the start button: checks with their warnings, the work behind the progress
 // dialog, and the result message.
@@ -75,9 +58,6 @@ RunOutcome Run(const RunOptions& options, const RunHooks& hooks = {});
 std::u16string ResultText();
 
 void ReadRunOptions(const RunOptions& options);
-// The path of the target box with its leading blanks removed when it names an existing folder, else
-// empty.
-std::u16string CheckPathBox(const std::u16string& text);
 // False for an empty extension, one with a character no file name may hold, or a control character.
 bool CheckCompareExt(const std::u16string& text);
 // The name without its last extension: "a.b" for "a.b.png", "readme" for "readme".

@@ -5,12 +5,7 @@
 
 namespace tobrenz {
 
-inline constexpr char16_t kKeyTarget[] = u"ターゲットフォルダ";
-inline constexpr char16_t kKeyInclude[] = u"絞り込み";
-inline constexpr char16_t kKeyIncludeText[] = u"絞り込み文字列";
-inline constexpr char16_t kKeyExclude[] = u"除外";
-inline constexpr char16_t kKeyExcludeText[] = u"除外文字列";
-inline constexpr char16_t kKeyRecursive[] = u"再帰処理";
+// The target, filter and recursion keys are mdlOptions' own.
 inline constexpr char16_t kKeyCompareExt[] = u"比較ファイル拡張子";
 
 inline constexpr char16_t kDefaultCompareExt[] = u"bmp";
@@ -20,9 +15,7 @@ inline mdlOptions::SettingsTable InitSettingsTable() {
   SettingsTable t;
   t.Sections = {
       {kSectionSystem, {NumberKey(u"Window Top", 50), NumberKey(u"Window Left", 50), TextKey(kKeyTarget, u"")}},
-      {kSectionFilter,
-       {CheckKey(kKeyInclude, 0), TextKey(kKeyIncludeText, u""), CheckKey(kKeyExclude, 0),
-        TextKey(kKeyExcludeText, u"")}},
+      FilterSection(0, u""),
       {kSectionProcess, {CheckKey(kKeyRecursive, 0), TextKey(kKeyCompareExt, kDefaultCompareExt)}},
   };
   return t;

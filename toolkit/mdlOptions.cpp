@@ -85,6 +85,12 @@ SettingKey TextKey(std::u16string name, std::u16string value) {
   return SettingKey{kValueText, kRangeNone, std::move(name), SettingValue::OfText(std::move(value)), 0, 0};
 }
 
+SettingSection FilterSection(std::int32_t include_on, std::u16string include_text) {
+  return {kSectionFilter,
+          {CheckKey(kKeyInclude, include_on), TextKey(kKeyIncludeText, std::move(include_text)),
+           CheckKey(kKeyExclude, 0), TextKey(kKeyExcludeText, u"")}};
+}
+
 SettingKey* SettingsTable::Find(std::u16string_view section, std::u16string_view key) {
   for (SettingSection& s : Sections) {
     if (s.Name != section) continue;

@@ -66,6 +66,18 @@ inline constexpr char16_t kSectionSystem[] = u"システム";
 inline constexpr char16_t kSectionFilter[] = u"絞り込み";
 inline constexpr char16_t kSectionProcess[] = u"処理方法";
 
+// Keys every program's file has under the same names: the target folder (system section), the
+// include and exclude lists (filter section) and recursion (process section).
+inline constexpr char16_t kKeyTarget[] = u"ターゲットフォルダ";
+inline constexpr char16_t kKeyInclude[] = u"絞り込み";
+inline constexpr char16_t kKeyIncludeText[] = u"絞り込み文字列";
+inline constexpr char16_t kKeyExclude[] = u"除外";
+inline constexpr char16_t kKeyExcludeText[] = u"除外文字列";
+inline constexpr char16_t kKeyRecursive[] = u"再帰処理";
+
+// The filter section with the include list's defaults; the exclude list starts off and empty.
+SettingSection FilterSection(std::int32_t include_on, std::u16string include_text);
+
 // Reads a settings file's bytes (CP932, or UTF-8 after a byte-order mark) into the table.
 void ReadSettingsText(SettingsTable& table, std::string_view bytes);
 // The whole file for the table: CP932 when every character fits, else UTF-8 with a byte-order mark,

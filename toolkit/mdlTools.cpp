@@ -12,11 +12,6 @@ std::u16string g_app_folder;
 std::u16string g_current_folder;
 std::u16string g_program_name;
 
-std::u16string TrimLeadingSpaces(const std::u16string& text) {
-  const std::size_t first = text.find_first_not_of(u' ');
-  return first == std::u16string::npos ? std::u16string() : text.substr(first);
-}
-
 bool HasExtensionLnk(const std::u16string& path) {
   const std::size_t dot = path.rfind(u'.');
   if (dot == std::u16string::npos) return false;
@@ -34,6 +29,16 @@ std::u16string TrimQuotes(const std::u16string& text) {
   return out;
 }
 
+std::u16string TrimLeadingBlanks(const std::u16string& text) {
+  const std::size_t first = text.find_first_not_of(u' ');
+  return first == std::u16string::npos ? std::u16string() : text.substr(first);
+}
+
+std::u16string Decimal(std::int64_t n) {
+  const std::string s = std::to_string(n);
+  return std::u16string(s.begin(), s.end());
+}
+
 bool IsPrintableText(const std::u16string& text) {
   for (const char16_t c : text) {
     const int code = platform::Cp932Code(c);
@@ -43,7 +48,7 @@ bool IsPrintableText(const std::u16string& text) {
 }
 
 std::u16string GetFullPath(const std::u16string& path, const std::u16string& base) {
-  std::u16string text = TrimQuotes(TrimLeadingSpaces(path));
+  std::u16string text = TrimQuotes(TrimLeadingBlanks(path));
   if (!IsPrintableText(text)) return std::u16string();
   const std::u16string& from = base.empty() ? g_current_folder : base;
   if (platform::RootOf(text).empty()) {
@@ -57,7 +62,7 @@ std::u16string GetFullPath(const std::u16string& path, const std::u16string& bas
 }
 
 std::u16string GetTruePath(const std::u16string& path) {
-  const std::u16string text = TrimLeadingSpaces(path);
+  const std::u16string text = TrimLeadingBlanks(path);
   const std::u16string root = platform::RootOf(text);
   if (root.empty()) return std::u16string();
   std::u16string drive;
@@ -92,6 +97,13 @@ std::u16string GetExistingFolder(const std::u16string& path, const std::u16strin
     full = platform::ParentFolder(full);
   }
   return std::u16string();
+}
+
+std::u16string CheckPathBox(const std::u16string& text) {
+  const std::u16string trimmed = TrimLeadingBlanks(text);
+  if (trimmed.empty()) return std::u16string();
+  const std::u16string stored = GetTruePath(GetFullPath(trimmed, u""));
+  return !stored.empty() && platform::FolderExists(stored) ? trimmed : std::u16string();
 }
 
 std::u16string FindStoredFile(const std::u16string& folder, const std::u16string& relative) {

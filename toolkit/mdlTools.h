@@ -2,6 +2,7 @@
 // path; shortcuts; handing a path to the desktop.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,10 @@ namespace mdlTools {
 
 // The text without one leading and then one trailing double quote.
 std::u16string TrimQuotes(const std::u16string& text);
+// The text without its leading spaces (tabs stay).
+std::u16string TrimLeadingBlanks(const std::u16string& text);
+// A whole number in decimal digits, as counts and backup numbers are shown.
+std::u16string Decimal(std::int64_t n);
 // False when a character is a control code (0-31 in the ANSI code page), a stray byte of one included.
 bool IsPrintableText(const std::u16string& text);
 
@@ -20,6 +25,9 @@ std::u16string GetFullPath(const std::u16string& path, const std::u16string& bas
 std::u16string GetTruePath(const std::u16string& path);
 // The nearest existing folder of a path, spelled as GetTruePath spells it; empty when none.
 std::u16string GetExistingFolder(const std::u16string& path, const std::u16string& base);
+// The text of a folder box with its leading blanks removed when it names an existing folder, else
+// empty.
+std::u16string CheckPathBox(const std::u16string& text);
 
 // The path of a file named relative to a folder, each name spelled as stored (found with ASCII
 // letters folded, as on the Windows file system); "\" counts as a separator too. Empty when the

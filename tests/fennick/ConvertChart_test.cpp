@@ -98,15 +98,22 @@ TEST_F(ConvertChartTest, ChartsThatCannotBeConvertedAreReportedAndLeftAlone) {
 }
 
 // A chart that is a symbolic link is replaced by a file of its own; the file it points to, outside
-// the chart folder, keeps its content and its permissions.
+// the chart folder, keeps its content and its permissions. A linked chart with nothing to convert
+// stays the link it was, and the file it points to keeps its permissions too.
 TEST_F(ConvertChartTest, LinkedChartIsReplacedAndItsTargetNotTouched) {
   const auto outside = t.Write(u"outside.bms", "#WAV01 kick.wav\r\n");
-  ASSERT_TRUE(platform::SetAttributes(outside, platform::kAttrReadOnly));
+  const auto unchanged = t.Write(u"unchanged.bms", "#WAV01 none.wav\r\n");
+  for (const auto& file : {outside, unchanged}) ASSERT_TRUE(platform::SetAttributes(file, platform::kAttrReadOnly));
   Link(outside, Chart(u"song.bms"));
+  Link(unchanged, Chart(u"same.bms"));
   ConvertChart(set, charts, u"song.bms");
+  ConvertChart(set, charts, u"same.bms");
   EXPECT_FALSE(IsLink(Chart(u"song.bms")));
   EXPECT_EQ(Read(Chart(u"song.bms")), "#WAV01 <drums>kick.wav\r\n");
   EXPECT_EQ(Read(outside), "#WAV01 kick.wav\r\n");
-  EXPECT_NE(platform::GetAttributes(outside) & platform::kAttrReadOnly, 0);
   EXPECT_TRUE(IsLink(Chart(u"song.bms~1.cbk"))) << "the backup is the old link";
+  EXPECT_TRUE(IsLink(Chart(u"same.bms")));
+  for (const auto& file : {outside, unchanged}) {
+    EXPECT_NE(platform::GetAttributes(file) & platform::kAttrReadOnly, 0) << U8(file);
+  }
 }
