@@ -194,9 +194,41 @@ void clsMatching::Compile() {
 
 namespace {
 
+#if defined(__SSE2__) || defined(_M_X64)
+// Eight characters of the name against eight of a literal (already folded in text mode).
 template <bool Text>
-inline bool EqualRun(const char16_t* s, const char16_t* lit, std::uint32_t n) {
-  for (std::uint32_t i = 0; i < n; ++i) {
+CT_INLINE bool Equal8(__m128i v, __m128i lit) {
+  if (Text) {
+    // 'A'-'Z' gain 32; the signed compares leave every code unit from U+8000 up alone.
+    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16('A' - 1)),
+                                        _mm_cmplt_epi16(v, _mm_set1_epi16('Z' + 1)));
+    v = _mm_add_epi16(v, _mm_and_si128(upper, _mm_set1_epi16(32)));
+  }
+  return _mm_movemask_epi8(_mm_cmpeq_epi16(v, lit)) == 0xFFFF;
+}
+#endif
+
+// The n characters at s against a literal (folded in text mode): equal as FileStrComp has them.
+template <bool Text>
+CT_INLINE bool EqualRun(const char16_t* s, const char16_t* lit, std::uint32_t n) {
+  std::uint32_t i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+  for (; i + 8 <= n; i += 8) {
+    if (!Equal8<Text>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(lit + i)))) {
+      return false;
+    }
+  }
+  if (i + 4 <= n) {
+    // Four characters in the low half; the high half compares zero with zero.
+    if (!Equal8<Text>(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i)),
+                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(lit + i)))) {
+      return false;
+    }
+    i += 4;
+  }
+#endif
+  for (; i < n; ++i) {
     if ((Text ? clsFileString::FoldAscii(s[i]) : s[i]) != lit[i]) return false;
   }
   return true;
@@ -310,17 +342,6 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
 
 template bool clsMatching::MatchIn<true>(const char16_t*, std::size_t);
 template bool clsMatching::MatchIn<false>(const char16_t*, std::size_t);
-
-void clsMatching::CaptureOf(std::size_t token, std::size_t& begin, std::size_t& len) const {
-  const TokenSpan& span = spans_[token];
-  if (span.star) {
-    begin = segPos_[span.seg] + segments_[span.seg].length;
-    len = segPos_[span.seg + 1] - begin;
-  } else {
-    begin = segPos_[span.seg] + span.off;
-    len = span.len;
-  }
-}
 
 int clsMatching::GetMatchDec(std::vector<std::u16string>& dec) const {
   dec.assign(tokens_.begin(), tokens_.begin() + static_cast<std::ptrdiff_t>(std::min(n_, tokens_.size())));
@@ -495,12 +516,12 @@ void clsMatching::UsePairing(const std::vector<std::u16string>& pairing) {
   for (std::size_t i = 0; i < pairing.size() && i < spans_.size(); ++i) {
     const std::u16string& entry = pairing[i];
     if (IsWildcard(entry)) {
-      out_.push_back({false, static_cast<std::uint32_t>(i), 0});
+      out_.push_back({false, 0, 0, spans_[i]});
     } else if (!entry.empty()) {
       if (!out_.empty() && out_.back().literal) {
         out_.back().len += static_cast<std::uint32_t>(entry.size());
       } else {
-        out_.push_back({true, static_cast<std::uint32_t>(outPool_.size()), static_cast<std::uint32_t>(entry.size())});
+        out_.push_back({true, static_cast<std::uint32_t>(outPool_.size()), static_cast<std::uint32_t>(entry.size()), {}});
       }
       outPool_ += entry;
     }
@@ -543,7 +564,7 @@ bool clsMatching::MatchAndReplaceFileName(std::u16string& FileName) {
       continue;
     }
     std::size_t begin, len;
-    CaptureOf(step.a, begin, len);
+    CaptureOf(step.span, begin, len);
     if (newLen > begin) inPlace = false;
     newLen += len;
   }
@@ -560,11 +581,11 @@ bool clsMatching::MatchAndReplaceFileName(std::u16string& FileName) {
   std::size_t w = 0;
   for (const OutStep& step : out_) {
     if (step.literal) {
-      CopyForward(out + w, outPool_.data() + step.a, step.len);
+      CopyForward(out + w, outPool_.data() + step.off, step.len);
       w += step.len;
     } else {
       std::size_t begin, len;
-      CaptureOf(step.a, begin, len);
+      CaptureOf(step.span, begin, len);
       if (out + w != in + begin) CopyForward(out + w, in + begin, len);
       w += len;
     }

@@ -86,11 +86,12 @@ class clsMatching {
     std::uint32_t len;
     bool star;
   };
-  // One step of building a replaced name: a literal of the replace pattern or a captured piece.
+  // One step of building a replaced name: a literal of the replace pattern (its text in outPool_
+  // from off) or the piece a search token captured (where its span says).
   struct OutStep {
     bool literal;
-    std::uint32_t a;  // literal: offset in outPool_; capture: token index
-    std::uint32_t len;
+    std::uint32_t off, len;
+    TokenSpan span;
   };
 
   static Kind KindOf(const std::u16string& token);
@@ -128,7 +129,15 @@ class clsMatching {
   static bool Holds(char16_t c, const Probe& p) {
     return Text ? (c == p.lower || c == p.upper) : c == p.exact;
   }
-  void CaptureOf(std::size_t token, std::size_t& begin, std::size_t& len) const;
+  void CaptureOf(const TokenSpan& span, std::size_t& begin, std::size_t& len) const {
+    if (span.star) {
+      begin = segPos_[span.seg] + segments_[span.seg].length;
+      len = segPos_[span.seg + 1] - begin;
+    } else {
+      begin = segPos_[span.seg] + span.off;
+      len = span.len;
+    }
+  }
 
   int Pair(const std::vector<std::u16string>& P, const std::vector<std::u16string>& Q,
            std::vector<std::u16string>& pairing) const;
