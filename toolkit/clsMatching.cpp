@@ -190,6 +190,9 @@ void clsMatching::Compile() {
     tailProbe_ = MakeProbe(last.length - c.segOff - c.len + 1, pool_[c.poolOff + c.len - 1]);
   }
   headProbe_ = segments_.front().lead;
+  singleMiddles_ = segments_.size() > 2 && std::all_of(segments_.begin() + 1, segments_.end() - 1, [](const Segment& m) {
+                     return m.length == 1 && m.checkCount != 0;
+                   });
 }
 
 namespace {
@@ -266,6 +269,70 @@ CT_INLINE std::uint64_t MaskOf(const char16_t* s, std::size_t start, std::size_t
   return mask;
 }
 
+// Left-most place in [from, end) holding a or b; npos when none. end <= len. A name of eight or
+// more characters is read in blocks of eight, the last one moved back to end at the name's end, so
+// the scan takes few branches; a shorter name is read one character at a time.
+CT_INLINE std::size_t FindChar(const char16_t* s, std::size_t len, std::size_t from, std::size_t end, char16_t a,
+                               char16_t b) {
+#if defined(__SSE2__) || defined(_M_X64)
+  if (len >= 8) {
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+    for (std::size_t q = from; q < end; q += 8) {
+      const std::size_t at = std::min(q, len - 8);
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
+      const unsigned m =
+          static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb)))) >>
+          (2 * (q - at));
+      if (m != 0) {
+        const std::size_t hit = q + static_cast<std::size_t>(std::countr_zero(m)) / 2;
+        return hit < end ? hit : std::u16string::npos;
+      }
+    }
+    return std::u16string::npos;
+  }
+#else
+  (void)len;
+#endif
+  for (std::size_t q = from; q < end; ++q) {
+    if (s[q] == a || s[q] == b) return q;
+  }
+  return std::u16string::npos;
+}
+
+#if defined(__SSE2__) || defined(_M_X64)
+// Bit i set when s[i] is a or b, for a name of 8 to 64 characters. The last block is moved back
+// to end at the name's end, so nothing beyond the name is read.
+CT_INLINE std::uint64_t NameMask(const char16_t* s, std::size_t len, char16_t a, char16_t b) {
+  const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+  const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+  // In text mode a and b are the same for every character but a letter.
+  const bool one = a == b;
+  auto hits = [&](std::size_t at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
+    return one ? _mm_cmpeq_epi16(v, va) : _mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb));
+  };
+  if (len < 16) {
+    const auto bits = static_cast<std::uint64_t>(
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits(0), hits(len - 8)))));
+    return (bits & 0xFF) | (bits >> 8) << (len - 8);
+  }
+  // Always four blocks: a block that starts beyond the name shifts its bits out, and a fixed
+  // count costs no branch on the length.
+  std::uint64_t mask = 0;
+#if defined(__GNUC__)
+#pragma GCC unroll 4
+#endif
+  for (std::size_t q = 0; q < 64; q += 16) {
+    const std::size_t at = std::min(q, len - 16);
+    const auto bits = static_cast<std::uint64_t>(
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits(at), hits(at + 8)))));
+    mask |= (bits >> (q - at)) << q;
+  }
+  return mask;
+}
+#endif
+
 }  // namespace
 
 clsMatching::Probe clsMatching::MakeProbe(std::size_t off, char16_t c) {
@@ -327,21 +394,101 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
   if (lastSeg.checkCount != 0 && !Fits<Text>(lastSeg, s + lastPos)) return false;
   if (segments_[0].checkCount != 0 && !Fits<Text>(segments_[0], s)) return false;
   std::size_t pos = segments_[0].length;
+#if defined(__SSE2__) || defined(_M_X64)
+  if (singleMiddles_ && len >= 8 && len <= 64) {
+    // Every middle segment is one character: all of them are placed from masks of the whole name,
+    // kept in locals, and a segment that does not fit only clears ok.
+    const Segment* seg = segments_.data() + 1;
+    std::size_t* place = segPos_.data() + 1;
+    char16_t maskA = Text ? seg->lead.lower : seg->lead.exact;
+    char16_t maskB = Text ? seg->lead.upper : seg->lead.exact;
+    std::uint64_t nameMask = NameMask(s, len, maskA, maskB);
+    bool ok = true;
+    for (std::size_t k = count - 2; k != 0; --k, ++seg, ++place) {
+      const char16_t a = Text ? seg->lead.lower : seg->lead.exact;
+      const char16_t b = Text ? seg->lead.upper : seg->lead.exact;
+      if (a != maskA || b != maskB) {
+        nameMask = NameMask(s, len, a, b);
+        maskA = a;
+        maskB = b;
+      }
+      // pos < len while ok holds; after a miss pos may run past 63, so keep the shift in range.
+      // countr_zero of 0 is 64, beyond every slack.
+      const std::size_t gap = static_cast<std::size_t>(std::countr_zero(nameMask >> (pos & 63)));
+      ok &= gap <= slack;
+      slack -= std::min(gap, slack);
+      *place = pos + gap;
+      pos += gap + 1;
+    }
+    segPos_[0] = 0;
+    segPos_[count - 1] = lastPos;
+    return ok;
+  }
+#endif
+  return PlaceMiddles<Text>(s, len, pos, slack);
+}
+
+// The middle segments of MatchIn in general, kept out of line so that the paths above save few
+// registers.
+template <bool Text>
+bool clsMatching::PlaceMiddles(const char16_t* s, std::size_t len, std::size_t pos, std::size_t slack) {
+  const std::size_t count = segments_.size();
+  const std::size_t lastPos = len - segments_[count - 1].length;
   LeadMask cache{};
+#if defined(__SSE2__) || defined(_M_X64)
+  // A name of 8 to 64 characters places its one-character segments from one mask of the whole
+  // name, shared while the character stays the same; a segment that does not fit only clears ok,
+  // so the outcome of each search costs no branch.
+  const bool whole = len >= 8 && len <= 64;
+  std::uint64_t nameMask = 0;
+  char16_t maskA = 0, maskB = 0;
+  bool haveMask = false;
+  bool ok = true;
+#else
+  const bool ok = true;
+#endif
   for (std::size_t k = 1; k + 1 < count; ++k) {
-    const std::size_t at = Find<Text>(segments_[k], s, len, pos, slack, cache);
+    const Segment& seg = segments_[k];
+    const bool single = seg.length == 1 && seg.checkCount != 0;
+    const char16_t a = Text ? seg.lead.lower : seg.lead.exact;
+    const char16_t b = Text ? seg.lead.upper : seg.lead.exact;
+    std::size_t at;
+#if defined(__SSE2__) || defined(_M_X64)
+    if (single && whole) {
+      if (!haveMask || a != maskA || b != maskB) {
+        nameMask = NameMask(s, len, a, b);
+        maskA = a;
+        maskB = b;
+        haveMask = true;
+      }
+      // pos < len here while ok holds; a failed search leaves pos anywhere, so keep the shift
+      // in range. countr_zero of 0 is 64, beyond every slack.
+      at = pos + static_cast<std::size_t>(std::countr_zero(nameMask >> (pos & 63)));
+      ok &= at - pos <= slack;
+      slack -= std::min(at - pos, slack);
+      segPos_[k] = at;
+      pos = at + 1;
+      continue;
+    }
+    if (!ok) return false;
+#endif
+    // A one-character segment in a name too short or too long for one mask is found by a plain
+    // scan from pos, bounded by the slack.
+    at = single ? FindChar(s, len, pos, pos + slack + 1, a, b) : Find<Text>(seg, s, len, pos, slack, cache);
     if (at == std::u16string::npos) return false;
     slack -= at - pos;
     segPos_[k] = at;
-    pos = at + segments_[k].length;
+    pos = at + seg.length;
   }
   segPos_[0] = 0;
   segPos_[count - 1] = lastPos;
-  return true;
+  return ok;
 }
 
 template bool clsMatching::MatchIn<true>(const char16_t*, std::size_t);
 template bool clsMatching::MatchIn<false>(const char16_t*, std::size_t);
+template bool clsMatching::PlaceMiddles<true>(const char16_t*, std::size_t, std::size_t, std::size_t);
+template bool clsMatching::PlaceMiddles<false>(const char16_t*, std::size_t, std::size_t, std::size_t);
 
 int clsMatching::GetMatchDec(std::vector<std::u16string>& dec) const {
   dec.assign(tokens_.begin(), tokens_.begin() + static_cast<std::ptrdiff_t>(std::min(n_, tokens_.size())));

@@ -113,6 +113,11 @@ class clsMatching {
   template <bool Text>
   bool MatchIn(const char16_t* s, std::size_t len);
   template <bool Text>
+#if defined(__GNUC__)
+  __attribute__((noinline))
+#endif
+  bool PlaceMiddles(const char16_t* s, std::size_t len, std::size_t pos, std::size_t slack);
+  template <bool Text>
   bool Fits(const Segment& seg, const char16_t* at) const;
   // Places in the name [start, stop) of the character pair (a, b), as bits; empty when stop is 0.
   struct LeadMask {
@@ -163,6 +168,8 @@ class clsMatching {
   // The last character of the last segment (off counted back from the end of the name) and the
   // first literal character of the first segment: tested first, they reject most names at once.
   Probe tailProbe_{}, headProbe_{};
+  // More than two segments, and every one between the first and the last is one literal character.
+  bool singleMiddles_ = false;
   std::vector<TokenSpan> spans_;
   std::vector<std::size_t> segPos_;  // place of each segment at the last successful match
 
