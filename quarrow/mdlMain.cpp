@@ -179,7 +179,9 @@ void ProcessChart(const RunParams& params, const std::u16string& folder, const s
 void CommitPending(const std::u16string& folder) {
   RunState& state = State();
   if (state.Pending.empty()) return;
-  mdlChartFile::MakeDurable(folder);
+  // With backups the old content survives anything in its backup, whose data has long been on the
+  // disk; only without them must the new content reach the disk before it replaces the old.
+  if (!state.BackupOn) mdlChartFile::MakeDurable(folder);
   for (const PendingChart& pending : state.Pending) CommitChart(pending);
   state.Pending.clear();
 }

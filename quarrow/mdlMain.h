@@ -50,9 +50,9 @@ struct RunState : RunRecord {
   // A dry run reads everything and writes nothing; each chart that would change is reported.
   bool DryRun = false;
   std::function<void(const ChartChange&)> OnChange;
-  // Within a folder the new charts are written first and put in place together after one flush of
-  // the disk, which costs far less than a flush per chart; each chart's path still holds its old or
-  // its new content at every moment.
+  // Within a folder the new charts are written first and put in place together, after one flush of
+  // the disk when no backup keeps the old content (far cheaper than a flush per chart); each chart's
+  // path still holds its old or its new content at every moment.
   bool Batching = false;
   std::vector<PendingChart> Pending;
 };
