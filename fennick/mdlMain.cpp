@@ -210,7 +210,7 @@ void ConvertChart(const std::u16string& source, const std::u16string& target, co
   std::string_view raw;
   std::u16string line;
   while (platform::NextLine(bytes, pos, raw)) {
-    line = platform::DecodeCp932(raw);
+    platform::DecodeCp932(raw, line);  // one buffer for every line of the chart
     if (ConvertMaterialLine(source, set_tag, line)) {
       std::string encoded;
       if (!platform::EncodeCp932(line, encoded)) {
