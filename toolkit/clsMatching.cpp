@@ -190,14 +190,25 @@ void clsMatching::Compile() {
     tailProbe_ = MakeProbe(last.length - c.segOff - c.len + 1, pool_[c.poolOff + c.len - 1]);
   }
   headProbe_ = segments_.front().lead;
+  segCount_ = segments_.size();
   singleMiddles_ = segments_.size() > 2 && std::all_of(segments_.begin() + 1, segments_.end() - 1, [](const Segment& m) {
                      return m.length == 1 && m.checkCount != 0;
                    });
+  sameMiddles_ = singleMiddles_ && std::all_of(segments_.begin() + 2, segments_.end() - 1, [&](const Segment& m) {
+                   return m.lead.exact == segments_[1].lead.exact;
+                 });
 }
 
 namespace {
 
 #if defined(__SSE2__) || defined(_M_X64)
+// Eight copies of c, moved in from a full register: a 16-bit set1 lets the compiler pass c through
+// a 2-byte store and a 4-byte load, which stalls on every name.
+CT_INLINE __m128i Splat(char16_t c) {
+  const __m128i v = _mm_cvtsi32_si128(static_cast<int>(c));
+  return _mm_shuffle_epi32(_mm_shufflelo_epi16(v, 0), 0);
+}
+
 // Eight characters of the name against eight of a literal (already folded in text mode).
 template <bool Text>
 CT_INLINE bool Equal8(__m128i v, __m128i lit) {
@@ -243,8 +254,8 @@ CT_INLINE std::uint64_t MaskOf(const char16_t* s, std::size_t start, std::size_t
   std::uint64_t mask = 0;
   std::size_t j = 0;
 #if defined(__SSE2__) || defined(_M_X64)
-  const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-  const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+  const __m128i va = Splat(a);
+  const __m128i vb = Splat(b);
   auto hits = [&](const char16_t* at) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     return _mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb));
@@ -276,8 +287,8 @@ CT_INLINE std::size_t FindChar(const char16_t* s, std::size_t len, std::size_t f
                                char16_t b) {
 #if defined(__SSE2__) || defined(_M_X64)
   if (len >= 8) {
-    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+    const __m128i va = Splat(a);
+    const __m128i vb = Splat(b);
     for (std::size_t q = from; q < end; q += 8) {
       const std::size_t at = std::min(q, len - 8);
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
@@ -304,8 +315,8 @@ CT_INLINE std::size_t FindChar(const char16_t* s, std::size_t len, std::size_t f
 // Bit i set when s[i] is a or b, for a name of 8 to 64 characters. The last block is moved back
 // to end at the name's end, so nothing beyond the name is read.
 CT_INLINE std::uint64_t NameMask(const char16_t* s, std::size_t len, char16_t a, char16_t b) {
-  const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-  const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+  const __m128i va = Splat(a);
+  const __m128i vb = Splat(b);
   // In text mode a and b are the same for every character but a letter.
   const bool one = a == b;
   auto hits = [&](std::size_t at) {
@@ -338,7 +349,7 @@ CT_INLINE std::uint64_t NameMask(const char16_t* s, std::size_t len, char16_t a,
 clsMatching::Probe clsMatching::MakeProbe(std::size_t off, char16_t c) {
   const char16_t lower = clsFileString::FoldAscii(c);
   const char16_t upper = (lower >= u'a' && lower <= u'z') ? char16_t(lower - 32) : lower;
-  return Probe{true, off, c, lower, upper};
+  return Probe{true, off, c, lower, upper, char16_t(lower != upper ? 0x20 : 0)};
 }
 
 template <bool Text>
@@ -382,29 +393,51 @@ CT_INLINE std::size_t clsMatching::Find(const Segment& seg, const char16_t* name
 // bounds the search.
 template <bool Text>
 bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
-  std::size_t slack = len - minLength_;
-  const std::size_t count = segments_.size();
+  const std::size_t slack = len - minLength_;
+  const std::size_t count = segCount_;
+  const Segment* segs = segments_.data();
   if (count == 1) {
-    if (slack != 0 || !Fits<Text>(segments_[0], s)) return false;
+    if (slack != 0 || !Fits<Text>(segs[0], s)) return false;
     segPos_[0] = 0;
     return true;
   }
-  const Segment& lastSeg = segments_[count - 1];
+  const Segment& lastSeg = segs[count - 1];
   const std::size_t lastPos = len - lastSeg.length;
   if (lastSeg.checkCount != 0 && !Fits<Text>(lastSeg, s + lastPos)) return false;
-  if (segments_[0].checkCount != 0 && !Fits<Text>(segments_[0], s)) return false;
-  std::size_t pos = segments_[0].length;
+  if (segs[0].checkCount != 0 && !Fits<Text>(segs[0], s)) return false;
+  std::size_t* place = segPos_.data();
+  place[0] = 0;
+  place[count - 1] = lastPos;
+  if (count == 2) return true;
+  const std::size_t pos = segs[0].length;
 #if defined(__SSE2__) || defined(_M_X64)
+  if (sameMiddles_ && len >= 8 && len <= 64) {
+    // Every middle segment is the same one character: the k middles take the first k places of
+    // that character in [pos, lastPos), read off one mask of the whole name.
+    const char16_t a = Text ? segs[1].lead.lower : segs[1].lead.exact;
+    const char16_t b = Text ? segs[1].lead.upper : segs[1].lead.exact;
+    // 1 <= lastPos - pos <= 64 and pos < 64, as every middle takes a character: the shifts stay
+    // in range.
+    std::uint64_t m = (NameMask(s, len, a, b) >> pos) & (~std::uint64_t{0} >> (64 - (lastPos - pos)));
+    bool ok = true;
+    for (std::size_t k = 1; k + 1 < count; ++k) {
+      ok &= m != 0;
+      place[k] = pos + static_cast<std::size_t>(std::countr_zero(m));
+      m &= m - 1;
+    }
+    return ok;
+  }
   if (singleMiddles_ && len >= 8 && len <= 64) {
     // Every middle segment is one character: all of them are placed from masks of the whole name,
-    // kept in locals, and a segment that does not fit only clears ok.
-    const Segment* seg = segments_.data() + 1;
-    std::size_t* place = segPos_.data() + 1;
+    // and a segment that does not fit only clears ok.
+    std::size_t at = pos;
+    std::size_t room = slack;
+    const Segment* seg = segs + 1;
     char16_t maskA = Text ? seg->lead.lower : seg->lead.exact;
     char16_t maskB = Text ? seg->lead.upper : seg->lead.exact;
     std::uint64_t nameMask = NameMask(s, len, maskA, maskB);
     bool ok = true;
-    for (std::size_t k = count - 2; k != 0; --k, ++seg, ++place) {
+    for (std::size_t k = 1; k + 1 < count; ++k, ++seg) {
       const char16_t a = Text ? seg->lead.lower : seg->lead.exact;
       const char16_t b = Text ? seg->lead.upper : seg->lead.exact;
       if (a != maskA || b != maskB) {
@@ -412,16 +445,14 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
         maskA = a;
         maskB = b;
       }
-      // pos < len while ok holds; after a miss pos may run past 63, so keep the shift in range.
+      // at < len while ok holds; after a miss at may run past 63, so keep the shift in range.
       // countr_zero of 0 is 64, beyond every slack.
-      const std::size_t gap = static_cast<std::size_t>(std::countr_zero(nameMask >> (pos & 63)));
-      ok &= gap <= slack;
-      slack -= std::min(gap, slack);
-      *place = pos + gap;
-      pos += gap + 1;
+      const std::size_t gap = static_cast<std::size_t>(std::countr_zero(nameMask >> (at & 63)));
+      ok &= gap <= room;
+      room -= std::min(gap, room);
+      place[k] = at + gap;
+      at += gap + 1;
     }
-    segPos_[0] = 0;
-    segPos_[count - 1] = lastPos;
     return ok;
   }
 #endif
@@ -433,7 +464,6 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
 template <bool Text>
 bool clsMatching::PlaceMiddles(const char16_t* s, std::size_t len, std::size_t pos, std::size_t slack) {
   const std::size_t count = segments_.size();
-  const std::size_t lastPos = len - segments_[count - 1].length;
   LeadMask cache{};
 #if defined(__SSE2__) || defined(_M_X64)
   // A name of 8 to 64 characters places its one-character segments from one mask of the whole
@@ -480,8 +510,6 @@ bool clsMatching::PlaceMiddles(const char16_t* s, std::size_t len, std::size_t p
     segPos_[k] = at;
     pos = at + seg.length;
   }
-  segPos_[0] = 0;
-  segPos_[count - 1] = lastPos;
   return ok;
 }
 

@@ -67,11 +67,12 @@ class clsMatching {
     std::uint32_t len;
   };
   // One character a name must hold at a fixed place. exact is the pattern's character; in text
-  // mode lower and upper are the two characters that equal it.
+  // mode lower and upper are the two characters that equal it, and a character c equals it when
+  // (c | fold) == lower (fold is 0x20 for a letter, else 0).
   struct Probe {
     bool on;
     std::size_t off;
-    char16_t exact, lower, upper;
+    char16_t exact, lower, upper, fold;
   };
   struct Segment {
     std::size_t length;  // characters the segment covers
@@ -105,10 +106,14 @@ class clsMatching {
     if (cmpMode_ != 0) return Passes<true>(s, len) && MatchIn<true>(s, len);
     return Passes<false>(s, len) && MatchIn<false>(s, len);
   }
+  // Whether a probe is on is the same for every name; only the outcome of the two tests varies,
+  // so they are joined without a branch.
   template <bool Text>
   bool Passes(const char16_t* s, std::size_t len) const {
-    return (!tailProbe_.on || Holds<Text>(s[len - tailProbe_.off], tailProbe_)) &&
-           (!headProbe_.on || Holds<Text>(s[headProbe_.off], headProbe_));
+    bool ok = true;
+    if (tailProbe_.on) ok &= Holds<Text>(s[len - tailProbe_.off], tailProbe_);
+    if (headProbe_.on) ok &= Holds<Text>(s[headProbe_.off], headProbe_);
+    return ok;
   }
   template <bool Text>
   bool MatchIn(const char16_t* s, std::size_t len);
@@ -132,7 +137,7 @@ class clsMatching {
   static Probe MakeProbe(std::size_t off, char16_t c);
   template <bool Text>
   static bool Holds(char16_t c, const Probe& p) {
-    return Text ? (c == p.lower || c == p.upper) : c == p.exact;
+    return Text ? char16_t(c | p.fold) == p.lower : c == p.exact;
   }
   void CaptureOf(const TokenSpan& span, std::size_t& begin, std::size_t& len) const {
     if (span.star) {
@@ -170,6 +175,9 @@ class clsMatching {
   Probe tailProbe_{}, headProbe_{};
   // More than two segments, and every one between the first and the last is one literal character.
   bool singleMiddles_ = false;
+  // ... and all of them the same character.
+  bool sameMiddles_ = false;
+  std::size_t segCount_ = 0;
   std::vector<TokenSpan> spans_;
   std::vector<std::size_t> segPos_;  // place of each segment at the last successful match
 

@@ -435,6 +435,57 @@ TEST(clsMatchingDifferential, AgreesWithFnmatch) {
   EXPECT_LT(matches, tries * 4 / 5);
 }
 
+// Patterns whose middle segments are single characters ("*_*_*", "ab*x*y*?") are placed from
+// masks of the whole name for names of 8 to 64 characters, and by a scan otherwise: names of every
+// length from 0 to 90 cover both. Replacing each middle character by "#" shows where it was placed:
+// at the left-most places after the first segment.
+TEST(clsMatchingDifferential, OneCharacterMiddlesOnNamesOfEveryLength) {
+  std::mt19937 rng(77);
+  auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  const std::string middles = "_aA.";
+  const std::string ends[] = {"", "?", "#", "??", "#?", "?#?"};  // no letters: the literals keep their case
+  int matches = 0, tries = 0;
+  for (int round = 0; round < 400; ++round) {
+    const std::string head = ends[below(6)], tail = ends[below(6)];
+    const int count = 1 + below(5);
+    const bool same = below(2) == 0;
+    std::string pattern = head, replace = head, chars;
+    for (int k = 0; k < count; ++k) {
+      chars += same ? middles[0] : middles[static_cast<std::size_t>(below(4))];
+      pattern += std::string("*") + chars.back();
+      replace += "*#";
+    }
+    pattern += "*" + tail;
+    replace += "*" + tail;
+    for (const int cmpMode : {0, 1}) {
+      const int flags = FNM_NOESCAPE | (cmpMode ? FNM_CASEFOLD : 0);
+      clsMatching m = MakeRule(Wide(pattern), Wide(replace), true, cmpMode);
+      ASSERT_EQ(m.CanReplace(), 0) << pattern;
+      for (int len = 0; len <= 90; ++len) {
+        std::string name;
+        for (int i = 0; i < len; ++i) name += below(6) == 0 ? chars[static_cast<std::size_t>(below(count))] : "xb_A#."[below(6)];
+        const bool want = fnmatch(pattern.c_str(), name.c_str(), flags) == 0;
+        ++tries;
+        matches += want;
+        const Result got = Apply(m, Wide(name));
+        ASSERT_EQ(got.has_value(), want) << pattern << " on " << name << " cmp " << cmpMode;
+        if (!want) continue;
+        // Where the left-most placement puts each middle character.
+        std::string expect = name;
+        std::size_t at = head.size();
+        for (const char c : chars) {
+          auto equal = [&](char n) { return n == c || (cmpMode && std::tolower(n) == std::tolower(c)); };
+          while (!equal(expect[at])) ++at;
+          expect[at++] = '#';
+        }
+        ASSERT_EQ(U8(*got), expect) << pattern << " on " << name << " cmp " << cmpMode;
+      }
+    }
+  }
+  EXPECT_GT(matches, tries / 5);
+  EXPECT_LT(matches, tries * 4 / 5);
+}
+
 TEST(clsMatchingProperty, ReplacingByTheSearchPatternKeepsEveryName) {
   Generator gen;
   const clsFileString fs;
