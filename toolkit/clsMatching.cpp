@@ -688,18 +688,24 @@ void clsMatching::UsePairing(const std::vector<std::u16string>& pairing) {
   inUse_ = pairing;
   out_.clear();
   outPool_.clear();
-  for (std::size_t i = 0; i < pairing.size() && i < spans_.size(); ++i) {
-    const std::u16string& entry = pairing[i];
+  patches_.clear();
+  patchOnly_ = true;
+  for (std::size_t i = 0; i < spans_.size(); ++i) {
+    static const std::u16string kNothing;
+    const std::u16string& entry = i < pairing.size() ? pairing[i] : kNothing;
     if (IsWildcard(entry)) {
       out_.push_back({false, 0, 0, spans_[i]});
-    } else if (!entry.empty()) {
-      if (!out_.empty() && out_.back().literal) {
-        out_.back().len += static_cast<std::uint32_t>(entry.size());
-      } else {
-        out_.push_back({true, static_cast<std::uint32_t>(outPool_.size()), static_cast<std::uint32_t>(entry.size()), {}});
-      }
-      outPool_ += entry;
+      continue;
     }
+    if (spans_[i].star || entry.size() != spans_[i].len) patchOnly_ = false;
+    if (entry.empty()) continue;
+    patches_.push_back({spans_[i], static_cast<std::uint32_t>(outPool_.size())});
+    if (!out_.empty() && out_.back().literal) {
+      out_.back().len += static_cast<std::uint32_t>(entry.size());
+    } else {
+      out_.push_back({true, static_cast<std::uint32_t>(outPool_.size()), static_cast<std::uint32_t>(entry.size()), {}});
+    }
+    outPool_ += entry;
   }
 }
 
@@ -728,6 +734,13 @@ inline void CopyForward(char16_t* to, const char16_t* from, std::size_t n) {
 bool clsMatching::MatchAndReplaceFileName(std::u16string& FileName) {
   if ((CanReplace() & 1) != 0) return false;
   if (!Match(FileName)) return false;
+  if (patchOnly_) {
+    char16_t* name = FileName.data();
+    for (const Patch& p : patches_) {
+      CopyForward(name + segPos_[p.span.seg] + p.span.off, outPool_.data() + p.poolOff, p.span.len);
+    }
+    return true;
+  }
 
   // The new name can be written over the old one, left to right, when no piece lands beyond the
   // start of a captured piece still to be read; most rules keep their captures where they were.

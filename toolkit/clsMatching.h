@@ -183,6 +183,15 @@ class clsMatching {
 
   // Compiled pairing in use.
   std::vector<OutStep> out_;
+  // When every piece of the new name has the length of the search token it stands for (a rule
+  // such as "#WAV?? *.wav" to "#WAV?? *.ogg"), the captures stay where they are and only the
+  // replace pattern's literals are written over the name, each where its search token lay.
+  struct Patch {
+    TokenSpan span;
+    std::uint32_t poolOff;
+  };
+  bool patchOnly_ = false;
+  std::vector<Patch> patches_;
   std::u16string outPool_;
   std::u16string outBuf_;
 
