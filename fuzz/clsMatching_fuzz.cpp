@@ -1,10 +1,12 @@
 // libFuzzer target for clsMatching: any search pattern, replace pattern and name, in both modes and
 // both comparison modes. Besides crashes and sanitizer reports it checks that matching agrees with
-// a plain backtracking matcher and that the compiled token list keeps its shape.
+// a plain backtracking matcher, that the compiled token list keeps its shape, and that a rewritten
+// name is the one a plain placement of the segments gives.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,81 @@ bool Reference(const std::u16string& p, const std::u16string& s, int cmpMode) {
 
 bool IsWild(const std::u16string& t) { return t == u"*" || t == u"?"; }
 
+// What each token covers in s: the first segment at the start, the last at the end, every middle
+// one at its left-most place after the one before. Empty when the tokens do not match.
+std::optional<std::vector<std::u16string>> Captures(const std::vector<std::u16string>& tokens,
+                                                    const std::u16string& s, int cmpMode) {
+  struct Segment {
+    std::size_t first, last, length;  // tokens [first, last)
+  };
+  std::vector<Segment> segs{{0, 0, 0}};
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i] == u"*") {
+      segs.back().last = i;
+      segs.push_back({i + 1, i + 1, 0});
+    } else {
+      segs.back().length += tokens[i] == u"?" ? 1 : tokens[i].size();
+    }
+  }
+  segs.back().last = tokens.size();
+  auto fits = [&](const Segment& g, std::size_t at) {
+    if (at + g.length > s.size()) return false;
+    for (std::size_t i = g.first; i < g.last; ++i) {
+      if (tokens[i] == u"?") {
+        ++at;
+        continue;
+      }
+      for (const char16_t c : tokens[i]) {
+        if (!Same(c, s[at++], cmpMode)) return false;
+      }
+    }
+    return true;
+  };
+  std::vector<std::size_t> place(segs.size());
+  if (segs.size() == 1) {
+    if (s.size() != segs[0].length || !fits(segs[0], 0)) return std::nullopt;
+  } else {
+    if (s.size() < segs.back().length) return std::nullopt;
+    place.back() = s.size() - segs.back().length;
+    if (!fits(segs.front(), 0) || !fits(segs.back(), place.back())) return std::nullopt;
+    std::size_t pos = segs.front().length;
+    for (std::size_t k = 1; k + 1 < segs.size(); ++k) {
+      while (pos + segs[k].length <= place.back() && !fits(segs[k], pos)) ++pos;
+      if (pos + segs[k].length > place.back()) return std::nullopt;
+      place[k] = pos;
+      pos += segs[k].length;
+    }
+    if (pos > place.back()) return std::nullopt;
+  }
+  std::vector<std::u16string> out(tokens.size());
+  for (std::size_t k = 0; k < segs.size(); ++k) {
+    std::size_t at = place[k];
+    for (std::size_t i = segs[k].first; i < segs[k].last; ++i) {
+      const std::size_t n = tokens[i] == u"?" ? 1 : tokens[i].size();
+      out[i] = s.substr(at, n);
+      at += n;
+    }
+    if (k + 1 < segs.size()) out[segs[k].last] = s.substr(at, place[k + 1] - at);
+  }
+  return out;
+}
+
+// The name a usable rule makes of s: per search position, the captured text where the pairing
+// in use holds a wildcard, else the pairing's literal.
+std::optional<std::u16string> Rewritten(const clsMatching& m, const std::u16string& s) {
+  std::vector<std::u16string> tokens, pairing;
+  m.GetMatchDec(tokens);
+  m.GetReplaceDec(pairing, false);
+  const auto captured = Captures(tokens, s, m.CmpMode());
+  if (!captured) return std::nullopt;
+  std::u16string out;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const std::u16string& entry = i < pairing.size() ? pairing[i] : std::u16string();
+    out += IsWild(entry) ? (*captured)[i] : entry;
+  }
+  return out;
+}
+
 void CheckTokens(const clsMatching& m) {
   std::vector<std::u16string> dec;
   const int n = m.GetMatchDec(dec);
@@ -105,6 +182,9 @@ void Exercise(clsMatching& m, const std::u16string& search, const std::u16string
   } else {
     Check(replaced == matched);
     if (!replaced) Check(out == name);
+    const auto expected = Rewritten(m, name);
+    Check(expected.has_value() == replaced);
+    if (replaced) Check(out == *expected);
     // A rule that gives back its own search pattern keeps the name (up to case in text mode).
     if (replaced && m.FileNameMode() && replace == search) {
       Check(clsFileString().FileStrComp(out, name, cmpMode) == 0);
@@ -116,6 +196,10 @@ void Exercise(clsMatching& m, const std::u16string& search, const std::u16string
   const bool again = m.MatchAndReplaceFileName(out);
   Check(again == replaced);
   if (!again) Check(out == name);
+  if (again) {
+    const auto expected = Rewritten(m, name);
+    Check(expected.has_value() && out == *expected);
+  }
 }
 
 }  // namespace

@@ -179,7 +179,7 @@ class clsMatching {
   bool sameMiddles_ = false;
   std::size_t segCount_ = 0;
   std::vector<TokenSpan> spans_;
-  std::vector<std::size_t> segPos_;  // place of each segment at the last successful match
+  std::vector<std::size_t> segPos_;  // place of each segment found by the last match (read only after a success)
 
   // Compiled pairing in use.
   std::vector<OutStep> out_;

@@ -463,7 +463,9 @@ TEST(clsMatchingDifferential, OneCharacterMiddlesOnNamesOfEveryLength) {
       ASSERT_EQ(m.CanReplace(), 0) << pattern;
       for (int len = 0; len <= 90; ++len) {
         std::string name;
-        for (int i = 0; i < len; ++i) name += below(6) == 0 ? chars[static_cast<std::size_t>(below(count))] : "xb_A#."[below(6)];
+        for (int i = 0; i < len; ++i) {
+          name += below(6) == 0 ? chars[static_cast<std::size_t>(below(count))] : "xb_A#."[below(6)];
+        }
         const bool want = fnmatch(pattern.c_str(), name.c_str(), flags) == 0;
         ++tries;
         matches += want;
