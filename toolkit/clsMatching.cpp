@@ -190,6 +190,8 @@ void clsMatching::Compile() {
     tailProbe_ = MakeProbe(last.length - c.segOff - c.len + 1, pool_[c.poolOff + c.len - 1]);
   }
   headProbe_ = segments_.front().lead;
+  headBlock_ = MakeBlock(segments_.front(), 0);
+  tailBlock_ = MakeBlock(last, 8 - std::min<std::size_t>(last.length, 8));
   segCount_ = segments_.size();
   singleMiddles_ = segments_.size() > 2 && std::all_of(segments_.begin() + 1, segments_.end() - 1, [](const Segment& m) {
                      return m.length == 1 && m.checkCount != 0;
@@ -197,6 +199,23 @@ void clsMatching::Compile() {
   sameMiddles_ = singleMiddles_ && std::all_of(segments_.begin() + 2, segments_.end() - 1, [&](const Segment& m) {
                    return m.lead.exact == segments_[1].lead.exact;
                  });
+}
+
+clsMatching::Block clsMatching::MakeBlock(const Segment& seg, std::size_t lane) const {
+  Block b{};
+  if (seg.checkCount == 0 || seg.length > 8) return b;
+  b.on = true;
+  for (std::uint32_t k = seg.firstCheck; k < seg.firstCheck + seg.checkCount; ++k) {
+    const LitCheck& c = checks_[k];
+    for (std::uint32_t j = 0; j < c.len; ++j) {
+      const std::size_t i = lane + c.segOff + j;
+      b.care[i] = 0xFFFF;
+      b.exact[i] = pool_[c.poolOff + j];
+      b.lower[i] = foldPool_[c.poolOff + j];
+      b.fold[i] = (b.lower[i] >= u'a' && b.lower[i] <= u'z') ? 0x20 : 0;
+    }
+  }
+  return b;
 }
 
 namespace {
@@ -219,6 +238,16 @@ CT_INLINE bool Equal8(__m128i v, __m128i lit) {
     v = _mm_add_epi16(v, _mm_and_si128(upper, _mm_set1_epi16(32)));
   }
   return _mm_movemask_epi8(_mm_cmpeq_epi16(v, lit)) == 0xFFFF;
+}
+
+// Eight characters of the name at `at` against a block (see Block).
+template <bool Text>
+CT_INLINE bool BlockFits(const char16_t* at, const char16_t* care, const char16_t* want, const char16_t* fold) {
+  auto load = [](const char16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  __m128i v = load(at);
+  if (Text) v = _mm_or_si128(v, load(fold));
+  v = _mm_and_si128(v, load(care));
+  return _mm_movemask_epi8(_mm_cmpeq_epi16(v, load(want))) == 0xFFFF;
 }
 #endif
 
@@ -323,22 +352,22 @@ CT_INLINE std::uint64_t NameMask(const char16_t* s, std::size_t len, char16_t a,
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
     return one ? _mm_cmpeq_epi16(v, va) : _mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb));
   };
-  if (len < 16) {
-    const auto bits = static_cast<std::uint64_t>(
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits(0), hits(len - 8)))));
-    return (bits & 0xFF) | (bits >> 8) << (len - 8);
-  }
-  // Always four blocks: a block that starts beyond the name shifts its bits out, and a fixed
-  // count costs no branch on the length.
+  // Blocks of eight characters at 0, 8, 16, ..., each moved back to end at the name's end when it
+  // would pass it (its bits then land on places already seen, which is harmless). Four blocks
+  // cover names of up to 32 characters, eight the rest; within each count nothing branches on
+  // the length.
   std::uint64_t mask = 0;
-#if defined(__GNUC__)
-#pragma GCC unroll 4
-#endif
-  for (std::size_t q = 0; q < 64; q += 16) {
-    const std::size_t at = std::min(q, len - 16);
+  auto pair = [&](std::size_t q) {
+    const std::size_t at0 = std::min(q, len - 8), at1 = std::min(q + 8, len - 8);
     const auto bits = static_cast<std::uint64_t>(
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits(at), hits(at + 8)))));
-    mask |= (bits >> (q - at)) << q;
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits(at0), hits(at1)))));
+    mask |= (bits & 0xFF) << at0 | (bits >> 8) << at1;
+  };
+  pair(0);
+  pair(16);
+  if (len > 32) {
+    pair(32);
+    pair(48);
   }
   return mask;
 }
@@ -403,8 +432,25 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
   }
   const Segment& lastSeg = segs[count - 1];
   const std::size_t lastPos = len - lastSeg.length;
-  if (lastSeg.checkCount != 0 && !Fits<Text>(lastSeg, s + lastPos)) return false;
-  if (segs[0].checkCount != 0 && !Fits<Text>(segs[0], s)) return false;
+#if defined(__SSE2__) || defined(_M_X64)
+  if (len >= 8) {
+    // Both end segments of up to eight characters cost one block compare each.
+    const Block& t = tailBlock_;
+    const Block& h = headBlock_;
+    if (t.on ? !BlockFits<Text>(s + len - 8, t.care, Text ? t.lower : t.exact, t.fold)
+             : lastSeg.checkCount != 0 && !Fits<Text>(lastSeg, s + lastPos)) {
+      return false;
+    }
+    if (h.on ? !BlockFits<Text>(s, h.care, Text ? h.lower : h.exact, h.fold)
+             : segs[0].checkCount != 0 && !Fits<Text>(segs[0], s)) {
+      return false;
+    }
+  } else
+#endif
+  {
+    if (lastSeg.checkCount != 0 && !Fits<Text>(lastSeg, s + lastPos)) return false;
+    if (segs[0].checkCount != 0 && !Fits<Text>(segs[0], s)) return false;
+  }
   std::size_t* place = segPos_.data();
   place[0] = 0;
   place[count - 1] = lastPos;

@@ -79,6 +79,15 @@ class clsMatching {
     std::uint32_t firstCheck, checkCount;
     Probe lead;  // the first character of its first literal, `lead.off` into the segment
   };
+  // The first or the last segment, when it holds a literal and covers at most eight characters,
+  // compared as one block of eight: a name character c in lane i passes when (c & care[i]) equals
+  // exact[i], in text mode when ((c | fold[i]) & care[i]) equals lower[i] (fold is 0x20 in the
+  // lanes of letters). The head block starts where the name starts; the tail block ends where
+  // it ends. Lanes outside the segment and under a "?" care about nothing.
+  struct Block {
+    bool on;
+    char16_t care[8], exact[8], lower[8], fold[8];
+  };
   // Where the text a token covered lies, relative to the place of its segment. A "*" covers the gap
   // between the end of segment `seg` and the place of the next segment.
   struct TokenSpan {
@@ -98,6 +107,7 @@ class clsMatching {
   static Kind KindOf(const std::u16string& token);
   static std::vector<std::u16string> BuildTokens(const std::u16string& text, bool search, bool substring);
   void Compile();
+  Block MakeBlock(const Segment& seg, std::size_t lane) const;
   // Inline so that the many names that fail the length or a probe cost no call.
   bool Match(const std::u16string& name) {
     const std::size_t len = name.size();
@@ -173,6 +183,7 @@ class clsMatching {
   // The last character of the last segment (off counted back from the end of the name) and the
   // first literal character of the first segment: tested first, they reject most names at once.
   Probe tailProbe_{}, headProbe_{};
+  Block headBlock_{}, tailBlock_{};
   // More than two segments, and every one between the first and the last is one literal character.
   bool singleMiddles_ = false;
   // ... and all of them the same character.
