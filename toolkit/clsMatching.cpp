@@ -456,12 +456,23 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
   place[count - 1] = lastPos;
   if (count == 2) return true;
   const std::size_t pos = segs[0].length;
+  return PlaceMiddles<Text>(s, len, pos, slack);
+}
+
+// The middle segments, placed after MatchIn has placed the two ends. Kept out of line so that
+// the patterns without middle segments ("*.wav", "#WAV?? *.wav"), the most common rules, pay for
+// no more registers than MatchIn itself needs.
+template <bool Text>
+bool clsMatching::PlaceMiddles(const char16_t* s, std::size_t len, std::size_t pos, std::size_t slack) {
+  const std::size_t count = segCount_;
 #if defined(__SSE2__) || defined(_M_X64)
+  const std::size_t lastPos = len - segments_[count - 1].length;
+  std::size_t* place = segPos_.data();
   if (sameMiddles_ && len >= 8 && len <= 64) {
     // Every middle segment is the same one character: the k middles take the first k places of
     // that character in [pos, lastPos), read off one mask of the whole name.
-    const char16_t a = Text ? segs[1].lead.lower : segs[1].lead.exact;
-    const char16_t b = Text ? segs[1].lead.upper : segs[1].lead.exact;
+    const char16_t a = Text ? segments_[1].lead.lower : segments_[1].lead.exact;
+    const char16_t b = Text ? segments_[1].lead.upper : segments_[1].lead.exact;
     // 1 <= lastPos - pos <= 64 and pos < 64, as every middle takes a character: the shifts stay
     // in range.
     std::uint64_t m = (NameMask(s, len, a, b) >> pos) & (~std::uint64_t{0} >> (64 - (lastPos - pos)));
@@ -478,7 +489,7 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
     // and a segment that does not fit only clears ok.
     std::size_t at = pos;
     std::size_t room = slack;
-    const Segment* seg = segs + 1;
+    const Segment* seg = segments_.data() + 1;
     char16_t maskA = Text ? seg->lead.lower : seg->lead.exact;
     char16_t maskB = Text ? seg->lead.upper : seg->lead.exact;
     std::uint64_t nameMask = NameMask(s, len, maskA, maskB);
@@ -502,14 +513,6 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
     return ok;
   }
 #endif
-  return PlaceMiddles<Text>(s, len, pos, slack);
-}
-
-// The middle segments of MatchIn in general, kept out of line so that the paths above save few
-// registers.
-template <bool Text>
-bool clsMatching::PlaceMiddles(const char16_t* s, std::size_t len, std::size_t pos, std::size_t slack) {
-  const std::size_t count = segments_.size();
   LeadMask cache{};
 #if defined(__SSE2__) || defined(_M_X64)
   // A name of 8 to 64 characters places its one-character segments from one mask of the whole
