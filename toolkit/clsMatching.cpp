@@ -19,6 +19,7 @@ namespace {
 
 const std::u16string kStar = u"*";
 const std::u16string kAny = u"?";
+const std::u16string kNothing;
 
 bool IsWildcard(const std::u16string& t) { return t == kStar || t == kAny; }
 
@@ -192,12 +193,8 @@ void clsMatching::Compile() {
   headProbe_ = segments_.front().lead;
   headBlock_ = MakeBlock(segments_.front(), 0);
   tailBlock_ = MakeBlock(last, 8 - std::min<std::size_t>(last.length, 8));
-  segCount_ = segments_.size();
-  singleMiddles_ = segments_.size() > 2 && std::all_of(segments_.begin() + 1, segments_.end() - 1, [](const Segment& m) {
-                     return m.length == 1 && m.checkCount != 0;
-                   });
-  sameMiddles_ = singleMiddles_ && std::all_of(segments_.begin() + 2, segments_.end() - 1, [&](const Segment& m) {
-                   return m.lead.exact == segments_[1].lead.exact;
+  sameMiddles_ = segments_.size() > 2 && std::all_of(segments_.begin() + 1, segments_.end() - 1, [&](const Segment& m) {
+                   return m.length == 1 && m.checkCount != 0 && m.lead.exact == segments_[1].lead.exact;
                  });
 }
 
@@ -212,7 +209,7 @@ clsMatching::Block clsMatching::MakeBlock(const Segment& seg, std::size_t lane) 
       b.care[i] = 0xFFFF;
       b.exact[i] = pool_[c.poolOff + j];
       b.lower[i] = foldPool_[c.poolOff + j];
-      b.fold[i] = (b.lower[i] >= u'a' && b.lower[i] <= u'z') ? 0x20 : 0;
+      b.fold[i] = FoldBit(b.lower[i]);
     }
   }
   return b;
@@ -378,7 +375,7 @@ CT_INLINE std::uint64_t NameMask(const char16_t* s, std::size_t len, char16_t a,
 clsMatching::Probe clsMatching::MakeProbe(std::size_t off, char16_t c) {
   const char16_t lower = clsFileString::FoldAscii(c);
   const char16_t upper = (lower >= u'a' && lower <= u'z') ? char16_t(lower - 32) : lower;
-  return Probe{true, off, c, lower, upper, char16_t(lower != upper ? 0x20 : 0)};
+  return Probe{true, off, c, lower, upper, FoldBit(lower)};
 }
 
 template <bool Text>
@@ -416,6 +413,17 @@ CT_INLINE std::size_t clsMatching::Find(const Segment& seg, const char16_t* name
   return std::u16string::npos;
 }
 
+// Whether the first or the last segment (tail), placed at `place`, fits: by its block when it has
+// one and the name holds the eight characters the block reads.
+template <bool Text>
+CT_INLINE bool clsMatching::EndFits(const Block& b, const Segment& seg, const char16_t* s, std::size_t len,
+                                    std::size_t place, bool tail) const {
+#if defined(__SSE2__) || defined(_M_X64)
+  if (b.on && len >= 8) return BlockFits<Text>(tail ? s + len - 8 : s, b.care, Text ? b.lower : b.exact, b.fold);
+#endif
+  return seg.checkCount == 0 || Fits<Text>(seg, s + place);
+}
+
 // Places every segment of a name that passed the probes: the first at the start, the last at the
 // end, each middle one at its left-most place after the one before. Every middle "*" thus takes
 // the shortest text and the last "*" the rest. The slack (characters beyond the minimum length)
@@ -423,7 +431,7 @@ CT_INLINE std::size_t clsMatching::Find(const Segment& seg, const char16_t* name
 template <bool Text>
 bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
   const std::size_t slack = len - minLength_;
-  const std::size_t count = segCount_;
+  const std::size_t count = segments_.size();
   const Segment* segs = segments_.data();
   if (count == 1) {
     if (slack != 0 || !Fits<Text>(segs[0], s)) return false;
@@ -432,24 +440,9 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
   }
   const Segment& lastSeg = segs[count - 1];
   const std::size_t lastPos = len - lastSeg.length;
-#if defined(__SSE2__) || defined(_M_X64)
-  if (len >= 8) {
-    // Both end segments of up to eight characters cost one block compare each.
-    const Block& t = tailBlock_;
-    const Block& h = headBlock_;
-    if (t.on ? !BlockFits<Text>(s + len - 8, t.care, Text ? t.lower : t.exact, t.fold)
-             : lastSeg.checkCount != 0 && !Fits<Text>(lastSeg, s + lastPos)) {
-      return false;
-    }
-    if (h.on ? !BlockFits<Text>(s, h.care, Text ? h.lower : h.exact, h.fold)
-             : segs[0].checkCount != 0 && !Fits<Text>(segs[0], s)) {
-      return false;
-    }
-  } else
-#endif
-  {
-    if (lastSeg.checkCount != 0 && !Fits<Text>(lastSeg, s + lastPos)) return false;
-    if (segs[0].checkCount != 0 && !Fits<Text>(segs[0], s)) return false;
+  if (!EndFits<Text>(tailBlock_, lastSeg, s, len, lastPos, true) ||
+      !EndFits<Text>(headBlock_, segs[0], s, len, 0, false)) {
+    return false;
   }
   std::size_t* place = segPos_.data();
   place[0] = 0;
@@ -464,13 +457,12 @@ bool clsMatching::MatchIn(const char16_t* s, std::size_t len) {
 // no more registers than MatchIn itself needs.
 template <bool Text>
 bool clsMatching::PlaceMiddles(const char16_t* s, std::size_t len, std::size_t pos, std::size_t slack) {
-  const std::size_t count = segCount_;
+  const std::size_t count = segments_.size();
 #if defined(__SSE2__) || defined(_M_X64)
-  const std::size_t lastPos = len - segments_[count - 1].length;
-  std::size_t* place = segPos_.data();
   if (sameMiddles_ && len >= 8 && len <= 64) {
     // Every middle segment is the same one character: the k middles take the first k places of
     // that character in [pos, lastPos), read off one mask of the whole name.
+    const std::size_t lastPos = len - segments_[count - 1].length;
     const char16_t a = Text ? segments_[1].lead.lower : segments_[1].lead.exact;
     const char16_t b = Text ? segments_[1].lead.upper : segments_[1].lead.exact;
     // 1 <= lastPos - pos <= 64 and pos < 64, as every middle takes a character: the shifts stay
@@ -479,36 +471,8 @@ bool clsMatching::PlaceMiddles(const char16_t* s, std::size_t len, std::size_t p
     bool ok = true;
     for (std::size_t k = 1; k + 1 < count; ++k) {
       ok &= m != 0;
-      place[k] = pos + static_cast<std::size_t>(std::countr_zero(m));
+      segPos_[k] = pos + static_cast<std::size_t>(std::countr_zero(m));
       m &= m - 1;
-    }
-    return ok;
-  }
-  if (singleMiddles_ && len >= 8 && len <= 64) {
-    // Every middle segment is one character: all of them are placed from masks of the whole name,
-    // and a segment that does not fit only clears ok.
-    std::size_t at = pos;
-    std::size_t room = slack;
-    const Segment* seg = segments_.data() + 1;
-    char16_t maskA = Text ? seg->lead.lower : seg->lead.exact;
-    char16_t maskB = Text ? seg->lead.upper : seg->lead.exact;
-    std::uint64_t nameMask = NameMask(s, len, maskA, maskB);
-    bool ok = true;
-    for (std::size_t k = 1; k + 1 < count; ++k, ++seg) {
-      const char16_t a = Text ? seg->lead.lower : seg->lead.exact;
-      const char16_t b = Text ? seg->lead.upper : seg->lead.exact;
-      if (a != maskA || b != maskB) {
-        nameMask = NameMask(s, len, a, b);
-        maskA = a;
-        maskB = b;
-      }
-      // at < len while ok holds; after a miss at may run past 63, so keep the shift in range.
-      // countr_zero of 0 is 64, beyond every slack.
-      const std::size_t gap = static_cast<std::size_t>(std::countr_zero(nameMask >> (at & 63)));
-      ok &= gap <= room;
-      room -= std::min(gap, room);
-      place[k] = at + gap;
-      at += gap + 1;
     }
     return ok;
   }
@@ -740,7 +704,6 @@ void clsMatching::UsePairing(const std::vector<std::u16string>& pairing) {
   patches_.clear();
   patchOnly_ = true;
   for (std::size_t i = 0; i < spans_.size(); ++i) {
-    static const std::u16string kNothing;
     const std::u16string& entry = i < pairing.size() ? pairing[i] : kNothing;
     if (IsWildcard(entry)) {
       out_.push_back({false, 0, 0, spans_[i]});

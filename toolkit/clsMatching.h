@@ -134,6 +134,9 @@ class clsMatching {
   bool PlaceMiddles(const char16_t* s, std::size_t len, std::size_t pos, std::size_t slack);
   template <bool Text>
   bool Fits(const Segment& seg, const char16_t* at) const;
+  template <bool Text>
+  bool EndFits(const Block& b, const Segment& seg, const char16_t* s, std::size_t len, std::size_t place,
+               bool tail) const;
   // Places in the name [start, stop) of the character pair (a, b), as bits; empty when stop is 0.
   struct LeadMask {
     char16_t a, b;
@@ -145,6 +148,8 @@ class clsMatching {
   std::size_t Find(const Segment& seg, const char16_t* name, std::size_t len, std::size_t from, std::size_t slack,
                    LeadMask& cache) const;
   static Probe MakeProbe(std::size_t off, char16_t c);
+  // 0x20 for a lower-case letter (the bit that joins it with its capital), else 0.
+  static char16_t FoldBit(char16_t lower) { return (lower >= u'a' && lower <= u'z') ? 0x20 : 0; }
   template <bool Text>
   static bool Holds(char16_t c, const Probe& p) {
     return Text ? char16_t(c | p.fold) == p.lower : c == p.exact;
@@ -184,11 +189,9 @@ class clsMatching {
   // first literal character of the first segment: tested first, they reject most names at once.
   Probe tailProbe_{}, headProbe_{};
   Block headBlock_{}, tailBlock_{};
-  // More than two segments, and every one between the first and the last is one literal character.
-  bool singleMiddles_ = false;
-  // ... and all of them the same character.
+  // More than two segments, and every one between the first and the last is the same one literal
+  // character.
   bool sameMiddles_ = false;
-  std::size_t segCount_ = 0;
   std::vector<TokenSpan> spans_;
   std::vector<std::size_t> segPos_;  // place of each segment found by the last match (read only after a success)
 
