@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "clsMatching.h"
-#include "platform/text.h"
+#include "toolkit/clsMatching.h"
+#include "toolkit/platform/text.h"
 
 // Heap allocations so far (alloc_counter.cpp).
 long AllocationCount();

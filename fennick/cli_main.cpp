@@ -1,4 +1,4 @@
-#include "cli.h"
-#include "mdlCli.h"
+#include "fennick/cli.h"
+#include "toolkit/cli/mdlCli.h"
 
 int main(int argc, char** argv) { return mdlCli::Main(argc, argv, fennick::CliMain); }

@@ -1,4 +1,4 @@
-#include "mdlAppParam.h"
+#include "fennick/mdlAppParam.h"
 
 namespace fennick {
 

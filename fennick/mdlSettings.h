@@ -1,7 +1,7 @@
 // Fennick's sections and keys of the settings file, shared by the window and the command line.
 #pragma once
 
-#include "mdlOptions.h"
+#include "toolkit/mdlOptions.h"
 
 namespace fennick {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "clsFileString.h"
-#include "clsMatching.h"
+#include "toolkit/clsFileString.h"
+#include "toolkit/clsMatching.h"
 
 namespace {
 

@@ -1,129 +1,119 @@
-#include "cli.h"
+#include "quarrow/cli.h"
 
 #include <cstdio>
+#include <variant>
 
-#include "clsMatching.h"
-#include "mdlCli.h"
-#include "mdlMain.h"
-#include "mdlMessages.h"
-#include "mdlOptions.h"
-#include "mdlRuleIO.h"
-#include "mdlSettings.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
-#include "platform/text.h"
+#include "quarrow/mdlMain.h"
+#include "quarrow/mdlRuleIO.h"
+#include "quarrow/mdlSettings.h"
+#include "toolkit/cli/mdlCli.h"
+#include "toolkit/mdlMessages.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
 namespace quarrow {
 namespace {
 
-constexpr char kUsage[] =
-    "usage: quarrow-cli [options] TARGET_FOLDER\n"
-    "Rewrites whole lines of every chart in TARGET_FOLDER by an ordered list of wildcard rules\n"
-    "(\"*\" any run of characters, \"?\" one character). Defaults come from Quarrow.ini and Quarrow.rul\n"
-    "beside the program; options override them, and neither file is ever written.\n"
-    "\n"
-    "  --rule SEARCH REPLACE   a rule, in order (repeatable); replaces the rules of Quarrow.rul\n"
-    "  --rules FILE            the rules of a rule file (repeatable); replaces those of Quarrow.rul\n"
-    "  --material-base DIR     the material base folder for lines such as #WAV01 <set>kick.wav\n"
-    "  --recursive, --no-recursive       charts in subfolders too\n"
-    "  --backup, --no-backup             keep each old chart as CHART~n.mbk\n"
-    "  --file-check, --no-file-check     rewrite a material line only when its new file exists\n"
-    "  --text-mode, --no-text-mode       ASCII letters match without regard to case\n"
-    "  --include PATTERNS, --no-include  only the files that match (\";\"-separated, e.g. \"*.bms;*.bme\")\n"
-    "  --exclude PATTERNS, --no-exclude  not the files that match\n"
-    "  --dry-run               list every chart that would change, with its old and new lines; write nothing\n"
-    "  --verbose               list the old and new text of every changed line of a real run too\n"
-    "  --help, --version\n"
-    "\n"
-    "Exit status: 0 done, 1 bad arguments or a warning, 2 some charts failed, 130 stopped (Ctrl+C).\n";
+constexpr char kDescription[] =
+    "Rewrites whole lines of every chart in TARGET_FOLDER by an ordered list of wildcard rules (\"*\" any\n"
+    "run of characters, \"?\" one character); the first rule that matches a line rewrites it.\n";
 
 std::string U8(const std::u16string& text) { return platform::ToUtf8(text); }
 
 void PrintChange(const ChartChange& change, bool dry_run, bool lines) {
-  std::printf("%s %s (%zu lines changed)\n", dry_run ? "would rewrite" : "rewrote", U8(change.Path).c_str(),
+  std::printf("%s %s (%zu lines changed)\n", dry_run ? "would rewrite" : "rewrote", mdlCli::Shown(change.Path).c_str(),
               change.Lines.size());
   if (!lines) return;
   for (const auto& [before, after] : change.Lines) {
     std::printf("  - %s\n  + %s\n", U8(before).c_str(), U8(after).c_str());
   }
-  std::fflush(stdout);
 }
+
+// A rule typed on the command line, or a rule file: taken in the order given.
+struct TypedRule {
+  std::u16string search, replace;
+};
+using RuleSource = std::variant<TypedRule, std::u16string>;
 
 }  // namespace
 
 int CliMain(const std::vector<std::u16string>& args) {
-  mdlCli::Session cli(u"Quarrow", "quarrow-cli", kUsage, InitSettingsTable());
-  const mdlOptions::SettingsTable& ini = mdlOptions::Table();
+  mdlCli::Session cli(u"Quarrow", "quarrow-cli", kDescription, InitSettingsTable());
   RunOptions options;
-  cli.ReadSettings(options);
-  options.MaterialText = ini.Text(mdlOptions::kSectionSystem, kKeyMaterialBase);
-  options.FileCheckOn = ini.Number(mdlOptions::kSectionProcess, kKeyFileCheck) != 0;
-  options.TextModeOn = ini.Number(mdlOptions::kSectionProcess, kKeyTextMode) != 0 ? 1 : 0;
-  options.BackupOn = ini.Number(mdlOptions::kSectionProcess, kKeyBackup) != 0;
+  options.FromSettings(mdlOptions::Table());
   // A relative material base folder in the settings file is relative to the program's folder.
   if (!options.MaterialText.empty()) options.MaterialText = mdlTools::GetFullPath(options.MaterialText, mdlTools::AppFolder());
 
-  std::vector<std::pair<std::u16string, std::u16string>> typed_rules;
-  std::vector<std::u16string> rule_files;
-  bool rules_given = false, verbose = false;
+  std::vector<RuleSource> sources;
+  bool verbose = false, material_given = false;
+  using Values = std::vector<std::u16string>;
+  using Refusal = std::optional<std::string>;
+  cli.Add({"--rule", "", "SEARCH REPLACE", "a rule (repeatable, kept in order with --rules); replaces Quarrow.rul",
+           nullptr, [&](const Values& v, bool) -> Refusal {
+             sources.emplace_back(TypedRule{v[0], v[1]});
+             return std::nullopt;
+           }});
+  cli.Add({"--rules", "", "FILE", "the rules of a rule file (repeatable, in order); replaces Quarrow.rul", nullptr,
+           [&](const Values& v, bool) -> Refusal {
+             sources.emplace_back(mdlCli::Session::FullPath(v[0]));
+             return std::nullopt;
+           }});
+  cli.Add({"--material-base", "", "DIR", "the material base folder, for lines such as #WAV01 <set>kick.wav",
+           [&] { return options.MaterialText.empty() ? std::string("none") : mdlCli::Shown(options.MaterialText); },
+           [&](const Values& v, bool) -> Refusal {
+             options.MaterialText = mdlCli::Session::FullPath(v[0]);
+             material_given = true;
+             return options.MaterialText.empty() ? Refusal("the material base folder is an empty path") : std::nullopt;
+           }});
+  cli.Add({"--backup", "--no-backup", "", "keep each old chart as CHART~n.mbk",
+           [&] { return mdlCli::OnOff(options.BackupOn); }, [&](const Values&, bool negated) -> Refusal {
+             options.BackupOn = !negated;
+             return std::nullopt;
+           }});
+  cli.Add({"--file-check", "--no-file-check", "", "rewrite a material line only when its new file exists",
+           [&] { return mdlCli::OnOff(options.FileCheckOn); }, [&](const Values&, bool negated) -> Refusal {
+             options.FileCheckOn = !negated;
+             return std::nullopt;
+           }});
+  cli.Add({"--text-mode", "--no-text-mode", "", "ASCII letters match without regard to case",
+           [&] { return mdlCli::OnOff(options.TextModeOn != 0); }, [&](const Values&, bool negated) -> Refusal {
+             options.TextModeOn = negated ? 0 : 1;
+             return std::nullopt;
+           }});
+  cli.Add({"--verbose", "", "", "list the old and new text of every changed line of a real run too", nullptr,
+           [&](const Values&, bool) -> Refusal {
+             verbose = true;
+             return std::nullopt;
+           }});
+  if (const auto status = cli.Parse(args, options)) return *status;
 
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::u16string& a = args[i];
-    auto value = [&](std::size_t count) -> bool { return i + count < args.size(); };
-    if (a == u"--rule") {
-      if (!value(2)) return cli.BadArguments("--rule needs SEARCH and REPLACE");
-      typed_rules.emplace_back(args[i + 1], args[i + 2]);
-      rules_given = true;
-      i += 2;
-    } else if (a == u"--rules") {
-      if (!value(1)) return cli.BadArguments("--rules needs a FILE");
-      rule_files.push_back(mdlTools::GetFullPath(args[++i], u""));
-      rules_given = true;
-    } else if (a == u"--material-base") {
-      if (!value(1)) return cli.BadArguments("--material-base needs a DIR");
-      options.MaterialText = mdlTools::GetFullPath(args[++i], u"");
-    } else if (a == u"--backup" || a == u"--no-backup") {
-      options.BackupOn = a == u"--backup";
-    } else if (a == u"--file-check" || a == u"--no-file-check") {
-      options.FileCheckOn = a == u"--file-check";
-    } else if (a == u"--text-mode" || a == u"--no-text-mode") {
-      options.TextModeOn = a == u"--text-mode" ? 1 : 0;
-    } else if (a == u"--verbose") {
-      verbose = true;
-    } else if (const auto status = cli.TakeShared(args, i, options)) {
-      return *status;
+  // A material base folder named here must be there, whether the file check needs it or not.
+  if (material_given && !platform::FolderExists(options.MaterialText)) {
+    return cli.BadArguments("no material base folder " + mdlCli::Shown(options.MaterialText));
+  }
+  if (sources.empty()) LoadRuleFile(options.Rules, options.TextModeOn, u"");
+  for (const RuleSource& source : sources) {
+    if (const auto* typed = std::get_if<TypedRule>(&source)) {
+      const std::u16string error = RuleError(typed->search, typed->replace, options.TextModeOn);
+      if (!error.empty()) {
+        mdlMessages::ShowMessage(error + u"\r\n" + JoinRuleText(typed->search, typed->replace), u"置換ルール登録",
+                                 MsgIcon::Exclamation);
+        return 1;
+      }
+      options.Rules.push_back(MakeRuleEntry(typed->search, typed->replace));
+      continue;
     }
-  }
-  if (const auto status = cli.TakeTarget(options)) return *status;
-
-  if (!rules_given) {
-    LoadRuleFile(options.Rules, options.TextModeOn, u"");
-  }
-  for (const auto& [search, replace] : typed_rules) {
-    clsMatching checker;
-    if (!SetupMatcher(checker, search, replace, options.TextModeOn)) {
-      mdlMessages::ShowMessage(u"置換ルールが間違っています。次の点をチェックしてください。\r\n"
-                               u"　　・置換後の方がワイルドカードの数が多い\r\n"
-                               u"　　・置換後のパタンを一意に解釈できない\r\n" +
-                                   search + kRuleSeparator + replace,
-                               u"置換ルール登録", MsgIcon::Exclamation);
-      return 1;
-    }
-    options.Rules.push_back(MakeRuleEntry(search, replace));
-  }
-  for (const auto& file : rule_files) {
-    if (!platform::FileExists(file)) return cli.BadArguments("no rule file " + U8(file));
+    const std::u16string& file = std::get<std::u16string>(source);
+    if (!platform::FileExists(file)) return cli.BadArguments("no rule file " + mdlCli::Shown(file));
     LoadRuleFile(options.Rules, options.TextModeOn, file);
   }
 
-  const bool dry_run = cli.DryRun();
-  RunState& state = State();
-  state.DryRun = dry_run;
-  state.OnChange = [=](const ChartChange& change) { PrintChange(change, dry_run, dry_run || verbose); };
-  const RunOutcome outcome = Run(options);
-  state.OnChange = nullptr;
-  state.DryRun = false;
-  return mdlCli::ExitStatus(outcome, state.Failures);
+  RunHooks hooks;
+  const bool dry_run = options.DryRun;
+  hooks.Changed = [=](const ChartChange& change) { PrintChange(change, dry_run, dry_run || verbose); };
+  const RunResult result = Run(options, hooks);
+  return cli.Finish(result.Outcome, result.Failures);
 }
 
 }  // namespace quarrow

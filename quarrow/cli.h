@@ -7,7 +7,7 @@
 namespace quarrow {
 
 // Runs the command line (arguments after the program name) and returns the exit status: 0 done,
-// 1 bad arguments or a warning that stopped the run, 2 some charts failed, 130 stopped by the user.
+// 1 bad arguments or a warning that stopped the run, 2 some charts failed, 128 + the signal number when stopped (130: Ctrl+C).
 int CliMain(const std::vector<std::u16string>& args);
 
 }  // namespace quarrow

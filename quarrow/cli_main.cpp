@@ -1,4 +1,4 @@
-#include "cli.h"
-#include "mdlCli.h"
+#include "quarrow/cli.h"
+#include "toolkit/cli/mdlCli.h"
 
 int main(int argc, char** argv) { return mdlCli::Main(argc, argv, quarrow::CliMain); }

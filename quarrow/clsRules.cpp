@@ -1,8 +1,9 @@
-#include "clsRules.h"
+#include "quarrow/clsRules.h"
 
 #include <algorithm>
 
-#include "mdlAppParam.h"
+#include "quarrow/mdlAppParam.h"
+#include "toolkit/platform/text.h"
 
 namespace quarrow {
 
@@ -30,6 +31,27 @@ bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std:
   matcher.SetMatchPattern(search);
   matcher.SetReplacePattern(replace);
   return (matcher.CanReplace() & (1 | 4)) == 0;
+}
+
+std::u16string RuleError(const std::u16string& search, const std::u16string& replace, int textMode) {
+  clsMatching checker;
+  if (!SetupMatcher(checker, search, replace, textMode)) {
+    return u"置換ルールが間違っています。次の点をチェックしてください。\r\n"
+           u"　　・置換後の方がワイルドカードの数が多い\r\n"
+           u"　　・置換後のパタンを一意に解釈できない";
+  }
+  // Wildcards bring text of the chart itself; only the pattern's own characters can be foreign.
+  for (std::size_t i = 0; i < replace.size(); ++i) {
+    if (platform::Cp932Code(replace[i]) >= 0) continue;
+    std::u16string shown(1, replace[i]);
+    char16_t code = replace[i];
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < replace.size()) shown += replace[i + 1];
+    static const char16_t kHex[] = u"0123456789ABCDEF";
+    std::u16string hex = u"U+";
+    for (int shift = 12; shift >= 0; shift -= 4) hex += kHex[(code >> shift) & 15];
+    return u"置換パタンに Shift-JIS で書けない文字があります: 「" + shown + u"」(" + hex + u")";
+  }
+  return std::u16string();
 }
 
 bool clsRules::MakeRule(const std::u16string& listStr, int iData, int textMode) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "clsMatching.h"
+#include "toolkit/clsMatching.h"
 
 namespace quarrow {
 
@@ -24,6 +24,10 @@ void SplitRuleText(const std::u16string& text, int split, std::u16string& search
 // Sets the matcher up for the pair (whole lines; ASCII letters without case when textMode is
 // non-zero); true when the pair is a usable rule.
 bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace, int textMode);
+// Why a pattern pair is refused as a rule, empty when it is a usable one: the rule error message when
+// the replace pattern cannot be paired with the search pattern, or the character a rewritten line
+// could never be written with (charts are Shift-JIS).
+std::u16string RuleError(const std::u16string& search, const std::u16string& replace, int textMode);
 
 class clsRules {
  public:

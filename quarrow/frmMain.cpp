@@ -1,4 +1,4 @@
-#include "frmMain.h"
+#include "quarrow/frmMain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,16 +27,16 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "QtMessages.h"
-#include "QtText.h"
-#include "clsMatching.h"
-#include "mdlAppGlobal.h"
-#include "mdlAppParam.h"
-#include "mdlMessages.h"
-#include "mdlRuleIO.h"
-#include "mdlSettings.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
+#include "toolkit/gui/QtMessages.h"
+#include "toolkit/gui/QtText.h"
+#include "toolkit/clsMatching.h"
+#include "toolkit/mdlAppGlobal.h"
+#include "quarrow/mdlAppParam.h"
+#include "toolkit/mdlMessages.h"
+#include "quarrow/mdlRuleIO.h"
+#include "quarrow/mdlSettings.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
 
 namespace quarrow {
 namespace {
@@ -359,48 +359,34 @@ void frmMain::Load(const StartInfo& start) {
 }
 
 void frmMain::ApplySettings() {
-  using mdlOptions::kSectionFilter;
-  using mdlOptions::kSectionProcess;
-  using mdlOptions::kSectionSystem;
   const mdlOptions::SettingsTable& table = mdlOptions::Table();
+  RunOptions options;
+  options.FromSettings(table);
   InternalAccess = true;
   auto pixels = [&](const char16_t* key) {
-    return static_cast<int>(std::lround(table.Number(kSectionSystem, key) / kTwipsPerPixel));
+    return static_cast<int>(std::lround(table.Number(mdlOptions::kSectionSystem, key) / kTwipsPerPixel));
   };
   move(pixels(u"Window Left"), pixels(u"Window Top"));
-  const std::u16string material = table.Text(kSectionSystem, kKeyMaterialBase);
-  txtPath_[0]->setText(material.empty() ? QString() : ToQt(mdlTools::GetFullPath(material, mdlTools::AppFolder())));
-  txtPath_[1]->setText(ToQt(mdlTools::GetExistingFolder(table.Text(kSectionSystem, kKeyTarget), mdlTools::AppFolder())));
-  chkExt_[0]->setChecked(table.Number(kSectionFilter, kKeyInclude) != 0);
-  txtExt_[0]->setText(ToQt(table.Text(kSectionFilter, kKeyIncludeText)));
-  chkExt_[1]->setChecked(table.Number(kSectionFilter, kKeyExclude) != 0);
-  txtExt_[1]->setText(ToQt(table.Text(kSectionFilter, kKeyExcludeText)));
-  chkR_->setChecked(table.Number(kSectionProcess, kKeyRecursive) != 0);
-  chkFileCheck_->setChecked(table.Number(kSectionProcess, kKeyFileCheck) != 0);
-  chkTB_->setChecked(table.Number(kSectionProcess, kKeyTextMode) != 0);
-  chkBack_->setChecked(table.Number(kSectionProcess, kKeyBackup) != 0);
+  txtPath_[0]->setText(options.MaterialText.empty()
+                           ? QString()
+                           : ToQt(mdlTools::GetFullPath(options.MaterialText, mdlTools::AppFolder())));
+  txtPath_[1]->setText(ToQt(mdlTools::GetExistingFolder(options.TargetText, mdlTools::AppFolder())));
+  chkExt_[0]->setChecked(options.IncludeOn);
+  txtExt_[0]->setText(ToQt(options.IncludeText));
+  chkExt_[1]->setChecked(options.ExcludeOn);
+  txtExt_[1]->setText(ToQt(options.ExcludeText));
+  chkR_->setChecked(options.RecursiveOn);
+  chkFileCheck_->setChecked(options.FileCheckOn);
+  chkTB_->setChecked(options.TextModeOn != 0);
+  chkBack_->setChecked(options.BackupOn);
   InternalAccess = false;
 }
 
 void frmMain::CollectSettings(mdlOptions::SettingsTable& table) const {
-  using mdlOptions::kSectionFilter;
-  using mdlOptions::kSectionProcess;
-  using mdlOptions::kSectionSystem;
   using mdlOptions::SettingValue;
-  auto check = [](const QCheckBox* box) { return SettingValue::OfNumber(box->isChecked() ? 1 : 0); };
-  auto text = [](const QLineEdit* box) { return SettingValue::OfText(FromQt(box->text())); };
-  table.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(static_cast<float>(y() * kTwipsPerPixel)));
-  table.Set(kSectionSystem, u"Window Left", SettingValue::OfSingle(static_cast<float>(x() * kTwipsPerPixel)));
-  table.Set(kSectionSystem, kKeyMaterialBase, text(txtPath_[0]));
-  table.Set(kSectionSystem, kKeyTarget, text(txtPath_[1]));
-  table.Set(kSectionFilter, kKeyInclude, check(chkExt_[0]));
-  table.Set(kSectionFilter, kKeyIncludeText, text(txtExt_[0]));
-  table.Set(kSectionFilter, kKeyExclude, check(chkExt_[1]));
-  table.Set(kSectionFilter, kKeyExcludeText, text(txtExt_[1]));
-  table.Set(kSectionProcess, kKeyRecursive, check(chkR_));
-  table.Set(kSectionProcess, kKeyFileCheck, check(chkFileCheck_));
-  table.Set(kSectionProcess, kKeyTextMode, check(chkTB_));
-  table.Set(kSectionProcess, kKeyBackup, check(chkBack_));
+  table.Set(mdlOptions::kSectionSystem, u"Window Top", SettingValue::OfSingle(static_cast<float>(y() * kTwipsPerPixel)));
+  table.Set(mdlOptions::kSectionSystem, u"Window Left", SettingValue::OfSingle(static_cast<float>(x() * kTwipsPerPixel)));
+  ReadRunOptions().ToSettings(table);
 }
 
 std::vector<RuleEntry> frmMain::RuleList() const {
@@ -435,7 +421,7 @@ void frmMain::SetPathColour(int index, bool ok) {
 }
 
 std::u16string frmMain::CheckPathBox(int index) {
-  const std::u16string path = quarrow::CheckPathBox(FromQt(txtPath_.at(index)->text()));
+  const std::u16string path = mdlTools::CheckPathBox(FromQt(txtPath_.at(index)->text()));
   SetPathColour(index, !path.empty());
   return path;
 }
@@ -493,12 +479,9 @@ RuleEntry frmMain::BuildRuleEntry() {
   const std::u16string search = FromQt(txtCnv_[0]->text());
   const std::u16string replace = FromQt(txtCnv_[1]->text());
   if (search.empty()) return {};
-  clsMatching matcher;
-  if (SetupMatcher(matcher, search, replace, chkTB_->isChecked() ? 1 : 0)) return MakeRuleEntry(search, replace);
-  mdlMessages::ShowMessage(u"置換ルールが間違っています。次の点をチェックしてください。\r\n"
-                           u"　　・置換後の方がワイルドカードの数が多い\r\n"
-                           u"　　・置換後のパタンを一意に解釈できない",
-                           u"置換ルール登録", MsgIcon::Exclamation);
+  const std::u16string error = RuleError(search, replace, chkTB_->isChecked() ? 1 : 0);
+  if (error.empty()) return MakeRuleEntry(search, replace);
+  mdlMessages::ShowMessage(error, u"置換ルール登録", MsgIcon::Exclamation);
   return {};
 }
 
@@ -727,9 +710,14 @@ void frmMain::OnExplorer() {
 void frmMain::OnReadMe() { mdlTools::ShellOpen(platform::JoinPath(mdlTools::AppFolder(), u"readme.txt")); }
 
 void frmMain::OnEnd() {
-  mdlOptions::SaveSettings([this](mdlOptions::SettingsTable& table) { CollectSettings(table); });
-  // Rules that could not be written stay in the window (after the message) instead of being lost.
-  if (!SaveRuleFile(RuleList())) return;
+  const bool settings = mdlOptions::SaveSettings([this](mdlOptions::SettingsTable& table) { CollectSettings(table); });
+  const bool rules = SaveRuleFile(RuleList());
+  // What could not be written is lost if the program ends now: the user decides, and No keeps the
+  // window (and the rules in it) open.
+  if ((!settings || !rules) &&
+      !mdlMessages::AskYesNo(u"設定を保存できませんでした。保存せずに終了しますか？", u"終了", MsgIcon::Question)) {
+    return;
+  }
   close();
 }
 

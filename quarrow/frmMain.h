@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "clsRules.h"
-#include "mdlMain.h"
-#include "mdlOptions.h"
+#include "quarrow/clsRules.h"
+#include "quarrow/mdlMain.h"
+#include "toolkit/mdlOptions.h"
 
 class QAction;
 class QCheckBox;

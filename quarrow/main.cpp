@@ -3,12 +3,12 @@
 #include <optional>
 #include <string>
 
-#include "QtMessages.h"
-#include "frmDlgCancel.h"
-#include "frmMain.h"
-#include "mdlAppGlobal.h"
-#include "platform/fs.h"
-#include "platform/text.h"
+#include "toolkit/gui/QtMessages.h"
+#include "toolkit/gui/frmDlgCancel.h"
+#include "quarrow/frmMain.h"
+#include "toolkit/mdlAppGlobal.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);  // takes its own options out of argv
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   struct Release {
     // The toolkit keeps the dialog in a slot that outlives the application object; it has to go first.
     ~Release() {
-      mdlAppGlobal::SetCancelView(std::make_unique<ConsoleCancelView>());
+      mdlAppGlobal::SetCancelView(nullptr);
       mdlMessages::SetSink(nullptr);
     }
   } release;

@@ -1,6 +1,6 @@
-#include "mdlAppParam.h"
+#include "quarrow/mdlAppParam.h"
 
-#include "clsFileString.h"
+#include "toolkit/clsFileString.h"
 
 namespace quarrow {
 
@@ -13,11 +13,18 @@ const std::array<std::u16string, kCommandCount + 1>& CommandNames() {
   return names;
 }
 
-int FindCommand(const std::u16string& text) {
-  const clsFileString strings;
+int FindCommand(std::u16string_view text) {
   const auto& names = CommandNames();
   for (int k = 1; k <= kCommandCount; ++k) {
-    if (strings.FileStrComp(text.substr(0, names[k].size()), names[k], 1) == 0) return k;
+    const std::u16string& name = names[k];
+    if (text.size() < name.size()) continue;
+    bool same = true;
+    // The names are ASCII: a character of the text equals one of theirs only as the same letter, in
+    // either case.
+    for (std::size_t i = 0; i < name.size() && same; ++i) {
+      same = clsFileString::FoldAscii(text[i]) == clsFileString::FoldAscii(name[i]);
+    }
+    if (same) return k;
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace quarrow {
 
@@ -15,6 +16,6 @@ inline constexpr int kCommandWav = 1, kCommandBmp = 2, kCommandStageFile = 3, kC
 // Entries 1 to 15; entry 0 is empty (no command).
 const std::array<std::u16string, kCommandCount + 1>& CommandNames();
 // Index of the first entry the text begins with, ASCII letters compared without case; 0 when none.
-int FindCommand(const std::u16string& text);
+int FindCommand(std::u16string_view text);
 
 }  // namespace quarrow

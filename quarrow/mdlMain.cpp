@@ -1,14 +1,13 @@
-#include "mdlMain.h"
+#include "quarrow/mdlMain.h"
 
 #include <string>
 
-#include "mdlAppGlobal.h"
-#include "mdlAppParam.h"
-#include "mdlChartFile.h"
-#include "mdlMessages.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
-#include "platform/text.h"
+#include "quarrow/mdlAppParam.h"
+#include "quarrow/mdlSettings.h"
+#include "toolkit/mdlAppGlobal.h"
+#include "toolkit/mdlMessages.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
 
 namespace quarrow {
 namespace {
@@ -38,11 +37,31 @@ SplitLine Split(const std::u16string& line, std::size_t a, bool bracketed) {
   return out;
 }
 
+bool MayMatch(const RunState& state, std::string_view raw) {
+  for (const auto& rule : state.Rules) {
+    if (rule->MayMatch(raw)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-RunState& State() {
-  static RunState state;
-  return state;
+void RunOptions::FromSettings(const mdlOptions::SettingsTable& table) {
+  using namespace mdlOptions;
+  RunOptionsBase::FromSettings(table);
+  MaterialText = table.Text(kSectionSystem, kKeyMaterialBase);
+  FileCheckOn = table.Number(kSectionProcess, kKeyFileCheck) != 0;
+  TextModeOn = table.Number(kSectionProcess, kKeyTextMode) != 0 ? 1 : 0;
+  BackupOn = table.Number(kSectionProcess, kKeyBackup) != 0;
+}
+
+void RunOptions::ToSettings(mdlOptions::SettingsTable& table) const {
+  using namespace mdlOptions;
+  RunOptionsBase::ToSettings(table);
+  table.Set(kSectionSystem, kKeyMaterialBase, SettingValue::OfText(MaterialText));
+  table.Set(kSectionProcess, kKeyFileCheck, SettingValue::OfNumber(FileCheckOn ? 1 : 0));
+  table.Set(kSectionProcess, kKeyTextMode, SettingValue::OfNumber(TextModeOn != 0 ? 1 : 0));
+  table.Set(kSectionProcess, kKeyBackup, SettingValue::OfNumber(BackupOn ? 1 : 0));
 }
 
 SplitLine SplitIndexedLine(const std::u16string& line, const std::u16string& name) {
@@ -53,183 +72,131 @@ SplitLine SplitPlainLine(const std::u16string& line, const std::u16string& name)
   return Split(line, name.size(), false);
 }
 
-bool CheckMaterialFile(const RunParams& params, const std::u16string& folder, const std::u16string& newLine,
-                       int command) {
+bool CheckMaterialFile(RunState& state, const std::u16string& folder, const std::u16string& newLine, int command) {
   const std::u16string& name = CommandNames()[command];
   const SplitLine parts = (command == kCommandWav || command == kCommandBmp) ? SplitIndexedLine(newLine, name)
                                                                              : SplitPlainLine(newLine, name);
+  std::u16string base = folder, relative = parts.FileName;
   if (!parts.Bracket.empty()) {
-    if (params.MaterialBase.empty()) return false;
-    const std::u16string set = parts.Bracket.substr(1, parts.Bracket.size() - 2);
+    if (state.Params.MaterialBase.empty()) return false;
     // The sound set is one more folder level in front of the file's own path.
-    return !mdlTools::FindStoredFile(params.MaterialBase, set + u'\\' + parts.FileName).empty();
+    base = state.Params.MaterialBase;
+    relative = parts.Bracket.substr(1, parts.Bracket.size() - 2) + u'\\' + parts.FileName;
   }
-  return !mdlTools::FindStoredFile(folder, parts.FileName).empty();
+  std::u16string why;
+  const clsStoredFiles::Result found = state.Materials.FindFile(base, relative, why);
+  if (found == clsStoredFiles::Result::Failed && state.MaterialFailures.insert(why).second) {
+    state.Fail(base, u"素材ファイルを確かめられません: " + why);
+  }
+  return found == clsStoredFiles::Result::Found;
 }
 
-bool ReplaceLine(const RunParams& params, const std::u16string& folder, std::u16string& line) {
-  RunState& state = State();
-  // One buffer for every line: most lines match no rule, and copying each would allocate.
-  static std::u16string work;
+bool ReplaceLine(RunState& state, const std::u16string& folder, std::u16string& line) {
+  // The command the line as read begins with, kept before a rule rewrites the line in place.
+  char16_t head[16];
+  const std::size_t head_length = std::min<std::size_t>(line.size(), std::size(head));
+  std::copy_n(line.data(), head_length, head);
   clsRules* matched = nullptr;
   for (const auto& rule : state.Rules) {
-    work.assign(line);
-    if (rule->Convert(work)) {
+    // A rule that does not match leaves the line as it is, so no copy is needed per rule.
+    if (rule->Convert(line)) {
       matched = rule.get();
       break;
     }
   }
   if (matched == nullptr) return false;
   int command = matched->CommandNum;
-  if (command == 0) command = FindCommand(line);
+  if (command == 0) command = FindCommand(std::u16string_view(head, head_length));
   const bool accepted = !state.FileCheckOn || command == 0 || command > kCommandMidiFile ||
-                        CheckMaterialFile(params, folder, work, command);
-  if (!accepted) return false;
-  line.swap(work);
-  return true;
+                        CheckMaterialFile(state, folder, line, command);
+  return accepted;
 }
 
-namespace {
-
-// Puts a written temporary file in its chart's place. A failure leaves the chart as it was and
-// takes it back out of the rewritten count.
-void CommitChart(const PendingChart& pending) {
-  RunState& state = State();
-  const std::u16string why = mdlChartFile::Replace(pending.Chart, kBackupExt, state.BackupOn);
-  if (!why.empty()) {
-    --state.ProcessedCount;
-    state.Fail(pending.Chart, why);
-    return;
-  }
-  if (state.OnChange) state.OnChange(pending.Change);
-}
-
-}  // namespace
-
-void ProcessChart(const RunParams& params, const std::u16string& folder, const std::u16string& name) {
-  RunState& state = State();
-  const std::u16string chart = platform::JoinPath(folder, name);
+void ProcessChart(RunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& folder,
+                  const std::u16string& name) {
   ++state.TargetCount;
-
-  std::string bytes;
-  if (const std::u16string why = mdlChartFile::Read(chart, bytes); !why.empty()) {
-    state.Fail(chart, why);
-    return;
-  }
-
-  // Lines no rule rewrites are written back from their own bytes, so nothing that was not asked for
-  // changes, whatever the chart's encoding.
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 16 + 16);
-  ChartChange change{chart, {}};
-  bool changed = false;
-  std::size_t pos = 0;
-  std::string_view raw;
-  std::u16string line;
-  auto may_match = [&state](std::string_view text) {
-    for (const auto& rule : state.Rules) {
-      if (rule->MayMatch(text)) return true;
-    }
-    return false;
-  };
-  while (platform::NextLine(bytes, pos, raw)) {
-    if (!may_match(raw)) {
-      platform::AppendLine(out, raw);
-      continue;
-    }
-    platform::DecodeCp932(raw, line);
-    if (ReplaceLine(params, folder, line)) {
-      changed = true;
-      std::string encoded;
-      if (!platform::EncodeCp932(line, encoded)) {
-        state.Fail(chart, u"置換後の行に Shift-JIS で書けない文字があります: " + line);
-        return;
-      }
-      if (encoded != raw) change.Lines.emplace_back(platform::DecodeCp932(raw), line);
-      platform::AppendLine(out, encoded);
-    } else {
-      platform::AppendLine(out, raw);
-    }
-  }
-  if (!changed) {
-    // Nothing to write: the chart only loses its attributes, as every examined chart does.
-    if (!state.DryRun) platform::SetAttributes(chart, platform::kAttrNormal);
-    return;
-  }
-  if (state.DryRun) {
-    ++state.ProcessedCount;
-    if (state.OnChange) state.OnChange(change);
-    return;
-  }
-
-  const std::u16string why = mdlChartFile::WriteTemp(chart, kBackupExt, out, !state.Batching);
-  if (!why.empty()) {
-    state.Fail(chart, why);
-    return;
-  }
-  ++state.ProcessedCount;
-  PendingChart pending{chart, std::move(change)};
-  if (state.Batching) {
-    state.Pending.push_back(std::move(pending));
-  } else {
-    CommitChart(pending);
+  mdlChartFile::LineRewrite rewrite;
+  rewrite.MayChange = [&state](std::string_view raw) { return MayMatch(state, raw); };
+  rewrite.Rewrite = [&state, &folder](std::u16string& line) { return ReplaceLine(state, folder, line); };
+  ChartChange change;
+  std::u16string why;
+  switch (charts.Rewrite(name, rewrite, change, why)) {
+    case mdlChartFile::Outcome::Failed:
+      state.Fail(platform::JoinPath(folder, name), why);
+      break;
+    case mdlChartFile::Outcome::Rewritten:
+      ++state.ProcessedCount;
+      // A dry run's chart is done here; a real one is told of when it takes its place.
+      if (state.DryRun && state.Hooks.Changed) state.Hooks.Changed(change);
+      break;
+    case mdlChartFile::Outcome::Unchanged:
+      break;
   }
 }
 
-void CommitPending(const std::u16string& folder) {
-  RunState& state = State();
-  if (state.Pending.empty()) return;
-  // With backups the old content survives anything in its backup, whose data has long been on the
-  // disk; only without them must the new content reach the disk before it replaces the old.
-  if (!state.BackupOn) mdlChartFile::MakeDurable(folder);
-  for (const PendingChart& pending : state.Pending) CommitChart(pending);
-  state.Pending.clear();
-}
-
-bool ProcessFolder(const RunParams& params, const std::u16string& folder) {
-  RunState& state = State();
-  if (mdlRun::ListingStopped(folder)) return false;
+bool ProcessFolder(RunState& state, const platform::Folder& folder) {
+  if (mdlRun::ListingStopped(folder.Path())) return false;
   clsFilter& filter = mdlAppGlobal::Filter();
-  filter.MakeFileList(folder);
+  platform::IoError error;
+  if (!filter.MakeFileList(folder, error)) {
+    state.Fail(folder.Path(), u"フォルダを読めません (" + platform::ErrorText(error) + u")");
+    return true;
+  }
   const std::vector<std::u16string> names = filter.List();
-  struct Batch {
-    explicit Batch(const std::u16string& f) : folder(f) { State().Batching = true; }
-    ~Batch() {
-      CommitPending(folder);  // also when the user stops: what was written is put in place
-      State().Batching = false;
-    }
-    const std::u16string& folder;
-  };
+  std::vector<platform::DirEntry> entries = filter.Entries();
   {
-    Batch batch(folder);
-    for (const std::u16string& name : names) {
-      if (mdlRun::ItemStopped(u"置換中", state.ProcessedCount, state.TargetCount, name)) return false;
-      ProcessChart(params, folder, name);
+    mdlChartFile::CommitReport report;
+    report.Placed = [&state](const ChartChange& change) {
+      if (state.Hooks.Changed) state.Hooks.Changed(change);
+    };
+    report.Failed = [&state](const std::u16string& chart, const std::u16string& why) {
+      // Counted when its new content was written; it is not rewritten after all.
+      --state.ProcessedCount;
+      state.Fail(chart, why);
+    };
+    // Every chart written is put in place when this goes, also when the user stops the run.
+    mdlChartFile::ChartFolder charts(folder, kBackupExt, state.BackupOn, state.DryRun, report);
+    std::u16string why;
+    if (!charts.Begin(entries, why)) {
+      state.Fail(folder.Path(), why);
+    } else {
+      state.Materials.Seed(folder, entries);
+      struct Unseed {
+        ~Unseed() { materials.Forget(path); }
+        clsStoredFiles& materials;
+        const std::u16string& path;
+      } unseed{state.Materials, folder.Path()};
+      for (const std::u16string& name : names) {
+        if (mdlRun::ItemStopped(u"置換中", state.ProcessedCount, state.TargetCount, name)) return false;
+        ProcessChart(state, charts, folder.Path(), name);
+      }
     }
   }
   if (state.RecursiveOn) {
-    std::vector<platform::DirEntry> entries;
-    platform::ListFolder(folder, entries);
-    for (const auto& e : entries) {
-      // A linked folder is not entered: it may lead out of the tree or back into it.
-      if (!(e.Attributes & platform::kAttrDirectory) || e.IsLink) continue;
-      if (!ProcessFolder(params, platform::JoinPath(folder, e.Name))) return false;
+    const clsFolderIndex index(std::move(entries));
+    for (const std::u16string& sub : index.Subfolders()) {
+      const platform::Folder child = folder.OpenSub(sub, error);
+      if (!child.IsOpen()) {
+        state.Fail(folder.PathOf(sub), u"フォルダを読めません (" + platform::ErrorText(error) + u")");
+        continue;
+      }
+      if (!ProcessFolder(state, child)) return false;
     }
   }
   return true;
 }
 
-void ReadRunOptions(const RunOptions& options) {
-  RunState& state = State();
+void ReadRunOptions(RunState& state, const RunOptions& options) {
   state.BackupOn = options.BackupOn;
   state.FileCheckOn = options.FileCheckOn;
   state.RecursiveOn = options.RecursiveOn;
   state.TextModeOn = options.TextModeOn != 0 ? 1 : 0;
+  state.DryRun = options.DryRun;
+  state.ListFailures = options.ResultListsFailures;
   mdlRun::SetFileFilter(options);
 }
 
-void BuildRules(const std::vector<RuleEntry>& entries) {
-  RunState& state = State();
+void BuildRules(RunState& state, const std::vector<RuleEntry>& entries) {
   state.Rules.clear();
   for (const RuleEntry& entry : entries) {
     auto rule = std::make_unique<clsRules>();
@@ -238,48 +205,54 @@ void BuildRules(const std::vector<RuleEntry>& entries) {
   }
 }
 
-std::u16string ResultText() {
-  const RunState& state = State();
+std::u16string ResultText(const RunState& state) {
   return u"処理/対象 = " + mdlTools::Decimal(state.ProcessedCount) + u"/" + mdlTools::Decimal(state.TargetCount) +
-         state.FailedLine(u"書き換えに失敗した譜面");
+         state.FailedLines(u"書き換えに失敗した譜面・フォルダ", state.ListFailures);
 }
 
-RunOutcome Run(const RunOptions& options, const RunHooks& hooks) {
-  RunState& state = State();
-  ReadRunOptions(options);
+RunResult Run(const RunOptions& options, const RunHooks& hooks) {
+  RunState state;
+  state.Hooks = hooks;
+  ReadRunOptions(state, options);
   RunParams params;
-  params.MaterialBase = CheckPathBox(options.MaterialText);
+  std::u16string material_why, target_why;
+  const bool material_given = options.ExactPaths ? !options.MaterialText.empty()
+                                                 : !mdlTools::TrimLeadingBlanks(options.MaterialText).empty();
+  if (material_given) params.MaterialBase = mdlRun::RunFolder(options.MaterialText, options.ExactPaths, material_why);
   if (hooks.PathChecked) hooks.PathChecked(0, !params.MaterialBase.empty());
-  params.TargetFolder = CheckPathBox(options.TargetText);
+  params.TargetFolder = mdlRun::RunFolder(options.TargetText, options.ExactPaths, target_why);
   if (hooks.PathChecked) hooks.PathChecked(1, !params.TargetFolder.empty());
-  const bool material_given = !mdlTools::TrimLeadingBlanks(options.MaterialText).empty();
   if (!material_given && hooks.PathChecked) hooks.PathChecked(0, true);  // no base is a valid choice
 
   if (params.TargetFolder.empty()) {
-    mdlMessages::ShowMessage(u"正確なターゲットパスを指定してください。", u"パスの指定", MsgIcon::Exclamation);
-    return RunOutcome::Warned;
+    mdlMessages::ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", target_why), u"パスの指定",
+                             MsgIcon::Exclamation);
+    return {};
   }
   if (material_given && state.FileCheckOn && params.MaterialBase.empty()) {
-    mdlMessages::ShowMessage(u"正確なマテリアルベースパスを指定してください。\r\n指定しない場合は、空白にしてください。",
-                             u"パスの指定", MsgIcon::Exclamation);
-    return RunOutcome::Warned;
+    mdlMessages::ShowMessage(
+        mdlRun::WithReason(u"正確なマテリアルベースパスを指定してください。\r\n指定しない場合は、空白にしてください。",
+                           material_why),
+        u"パスの指定", MsgIcon::Exclamation);
+    return {};
   }
   if (options.Rules.empty()) {
     mdlMessages::ShowMessage(u"ルールがありません。", u"ルールの指定", MsgIcon::Exclamation);
-    return RunOutcome::Warned;
+    return {};
   }
 
   mdlRun::BeginWork(hooks, u"置換ルール取り込み中");
-  state.TargetCount = 0;
-  state.ProcessedCount = 0;
-  state.Failures.clear();
-
-  params.TargetFolder = mdlTools::GetExistingFolder(params.TargetFolder, u"");
-  if (!params.MaterialBase.empty()) params.MaterialBase = mdlTools::GetExistingFolder(params.MaterialBase, u"");
   state.Params = params;
-  BuildRules(options.Rules);
-  const bool finished = ProcessFolder(state.Params, state.Params.TargetFolder);
-  return mdlRun::EndWork(hooks, finished, ResultText);
+  BuildRules(state, options.Rules);
+  bool finished = true;
+  platform::IoError error;
+  const platform::Folder target = platform::Folder::Open(params.TargetFolder, error);
+  if (!target.IsOpen()) {
+    state.Fail(params.TargetFolder, u"フォルダを読めません (" + platform::ErrorText(error) + u")");
+  } else {
+    finished = ProcessFolder(state, target);
+  }
+  return mdlRun::EndWork(hooks, finished, ResultText(state), state);
 }
 
 }  // namespace quarrow

@@ -1,9 +1,9 @@
-#include "mdlRuleIO.h"
+#include "quarrow/mdlRuleIO.h"
 
-#include "mdlMessages.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
-#include "platform/text.h"
+#include "toolkit/mdlMessages.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
 namespace quarrow {
 namespace {
@@ -24,20 +24,31 @@ std::u16string ReadNonEmptyLine(RuleFileReader& file) {
   return std::u16string();
 }
 
-void LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& path) {
-  const std::u16string file = path.empty() ? DefaultRuleFilePath() : path;
-  if (!platform::FileExists(file)) return;
-  std::string bytes;
-  if (!platform::ReadFile(file, bytes)) {
-    mdlMessages::ShowMessage(file + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
-    return;
-  }
+void AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file) {
   RuleFileReader reader(platform::DecodeTextLines(bytes));
   clsMatching checker;
   for (std::u16string search = ReadNonEmptyLine(reader); !search.empty(); search = ReadNonEmptyLine(reader)) {
     const std::u16string replace = ReadNonEmptyLine(reader);
+    if (replace.empty()) {
+      // An odd number of patterns: the last one has no partner, and is no rule the user wrote.
+      mdlMessages::ShowMessage(file + u" の最後の検索パタン「" + search +
+                                   u"」には置換パタンがありません。このパタンは読み込みませんでした。",
+                               u"ルールファイル", MsgIcon::Exclamation);
+      break;
+    }
     if (SetupMatcher(checker, search, replace, textMode)) list.push_back(MakeRuleEntry(search, replace));
   }
+}
+
+void LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& path) {
+  const std::u16string file = path.empty() ? DefaultRuleFilePath() : path;
+  if (!platform::FileExists(file)) return;
+  std::string bytes;
+  if (!platform::ReadWholeFile(file, bytes)) {
+    mdlMessages::ShowMessage(file + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
+    return;
+  }
+  AppendRules(bytes, textMode, list, file);
 }
 
 std::string RuleFileText(const std::vector<RuleEntry>& list) {
@@ -54,7 +65,7 @@ std::string RuleFileText(const std::vector<RuleEntry>& list) {
 
 bool SaveRuleFile(const std::vector<RuleEntry>& list) {
   const std::u16string path = DefaultRuleFilePath();
-  if (!platform::WriteFile(path, RuleFileText(list))) {
+  if (!platform::WriteWholeFile(path, RuleFileText(list))) {
     mdlMessages::ShowMessage(path + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
     return false;
   }

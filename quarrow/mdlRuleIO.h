@@ -3,9 +3,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "clsRules.h"
+#include "quarrow/clsRules.h"
 
 namespace quarrow {
 
@@ -26,6 +27,8 @@ class RuleFileReader {
 
 // The next line that is not empty (a line of blanks counts), or empty at the end.
 std::u16string ReadNonEmptyLine(RuleFileReader& file);
+// Appends the valid rules of a rule file's bytes to the list; `file` names it in a warning.
+void AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file);
 // Appends the valid rules of the file (the default rule file for an empty path) to the list; a
 // missing file says nothing, one that cannot be read says so.
 void LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& path);

@@ -7,14 +7,13 @@
 #include <functional>
 #include <string>
 #include <unordered_set>
-#include <vector>
 
-#include "mdlRun.h"
-#include "mdlSettings.h"
+#include "tobrenz/mdlSettings.h"
+#include "toolkit/clsFolderIndex.h"
+#include "toolkit/mdlOptions.h"
+#include "toolkit/mdlRun.h"
 
 namespace tobrenz {
-
-using ::RunOutcome;
 
 // One pair as the run decided it. Done is false when the deletion failed (nothing was deleted then);
 // in a dry run it is true for what would go.
@@ -25,44 +24,48 @@ struct PairResult {
   bool Done = false;
 };
 
-// The program-wide state of a run, overwritten by the next run.
-struct RunState : RunRecord {
-  bool RecursiveOn = false;
-  std::u16string CompareExt;  // "." + the comparison extension
-  std::int32_t TargetCount = 0;   // pairs found
-  std::int32_t DeletedCount = 0;  // pairs whose partner was the larger file and went
-  std::int32_t ProgressTick = 0;  // files of the current folder's list since the last progress line
-  // A dry run examines every pair and changes nothing; each pair is reported through OnPair.
-  bool DryRun = false;
-  std::function<void(const PairResult&)> OnPair;
-  // What a dry run would have deleted so far, so that later pairs see the folder as the real run would.
-  std::unordered_set<std::u16string> DryRunGone;
-};
-RunState& State();
-
 // What the window (or the command line) holds when the start button is pressed.
 struct RunOptions : RunOptionsBase {
   std::u16string CompareExtText = kDefaultCompareExt;  // without the dot
+
+  void FromSettings(const mdlOptions::SettingsTable& table);
+  void ToSettings(mdlOptions::SettingsTable& table) const;
 };
 
-// The hooks of every program (PathChecked colours the target box, index 1), and the colour of the
-// comparison extension box after its check (false = red).
+// The hooks of every program (PathChecked colours the target box, index 1), the colour of the
+// comparison extension box after its check (false = red), and each pair as it is decided.
 struct RunHooks : ::RunHooks {
   std::function<void(bool ok)> CompareExtChecked;
+  std::function<void(const PairResult&)> Pair;
+};
+
+// The state of one run.
+struct RunState : RunRecord {
+  bool RecursiveOn = false;
+  bool DryRun = false;
+  bool ListFailures = true;
+  std::u16string CompareExt;      // "." + the comparison extension
+  std::int32_t TargetCount = 0;   // pairs found
+  std::int32_t DeletedCount = 0;  // pairs whose partner was the larger file and went
+  std::int32_t ProgressTick = 0;  // files of the current folder's list since the last progress line
+  RunHooks Hooks;
+  // What a dry run would have deleted so far, so that later pairs see the folder as the real run would.
+  std::unordered_set<std::u16string> DryRunGone;
 };
 
 // The whole run behind the start button: checks with their warnings, the work behind the progress
 // dialog, and the result message.
-RunOutcome Run(const RunOptions& options, const RunHooks& hooks = {});
-// 削除".bmp" / 対象ファイル = d / t, with a line for what failed when anything did.
-std::u16string ResultText();
+RunResult Run(const RunOptions& options, const RunHooks& hooks = {});
+// 削除".bmp" / 対象ファイル = d / t, with what failed when anything did.
+std::u16string ResultText(const RunState& state);
 
-void ReadRunOptions(const RunOptions& options);
+void ReadRunOptions(RunState& state, const RunOptions& options);
 // False for an empty extension, one with a character no file name may hold, or a control character.
 bool CheckCompareExt(const std::u16string& text);
 // The name without its last extension: "a.b" for "a.b.png", "readme" for "readme".
 std::u16string BaseName(const std::u16string& name);
-// False when the user stopped the run. A folder that cannot be listed is recorded and passed over.
-bool ProcessFolder(const std::u16string& folder);
+// The pairs of an open folder, then (recursive runs) its subfolders. False when the user stopped the
+// run. A folder that cannot be listed is recorded and passed over.
+bool ProcessFolder(RunState& state, const platform::Folder& folder);
 
 }  // namespace tobrenz

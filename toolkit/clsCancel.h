@@ -49,24 +49,16 @@ class clsCancel {
   std::u16string caption_, title_, text_;
 };
 
-// The command line's view: one progress line on stderr when it is a terminal, and Ctrl+C as the
-// stop button, taken as confirmed (no question is asked).
-class ConsoleCancelView : public CancelView {
+// A view that shows nothing and is never stopped: the progress dialog of a run that no front end
+// watches.
+class SilentCancelView : public CancelView {
  public:
-  ConsoleCancelView();
-  void SetCaption(const std::u16string& text) override;
-  void SetTitle(const std::u16string& text) override;
-  void SetText(const std::u16string& text) override;
-  void ShowDialog() override;
-  void HideDialog() override;
-  void ProcessEvents() override;
-  bool AskStop(const std::u16string& text, const std::u16string& caption) override;
-  void SetCancelClick(std::function<void()> handler) override { click_ = std::move(handler); }
-
- private:
-  void Draw();
-  bool terminal_;
-  bool shown_ = false;
-  std::u16string caption_, title_, text_;
-  std::function<void()> click_;
+  void SetCaption(const std::u16string&) override {}
+  void SetTitle(const std::u16string&) override {}
+  void SetText(const std::u16string&) override {}
+  void ShowDialog() override {}
+  void HideDialog() override {}
+  void ProcessEvents() override {}
+  bool AskStop(const std::u16string&, const std::u16string&) override { return false; }
+  void SetCancelClick(std::function<void()>) override {}
 };

@@ -1,9 +1,9 @@
-#include "clsFileString.h"
+#include "toolkit/clsFileString.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/text.h"
+#include "toolkit/platform/text.h"
 
 namespace {
 

@@ -1,12 +1,8 @@
-#include "clsFilter.h"
+#include "toolkit/clsFilter.h"
 
-#include "mdlEvents.h"
-#include "platform/fs.h"
+#include "toolkit/mdlEvents.h"
 
 namespace {
-
-constexpr int kKnownBits = platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem |
-                           platform::kAttrArchive;
 
 bool OnlyStarsAndSemicolons(const std::u16string& text) {
   return text.find_first_not_of(u"*;") == std::u16string::npos;
@@ -16,12 +12,12 @@ bool OnlyStarsAndSemicolons(const std::u16string& text) {
 
 void clsFilter::SetAttr(int value) {
   attr_ = value;
-  attr_mask_ = attr_or_ ? attr_ : attr_ ^ kKnownBits;
+  attr_mask_ = attr_or_ ? attr_ : attr_ ^ platform::kAttrKnownBits;
 }
 
 void clsFilter::SetAttrOr(bool value) {
   attr_or_ = value;
-  attr_mask_ = attr_or_ ? attr_ : attr_ ^ kKnownBits;
+  attr_mask_ = attr_or_ ? attr_ : attr_ ^ platform::kAttrKnownBits;
 }
 
 // Rebuilds the matchers only when the text changed; returns whether the list is active.
@@ -64,7 +60,7 @@ bool clsFilter::PatternList::Refresh() {
   return active;
 }
 
-bool clsFilter::PatternList::Matches(const std::u16string& name) const {
+bool clsFilter::PatternList::Matches(const std::u16string& name) {
   for (std::size_t k = 0; k < count; ++k) {
     if (matchers[k]->IsMatch(name)) return true;
   }
@@ -72,62 +68,106 @@ bool clsFilter::PatternList::Matches(const std::u16string& name) const {
 }
 
 void clsFilter::MakeFileList(const std::u16string& Path) {
-  mdlEvents::DoEvents();
-  const int include_mode = lists_[0].on ? (lists_[0].Refresh() ? 1 : 0) : 0;
-  const int exclude_mode = lists_[1].on ? (lists_[1].Refresh() ? 1 : 0) : 2;
-  list_.clear();
-  std::vector<std::u16string> names;
-  if (IsFile) {
-    sGetFiles(names, Path);
-    AppendFiltered(names, include_mode, exclude_mode);
+  platform::IoError error;
+  const platform::Folder folder =
+      platform::Folder::Open(Path.empty() ? platform::CurrentDirectory() : Path, error);
+  if (!folder.IsOpen()) {
+    // A folder that does not exist lists nothing.
+    mdlEvents::DoEvents();
+    list_.clear();
+    entries_.clear();
+    return;
   }
-  if (IsFolder) {
-    sGetFoldersFSO(names, Path);
-    AppendFiltered(names, include_mode, exclude_mode);
-  }
+  (void)MakeFileList(folder, error);
 }
 
-void clsFilter::AppendFiltered(const std::vector<std::u16string>& names, int include_mode, int exclude_mode) {
+bool clsFilter::MakeFileList(const platform::Folder& folder, platform::IoError& error) {
+  mdlEvents::DoEvents();
+  const ListMode include = !lists_[0].on ? ListMode::MatchAll
+                           : lists_[0].Refresh() ? ListMode::Patterns
+                                                 : ListMode::MatchAll;
+  const ListMode exclude = !lists_[1].on ? ListMode::Off
+                           : lists_[1].Refresh() ? ListMode::Patterns
+                                                 : ListMode::MatchAll;
+  list_.clear();
+  if (!folder.List(entries_, error)) return false;
+  folder_ = &folder;
+  std::vector<std::u16string> names;
+  if (IsFile) {
+    FilterEntries(names, false);
+    AppendFiltered(names, include, exclude);
+  }
+  if (IsFolder) {
+    FilterEntries(names, true);
+    AppendFiltered(names, include, exclude);
+  }
+  folder_ = nullptr;
+  return true;
+}
+
+void clsFilter::AppendFiltered(const std::vector<std::u16string>& names, ListMode include, ListMode exclude) {
   // An exclude list that matches every name leaves nothing.
-  if (exclude_mode == 0) return;
+  if (exclude == ListMode::MatchAll) return;
   for (const auto& name : names) {
-    if (include_mode == 1 && !lists_[0].Matches(name)) continue;
-    if (exclude_mode == 1 && lists_[1].Matches(name)) continue;
+    if (include == ListMode::Patterns && !lists_[0].Matches(name)) continue;
+    if (exclude == ListMode::Patterns && lists_[1].Matches(name)) continue;
     list_.push_back(name);
   }
 }
 
-int clsFilter::sGetFiles(std::vector<std::u16string>& FList, const std::u16string& Path) const {
+bool clsFilter::NeedsReadOnly() const {
+  // The default rule keeps every file that is neither hidden nor system, read-only or not.
+  return attr_or_ || !((attr_ & platform::kAttrReadOnly) && (attr_ & platform::kAttrArchive));
+}
+
+void clsFilter::FilterEntries(std::vector<std::u16string>& FList, bool folders) const {
   FList.clear();
-  std::vector<platform::DirEntry> entries;
-  platform::ListFolder(Path.empty() ? platform::CurrentDirectory() : Path, entries);
-  for (const auto& e : entries) {
+  const bool read_only = NeedsReadOnly();
+  for (const platform::DirEntry& e : entries_) {
+    int bits = e.Attributes & platform::kAttrKnownBits;
+    if (read_only && folder_ != nullptr && !e.Dangling) {
+      platform::FileInfo info;
+      platform::IoError ignored;
+      if (folder_->Info(e.Name, info, true, ignored)) bits |= info.Attributes & platform::kAttrReadOnly;
+    }
+    if (folders) {
+      if (!e.IsFolder()) continue;
+      const bool shares = ((e.Attributes | bits) & attr_mask_) != 0;
+      if (attr_or_ ? shares : !shares) FList.push_back(e.Name);
+      continue;
+    }
     // A link that points to nothing is no file that could be read.
-    if ((e.Attributes & platform::kAttrDirectory) || e.Dangling) continue;
-    const int bits = e.Attributes & kKnownBits;
+    if (e.IsFolder() || e.Dangling) continue;
     bool keep;
     if (attr_or_) {
       keep = (bits & attr_) != 0;
-    } else if ((attr_ & platform::kAttrReadOnly) && (attr_ & platform::kAttrArchive)) {
+    } else if (!read_only) {
       // Every file, hidden ones only when asked for, system ones likewise.
       keep = (!(bits & platform::kAttrHidden) || (attr_ & platform::kAttrHidden)) &&
              (!(bits & platform::kAttrSystem) || (attr_ & platform::kAttrSystem));
     } else {
-      keep = (bits & (kKnownBits & ~attr_)) == 0;
+      keep = (bits & (platform::kAttrKnownBits & ~attr_)) == 0;
     }
     if (keep) FList.push_back(e.Name);
   }
+}
+
+int clsFilter::sGetFiles(std::vector<std::u16string>& FList, const std::u16string& Path) {
+  platform::IoError error;
+  const platform::Folder folder = platform::Folder::Open(Path.empty() ? platform::CurrentDirectory() : Path, error);
+  entries_.clear();
+  if (folder.IsOpen() && folder.List(entries_, error)) folder_ = &folder;
+  FilterEntries(FList, false);
+  folder_ = nullptr;
   return static_cast<int>(FList.size());
 }
 
-int clsFilter::sGetFoldersFSO(std::vector<std::u16string>& FList, const std::u16string& Path) const {
-  FList.clear();
-  std::vector<platform::DirEntry> entries;
-  platform::ListFolder(Path.empty() ? platform::CurrentDirectory() : Path, entries);
-  for (const auto& e : entries) {
-    if (!(e.Attributes & platform::kAttrDirectory)) continue;
-    const bool shares = (e.Attributes & attr_mask_) != 0;
-    if (attr_or_ ? shares : !shares) FList.push_back(e.Name);
-  }
+int clsFilter::sGetFoldersFSO(std::vector<std::u16string>& FList, const std::u16string& Path) {
+  platform::IoError error;
+  const platform::Folder folder = platform::Folder::Open(Path.empty() ? platform::CurrentDirectory() : Path, error);
+  entries_.clear();
+  if (folder.IsOpen() && folder.List(entries_, error)) folder_ = &folder;
+  FilterEntries(FList, true);
+  folder_ = nullptr;
   return static_cast<int>(FList.size());
 }

@@ -1,4 +1,4 @@
-#include "clsMatching.h"
+#include "toolkit/clsMatching.h"
 
 #include <algorithm>
 #include <bit>

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "clsFileString.h"
+#include "toolkit/clsFileString.h"
 
 class clsMatching {
  public:

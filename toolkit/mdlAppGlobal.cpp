@@ -1,4 +1,4 @@
-#include "mdlAppGlobal.h"
+#include "toolkit/mdlAppGlobal.h"
 
 namespace mdlAppGlobal {
 namespace {
@@ -14,10 +14,13 @@ clsFilter& Filter() {
 }
 
 clsCancel& Cancel() {
-  if (!CancelSlot()) CancelSlot() = std::make_unique<clsCancel>(std::make_unique<ConsoleCancelView>());
+  if (!CancelSlot()) CancelSlot() = std::make_unique<clsCancel>(std::make_unique<SilentCancelView>());
   return *CancelSlot();
 }
 
-void SetCancelView(std::unique_ptr<CancelView> view) { CancelSlot() = std::make_unique<clsCancel>(std::move(view)); }
+void SetCancelView(std::unique_ptr<CancelView> view) {
+  if (!view) view = std::make_unique<SilentCancelView>();
+  CancelSlot() = std::make_unique<clsCancel>(std::move(view));
+}
 
 }  // namespace mdlAppGlobal

@@ -3,14 +3,14 @@
 
 #include <memory>
 
-#include "clsCancel.h"
-#include "clsFilter.h"
+#include "toolkit/clsCancel.h"
+#include "toolkit/clsFilter.h"
 
 namespace mdlAppGlobal {
 
 clsFilter& Filter();
-// The progress dialog; a console view until the program gives it its own.
+// The progress dialog; one that shows nothing until the front end gives it its view.
 clsCancel& Cancel();
-void SetCancelView(std::unique_ptr<CancelView> view);
+void SetCancelView(std::unique_ptr<CancelView> view);  // nullptr: the silent view again
 
 }  // namespace mdlAppGlobal

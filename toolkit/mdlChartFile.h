@@ -1,36 +1,101 @@
-// Rewriting a chart without ever losing it. The new content goes to a temporary file beside the
-// chart; once that is on the disk it takes the chart's place in one atomic rename, the old chart
-// kept under a backup name when asked. At every moment the chart's path holds its old or its new
-// content, and a failure leaves the chart as it was.
+// Rewriting charts without ever losing one: the one pass that reads a chart, offers its lines to a
+// program's rewrite, and puts the new content in place.
+//
+// The new content goes to a temporary file beside the chart, created exclusively so that no two runs
+// ever write into one file. Once every changed chart of a folder is written, each takes its chart's
+// place in one atomic rename, the old chart kept under a backup name first when asked (the folder is
+// flushed to the disk once before, when no backup keeps the old content). At every moment a chart's
+// path holds its old or its new content, and a failure leaves the chart as it was. Lines that do not
+// change are written back from their own bytes, whatever the chart's encoding.
 #pragma once
 
+#include <cstddef>
+#include <functional>
+#include <set>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "toolkit/platform/fs.h"
 
 namespace mdlChartFile {
 
 // The most backup numbers tried for one chart before it is left as it was.
 inline constexpr int kMaxBackupNumber = 9999;
+// How many characters of a changed line a change keeps for showing; longer lines are cut with "…".
+inline constexpr std::size_t kShownLineLength = 400;
 
-// Reads the whole chart. Returns why it failed, empty when the bytes are read.
-std::u16string Read(const std::u16string& chart, std::string& bytes);
+// The lines a rewrite changes (or, in a dry run, would change), as old and new text.
+struct ChartChange {
+  std::u16string Path;
+  std::vector<std::pair<std::u16string, std::u16string>> Lines;
+};
 
-// A program names its temporary and backup files by its own extension (ext, without the dot):
-// chart + "." + ext + "1" while the new content waits, chart + "~" + n + "." + ext for a backup.
-std::u16string TempPath(const std::u16string& chart, const std::u16string& ext);
+// A program's rewrite of one line. MayChange looks at the line's bytes first; a line it turns down is
+// written back untouched without being decoded (empty: every line is offered). Rewrite gets the
+// decoded line and returns true when it replaced it; a line it leaves is written from its own bytes.
+struct LineRewrite {
+  std::function<bool(std::string_view raw)> MayChange;
+  std::function<bool(std::u16string& line)> Rewrite;
+};
 
-// Writes the chart's new content to its temporary file. Durable, it is on the disk when this
-// returns; else MakeDurable must come before Replace. Returns why it failed (no temporary file is
-// left then), empty when it is written.
-std::u16string WriteTemp(const std::u16string& chart, const std::u16string& ext, const std::string& bytes,
-                         bool durable);
-// Puts everything written without durability on the file system that holds the folder onto the
-// disk: one flush for many charts costs far less than a flush per chart.
-void MakeDurable(const std::u16string& folder);
+enum class Outcome { Unchanged, Rewritten, Failed };
 
-// Puts the written temporary file in the chart's place: the chart's times carried over, the old
-// chart kept under the first free backup name when backup is on, then one atomic rename. Returns
-// why it failed, empty when the chart holds its new content; on a failure the temporary file and a
-// backup this made are gone and the chart is as it was.
-std::u16string Replace(const std::u16string& chart, const std::u16string& ext, bool backup);
+// The new content of a chart's bytes: every line offered to the rewrite, the changed ones encoded
+// anew, the others kept byte for byte; lines end as the chart's lines end (CR LF after every line,
+// or LF in an LF chart). Unchanged leaves `out` empty; Failed tells `why` (a rewritten line that
+// Shift-JIS cannot hold).
+Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, std::string& out, ChartChange& change,
+                     std::u16string& why);
+
+// How a front end hears of the charts as they take their places, and of those that could not.
+struct CommitReport {
+  std::function<void(const ChartChange&)> Placed;
+  std::function<void(const std::u16string& chart, const std::u16string& why)> Failed;
+};
+
+// The charts of one open folder that one run rewrites. The program names its temporary and backup
+// files by its own extension ext (without the dot): chart + "." + ext + "1" while the new content
+// waits, chart + "~" + n + "." + ext for a backup.
+class ChartFolder {
+ public:
+  ChartFolder(const platform::Folder& folder, std::u16string ext, bool backup, bool dry_run, CommitReport report);
+  // Puts in place whatever was written and not yet committed.
+  ~ChartFolder();
+  ChartFolder(const ChartFolder&) = delete;
+  ChartFolder& operator=(const ChartFolder&) = delete;
+
+  // Before the first chart: the folder's listing; the folder is locked against other runs and the
+  // temporary files a killed run left beside its charts are removed. False, with the reason, when
+  // another run works in the folder or it cannot be locked: then nothing here may be rewritten.
+  [[nodiscard]] bool Begin(const std::vector<platform::DirEntry>& listing, std::u16string& why);
+  // Reads the chart and offers its lines. When a line changes, the new content is written to the
+  // temporary file (in a dry run nothing is written) and the chart waits for Commit. `change`
+  // receives the changed lines; `why` the reason of a failure, after which the chart is as it was.
+  Outcome Rewrite(const std::u16string& name, const LineRewrite& rewrite, ChartChange& change, std::u16string& why);
+  // Puts every waiting chart in its place and reports each.
+  void Commit();
+
+ private:
+  struct Waiting {
+    std::u16string name;
+    ChartChange change;
+    platform::FileInfo info;
+  };
+  std::u16string TempName(const std::u16string& name) const { return name + u"." + ext_ + u"1"; }
+  bool WriteTemp(const std::u16string& name, const std::string& bytes, const platform::FileInfo& info,
+                 std::u16string& why);
+  void Place(const Waiting& chart);
+
+  const platform::Folder& folder_;
+  std::u16string ext_;
+  bool backup_, dry_run_;
+  CommitReport report_;
+  platform::FolderLock lock_;
+  std::set<std::u16string> names_;  // the folder's entries, to find a free backup number at once
+  std::set<std::u16string> links_;  // entries that are links: their attributes are not ours
+  std::vector<Waiting> waiting_;
+};
 
 }  // namespace mdlChartFile

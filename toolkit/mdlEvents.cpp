@@ -1,4 +1,4 @@
-#include "mdlEvents.h"
+#include "toolkit/mdlEvents.h"
 
 namespace mdlEvents {
 namespace {

@@ -2,7 +2,6 @@
 // and the tests (a recorder).
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 enum class MsgIcon { None, Exclamation, Critical, Question };
@@ -15,28 +14,12 @@ class MessageSink {
   virtual bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) = 0;
 };
 
-// The command line's messages: the same Japanese texts. A result (a message without icon) goes to
-// stdout as it stands; warnings, errors and questions go to stderr with their titles. A question is
-// answered by the run's --yes (or its absence), and the answer is printed beside it.
-class ConsoleMessages : public MessageSink {
- public:
-  explicit ConsoleMessages(bool assume_yes = false, std::FILE* out = stdout, std::FILE* err = stderr)
-      : assume_yes_(assume_yes), out_(out), err_(err) {}
-  void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) override;
-  bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) override;
-  void SetAssumeYes(bool value) { assume_yes_ = value; }
-
- private:
-  bool assume_yes_;
-  std::FILE* out_;
-  std::FILE* err_;
-};
-
 namespace mdlMessages {
 
-// The program-wide sink; a console sink until a program installs its own.
+// The program-wide sink. Until a front end installs its own, messages go nowhere and every question
+// is answered No.
 MessageSink& Sink();
-void SetSink(MessageSink* sink);  // nullptr restores the console sink
+void SetSink(MessageSink* sink);  // nullptr restores that silent sink
 
 inline void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon = MsgIcon::None) {
   Sink().ShowMessage(text, title, icon);

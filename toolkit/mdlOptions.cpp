@@ -1,13 +1,13 @@
-#include "mdlOptions.h"
+#include "toolkit/mdlOptions.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 
-#include "mdlMessages.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
-#include "platform/text.h"
+#include "toolkit/mdlMessages.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
 namespace mdlOptions {
 namespace {
@@ -201,18 +201,18 @@ void LoadSettings(SettingsTable defaults) {
 
 void ReadSettingsFile() {
   std::string bytes;
-  if (!platform::ReadFile(g_settings_path, bytes)) {
+  if (!platform::ReadWholeFile(g_settings_path, bytes)) {
     mdlMessages::ShowMessage(g_settings_path + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
     return;
   }
   ReadSettingsText(g_table, bytes);
 }
 
-void SaveSettings(const std::function<void(SettingsTable&)>& collect_settings) {
+bool SaveSettings(const std::function<void(SettingsTable&)>& collect_settings) {
   if (collect_settings) collect_settings(g_table);
-  if (!platform::WriteFile(g_settings_path, WriteSettingsText(g_table, mdlTools::ProgramName()))) {
-    mdlMessages::ShowMessage(g_file_name + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
-  }
+  if (platform::WriteWholeFile(g_settings_path, WriteSettingsText(g_table, mdlTools::ProgramName()))) return true;
+  mdlMessages::ShowMessage(g_file_name + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
+  return false;
 }
 
 }  // namespace mdlOptions

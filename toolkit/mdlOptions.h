@@ -95,7 +95,8 @@ const std::u16string& SettingsFileName();
 // reads the file when there is one.
 void LoadSettings(SettingsTable defaults);
 void ReadSettingsFile();
-// Lets the program store its window's values into the table, then writes the file.
-void SaveSettings(const std::function<void(SettingsTable&)>& collect_settings);
+// Lets the program store its window's values into the table, then writes the file. False (after
+// the message) when the file cannot be written.
+[[nodiscard]] bool SaveSettings(const std::function<void(SettingsTable&)>& collect_settings);
 
 }  // namespace mdlOptions

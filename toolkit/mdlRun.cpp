@@ -1,12 +1,42 @@
-#include "mdlRun.h"
+#include "toolkit/mdlRun.h"
 
-#include "mdlAppGlobal.h"
-#include "mdlMessages.h"
-#include "mdlTools.h"
+#include "toolkit/mdlAppGlobal.h"
+#include "toolkit/mdlMessages.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
-std::u16string RunRecord::FailedLine(const std::u16string& label) const {
+std::u16string RunRecord::FailedLines(const std::u16string& label, bool list) const {
   if (Failures.empty()) return std::u16string();
-  return u"\r\n" + label + u" = " + mdlTools::Decimal(static_cast<std::int64_t>(Failures.size()));
+  std::u16string text = u"\r\n" + label + u" = " + mdlTools::Decimal(static_cast<std::int64_t>(Failures.size()));
+  const std::size_t shown = list ? std::min(Failures.size(), kListedFailures) : 0;
+  for (std::size_t i = 0; i < shown; ++i) {
+    text += u"\r\n　" + platform::ReadableName(Failures[i].Path) + u": " + Failures[i].Reason;
+  }
+  if (list && shown < Failures.size()) {
+    text += u"\r\n　… ほか " + mdlTools::Decimal(static_cast<std::int64_t>(Failures.size() - shown)) + u" 件";
+  }
+  return text;
+}
+
+void RunOptionsBase::FromSettings(const mdlOptions::SettingsTable& table) {
+  using namespace mdlOptions;
+  IncludeOn = table.Number(kSectionFilter, kKeyInclude) != 0;
+  IncludeText = table.Text(kSectionFilter, kKeyIncludeText);
+  ExcludeOn = table.Number(kSectionFilter, kKeyExclude) != 0;
+  ExcludeText = table.Text(kSectionFilter, kKeyExcludeText);
+  RecursiveOn = table.Number(kSectionProcess, kKeyRecursive) != 0;
+  TargetText = table.Text(kSectionSystem, kKeyTarget);
+}
+
+void RunOptionsBase::ToSettings(mdlOptions::SettingsTable& table) const {
+  using namespace mdlOptions;
+  table.Set(kSectionSystem, kKeyTarget, SettingValue::OfText(TargetText));
+  table.Set(kSectionFilter, kKeyInclude, SettingValue::OfNumber(IncludeOn ? 1 : 0));
+  table.Set(kSectionFilter, kKeyIncludeText, SettingValue::OfText(IncludeText));
+  table.Set(kSectionFilter, kKeyExclude, SettingValue::OfNumber(ExcludeOn ? 1 : 0));
+  table.Set(kSectionFilter, kKeyExcludeText, SettingValue::OfText(ExcludeText));
+  table.Set(kSectionProcess, kKeyRecursive, SettingValue::OfNumber(RecursiveOn ? 1 : 0));
 }
 
 namespace mdlRun {
@@ -19,6 +49,37 @@ void SetFileFilter(const RunOptionsBase& options) {
   filter.SetPatterns(1, options.ExcludeText);
 }
 
+std::u16string RunFolder(const std::u16string& text, bool exact, std::u16string& why) {
+  why.clear();
+  if (!exact) {
+    if (mdlTools::CheckPathBox(text).empty()) return std::u16string();
+    // The folder was just seen; spelled as stored. Should it have become impossible to examine
+    // meanwhile, the run stops rather than work in another folder.
+    const std::u16string full = mdlTools::GetFullPath(text, u"");
+    const std::u16string stored = mdlTools::GetTruePath(full);
+    if (stored.empty() || !platform::FolderExists(stored)) {
+      why = platform::ReadableName(full) + u": 調べられません";
+    }
+    return why.empty() ? stored : std::u16string();
+  }
+  if (text.empty()) return std::u16string();
+  platform::FileInfo info;
+  platform::IoError error;
+  if (!platform::PathInfo(text, info, error)) {
+    why = platform::ReadableName(text) + u": " + platform::ErrorText(error);
+    return std::u16string();
+  }
+  if (!info.IsFolder) {
+    why = platform::ReadableName(text) + u": フォルダではありません";
+    return std::u16string();
+  }
+  return text;
+}
+
+std::u16string WithReason(const std::u16string& message, const std::u16string& why) {
+  return why.empty() ? message : message + u"\r\n" + why;
+}
+
 void BeginWork(const RunHooks& hooks, const std::u16string& text) {
   if (hooks.Begin) hooks.Begin();
   clsCancel& cancel = mdlAppGlobal::Cancel();
@@ -29,27 +90,29 @@ void BeginWork(const RunHooks& hooks, const std::u16string& text) {
   cancel.IsCancel = false;
 }
 
-RunOutcome EndWork(const RunHooks& hooks, bool finished, const std::function<std::u16string()>& result_text) {
+RunResult EndWork(const RunHooks& hooks, bool finished, const std::u16string& result_text, const RunRecord& record) {
   if (hooks.Refresh) hooks.Refresh();
   mdlAppGlobal::Cancel().SetVisible(false);
-  mdlMessages::ShowMessage(result_text(), u"処理結果", MsgIcon::None);
+  mdlMessages::ShowMessage(result_text, u"処理結果", MsgIcon::None);
   if (hooks.End) hooks.End();
-  return finished ? RunOutcome::Finished : RunOutcome::Cancelled;
+  return {finished ? RunOutcome::Finished : RunOutcome::Cancelled, record.Failures};
 }
 
 bool ListingStopped(const std::u16string& folder) {
   clsCancel& cancel = mdlAppGlobal::Cancel();
-  cancel.SetCaption(u"ファイルリスト取得中 - " + folder);
+  const std::u16string shown = platform::ReadableName(folder);
+  cancel.SetCaption(u"ファイルリスト取得中 - " + shown);
   cancel.SetTitle(u"ファイルリスト取得中");
-  cancel.SetText(folder);
+  cancel.SetText(shown);
   return cancel.DoCancel(u"ファイルリスト取得中");
 }
 
 bool ItemStopped(const std::u16string& label, std::int64_t done, std::int64_t total, const std::u16string& name) {
   clsCancel& cancel = mdlAppGlobal::Cancel();
   const std::u16string counts = mdlTools::Decimal(done) + u" / " + mdlTools::Decimal(total);
-  cancel.SetCaption(label + u" - " + counts + u" " + name);
-  cancel.SetTitle(label + u" - " + counts + u"\r\n" + name);
+  const std::u16string shown = platform::ReadableName(name);
+  cancel.SetCaption(label + u" - " + counts + u" " + shown);
+  cancel.SetTitle(label + u" - " + counts + u"\r\n" + shown);
   return cancel.DoCancel(label);
 }
 

@@ -1,5 +1,6 @@
 // What the three programs' runs have alike: the options every window holds, the hooks a front end
-// follows a run by, its outcome, the record of what failed, and the progress steps every run shows.
+// follows a run by, its outcome, the record of what failed, the checks of the folder boxes, and the
+// progress steps every run shows.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,11 @@
 #include <utility>
 #include <vector>
 
-// An item a run could not handle (a chart not rewritten, an entry not deleted), and why.
+#include "toolkit/mdlChartFile.h"
+#include "toolkit/mdlOptions.h"
+
+// An item a run could not handle (a chart not rewritten, an entry not deleted, a folder not read),
+// and why.
 struct FailedItem {
   std::u16string Path;
   std::u16string Reason;
@@ -19,13 +24,15 @@ struct RunRecord {
   std::vector<FailedItem> Failures;
 
   void Fail(const std::u16string& path, const std::u16string& reason) { Failures.push_back({path, reason}); }
-  // "\r\n" + label + " = " + the count of failures when any failed, else empty: the result
-  // message's last line.
-  std::u16string FailedLine(const std::u16string& label) const;
+  // "\r\n" + label + " = " + the count of failures when any failed, then, when asked, the items
+  // themselves (at most kListedFailures of them, the rest counted); empty when nothing failed: the
+  // result message's last lines.
+  std::u16string FailedLines(const std::u16string& label, bool list) const;
+  static constexpr std::size_t kListedFailures = 10;
 };
 
 // The boxes every window has: the target folder, recursion into subfolders, and the include and
-// exclude lists of the file list.
+// exclude lists of the file list; and how the run treats them.
 struct RunOptionsBase {
   RunOptionsBase() = default;
   // For a window whose include list starts on, with these patterns.
@@ -38,30 +45,58 @@ struct RunOptionsBase {
   std::u16string IncludeText;
   bool ExcludeOn = false;
   std::u16string ExcludeText;
+  // A dry run reads everything and changes nothing; what would change is told through the hooks.
+  bool DryRun = false;
+  // Paths as a shell gave them (the command lines): used verbatim, and a folder that is not there or
+  // cannot be examined stops the run; never trimmed, never replaced by the nearest existing folder,
+  // as text typed into a window is.
+  bool ExactPaths = false;
+  // The result message names the items that failed (a command line lists them all elsewhere).
+  bool ResultListsFailures = true;
+
+  // The settings every program keeps alike (the filter section and recursion).
+  void FromSettings(const mdlOptions::SettingsTable& table);
+  void ToSettings(mdlOptions::SettingsTable& table) const;
 };
 
 // How the front end follows a run: the colour of each folder box after its check (false = red),
 // the start of the work, the refresh of its lists when the work is done, and the end of the run
-// after the result message. A program with more boxes to colour adds its own hooks.
+// after the result message; and what the run changes (or in a dry run would change), as it goes.
 struct RunHooks {
   std::function<void(int index, bool ok)> PathChecked;
   std::function<void()> Begin;
   std::function<void()> Refresh;
   std::function<void()> End;
+  std::function<void(const mdlChartFile::ChartChange&)> Changed;  // a chart rewritten
+  std::function<void(const std::u16string& path)> Deleted;         // an entry deleted
 };
 
 enum class RunOutcome { Warned, Finished, Cancelled };
+
+// How a run ended, and what it could not do.
+struct RunResult {
+  RunOutcome Outcome = RunOutcome::Warned;
+  std::vector<FailedItem> Failures;
+};
 
 namespace mdlRun {
 
 // Hands the include and exclude boxes to the program's file list builder.
 void SetFileFilter(const RunOptionsBase& options);
 
+// The folder a run works in, from the text of a folder box: empty when there is none. A window's
+// text loses its leading blanks and must name an existing folder, which is then spelled as the file
+// system stores it; exact text must name an existing folder as it stands. `why` receives the path
+// and the reason when a folder cannot be examined or is missing.
+std::u16string RunFolder(const std::u16string& text, bool exact, std::u16string& why);
+// A path warning's text: the message, and the reason on a line of its own when there is one.
+std::u16string WithReason(const std::u16string& message, const std::u16string& why);
+
 // The start of the work behind the progress dialog: the Begin hook, then the dialog shown with
 // "準備中" and the text given, its stop button cleared.
 void BeginWork(const RunHooks& hooks, const std::u16string& text);
 // The end of the work: the Refresh hook, the dialog hidden, the result message, the End hook.
-RunOutcome EndWork(const RunHooks& hooks, bool finished, const std::function<std::u16string()>& result_text);
+RunResult EndWork(const RunHooks& hooks, bool finished, const std::u16string& result_text, const RunRecord& record);
 
 // The progress step at the start of each folder ("ファイルリスト取得中"). True when the user stopped
 // the run there.

@@ -1,6 +1,6 @@
-#include "mdlTime.h"
+#include "toolkit/mdlTime.h"
 
-#include "platform/fs.h"
+#include "toolkit/platform/fs.h"
 
 namespace mdlTime {
 

@@ -1,9 +1,10 @@
-#include "mdlTools.h"
+#include "toolkit/mdlTools.h"
 
-#include "clsFileString.h"
-#include "platform/fs.h"
-#include "platform/shell.h"
-#include "platform/text.h"
+#include "toolkit/clsFileString.h"
+#include "toolkit/clsFolderIndex.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/shell.h"
+#include "toolkit/platform/text.h"
 
 namespace mdlTools {
 namespace {
@@ -18,6 +19,22 @@ bool HasExtensionLnk(const std::u16string& path) {
   const std::u16string ext = path.substr(dot + 1);
   if (ext.find(platform::PathSeparator()) != std::u16string::npos) return false;
   return clsFileString().FileStrComp(ext, u"lnk", 1) == 0;
+}
+
+// The name an entry of `folder` is stored under: `name` itself when it exists, else the entry the
+// shared lookup finds (its bytes, or either with ASCII letters folded); empty when none.
+std::u16string StoredName(const std::u16string& folder, const std::u16string& name) {
+  if (name.empty() || name == u"." || name == u"..") return std::u16string();
+  for (const char16_t c : name) {
+    if (platform::IsSeparator(c)) return std::u16string();
+  }
+  if (platform::PathExists(platform::JoinPath(folder, name))) return name;
+  platform::IoError error;
+  const platform::Folder open = platform::Folder::Open(folder, error);
+  clsFolderIndex index;
+  if (!open.IsOpen() || !index.Load(open, error)) return std::u16string();
+  const platform::DirEntry* entry = index.Find(name);
+  return entry != nullptr ? entry->Name : std::u16string();
 }
 
 }  // namespace
@@ -79,7 +96,7 @@ std::u16string GetTruePath(const std::u16string& path) {
     std::size_t j = i;
     while (j < text.size() && !platform::IsSeparator(text[j])) ++j;
     if (j > i) {
-      const std::u16string stored = platform::StoredName(result, text.substr(i, j - i));
+      const std::u16string stored = StoredName(result, text.substr(i, j - i));
       if (stored.empty()) return std::u16string();
       result = platform::JoinPath(result, stored);
     }
@@ -104,22 +121,6 @@ std::u16string CheckPathBox(const std::u16string& text) {
   if (trimmed.empty()) return std::u16string();
   const std::u16string stored = GetTruePath(GetFullPath(trimmed, u""));
   return !stored.empty() && platform::FolderExists(stored) ? trimmed : std::u16string();
-}
-
-std::u16string FindStoredFile(const std::u16string& folder, const std::u16string& relative) {
-  std::u16string path = folder;
-  std::size_t i = 0;
-  while (i <= relative.size()) {
-    std::size_t j = i;
-    while (j < relative.size() && relative[j] != u'\\' && !platform::IsSeparator(relative[j])) ++j;
-    if (j > i) {
-      const std::u16string stored = platform::StoredName(path, relative.substr(i, j - i));
-      if (stored.empty()) return std::u16string();
-      path = platform::JoinPath(path, stored);
-    }
-    i = j + 1;
-  }
-  return platform::FileExists(path) ? path : std::u16string();
 }
 
 std::u16string GetShortcutTarget(const std::u16string& path) { return platform::ShortcutTarget(path); }
@@ -150,8 +151,8 @@ void ShellOpen(const std::u16string& path) {
       (platform::FileExists(target) && platform::FolderExists(ResolveShortcut(target)))) {
     verb = platform::ShellVerb::Explore;
   }
-  if (platform::ShellExecute(verb, target) == platform::kShellNoAssociation) {
-    platform::ShellExecute(platform::ShellVerb::OpenWith, target);
+  if (platform::ShellRun(verb, target) == platform::kShellNoAssociation) {
+    platform::ShellRun(platform::ShellVerb::OpenWith, target);
   }
 }
 

@@ -29,11 +29,6 @@ std::u16string GetExistingFolder(const std::u16string& path, const std::u16strin
 // empty.
 std::u16string CheckPathBox(const std::u16string& text);
 
-// The path of a file named relative to a folder, each name spelled as stored (found with ASCII
-// letters folded, as on the Windows file system); "\" counts as a separator too. Empty when the
-// file does not exist.
-std::u16string FindStoredFile(const std::u16string& folder, const std::u16string& relative);
-
 std::u16string GetShortcutTarget(const std::u16string& path);
 // The shortcut's target for a path with the extension "lnk" (any case), else the path itself.
 std::u16string ResolveShortcut(const std::u16string& path);

@@ -3,8 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "FennickTest.h"
-#include "mdlMain.h"
+#include "tests/fennick/FennickTest.h"
 
 using namespace fennick;
 using namespace fennick_test;
@@ -28,8 +27,10 @@ class ConvertLine : public FennickTest {
     t.MakeFolder(u"drums/sub");
     t.Write(u"drums/sub/pic.bmp", "");
     t.MakeFolder(u"drums/hat.wav");
-    // A name stored as the chart's own Shift-JIS bytes, as an unpacked Japanese archive leaves it.
+    // A name stored as the chart's own Shift-JIS bytes, as an unpacked Japanese archive leaves it,
+    // and one stored in UTF-8.
     t.Write(u"drums/" + platform::DecodeUtf8(platform::ToCp932(u"ドラム.wav")), "");
+    t.Write(u"drums/ピアノ.wav", "");
   }
   std::u16string set;
 };
@@ -87,6 +88,10 @@ const std::vector<LineCase>& SplitTable() {
       {kModeNormal, u"#BMP01 sub\\pic.bmp", u"#BMP01 <drums>sub\\pic.bmp"},
       {kModeNormal, u"#WAV01 hat.wav", u"#WAV01 hat.wav"},
       {kModeNormal, u"#WAV01 ドラム.wav", u"#WAV01 <drums>ドラム.wav"},
+      {kModeNormal, u"#WAV01 ピアノ.wav", u"#WAV01 <drums>ピアノ.wav"},
+      // A UTF-8 chart, its bytes read as Shift-JIS, naming the UTF-8 file.
+      {kModeNormal, platform::DecodeCp932(platform::ToUtf8(u"#WAV01 ピアノ.wav")),
+       platform::DecodeCp932(platform::ToUtf8(u"#WAV01 <drums>ピアノ.wav"))},
   };
   return cases;
 }
@@ -95,26 +100,20 @@ std::string Describe(const LineCase& c) { return "mode " + std::to_string(c.mode
 
 }  // namespace
 
-TEST_F(ConvertLine, ModeTable) {
-  for (const LineCase& c : ModeTable()) {
-    state().ConvertMode = c.mode;
-    std::u16string line = c.before;
-    EXPECT_EQ(ConvertMaterialLine(set, u"<drums>", line), c.after != c.before) << Describe(c);
-    EXPECT_EQ(line, c.after) << Describe(c);
+TEST_F(ConvertLine, ModesAndSplits) {
+  for (const auto* table : {&ModeTable(), &SplitTable()}) {
+    for (const LineCase& c : *table) {
+      state.ConvertMode = c.mode;
+      std::u16string line = c.before;
+      EXPECT_EQ(ConvertMaterialLine(state, set, u"<drums>", line), c.after != c.before) << Describe(c);
+      EXPECT_EQ(line, c.after) << Describe(c);
+    }
   }
-}
-
-TEST_F(ConvertLine, SplitCases) {
-  for (const LineCase& c : SplitTable()) {
-    state().ConvertMode = c.mode;
-    std::u16string line = c.before;
-    EXPECT_EQ(ConvertMaterialLine(set, u"<drums>", line), c.after != c.before) << Describe(c);
-    EXPECT_EQ(line, c.after) << Describe(c);
-  }
+  EXPECT_TRUE(state.Failures.empty());
 }
 
 // A folder's conversion looks the files up in one listing of the sound set; it must decide every
-// line as the direct lookup does.
+// line as the lookup of the line alone does, and leave everything else byte for byte.
 TEST_F(ConvertLine, FolderConversionDecidesLikeTheLineAlone) {
   for (const int mode : {kModeNormal, kModeRedefine, kModeClear}) {
     const std::u16string charts = t.MakeFolder(u"charts" + std::u16string(1, char16_t(u'0' + mode)));
@@ -126,10 +125,22 @@ TEST_F(ConvertLine, FolderConversionDecidesLikeTheLineAlone) {
         platform::AppendLine(after, platform::ToCp932(c.after));
       }
     }
-    platform::WriteFile(platform::JoinPath(charts, u"all.bms"), before);
-    state().ConvertMode = mode;
-    state().BackupOn = false;
-    ASSERT_TRUE(ConvertFolder(set, charts));
-    EXPECT_EQ(Read(platform::JoinPath(charts, u"all.bms")), after) << "mode " << mode;
+    // An LF chart keeps its LF line ends, and its last line its missing end.
+    std::string lf_before = before, lf_after = after;
+    for (std::string* s : {&lf_before, &lf_after}) {
+      std::string out;
+      for (std::size_t i = 0; i < s->size(); ++i) {
+        if ((*s)[i] != '\r') out.push_back((*s)[i]);
+      }
+      out.pop_back();
+      *s = out;
+    }
+    t.Write(u"charts" + std::u16string(1, char16_t(u'0' + mode)) + u"/all.bms", before);
+    t.Write(u"charts" + std::u16string(1, char16_t(u'0' + mode)) + u"/lf.bms", lf_before);
+    state.ConvertMode = mode;
+    state.BackupOn = false;
+    ASSERT_TRUE(Convert(set, charts));
+    EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"all.bms")), after) << "mode " << mode;
+    EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"lf.bms")), lf_after) << "mode " << mode;
   }
 }

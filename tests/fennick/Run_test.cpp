@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "FennickTest.h"
-#include "mdlMain.h"
+#include "toolkit/mdlTools.h"
+
+#include "tests/fennick/FennickTest.h"
 
 using namespace fennick;
 using namespace fennick_test;
@@ -41,27 +42,27 @@ class RunTest : public FennickTest {
   }
 
   // Which folder of the chart tree was paired with which sound set ("" for none).
-  void ExpectPairs(const std::map<std::u16string, std::u16string>& pairs) {
+  void ExpectPairs(const std::map<std::u16string, std::u16string>& pairs, bool ran = true) {
     for (const std::u16string& folder : ChartFolders()) {
       const auto it = pairs.find(folder);
       const std::u16string set = it == pairs.end() ? std::u16string() : it->second;
       const std::string where = "charts" + U8(folder);
       if (set.empty()) {
         EXPECT_TRUE(platform::FileExists(Folder(folder) + u"/kick.wav")) << where;
-        EXPECT_EQ(Read(Folder(folder) + u"/c.bms"), kPlainChart) << where;
+        EXPECT_EQ(ReadBytes(Folder(folder) + u"/c.bms"), kPlainChart) << where;
       } else {
         EXPECT_FALSE(platform::PathExists(Folder(folder) + u"/kick.wav")) << where;
-        EXPECT_EQ(Read(Folder(folder) + u"/c.bms"), "#WAV01 <" + U8(set) + ">kick.wav\r\n") << where;
+        EXPECT_EQ(ReadBytes(Folder(folder) + u"/c.bms"), "#WAV01 <" + U8(set) + ">kick.wav\r\n") << where;
       }
     }
-    const auto n = static_cast<std::int32_t>(pairs.size());
-    EXPECT_EQ(state().DeletedCount, n);
-    EXPECT_EQ(state().ProcessedCount, n);
-    EXPECT_EQ(state().TargetCount, n);
+    const std::u16string n = mdlTools::Decimal(static_cast<std::int64_t>(pairs.size()));
+    if (ran) {
+      EXPECT_EQ(ResultMessage(), u"同期削除数 = " + n + u"\r\nマテリアル変換 処理/対象 = " + n + u" / " + n);
+    }
   }
 
   std::u16string ResultMessage() const {
-    return messages.messages.empty() ? std::u16string() : messages.messages.back().text;
+    return user.messages.messages.empty() ? std::u16string() : user.messages.messages.back().text;
   }
 };
 
@@ -90,12 +91,12 @@ TEST_F(RunTest, PairingsOfSourceAndTargetFolders) {
     RunOptions o = Options(t / c.source, Folder(c.target));
     o.BaseFolderOn = c.base;
     o.RecursiveOn = c.recursive;
-    EXPECT_EQ(fennick::Run(o), RunOutcome::Finished);
+    EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
     ExpectPairs(c.pairs);
     // Put the tree back for the next case.
     for (const std::u16string& folder : ChartFolders()) {
-      platform::WriteFile(Folder(folder) + u"/c.bms", kPlainChart);
-      platform::WriteFile(Folder(folder) + u"/kick.wav", "");
+      platform::WriteWholeFile(Folder(folder) + u"/c.bms", kPlainChart);
+      platform::WriteWholeFile(Folder(folder) + u"/kick.wav", "");
     }
   }
 }
@@ -108,9 +109,9 @@ TEST_F(RunTest, ClearOnlyIgnoresTheSourceBox) {
   RunOptions o = Options(t / u"no such folder", Folder(u""));
   o.ConvertMode = kModeClear;
   o.SyncDeleteOn = false;
-  EXPECT_EQ(fennick::Run(o), RunOutcome::Finished);
-  EXPECT_EQ(Read(Folder(u"/c.bms")), kPlainChart);
-  EXPECT_EQ(Read(Folder(u"/song1/c.bms")), "#WAV01 <old>kick.wav\r\n");
+  EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
+  EXPECT_EQ(ReadBytes(Folder(u"/c.bms")), kPlainChart);
+  EXPECT_EQ(ReadBytes(Folder(u"/song1/c.bms")), "#WAV01 <old>kick.wav\r\n");
   EXPECT_TRUE(platform::FileExists(Folder(u"/kick.wav")));
   EXPECT_EQ(ResultMessage(), u"同期削除数 = 0\r\nマテリアル変換 処理/対象 = 1 / 1");
 }
@@ -154,7 +155,7 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    messages.messages.clear();
+    user.messages.messages.clear();
     std::vector<std::pair<int, bool>> checked;
     RunHooks hooks;
     hooks.PathChecked = [&](int i, bool ok) { checked.emplace_back(i, ok); };
@@ -164,23 +165,23 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
     o.RecursiveOn = c.recursive;
     o.ConvertMode = c.mode;
     o.BaseFolderOn = false;
-    EXPECT_EQ(fennick::Run(o, hooks), RunOutcome::Warned);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, c.message);
-    EXPECT_EQ(messages.messages[0].title, c.icon == MsgIcon::None ? u"処理結果" : u"パスの指定");
-    EXPECT_EQ(messages.messages[0].icon, c.icon);
+    EXPECT_EQ(fennick::Run(o, hooks).Outcome, RunOutcome::Warned);
+    ASSERT_EQ(user.messages.messages.size(), 1u);
+    EXPECT_EQ(user.messages.messages[0].text, c.message);
+    EXPECT_EQ(user.messages.messages[0].title, c.icon == MsgIcon::None ? u"処理結果" : u"パスの指定");
+    EXPECT_EQ(user.messages.messages[0].icon, c.icon);
     EXPECT_EQ(checked, c.checked);
   }
-  ExpectPairs({});
+  ExpectPairs({}, false);
 
   // Yes to the question goes on as if nothing had been asked.
-  messages.answers = {true};
+  user.messages.answers = {true};
   t.Write(u"Material/c.bms", kPlainChart);
   RunOptions o = Options(t / u"Material/song1", t / u"Material");
   o.BaseFolderOn = false;
   o.SyncDeleteOn = false;
-  EXPECT_EQ(fennick::Run(o), RunOutcome::Finished);
-  EXPECT_EQ(Read(t / u"Material/c.bms"), "#WAV01 <song1>kick.wav\r\n");
+  EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
+  EXPECT_EQ(ReadBytes(t / u"Material/c.bms"), "#WAV01 <song1>kick.wav\r\n");
 }
 
 // The stop button, confirmed, ends the run at the next poll; the lists are refreshed and the
@@ -195,25 +196,25 @@ TEST_F(RunTest, CancelInTheMiddleEndsWithTheCountsReached) {
   for (const Case& c : {Case{u"ファイルリスト取得中", u"同期削除数 = 1\r\nマテリアル変換 処理/対象 = 0 / 0", 0},
                         Case{u"c5.bms", u"同期削除数 = 1\r\nマテリアル変換 処理/対象 = 6 / 6", 6}}) {
     SCOPED_TRACE(U8(c.press_at));
-    for (char16_t i = u'0'; i <= u'9'; ++i) platform::WriteFile(folder + u"/c" + i + u".bms", kPlainChart);
-    platform::WriteFile(folder + u"/c.bms", kPlainChart);
-    platform::WriteFile(folder + u"/kick.wav", "");
-    messages.messages.clear();
-    view->on_events = [&](int) {
-      if (mdlAppGlobal::Cancel().Caption().find(c.press_at) != std::u16string::npos) view->pending_clicks = 1;
+    for (char16_t i = u'0'; i <= u'9'; ++i) platform::WriteWholeFile(folder + u"/c" + i + u".bms", kPlainChart);
+    platform::WriteWholeFile(folder + u"/c.bms", kPlainChart);
+    platform::WriteWholeFile(folder + u"/kick.wav", "");
+    user.messages.messages.clear();
+    user.view->on_events = [&](int) {
+      if (mdlAppGlobal::Cancel().Caption().find(c.press_at) != std::u16string::npos) user.view->pending_clicks = 1;
     };
-    view->answers = {true};
+    user.view->answers = {true};
     std::vector<std::u16string> order;
     RunHooks hooks;
     hooks.Refresh = [&] { order.push_back(u"refresh"); };
     hooks.End = [&] { order.push_back(u"end"); };
-    EXPECT_EQ(fennick::Run(Options(t / u"Material", folder), hooks), RunOutcome::Cancelled);
+    EXPECT_EQ(fennick::Run(Options(t / u"Material", folder), hooks).Outcome, RunOutcome::Cancelled);
     EXPECT_EQ(ResultMessage(), c.result);
-    EXPECT_FALSE(view->shown);
+    EXPECT_FALSE(user.view->shown);
     EXPECT_EQ(order, (std::vector<std::u16string>{u"refresh", u"end"}));
     int converted = 0;
     for (const auto& name : Names(folder))
-      converted += name.find(u".bms") != std::u16string::npos && Read(folder + u"/" + name) != kPlainChart;
+      converted += name.find(u".bms") != std::u16string::npos && ReadBytes(folder + u"/" + name) != kPlainChart;
     EXPECT_EQ(converted, c.converted);
   }
 }

@@ -3,12 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "FennickTest.h"
-#include "mdlMain.h"
+#include "tests/fennick/FennickTest.h"
+#include "toolkit/mdlTools.h"
 
 using namespace fennick;
 using namespace fennick_test;
-using Names_ = std::vector<std::u16string>;
 
 namespace {
 
@@ -22,9 +21,7 @@ class SyncDeleteTest : public FennickTest {
 };
 
 std::u16string Numbered(int i) {
-  std::u16string digits;
-  for (const char c : std::to_string(1000 + i)) digits += char16_t(c);
-  return u"e" + digits + u".wav";
+  return u"e" + mdlTools::Decimal(1000 + i) + u".wav";
 }
 
 }  // namespace
@@ -51,17 +48,17 @@ TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
   t.MakeFolder(u"charts/was_file");
   t.Write(u"charts/was_file/inner.bms", "y");
 
-  EXPECT_TRUE(SyncDelete(source, target));
-  EXPECT_EQ(Names(target), Names_{u"keep.wav"});
-  EXPECT_EQ(state().DeletedCount, 7);
-  EXPECT_TRUE(state().Failures.empty());
+  EXPECT_TRUE(Sync(source, target));
+  EXPECT_EQ(Names(target), NameList{u"keep.wav"});
+  EXPECT_EQ(state.DeletedCount, 7);
+  EXPECT_TRUE(state.Failures.empty());
   EXPECT_EQ(Names(source).size(), 8u) << "the sound set is not touched";
 
   // One target entry per source entry: the exact name, else the first that equals it folded.
   t.Write(u"charts/Case.wav", "");
   t.Write(u"charts/cASE.wav", "");
-  EXPECT_TRUE(SyncDelete(source, target));
-  EXPECT_EQ(Names(target), (Names_{u"cASE.wav", u"keep.wav"}));
+  EXPECT_TRUE(Sync(source, target));
+  EXPECT_EQ(Names(target), (NameList{u"cASE.wav", u"keep.wav"}));
 }
 
 // A link in the target goes as a link; what it points to, outside the target, stays whole.
@@ -75,11 +72,11 @@ TEST_F(SyncDeleteTest, LinksAreDeletedAsLinks) {
   for (const char16_t* name : {u"kick.wav", u"linked_folder", u"dangling.wav"})
     t.Write(u"set/" + std::u16string(name), "");
 
-  EXPECT_TRUE(SyncDelete(source, target));
+  EXPECT_TRUE(Sync(source, target));
   EXPECT_TRUE(Names(target).empty());
-  EXPECT_EQ(state().DeletedCount, 3);
-  EXPECT_EQ(Read(outside_file), "keep me");
-  EXPECT_EQ(Names(outside), (Names_{u"deep.wav", u"kick.wav"}));
+  EXPECT_EQ(state.DeletedCount, 3);
+  EXPECT_EQ(ReadBytes(outside_file), "keep me");
+  EXPECT_EQ(Names(outside), (NameList{u"deep.wav", u"kick.wav"}));
 }
 
 // The same folder as source and target (or a target entry that holds the source) would delete the
@@ -89,11 +86,11 @@ TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
   t.Write(u"set/snare.wav", "");
   Link(source, t / u"set_link");
 
-  EXPECT_TRUE(SyncDelete(source, source));
-  EXPECT_TRUE(SyncDelete(source, t / u"set_link"));
-  EXPECT_EQ(Names(source), (Names_{u"kick.wav", u"snare.wav"}));
-  EXPECT_EQ(state().DeletedCount, 0);
-  EXPECT_EQ(state().Failures.size(), 2u);
+  EXPECT_TRUE(Sync(source, source));
+  EXPECT_TRUE(Sync(source, t / u"set_link"));
+  EXPECT_EQ(Names(source), (NameList{u"kick.wav", u"snare.wav"}));
+  EXPECT_EQ(state.DeletedCount, 0);
+  EXPECT_EQ(state.Failures.size(), 2u);
 
   // charts/pool/set is the source; its entry "pool" names the target folder that holds it.
   t.MakeFolder(u"charts/pool");
@@ -101,13 +98,13 @@ TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
   t.Write(u"charts/pool/set/pool", "");
   t.Write(u"charts/pool/set/kick.wav", "");
   t.Write(u"charts/kick.wav", "");
-  state().Failures.clear();
-  EXPECT_TRUE(SyncDelete(nested, target));
-  EXPECT_EQ(Names(target), Names_{u"pool"});
-  EXPECT_EQ(Names(nested), (Names_{u"kick.wav", u"pool"}));
-  EXPECT_EQ(state().DeletedCount, 1);
-  ASSERT_EQ(state().Failures.size(), 1u);
-  EXPECT_EQ(state().Failures[0].Path, target + u"/pool");
+  state.Failures.clear();
+  EXPECT_TRUE(Sync(nested, target));
+  EXPECT_EQ(Names(target), NameList{u"pool"});
+  EXPECT_EQ(Names(nested), (NameList{u"kick.wav", u"pool"}));
+  EXPECT_EQ(state.DeletedCount, 1);
+  ASSERT_EQ(state.Failures.size(), 1u);
+  EXPECT_EQ(state.Failures[0].Path, target + u"/pool");
 }
 
 // Texts before the loop and at entries 1, 101 and 201; the stop button, pressed while entry 201 is
@@ -117,19 +114,23 @@ TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
     t.Write(u"set/" + Numbered(i), "");
     if (i % 50 == 1) t.Write(u"charts/" + Numbered(i), "");
   }
-  view->on_events = [&](int) {
+  user.view->on_events = [&](int) {
     if (mdlAppGlobal::Cancel().Text() == target &&
         mdlAppGlobal::Cancel().Caption().find(Numbered(201)) != std::u16string::npos) {
-      view->pending_clicks = 1;
+      user.view->pending_clicks = 1;
     }
   };
-  view->answers = {true};
-  EXPECT_FALSE(SyncDelete(source, target));
+  user.view->answers = {true};
+  EXPECT_FALSE(Sync(source, target));
   const std::u16string text = u"同期削除中 - DELETED: ";
-  EXPECT_EQ(Captions(), (Names_{text + u"0 " + Numbered(1), text + u"0 " + Numbered(1), text + u"2 " + Numbered(101),
+  NameList captions;
+  for (const auto& entry : user.view->log) {
+    if (entry.rfind(u"caption:", 0) == 0) captions.push_back(entry.substr(8));
+  }
+  EXPECT_EQ(captions, (NameList{text + u"0 " + Numbered(1), text + u"0 " + Numbered(1), text + u"2 " + Numbered(101),
                                 text + u"4 " + Numbered(201)}));
   EXPECT_EQ(mdlAppGlobal::Cancel().Title(), text + u"4\r\n" + Numbered(201));
-  EXPECT_EQ(state().DeletedCount, 4);
-  EXPECT_EQ(Names(target), (Names_{Numbered(201)}));
-  EXPECT_EQ(view->asked, Names_{u"同期削除中"});
+  EXPECT_EQ(state.DeletedCount, 4);
+  EXPECT_EQ(Names(target), (NameList{Numbered(201)}));
+  EXPECT_EQ(user.view->asked, NameList{u"同期削除中"});
 }

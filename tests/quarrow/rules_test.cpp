@@ -2,14 +2,14 @@
 
 #include <vector>
 
-#include "Recorders.h"
-#include "TempDir.h"
-#include "clsRules.h"
-#include "mdlAppParam.h"
-#include "mdlRuleIO.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
-#include "platform/text.h"
+#include "tests/support/Recorders.h"
+#include "tests/support/TempDir.h"
+#include "quarrow/clsRules.h"
+#include "quarrow/mdlAppParam.h"
+#include "quarrow/mdlRuleIO.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
 using namespace quarrow;
 
@@ -35,6 +35,14 @@ TEST(Rules, EntryTextSplitsAtTheStoredPositionNotAtTheArrow) {
   SplitRuleText(u"abc", 99, search, replace);  // a position past the text cuts where it can
   EXPECT_EQ(search, u"abc");
   EXPECT_EQ(replace, u"");
+}
+
+TEST(Rules, ARuleIsRefusedWithTheReasonAUserCanAct) {
+  EXPECT_EQ(RuleError(u"#WAV?? *.wav", u"#WAV?? *.ogg", 1), u"");
+  EXPECT_NE(RuleError(u"*", u"**", 1).find(u"置換ルールが間違っています。"), std::u16string::npos);
+  EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE caf\u00E9 *", 1),
+            u"置換パタンに Shift-JIS で書けない文字があります: 「\u00E9」(U+00E9)");
+  EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE 曲 *", 1), u"") << "Shift-JIS text is fine";
 }
 
 TEST(Rules, ValidityAndCommandOfARule) {
@@ -102,10 +110,18 @@ TEST(RuleFile, ReaderTakesNonEmptyLinesInPairsAndDropsInvalidOnes) {
   EXPECT_EQ(f.Load({u"", u"", u"#WAV?? *.wav", u"", u"#WAV?? *.ogg", u"#BMP?? *.bmp", u"#BMP?? *.png"}), want);
   EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"*", u"**", u"#BMP?? *.bmp", u"#BMP?? *.png"}), want)
       << "an invalid pair in between is dropped";
-  // An odd count: the last search pattern pairs with an empty replace pattern.
-  EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"#TITLE *"}),
-            (std::vector<RuleEntry>{want[0], MakeRuleEntry(u"#TITLE *", u"")}));
   EXPECT_EQ(f.Load({u"   ", u"x"}), (std::vector<RuleEntry>{MakeRuleEntry(u"   ", u"x")})) << "blanks are a pattern";
+  // An odd count: the last search pattern has no partner; said, not taken as a rule.
+  RecordingMessages messages;
+  EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"#TITLE *"}), std::vector<RuleEntry>{want[0]});
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_EQ(messages.messages[0].icon, MsgIcon::Exclamation);
+  EXPECT_NE(messages.messages[0].text.find(u"「#TITLE *」"), std::u16string::npos);
+  // A rule file edited on Linux: LF line ends, UTF-8 without a byte-order mark.
+  const std::string linux_file = platform::ToUtf8(u"#TITLE 曲*\n#TITLE ｿﾝｸﾞ*\n\n");
+  std::vector<RuleEntry> list;
+  LoadRuleFile(list, 1, f.t.Write(u"linux.rul", linux_file));
+  EXPECT_EQ(list, (std::vector<RuleEntry>{MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*")}));
 }
 
 TEST(RuleFile, SaveThenLoadGivesTheSameList) {
@@ -118,7 +134,7 @@ TEST(RuleFile, SaveThenLoadGivesTheSameList) {
   };
   ASSERT_TRUE(SaveRuleFile(list));
   std::string bytes;
-  ASSERT_TRUE(platform::ReadFile(f.t / u"Quarrow.rul", bytes));
+  ASSERT_TRUE(platform::ReadWholeFile(f.t / u"Quarrow.rul", bytes));
   EXPECT_EQ(bytes.substr(0, 28), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n");
   std::vector<RuleEntry> back = {MakeRuleEntry(u"kept", u"kept")};
   LoadRuleFile(back, 1, u"");
@@ -133,7 +149,7 @@ TEST(RuleFile, SaveThenLoadGivesTheSameList) {
   EXPECT_EQ(again, wide);
 
   ASSERT_TRUE(SaveRuleFile({}));
-  ASSERT_TRUE(platform::ReadFile(f.t / u"Quarrow.rul", bytes));
+  ASSERT_TRUE(platform::ReadWholeFile(f.t / u"Quarrow.rul", bytes));
   EXPECT_TRUE(bytes.empty());
 }
 

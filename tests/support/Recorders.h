@@ -4,11 +4,13 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "clsCancel.h"
-#include "mdlMessages.h"
+#include "toolkit/clsCancel.h"
+#include "toolkit/mdlAppGlobal.h"
+#include "toolkit/mdlMessages.h"
 
 struct RecordedMessage {
   std::u16string text, title;
@@ -70,4 +72,26 @@ class ScriptedCancelView : public CancelView {
   bool shown = false;
   int events = 0;
   std::function<void()> click;
+};
+
+// A run's user, for the length of a test: the messages recorded (and answered from `answers`), the
+// progress dialog scripted. Both are taken back when it goes.
+struct ScriptedUser {
+  ScriptedUser() {
+    auto owned = std::make_unique<ScriptedCancelView>();
+    view = owned.get();
+    mdlAppGlobal::SetCancelView(std::move(owned));
+  }
+  ~ScriptedUser() { mdlAppGlobal::SetCancelView(nullptr); }
+  const RecordedMessage& Last() const { return messages.messages.back(); }
+  // Whether the progress dialog ever showed this line (as "caption:", "title:" or "text:").
+  bool Showed(const std::u16string& entry) const {
+    for (const auto& e : view->log) {
+      if (e == entry) return true;
+    }
+    return false;
+  }
+
+  RecordingMessages messages;
+  ScriptedCancelView* view;
 };

@@ -1,23 +1,42 @@
-// A fresh temporary folder per test, removed with everything in it afterwards.
+// A fresh temporary folder per test, removed with everything in it afterwards, and the small file
+// helpers every test shares.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <string>
+#include <vector>
 
-#include "platform/fs.h"
-#include "platform/text.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
+
+// Readable form of a text in failure messages.
+inline std::string U8(const std::u16string& s) { return platform::ToUtf8(s); }
+
+// The whole content of a file; a failure to read it fails the test.
+inline std::string ReadBytes(const std::u16string& path) {
+  std::string bytes;
+  EXPECT_TRUE(platform::ReadWholeFile(path, bytes)) << U8(path);
+  return bytes;
+}
+
+// The names in a folder, in listing order.
+inline std::vector<std::u16string> Names(const std::u16string& folder) {
+  platform::IoError error;
+  const platform::Folder open = platform::Folder::Open(folder, error);
+  std::vector<platform::DirEntry> entries;
+  EXPECT_TRUE(open.IsOpen() && open.List(entries, error)) << U8(folder);
+  std::vector<std::u16string> names;
+  for (const auto& e : entries) names.push_back(e.Name);
+  return names;
+}
+
+std::u16string MakeTempFolder();
 
 class TempDir {
  public:
-  TempDir() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/charttools-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a temporary folder";
-    path_ = platform::DecodeUtf8(pattern);
-  }
-  ~TempDir() { platform::DeleteTree(path_); }
+  TempDir() : path_(MakeTempFolder()) {}
+  ~TempDir() { platform::RemoveTree(path_); }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
@@ -27,18 +46,19 @@ class TempDir {
   // Writes a file below the folder and returns its full path.
   std::u16string Write(const std::u16string& name, const std::string& bytes) const {
     const std::u16string full = *this / name;
-    EXPECT_TRUE(platform::WriteFile(full, bytes)) << platform::ToUtf8(full);
+    EXPECT_TRUE(platform::WriteWholeFile(full, bytes)) << U8(full);
     return full;
   }
   std::u16string MakeFolder(const std::u16string& name) const {
     const std::u16string full = *this / name;
-    EXPECT_TRUE(platform::CreateFolder(full)) << platform::ToUtf8(full);
+    EXPECT_TRUE(platform::CreateFolder(full)) << U8(full);
     return full;
+  }
+  std::string Read(const std::u16string& name) const { return ReadBytes(*this / name); }
+  std::vector<std::u16string> Names(const std::u16string& sub = u"") const {
+    return ::Names(sub.empty() ? path_ : *this / sub);
   }
 
  private:
   std::u16string path_;
 };
-
-// Readable form of a text in failure messages.
-inline std::string U8(const std::u16string& s) { return platform::ToUtf8(s); }

@@ -1,9 +1,8 @@
-#include "clsCancel.h"
+#include "toolkit/clsCancel.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
-#include "Recorders.h"
+#include "tests/support/Recorders.h"
 
 namespace {
 
@@ -72,34 +71,4 @@ TEST(clsCancel, ClickBetweenPollsIsRememberedAndShowingClearsIt) {
   EXPECT_TRUE(d.cancel->IsCancel);
   d.cancel->SetVisible(true);
   EXPECT_FALSE(d.cancel->IsCancel);
-}
-
-TEST(clsCancel, CtrlCOnTheConsoleStopsWithoutAQuestion) {
-  clsCancel cancel(std::make_unique<ConsoleCancelView>());
-  cancel.SetVisible(true);
-  EXPECT_FALSE(cancel.DoCancel(u"x"));
-  ASSERT_EQ(raise(SIGINT), 0);  // caught: the test goes on
-  EXPECT_TRUE(cancel.DoCancel(u"x"));
-  cancel.IsCancel = false;
-  EXPECT_FALSE(cancel.DoCancel(u"x")) << "one Ctrl+C stops once";
-}
-
-TEST(ConsoleMessages, PrintsTitleAndTextAndAnswersByFlag) {
-  std::FILE* out = std::tmpfile();
-  ASSERT_NE(out, nullptr);
-  ConsoleMessages messages(false, out, out);
-  messages.ShowMessage(u"処理/対象 = 1/2", u"Quarrow", MsgIcon::None);
-  EXPECT_FALSE(messages.AskYesNo(u"続けますか？", u"確認", MsgIcon::Question));
-  messages.SetAssumeYes(true);
-  EXPECT_TRUE(messages.AskYesNo(u"続けますか？", u"確認", MsgIcon::Question));
-  messages.ShowMessage(u"a\r\nb", u"t", MsgIcon::Exclamation);
-  std::rewind(out);
-  char buffer[512] = {};
-  const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, out);
-  std::fclose(out);
-  const std::string text(buffer, n);
-  EXPECT_EQ(text.substr(0, 20), "処理/対象 = 1/2\n") << "a result stands alone";
-  EXPECT_NE(text.find("-> no"), std::string::npos);
-  EXPECT_NE(text.find("-> yes"), std::string::npos);
-  EXPECT_NE(text.find("warning: [t] a\nb\n"), std::string::npos) << text;
 }

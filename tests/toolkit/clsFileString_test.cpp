@@ -1,4 +1,4 @@
-#include "clsFileString.h"
+#include "toolkit/clsFileString.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 const clsFileString fs;

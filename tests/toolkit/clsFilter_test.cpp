@@ -1,4 +1,4 @@
-#include "clsFilter.h"
+#include "toolkit/clsFilter.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,20 +6,20 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
-#include "platform/fs.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/platform/fs.h"
 
-using Names = std::vector<std::u16string>;
+using NameList = std::vector<std::u16string>;
 
 namespace {
 
-struct Folder {
-  Folder() {
+struct Sample {
+  Sample() {
     for (const char16_t* name : {u"a.BMS", u"b.bme", u"c.wav", u"x.mbk", u"x.mbk1", u".hidden.bms"}) t.Write(name, "");
     t.MakeFolder(u"sub.bms");
     t.MakeFolder(u".git");
   }
-  Names List(clsFilter& f) {
+  NameList List(clsFilter& f) {
     f.MakeFileList(t.Path());
     return f.List();
   }
@@ -34,9 +34,9 @@ TEST(clsFilter, ListRules) {
     std::u16string include;
     bool exclude_on;
     std::u16string exclude;
-    Names want;
+    NameList want;
   };
-  const Names all = {u"a.BMS", u"b.bme", u"c.wav", u"x.mbk", u"x.mbk1"};
+  const NameList all = {u"a.BMS", u"b.bme", u"c.wav", u"x.mbk", u"x.mbk1"};
   const std::vector<Case> cases = {
       {false, u"", false, u"", all},
       {false, u"*.bms", false, u"*", all},  // switched off lists count for nothing
@@ -54,7 +54,7 @@ TEST(clsFilter, ListRules) {
       {true, u"?.*", true, u"*.mbk*;*.wav", {u"a.BMS", u"b.bme"}},
       {true, u"*.ogg", false, u"", {}},
   };
-  Folder folder;
+  Sample folder;
   for (const auto& c : cases) {
     clsFilter f;
     f.SetIsMatchOther(0, c.include_on);
@@ -66,25 +66,25 @@ TEST(clsFilter, ListRules) {
 }
 
 TEST(clsFilter, OneInstanceFollowsEveryChangeOfItsLists) {
-  Folder folder;
+  Sample folder;
   clsFilter f;
   f.SetIsMatchOther(0, true);
   f.SetPatterns(0, u"*.bms");
-  EXPECT_EQ(folder.List(f), (Names{u"a.BMS"}));
+  EXPECT_EQ(folder.List(f), (NameList{u"a.BMS"}));
   f.SetPatterns(0, u"*.wav;*.bme");
-  EXPECT_EQ(folder.List(f), (Names{u"b.bme", u"c.wav"}));
+  EXPECT_EQ(folder.List(f), (NameList{u"b.bme", u"c.wav"}));
   f.SetPatterns(0, u"*");
   EXPECT_EQ(folder.List(f).size(), 5u);
   f.SetPatterns(0, u"*.wav");
-  EXPECT_EQ(folder.List(f), (Names{u"c.wav"}));
+  EXPECT_EQ(folder.List(f), (NameList{u"c.wav"}));
   f.SetIsMatchOther(0, false);
   EXPECT_EQ(folder.List(f).size(), 5u);
   f.SetIsMatchOther(0, true);  // the same text again: the compiled list is used as it was
-  EXPECT_EQ(folder.List(f), (Names{u"c.wav"}));
+  EXPECT_EQ(folder.List(f), (NameList{u"c.wav"}));
   f.SetPatterns(0, u"*.bms;;");
   EXPECT_EQ(folder.List(f).size(), 5u);
   f.SetPatterns(0, u"x*");
-  EXPECT_EQ(folder.List(f), (Names{u"x.mbk", u"x.mbk1"}));
+  EXPECT_EQ(folder.List(f), (NameList{u"x.mbk", u"x.mbk1"}));
 }
 
 TEST(clsFilter, ListsOfMoreThanAHundredEntriesAreTakenWhole) {
@@ -100,7 +100,7 @@ TEST(clsFilter, ListsOfMoreThanAHundredEntriesAreTakenWhole) {
   f.SetIsMatchOther(0, true);
   f.SetPatterns(0, patterns);
   f.MakeFileList(t.Path());
-  EXPECT_EQ(f.List(), (Names{u"n149.bms"}));
+  EXPECT_EQ(f.List(), (NameList{u"n149.bms"}));
 }
 
 TEST(clsFilter, AttributesFoldersAndLinks) {
@@ -116,24 +116,24 @@ TEST(clsFilter, AttributesFoldersAndLinks) {
 
   clsFilter f;
   f.MakeFileList(t.Path());
-  EXPECT_EQ(f.List(), (Names{u"a.bms", u"link.bms", u"ro.bms"})) << "default: neither hidden nor system";
+  EXPECT_EQ(f.List(), (NameList{u"a.bms", u"link.bms", u"ro.bms"})) << "default: neither hidden nor system";
   f.IsFolder = true;
   f.MakeFileList(t.Path());
-  EXPECT_EQ(f.List(), (Names{u"a.bms", u"link.bms", u"ro.bms", u"Sub"})) << "folders after files";
+  EXPECT_EQ(f.List(), (NameList{u"a.bms", u"link.bms", u"ro.bms", u"Sub"})) << "folders after files";
   f.IsFolder = false;
 
   f.SetAttr(1 | 2 | 32);  // hidden files asked for
-  Names names;
+  NameList names;
   EXPECT_EQ(f.sGetFiles(names, t.Path()), 4);
   f.SetAttr(0);  // no bit allowed: read-only files go
   f.sGetFiles(names, t.Path());
-  EXPECT_EQ(names, (Names{u"a.bms", u"link.bms"}));
+  EXPECT_EQ(names, (NameList{u"a.bms", u"link.bms"}));
   f.SetAttrOr(true);
   f.SetAttr(2);  // any file sharing a bit: only the hidden one
   f.sGetFiles(names, t.Path());
-  EXPECT_EQ(names, (Names{u".hidden"}));
+  EXPECT_EQ(names, (NameList{u".hidden"}));
   f.sGetFoldersFSO(names, t.Path());
-  EXPECT_EQ(names, (Names{u".hiddenfolder"}));
+  EXPECT_EQ(names, (NameList{u".hiddenfolder"}));
 
   f.MakeFileList(t / u"missing");
   EXPECT_EQ(f.ListCount(), 0);

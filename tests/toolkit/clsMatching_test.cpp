@@ -1,4 +1,4 @@
-#include "clsMatching.h"
+#include "toolkit/clsMatching.h"
 
 #include <fnmatch.h>
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
-#include "clsFileString.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/clsFileString.h"
 
 namespace {
 

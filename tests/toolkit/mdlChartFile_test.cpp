@@ -1,65 +1,206 @@
-#include "mdlChartFile.h"
+#include "toolkit/mdlChartFile.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
+#include "tests/support/Posix.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
 
 using namespace mdlChartFile;
 
 namespace {
 
-std::vector<std::u16string> Names(const TempDir& t) {
-  std::vector<platform::DirEntry> entries;
-  EXPECT_TRUE(platform::ListFolder(t.Path(), entries));
-  std::vector<std::u16string> names;
-  for (const auto& e : entries) names.push_back(e.Name);
-  return names;
+// A rewrite that turns ".wav" into ".ogg" on "#WAV" lines and leaves every other line alone.
+LineRewrite WavToOgg() {
+  LineRewrite r;
+  r.MayChange = [](std::string_view raw) { return raw.substr(0, 4) == "#WAV"; };
+  r.Rewrite = [](std::u16string& line) {
+    const std::size_t at = line.rfind(u".wav");
+    if (at == std::u16string::npos) return false;
+    line.replace(at, 4, u".ogg");
+    return true;
+  };
+  return r;
 }
 
-std::string Read(const std::u16string& path) {
-  std::string bytes;
-  EXPECT_TRUE(platform::ReadFile(path, bytes)) << U8(path);
-  return bytes;
-}
+// One run over the charts of a temporary folder, with what it reported.
+struct Pass {
+  explicit Pass(const TempDir& t) : t(t) {}
+  Outcome Rewrite(const std::u16string& name, bool backup = true, bool dry_run = false,
+                  const LineRewrite& rewrite = WavToOgg()) {
+    platform::IoError error;
+    const platform::Folder folder = platform::Folder::Open(t.Path(), error);
+    std::vector<platform::DirEntry> listing;
+    EXPECT_TRUE(folder.List(listing, error));
+    CommitReport report;
+    report.Placed = [this](const ChartChange& c) { placed.push_back(c); };
+    report.Failed = [this](const std::u16string& chart, const std::u16string& why) { failed.push_back({chart, why}); };
+    ChartFolder charts(folder, u"mbk", backup, dry_run, report);
+    if (!charts.Begin(listing, why)) return Outcome::Failed;
+    ChartChange change;
+    const Outcome outcome = charts.Rewrite(name, rewrite, change, why);
+    if (outcome == Outcome::Rewritten) changed = change;
+    return outcome;
+  }
+  const TempDir& t;
+  std::vector<ChartChange> placed;
+  std::vector<std::pair<std::u16string, std::u16string>> failed;
+  ChartChange changed;
+  std::u16string why;
+};
 
 }  // namespace
 
-// The backup search takes the last number it may and then gives up, leaving the chart as it was
-// and no temporary file behind.
-TEST(mdlChartFile, BackupNumbersRunOutAtTheBound) {
-  TempDir t;
-  const auto chart = t.Write(u"a.bms", "old");
-  for (int n = 1; n < kMaxBackupNumber; ++n) {
-    ASSERT_TRUE(platform::WriteFile(t / (u"a.bms~" + mdlTools::Decimal(n) + u".mbk"), "", false));
+TEST(mdlChartFile, OnlyRewrittenLinesChangeAndLinesEndAsTheirChartEnds) {
+  struct Case {
+    std::string before, after;
+  };
+  const std::vector<Case> cases = {
+      // CR LF charts: a lone CR ends a line, a lone LF stays inside it; every line is written with
+      // CR LF, the last one too. Bytes that are no text pass through.
+      {"#TITLE \x8d\xf7\r\n#WAV01 kick.wav\r\n#WAV02 \xff\xfe.wav\r\n#ARTIST a\nb\r\xe6\x97\xa5\r\n#WAV03 last.wav",
+       "#TITLE \x8d\xf7\r\n#WAV01 kick.ogg\r\n#WAV02 \xff\xfe.ogg\r\n#ARTIST a\nb\r\n\xe6\x97\xa5\r\n#WAV03 last.ogg\r\n"},
+      // LF charts keep LF, and a last line without an end stays without one.
+      {"#TITLE t\n#WAV01 a.wav\n\n#BPM 120", "#TITLE t\n#WAV01 a.ogg\n\n#BPM 120"},
+      {"#WAV01 a.wav\n#WAV02 b.wav\n", "#WAV01 a.ogg\n#WAV02 b.ogg\n"},
+      // One CR among many LFs: the old rule, one line that never starts with #WAV02.
+      {"#WAV01 a.wav\n#WAV02 b.wav\r", "#WAV01 a.wav\n#WAV02 b.ogg\r\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir t;
+    const auto chart = t.Write(u"a.bms", c.before);
+    Chmod(chart, 0640);
+    platform::FileTimes stamp{false, 0, 1500000000LL * 1000000000LL, 1400000000LL * 1000000000LL};
+    ASSERT_TRUE(platform::SetFileTimes(chart, stamp));
+    Pass pass(t);
+    EXPECT_EQ(pass.Rewrite(u"a.bms"), Outcome::Rewritten);
+    ASSERT_EQ(pass.placed.size(), 1u);
+    EXPECT_EQ(t.Read(u"a.bms"), c.after);
+    EXPECT_EQ(t.Read(u"a.bms~1.mbk"), c.before);
+    EXPECT_EQ(t.Names(), (std::vector<std::u16string>{u"a.bms", u"a.bms~1.mbk"})) << "no temporary file is left";
+    EXPECT_EQ(ModeOf(chart), 0640u) << "a private chart stays private";
+    platform::FileTimes after;
+    ASSERT_TRUE(platform::GetFileTimes(chart, after));
+    EXPECT_EQ(after.Write, stamp.Write);
   }
-  const std::u16string last = t / (u"a.bms~" + mdlTools::Decimal(kMaxBackupNumber) + u".mbk");
-
-  ASSERT_EQ(WriteTemp(chart, u"mbk", "new", false), u"");
-  MakeDurable(t.Path());
-  EXPECT_EQ(Replace(chart, u"mbk", true), u"");
-  EXPECT_EQ(Read(chart), "new");
-  EXPECT_EQ(Read(last), "old");
-
-  ASSERT_EQ(WriteTemp(chart, u"mbk", "newer", true), u"");
-  EXPECT_EQ(Replace(chart, u"mbk", true), u"バックアップを作れません");
-  EXPECT_EQ(Read(chart), "new");
-  EXPECT_FALSE(platform::PathExists(TempPath(chart, u"mbk")));
-  EXPECT_EQ(Names(t).size(), static_cast<std::size_t>(kMaxBackupNumber) + 1);
 }
 
-// A chart that went away after it was read is not brought back by its temporary file.
-TEST(mdlChartFile, AChartGoneBeforeItsReplaceStaysGone) {
+TEST(mdlChartFile, UnchangedChartsAreNotWrittenAndLoseOnlyReadOnly) {
   TempDir t;
-  const auto chart = t.Write(u"a.bms", "old");
-  ASSERT_TRUE(platform::DeleteFile(chart));
-  for (const bool backup : {true, false}) {
-    ASSERT_EQ(WriteTemp(chart, u"cbk", "new", true), u"");
-    EXPECT_EQ(Replace(chart, u"cbk", backup), u"譜面が見つかりません");
-    EXPECT_TRUE(Names(t).empty());
+  const auto chart = t.Write(u"a.bms", "#TITLE x\r\n#WAV01 a.ogg\n");
+  ASSERT_TRUE(platform::SetAttributes(chart, platform::kAttrReadOnly));
+  Pass pass(t);
+  EXPECT_EQ(pass.Rewrite(u"a.bms", true, true), Outcome::Unchanged);
+  EXPECT_EQ(platform::GetAttributes(chart), platform::kAttrReadOnly) << "a dry run changes nothing";
+  EXPECT_EQ(pass.Rewrite(u"a.bms"), Outcome::Unchanged);
+  EXPECT_EQ(platform::GetAttributes(chart), platform::kAttrNormal);
+  EXPECT_EQ(t.Read(u"a.bms"), "#TITLE x\r\n#WAV01 a.ogg\n");
+  EXPECT_EQ(t.Names().size(), 1u);
+}
+
+TEST(mdlChartFile, ADryRunTellsTheChangeAndWritesNothing) {
+  TempDir t;
+  const std::string long_name(5000, 'x');
+  t.Write(u"a.bms", "#WAV01 a.wav\r\n#WAV02 " + long_name + ".wav\r\n");
+  Pass pass(t);
+  EXPECT_EQ(pass.Rewrite(u"a.bms", true, true), Outcome::Rewritten);
+  ASSERT_EQ(pass.changed.Lines.size(), 2u);
+  EXPECT_EQ(pass.changed.Lines[0], std::make_pair(std::u16string(u"#WAV01 a.wav"), std::u16string(u"#WAV01 a.ogg")));
+  EXPECT_EQ(pass.changed.Lines[1].first.size(), kShownLineLength + 1) << "a long line is kept cut";
+  EXPECT_TRUE(pass.placed.empty());
+  EXPECT_EQ(t.Names().size(), 1u);
+}
+
+TEST(mdlChartFile, BackupsNeverReplaceEachOtherAndRunOutAtTheBound) {
+  TempDir t;
+  t.Write(u"a.bms", "#WAV01 a.wav\r\n");
+  t.Write(u"a.bms~1.mbk", "older");
+  Pass pass(t);
+  ASSERT_EQ(pass.Rewrite(u"a.bms"), Outcome::Rewritten);
+  EXPECT_EQ(t.Read(u"a.bms~1.mbk"), "older");
+  EXPECT_EQ(t.Read(u"a.bms~2.mbk"), "#WAV01 a.wav\r\n");
+  for (int n = 3; n <= kMaxBackupNumber; ++n) Touch(t / (u"a.bms~" + mdlTools::Decimal(n) + u".mbk"));
+  t.Write(u"a.bms", "#WAV01 b.wav\r\n");
+  EXPECT_EQ(pass.Rewrite(u"a.bms"), Outcome::Rewritten);
+  ASSERT_EQ(pass.failed.size(), 1u);
+  EXPECT_EQ(pass.failed[0].second, u"バックアップを作れません");
+  EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 b.wav\r\n");
+  EXPECT_FALSE(platform::PathExists(t / u"a.bms.mbk1"));
+}
+
+TEST(mdlChartFile, TemporaryFilesAreNeverSharedAndLeftoversOfAKilledRunGo) {
+  TempDir t;
+  t.Write(u"a.bms", "#WAV01 a.wav\r\n");
+  t.Write(u"a.bms.mbk1", "a killed run's half-written chart");
+  t.Write(u"orphan.bms.mbk1", "no chart of this name: not ours to remove");
+  t.Write(u"b.bms", "#WAV01 b.wav\r\n");
+  t.MakeFolder(u"b.bms.mbk1");
+  Pass pass(t);
+  EXPECT_EQ(pass.Rewrite(u"a.bms"), Outcome::Rewritten);
+  EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
+  EXPECT_TRUE(platform::PathExists(t / u"orphan.bms.mbk1"));
+  EXPECT_EQ(pass.Rewrite(u"b.bms"), Outcome::Failed) << "a name that will not go is never written into";
+  EXPECT_EQ(t.Read(u"b.bms"), "#WAV01 b.wav\r\n");
+  EXPECT_TRUE(platform::FolderExists(t / u"b.bms.mbk1"));
+
+  // While another run holds the folder nothing in it is rewritten, its temporary files included.
+  ASSERT_TRUE(platform::RemoveTree(t / u"b.bms.mbk1"));
+  t.Write(u"b.bms.mbk1", "the other run's chart");
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t other = fork();
+  if (other == 0) {
+    const int fd = open(U8(t.Path()).c_str(), O_RDONLY | O_DIRECTORY);
+    flock(fd, LOCK_EX);
+    (void)!write(ready[1], "x", 1);
+    sleep(30);
+    _exit(0);
   }
+  char c;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  EXPECT_EQ(pass.Rewrite(u"b.bms"), Outcome::Failed);
+  EXPECT_EQ(pass.why, u"別の実行がこのフォルダを処理中です");
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
+  EXPECT_EQ(t.Read(u"b.bms.mbk1"), "the other run's chart");
+  EXPECT_EQ(t.Read(u"b.bms"), "#WAV01 b.wav\r\n");
+}
+
+TEST(mdlChartFile, FailuresLeaveTheChartAsItWas) {
+  TempDir t;
+  t.Write(u"a.bms", "#WAV01 a.wav\r\n");
+  Pass pass(t);
+  EXPECT_EQ(pass.Rewrite(u"missing.bms"), Outcome::Failed);
+  LineRewrite foreign = WavToOgg();
+  foreign.Rewrite = [](std::u16string& line) {
+    line += u"\u00E9";
+    return true;
+  };
+  EXPECT_EQ(pass.Rewrite(u"a.bms", true, false, foreign), Outcome::Failed) << "a text Shift-JIS cannot hold";
+  EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.wav\r\n");
+  EXPECT_EQ(t.Names().size(), 1u);
+}
+
+TEST(mdlChartFile, ARenameThatFailsLeavesTheOldChartAndNoLeftovers) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to own the chart while another user rewrites it";
+  TempDir t;
+  Chmod(t.Path(), 01777);
+  // In a sticky folder another user may add files but not replace this chart, which root owns.
+  const auto chart = t.Write(u"a.bms", "#WAV01 a.wav\r\n");
+  Chmod(chart, 0644);
+  const int result = RunUnprivileged([&] {
+    Pass pass(t);
+    if (pass.Rewrite(u"a.bms", false) != Outcome::Rewritten) return 1;
+    // The chart was written to its temporary file; putting it in place failed.
+    return pass.failed.size() == 1 && pass.failed[0].second.rfind(u"書き換えたファイルを置けません", 0) == 0 ? 0 : 2;
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(ReadBytes(chart), "#WAV01 a.wav\r\n");
+  EXPECT_EQ(t.Names(), std::vector<std::u16string>{u"a.bms"});
 }

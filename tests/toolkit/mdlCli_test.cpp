@@ -1,24 +1,27 @@
-#include "mdlCli.h"
+#include "toolkit/cli/mdlCli.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/mdlAppGlobal.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
 
 namespace {
 
 using Args = std::vector<std::u16string>;
 
-// What a command without options of its own makes of its arguments.
+// What a command with one switch and one option of its own makes of its arguments.
 struct Parsed {
   std::optional<int> status;
   RunOptionsBase options;
-  bool dry_run = false;
+  bool flag = true;
+  std::u16string value = u"default";
   std::string out, err;
 };
 
@@ -27,10 +30,18 @@ Parsed Parse(const Args& args) {
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
   {
-    mdlCli::Session cli(u"mdlCliTest", "test-cli", "usage: test-cli TARGET\n", mdlOptions::SettingsTable{});
-    for (std::size_t i = 0; i < args.size() && !p.status; ++i) p.status = cli.TakeShared(args, i, p.options);
-    if (!p.status) p.status = cli.TakeTarget(p.options);
-    p.dry_run = cli.DryRun();
+    mdlCli::Session cli(u"mdlCliTest", "test-cli", "Does things.\n", mdlOptions::SettingsTable{});
+    cli.Add({"--flag", "--no-flag", "", "a switch", [&] { return mdlCli::OnOff(p.flag); },
+             [&](const Args&, bool negated) -> std::optional<std::string> {
+               p.flag = !negated;
+               return std::nullopt;
+             }});
+    cli.Add({"--value", "", "V", "an option", nullptr, [&](const Args& v, bool) -> std::optional<std::string> {
+               p.value = v[0];
+               if (v[0] == u"bad") return std::string("bad value");
+               return std::nullopt;
+             }});
+    p.status = cli.Parse(args, p.options);
   }
   p.out = ::testing::internal::GetCapturedStdout();
   p.err = ::testing::internal::GetCapturedStderr();
@@ -47,45 +58,97 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArguments) {
   struct Case {
     Args args;
     int status;
-    std::string out, err;
+    std::string err;
   };
   auto bad = [](const std::string& why) { return "test-cli: " + why + "\n(see test-cli --help)\n"; };
   const std::vector<Case> cases = {
-      {{u"-h", u"--bogus"}, 0, "usage: test-cli TARGET\n", ""},
-      {{u"--version"}, 0, "test-cli 0.1.0\n", ""},
-      {{}, 1, "", bad("no target folder given")},
-      {{u"--dry-run", u"--include"}, 1, "", bad("--include needs PATTERNS")},
-      {{u"x", u"--exclude"}, 1, "", bad("--exclude needs PATTERNS")},
-      {{u"-r", u"x"}, 1, "", bad("unknown option -r")},
-      {{u"x", u"y"}, 1, "", bad("only one target folder may be given")},
-      {{u"a\tb"}, 1, "", bad("the target folder is no usable path")},
+      {{u"-V"}, 0, ""},
+      {{}, 1, bad("no target folder given")},
+      {{u"--dry-run", u"--include"}, 1, bad("--include needs PATTERNS")},
+      {{u"-r", u"x"}, 1, bad("unknown option -r")},
+      {{u"--bogus=1", u"x"}, 1, bad("unknown option --bogus")},
+      {{u"--flag=yes", u"x"}, 1, bad("--flag takes no value")},
+      {{u"--value=bad", u"x"}, 1, bad("bad value")},
+      {{u"x", u"y"}, 1, bad("only one target folder may be given")},
+      {{u""}, 1, bad("the target folder is an empty path")},
   };
   for (const Case& c : cases) {
     const Parsed p = Parse(c.args);
-    const std::string what = c.args.empty() ? "no arguments" : U8(c.args.back());
+    const std::string what = c.args.empty() ? "no arguments" : U8(c.args.front());
     EXPECT_EQ(p.status, c.status) << what;
-    EXPECT_EQ(p.out, c.out) << what;
     EXPECT_EQ(p.err, c.err) << what;
   }
+  EXPECT_EQ(Parse({u"-V"}).out, "test-cli 0.2.0\n");
+  const Parsed help = Parse({u"--no-flag", u"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Does things."), std::string::npos);
+  EXPECT_NE(help.out.find("--flag, --no-flag"), std::string::npos);
+  EXPECT_NE(help.out.find("a switch (default: off)"), std::string::npos) << "the default the run would take";
 }
 
-TEST(mdlCli, SwitchesAndTheTargetFolder) {
+TEST(mdlCli, OptionsTheirValuesAndTheTargetTakenAsTheShellGaveIt) {
   const std::u16string here = platform::CurrentDirectory();
-  // The last of opposite switches counts, and a value is taken as it stands, dash or not.
-  Parsed p = Parse({u"--include", u"*.png", u"--exclude", u"--recursive", u"--no-include", u"--recursive",
-                    u"--no-recursive", u"--dry-run", u"songs"});
+  // The last of opposite switches counts, a value is taken as it stands, dash or not, and "--"
+  // ends the options.
+  Parsed p = Parse({u"--include", u"*.png", u"--exclude", u"--recursive", u"--no-include", u"--value=a=b",
+                    u"--recursive", u"--no-recursive", u"--dry-run", u"--", u"-songs"});
   EXPECT_EQ(p.status, std::nullopt) << p.err;
   EXPECT_FALSE(p.options.IncludeOn);
   EXPECT_EQ(p.options.IncludeText, u"*.png");
   EXPECT_TRUE(p.options.ExcludeOn);
   EXPECT_EQ(p.options.ExcludeText, u"--recursive");
+  EXPECT_EQ(p.value, u"a=b");
   EXPECT_FALSE(p.options.RecursiveOn);
-  EXPECT_TRUE(p.dry_run);
-  EXPECT_EQ(p.options.TargetText, platform::JoinPath(here, u"songs")) << "relative to the shell's folder";
+  EXPECT_TRUE(p.options.DryRun && p.options.ExactPaths);
+  EXPECT_EQ(p.options.TargetText, platform::JoinPath(here, u"-songs"));
+  // Blanks and quotes are part of the name: no trimming.
+  for (const std::u16string& name : {std::u16string(u" lead"), std::u16string(u"\"dq\""), std::u16string(u"a\tb")}) {
+    p = Parse({name});
+    EXPECT_EQ(p.options.TargetText, platform::JoinPath(here, name)) << U8(name);
+  }
+  EXPECT_EQ(Parse({u"/a/../b/./"}).options.TargetText, u"/b");
+}
 
-  p = Parse({u"--no-exclude", u"-"});  // a lone dash is a folder's name
-  EXPECT_EQ(p.status, std::nullopt) << p.err;
-  EXPECT_FALSE(p.options.ExcludeOn);
-  EXPECT_FALSE(p.dry_run);
-  EXPECT_EQ(p.options.TargetText, platform::JoinPath(here, u"-"));
+TEST(mdlCli, ExitStatusesAndStopSignals) {
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(mdlCli::ExitStatus(RunOutcome::Finished, {}), 0);
+  EXPECT_EQ(mdlCli::ExitStatus(RunOutcome::Warned, {}), 1);
+  EXPECT_EQ(mdlCli::ExitStatus(RunOutcome::Finished, {{u"/x/a.bms", u"読み込めません"}}), 2);
+  const std::string listed = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(listed, "failed: /x/a.bms: 読み込めません\n");
+  // Ctrl+C, a kill and a closed terminal each stop the run at its next poll; the status tells which.
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+    ::testing::internal::CaptureStderr();
+    mdlAppGlobal::SetCancelView(std::make_unique<ConsoleCancelView>());
+    clsCancel& cancel = mdlAppGlobal::Cancel();
+    cancel.SetVisible(true);
+    EXPECT_FALSE(cancel.DoCancel(u"x"));
+    ASSERT_EQ(raise(number), 0);  // caught: the test goes on
+    EXPECT_TRUE(cancel.DoCancel(u"x")) << number;
+    cancel.IsCancel = false;
+    EXPECT_FALSE(cancel.DoCancel(u"x")) << "one signal stops once";
+    EXPECT_EQ(mdlCli::ExitStatus(RunOutcome::Cancelled, {}), 128 + number);
+    mdlAppGlobal::SetCancelView(nullptr);
+    ::testing::internal::GetCapturedStderr();
+  }
+}
+
+TEST(ConsoleMessages, PrintsTitleAndTextAndAnswersByFlag) {
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  ConsoleMessages messages(false, out, out);
+  messages.ShowMessage(u"処理/対象 = 1/2", u"Quarrow", MsgIcon::None);
+  EXPECT_FALSE(messages.AskYesNo(u"続けますか？", u"確認", MsgIcon::Question));
+  messages.SetAssumeYes(true);
+  EXPECT_TRUE(messages.AskYesNo(u"続けますか？", u"確認", MsgIcon::Question));
+  messages.ShowMessage(u"a\r\nb", u"t", MsgIcon::Exclamation);
+  std::rewind(out);
+  char buffer[512] = {};
+  const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, out);
+  std::fclose(out);
+  const std::string text(buffer, n);
+  EXPECT_EQ(text.substr(0, 20), "処理/対象 = 1/2\n") << "a result stands alone";
+  EXPECT_NE(text.find("-> no"), std::string::npos);
+  EXPECT_NE(text.find("-> yes"), std::string::npos);
+  EXPECT_NE(text.find("warning: [t] a\nb\n"), std::string::npos) << text;
 }

@@ -1,15 +1,15 @@
-#include "mdlOptions.h"
+#include "toolkit/mdlOptions.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "Recorders.h"
-#include "TempDir.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
-#include "platform/text.h"
+#include "tests/support/Recorders.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
 using namespace mdlOptions;
 
@@ -110,8 +110,8 @@ TEST(Settings, ReaderRules) {
       {"the last appearance of a section wins",
        {u"[処理方法]", u"モード=2", u"[システム]", u"[処理方法]", u"モード=0"}, kSectionProcess, u"モード", u"0"},
       {"each appearance is clamped", {u"[処理方法]", u"モード=9"}, kSectionProcess, u"モード", u"2"},
-      {"a lone LF stays inside the line", {u"[処理方法]", u"比較ファイル拡張子=a\nb"}, kSectionProcess,
-       u"比較ファイル拡張子", u"a\nb"},
+      {"a lone LF ends a line, as a file edited on Linux has it", {u"[処理方法]", u"比較ファイル拡張子=a\nb"},
+       kSectionProcess, u"比較ファイル拡張子", u"a"},
   };
   for (const auto& c : cases) {
     SettingsTable t = Defaults();
@@ -152,11 +152,12 @@ TEST(Settings, LoadAndSaveBesideTheExecutable) {
   EXPECT_EQ(Table().Number(kSectionSystem, u"Window Top"), 50);
   EXPECT_TRUE(messages.messages.empty());
 
-  SaveSettings([](SettingsTable& table) { table.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(300)); });
+  EXPECT_TRUE(
+      SaveSettings([](SettingsTable& table) { table.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(300)); }));
   LoadSettings(Defaults());
   EXPECT_EQ(Table().Number(kSectionSystem, u"Window Top"), 300);
   std::string bytes;
-  ASSERT_TRUE(platform::ReadFile(path, bytes));
+  ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
   EXPECT_EQ(bytes.substr(0, 4), platform::ToCp932(u"問題"));
   EXPECT_NE(bytes.find("\r\nWindow Top=300\r\nWindow Left=50\r\n"), std::string::npos);
   mdlTools::SetAppFolder(u"");
@@ -176,7 +177,7 @@ TEST(Settings, FilesThatCannotBeOpenedAreReported) {
   EXPECT_EQ(messages.messages[0].icon, MsgIcon::Critical);
   EXPECT_EQ(Table().Number(kSectionSystem, u"Window Top"), 50);
 
-  SaveSettings(nullptr);
+  EXPECT_FALSE(SaveSettings(nullptr));
   ASSERT_EQ(messages.messages.size(), 2u);
   EXPECT_EQ(messages.messages[1].text, name + u" のオープンに失敗しました。");
   EXPECT_EQ(messages.messages[1].icon, MsgIcon::Critical);

@@ -1,9 +1,9 @@
-#include "mdlTime.h"
+#include "toolkit/mdlTime.h"
 
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
-#include "platform/fs.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/platform/fs.h"
 
 using namespace platform;
 

@@ -1,4 +1,4 @@
-#include "mdlTools.h"
+#include "toolkit/mdlTools.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "TempDir.h"
-#include "platform/fs.h"
-#include "platform/shell.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/shell.h"
 
 using namespace mdlTools;
 
@@ -54,6 +54,7 @@ TEST(mdlTools, GetTruePathSpellsNamesAsStored) {
   t.MakeFolder(u"Data");
   t.MakeFolder(u"Data/Songs");
   t.Write(u"Data/Songs/Kick.WAV", "");
+  t.MakeFolder(u"Data/" + platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D"));
   const std::u16string base = t.Path();
   struct Case {
     std::u16string in, out;
@@ -64,6 +65,8 @@ TEST(mdlTools, GetTruePathSpellsNamesAsStored) {
       {u"  " + base + u"/Data//songs", base + u"/Data/Songs"},
       {base + u"/data/songs/kick.wav", base + u"/Data/Songs/Kick.WAV"},
       {base + u"/data/missing", u""},
+      // A folder stored under Shift-JIS bytes is found by its text, as a person reads it.
+      {base + u"/data/ピアノ", base + u"/Data/" + platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D")},
       {u"/", u"/"},
       {u"relative/path", u""},
       {u"", u""},
@@ -132,9 +135,14 @@ TEST(mdlTools, ShellOpenExploresFoldersOpensFilesAndOffersAProgram) {
   platform::SetShellHandler(nullptr);
 }
 
-TEST(mdlTools, AppFolderIsTheExecutablesFolder) {
+TEST(mdlTools, AppFolderIsTheExecutablesFolderWhereverTheShellIs) {
+  TempDir t;
+  const std::u16string before = platform::CurrentDirectory();
+  ASSERT_TRUE(platform::ChangeDirectory(t.Path()));
   InitAppFolder();
-  EXPECT_EQ(AppFolder(), GetTruePath(platform::ExecutableFolder()));
+  ASSERT_TRUE(platform::ChangeDirectory(before));
+  EXPECT_EQ(AppFolder(), GetTruePath(platform::DecodeUtf8(TEST_BIN_DIR)));
   EXPECT_EQ(CurrentFolder(), AppFolder());
-  EXPECT_TRUE(platform::FileExists(platform::JoinPath(AppFolder(), platform::ExecutableName())));
+  SetAppFolder(u"");
+  SetCurrentFolder(u"");
 }

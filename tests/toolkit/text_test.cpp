@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
+#include "toolkit/platform/text.h"
 
 using platform::DecodeCp932;
 using platform::DecodeUtf8;
@@ -157,7 +157,7 @@ TEST(Utf8, LoneSurrogateThatIsNoEscapeIsReported) {
   EXPECT_EQ(out, "a\xEF\xBF\xBD" "b");
 }
 
-TEST(Lines, SplitOnCrLfAndLoneCrOnly) {
+TEST(Lines, ACrEndsLinesUnlessTheChartHasLfOnly) {
   struct Case {
     std::string data;
     std::vector<std::string> lines;
@@ -168,24 +168,52 @@ TEST(Lines, SplitOnCrLfAndLoneCrOnly) {
       {"a\r\n", {"a"}},
       {"a\r\nb", {"a", "b"}},
       {"a\rb\r", {"a", "b"}},
-      {"a\nb\r\n", {"a\nb"}},
+      {"a\nb\r\n", {"a\nb"}},  // one CR: the old rule, a lone LF stays inside its line
       {"\r\n\r\n", {"", ""}},
       {"a\r\r\nb", {"a", "", "b"}},
       {"a\r\n\n", {"a", "\n"}},
+      {"a\nb\n", {"a", "b"}},  // no CR at all: an LF chart
+      {"a\n\nb", {"a", "", "b"}},
+      {"\n", {""}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> got;
     std::size_t pos = 0;
     std::string_view line;
-    while (platform::NextLine(c.data, pos, line)) got.emplace_back(line);
+    const platform::LineEnds ends = platform::ChartLineEnds(c.data);
+    while (platform::NextLine(c.data, pos, line, ends)) got.emplace_back(line);
     EXPECT_EQ(got, c.lines) << "input of " << c.data.size() << " bytes";
   }
 }
 
-TEST(Lines, EveryWrittenLineEndsWithCrLf) {
+TEST(Lines, WrittenLinesEndAsTheirChartsDo) {
   std::string out;
-  platform::AppendLine(out, "#TITLE x");
-  platform::AppendLine(out, "");
+  platform::AppendLine(out, "#TITLE x", platform::LineEnds::CrLf, false);
   platform::AppendLine(out, "a\nb");
-  EXPECT_EQ(out, "#TITLE x\r\n\r\na\nb\r\n");
+  EXPECT_EQ(out, "#TITLE x\r\na\nb\r\n") << "CR LF after every line, the last one too";
+  out.clear();
+  platform::AppendLine(out, "a", platform::LineEnds::Lf, true);
+  platform::AppendLine(out, "b", platform::LineEnds::Lf, false);
+  EXPECT_EQ(out, "a\nb") << "an LF chart's last line keeps lacking its end";
+}
+
+TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
+  using Lines = std::vector<std::u16string>;
+  const Lines want = {u"[システム]", u"a=1", u"", u"b=2"};
+  const std::string cp932 = ToCp932(u"[システム]");
+  for (const std::string& bytes : {cp932 + "\r\na=1\r\n\r\nb=2\r\n", cp932 + "\na=1\n\nb=2\n", cp932 + "\ra=1\r\rb=2",
+                                   std::string("\xEF\xBB\xBF") + ToUtf8(u"[システム]") + "\na=1\n\nb=2",
+                                   ToUtf8(u"[システム]") + "\na=1\r\n\nb=2"}) {
+    EXPECT_EQ(platform::DecodeTextLines(bytes), want) << bytes;
+  }
+  // Bytes that are not UTF-8 are CP932, whatever else they might be.
+  EXPECT_EQ(platform::DecodeTextLines("\x83\x5C"), Lines{u"\u30BD"});
+  EXPECT_EQ(platform::EncodeTextLines({u"a", u"\u00E9"}), "\xEF\xBB\xBF" "a\r\n\xC3\xA9\r\n");
+  EXPECT_EQ(platform::EncodeTextLines({u"\u30BD"}), "\x83\x5C\r\n");
+}
+
+TEST(ReadableName, ShiftJisNamesReadAsTextOtherBytesAsMarks) {
+  EXPECT_EQ(platform::ReadableName(u"kick.wav"), u"kick.wav");
+  EXPECT_EQ(platform::ReadableName(DecodeUtf8("\x83\x73\x83\x41\x83\x6D.bms")), u"ピアノ.bms");
+  EXPECT_EQ(platform::ReadableName(DecodeUtf8("a\xFF\x80.bms")), u"a\\xFF\\x80.bms");
 }

@@ -1,4 +1,4 @@
-#include "QtMessages.h"
+#include "toolkit/gui/QtMessages.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -8,9 +8,9 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "QtText.h"
-#include "mdlEvents.h"
-#include "platform/shell.h"
+#include "toolkit/gui/QtText.h"
+#include "toolkit/mdlEvents.h"
+#include "toolkit/platform/shell.h"
 
 namespace {
 

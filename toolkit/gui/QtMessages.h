@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "mdlMessages.h"
+#include "toolkit/mdlMessages.h"
 
 class QLineEdit;
 

@@ -1,4 +1,4 @@
-#include "frmDlgCancel.h"
+#include "toolkit/gui/frmDlgCancel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "QtText.h"
+#include "toolkit/gui/QtText.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "clsCancel.h"
+#include "toolkit/clsCancel.h"
 
 class QLabel;
 class QPushButton;

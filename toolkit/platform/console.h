@@ -1,13 +1,20 @@
-// The console as the command-line programs use it: whether stderr is a terminal, and Ctrl+C turned
-// into a flag that the run polls instead of an abrupt end.
+// The console as the command-line programs use it: whether stderr is a terminal, and the signals
+// that ask a run to stop (Ctrl+C, and a terminal that closes or a kill) turned into a flag that the
+// run polls instead of an abrupt end that would leave temporary files behind.
 #pragma once
 
 namespace platform {
 
 bool StderrIsTerminal();
-// From now on Ctrl+C sets the interrupt flag instead of ending the program.
+// From now on Ctrl+C (and, where the system has them, the requests to terminate or hang up) set the
+// stop flag instead of ending the program; writing to a closed pipe fails instead of ending it.
 void CatchInterrupt();
-// True once per Ctrl+C: reading the flag clears it.
+// True once per request: reading the flag clears it.
 bool TakeInterrupt();
+// The number of the last signal that asked the run to stop (2 for Ctrl+C), 0 when none did; the
+// conventional exit status of such a stop is 128 + this number.
+int InterruptSignal();
+// Makes the console show UTF-8 text where it needs telling (Windows); nothing elsewhere.
+void PrepareConsoleOutput();
 
 }  // namespace platform

@@ -1,29 +1,38 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <initializer_list>
 
-#include "platform/console.h"
+#include "toolkit/platform/console.h"
 
 namespace platform {
 namespace {
-volatile sig_atomic_t g_interrupted = 0;
-extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+volatile sig_atomic_t g_pending = 0;
+volatile sig_atomic_t g_signal = 0;
+extern "C" void OnStopSignal(int number) {
+  g_signal = number;
+  g_pending = 1;
+}
 }  // namespace
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 void CatchInterrupt() {
   struct sigaction action {};
-  action.sa_handler = OnInterrupt;
+  action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaction(number, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
 }
 
 bool TakeInterrupt() {
-  if (!g_interrupted) return false;
-  g_interrupted = 0;
+  if (!g_pending) return false;
+  g_pending = 0;
   return true;
 }
+
+int InterruptSignal() { return g_signal; }
+
+void PrepareConsoleOutput() {}
 
 }  // namespace platform

@@ -1,11 +1,16 @@
 // The file system as the programs see it. Paths are text in the platform's own form; Windows
 // semantics are the reference and other systems emulate them (hidden = a name beginning with ".",
-// read-only = the owner may not write, ASCII case folding when a stored name is looked up).
-// Nothing outside this layer touches the operating system's file interfaces.
+// read-only = the owner may not write). Nothing outside this layer touches the operating system's
+// file interfaces.
+//
+// A run works through open folders (Folder): every entry is reached by its name relative to the
+// folder, so a tree of any depth can be walked, and a folder is listed once, with the attributes of
+// an entry read only when someone asks for them.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -19,13 +24,32 @@ enum Attribute : int {
   kAttrDirectory = 16,
   kAttrArchive = 32,
 };
+// The four bits a file list's attribute rule looks at.
+inline constexpr int kAttrKnownBits = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
+
+// Why a file-system call failed: the system's own error number (errno, or GetLastError on Windows);
+// 0 when nothing failed.
+struct IoError {
+  int Code = 0;
+  explicit operator bool() const { return Code != 0; }
+  // The name is not there. This alone means "absent"; any other failure means "could not be told".
+  bool NotFound() const;
+  // The name is taken already.
+  bool AlreadyExists() const;
+};
+// A short text for a failure, in the users' language where the reason is a common one.
+std::u16string ErrorText(const IoError& error);
 
 struct DirEntry {
-  std::u16string Name;      // the name as stored, without the folder
-  int Attributes = 0;       // Attribute bits; kAttrDirectory for folders
-  bool IsLink = false;      // a symbolic link (the other fields describe what it points to)
-  bool Dangling = false;    // a link that points to nothing
-  std::int64_t Size = 0;    // bytes; 0 for folders
+  std::u16string Name;  // the name as stored, without the folder
+  int Attributes = 0;   // kAttrDirectory and kAttrHidden always; the other bits where the listing tells them
+  bool IsLink = false;  // a symbolic link (Attributes then describe what it points to)
+  bool Dangling = false;  // a link that points to nothing
+  bool IsFolder() const { return (Attributes & kAttrDirectory) != 0; }
+  // A real folder: one a walk may enter, never a link to one.
+  bool IsRealFolder() const { return IsFolder() && !IsLink; }
+  // A file that can be read: not a folder, not a dangling link.
+  bool IsFile() const { return !IsFolder() && !Dangling; }
 };
 
 // Times as nanoseconds since 1970-01-01 UTC. HasCreation is false where the system keeps none.
@@ -34,6 +58,121 @@ struct FileTimes {
   std::int64_t Creation = 0;
   std::int64_t Access = 0;
   std::int64_t Write = 0;
+};
+
+// What one look at an entry tells.
+struct FileInfo {
+  bool IsFolder = false;
+  bool IsLink = false;     // only when the look did not follow links
+  int Attributes = 0;      // Attribute bits
+  std::int64_t Size = 0;   // bytes; 0 for folders
+  FileTimes Times;
+  std::uint32_t Mode = 0;  // permission bits where the system has them
+  std::uint32_t Owner = 0, Group = 0;
+  std::uint64_t Device = 0, Id = 0;  // together they name the file
+};
+
+// A new file being written (see Folder::Create). Closed, and removed unless finished, when it goes.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  [[nodiscard]] bool Write(std::string_view bytes, IoError& error);
+  // Gives the file the permission bits of `like` (made writable by its owner, as a time copy leaves
+  // a read-only file), its owner and group where the system allows it, and its times; makes the
+  // content durable when asked, and closes the file. On failure the file is removed.
+  [[nodiscard]] bool Finish(const FileInfo& like, bool durable, IoError& error);
+
+ private:
+  friend class Folder;
+  void Discard();
+  std::intptr_t handle_ = -1;
+  std::intptr_t folder_ = -1;
+  std::u16string name_;
+  std::u16string path_;
+};
+
+enum class KeepResult { Made, Exists, Failed };
+
+// An open folder. The path it was opened by serves messages only; every operation goes through the
+// open folder and the names of its entries, never through a rebuilt path.
+class Folder {
+ public:
+  Folder() = default;
+  ~Folder();
+  Folder(Folder&& other) noexcept;
+  Folder& operator=(Folder&& other) noexcept;
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+
+  // The folder a path names; a link in the path is followed, for it is the user's own choice.
+  [[nodiscard]] static Folder Open(const std::u16string& path, IoError& error);
+  // A subfolder by its name, never through a link.
+  [[nodiscard]] Folder OpenSub(const std::u16string& name, IoError& error) const;
+  bool IsOpen() const { return handle_ >= 0 || !native_.empty(); }
+  const std::u16string& Path() const { return path_; }
+  std::u16string PathOf(const std::u16string& name) const;
+
+  // Every entry except "." and "..", sorted by name with ASCII letters folded (the order the Windows
+  // file system lists in). Pipes, sockets and devices are left out.
+  [[nodiscard]] bool List(std::vector<DirEntry>& entries, IoError& error) const;
+  // A look at one entry, links followed or not.
+  [[nodiscard]] bool Info(const std::u16string& name, FileInfo& info, bool follow, IoError& error) const;
+  // The whole content of a regular file, with a look at it taken through the same opening.
+  [[nodiscard]] bool Read(const std::u16string& name, std::string& bytes, FileInfo& info, IoError& error) const;
+  // A new file that must not exist yet; nothing that exists is ever opened or replaced here.
+  [[nodiscard]] bool Create(const std::u16string& name, File& file, IoError& error) const;
+  // Keeps a file's present content under a new name that must not exist yet: a second link to the
+  // same file where the file system has links, else an exact copy with the file's times.
+  KeepResult Keep(const std::u16string& name, const std::u16string& copy, IoError& error) const;
+  // Renames an entry, atomically replacing a file at `to`.
+  [[nodiscard]] bool Rename(const std::u16string& from, const std::u16string& to, IoError& error) const;
+  // Deletes a file even when it is read-only; a link is deleted as a link. Refuses folders.
+  [[nodiscard]] bool Remove(const std::u16string& name, IoError& error) const;
+  // Deletes a folder with all it holds, read-only entries too, never following a link; a file or a
+  // link given is deleted itself.
+  [[nodiscard]] bool RemoveTree(const std::u16string& name, IoError& error) const;
+  // Gives an entry times, never through a link.
+  [[nodiscard]] bool SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const;
+  // Clears the read-only attribute of an entry whose look said it is read-only; never through a link.
+  [[nodiscard]] bool MakeWritable(const std::u16string& name, const FileInfo& info, IoError& error) const;
+  // Puts everything written on the file system that holds the folder onto the disk.
+  void Sync() const;
+  // True when both are the same folder.
+  bool SameAs(const Folder& other) const;
+
+ private:
+  friend class FolderLock;
+  std::intptr_t handle_ = -1;
+  std::u16string native_;  // where folders are reached by path (Windows): the long form of the path
+  std::u16string path_;
+};
+
+// The right to change the entries of one folder, held by one run at a time across all programs and
+// processes; a second run is refused while the first holds it. Released when the lock goes.
+class FolderLock {
+ public:
+  FolderLock() = default;
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  // False when another run holds the folder (error stays empty) or the folder cannot be examined.
+  // On a file system that has no locks the run goes on unlocked: Exclusive() then says so.
+  [[nodiscard]] bool Acquire(const Folder& folder, IoError& error);
+  bool Held() const { return held_; }
+  // True when no other run can hold the folder at the same time, so that what a killed run left
+  // behind in it may be removed.
+  bool Exclusive() const { return exclusive_; }
+
+ private:
+  std::uint64_t device_ = 0, id_ = 0;
+  bool held_ = false;
+  bool exclusive_ = false;
 };
 
 // The folder separator of paths on this platform, and the path join rule: folder + separator + name,
@@ -48,10 +187,8 @@ std::u16string RootOf(const std::u16string& path);
 bool FileExists(const std::u16string& path);    // a file (not a folder), links followed
 bool FolderExists(const std::u16string& path);  // a folder, links followed
 bool PathExists(const std::u16string& path);    // anything, a dangling link included
-
-// Every entry of a folder except "." and "..", files and folders alike, sorted by name with ASCII
-// letters folded (the order the Windows file system lists in). False when the folder cannot be read.
-bool ListFolder(const std::u16string& folder, std::vector<DirEntry>& entries);
+// A look at a path (links followed), telling a missing path from one that cannot be examined.
+[[nodiscard]] bool PathInfo(const std::u16string& path, FileInfo& info, IoError& error);
 
 // Attribute bits of a path, or -1 when nothing is there.
 int GetAttributes(const std::u16string& path);
@@ -59,55 +196,42 @@ int GetAttributes(const std::u16string& path);
 // and for a symbolic link, whose target is never changed through it.
 bool SetAttributes(const std::u16string& path, int attributes);
 
-// Size in bytes of a file, or -1 when it is missing or a folder.
-std::int64_t FileSize(const std::u16string& path);
-
 bool GetFileTimes(const std::u16string& path, FileTimes& times);
 bool SetFileTimes(const std::u16string& path, const FileTimes& times);
 // True when both paths name the same existing file or folder.
 bool SameFile(const std::u16string& a, const std::u16string& b);
 
-// Moves a file; refuses (false) when `to` exists, whatever it is. Never replaces anything.
-bool MoveNoReplace(const std::u16string& from, const std::u16string& to);
-// Keeps a file's present content under a new name that must not exist yet: a second link to the same
-// file where the file system has links, else an exact copy that carries the file's times. Never
-// replaces anything; the file itself stays where it is.
-enum class KeepResult { Made, Exists, Failed };
-KeepResult KeepCopyNoReplace(const std::u16string& file, const std::u16string& copy);
 // Renames a file, atomically replacing an existing file at `to`.
 bool RenameReplace(const std::u16string& from, const std::u16string& to);
 // Deletes a file even when it is read-only; a link is deleted as a link. Refuses folders.
-bool DeleteFile(const std::u16string& path);
-// Deletes a folder with all it holds, read-only entries too; links inside are deleted as links and
-// never followed. A file or link given as `path` is deleted itself.
-bool DeleteTree(const std::u16string& path);
+bool RemoveFile(const std::u16string& path);
+// Deletes a folder with all it holds, never following a link; a file or link is deleted itself.
+bool RemoveTree(const std::u16string& path);
 // Creates one folder. False when it exists or cannot be made.
 bool CreateFolder(const std::u16string& path);
 
 // Whole-file reading, and writing a new content (the file is created or truncated; a link at the
-// name is not followed). Written durably, the content is on the disk when this returns; otherwise
-// it is with the system, and SyncFileSystem makes many such files durable at once.
-bool ReadFile(const std::u16string& path, std::string& bytes);
-bool WriteFile(const std::u16string& path, const std::string& bytes, bool durable = true);
-// Puts everything written on the file system that holds `path` onto the disk.
-void SyncFileSystem(const std::u16string& path);
+// name is not followed); written durably, the content is on the disk when this returns.
+bool ReadWholeFile(const std::u16string& path, std::string& bytes);
+bool WriteWholeFile(const std::u16string& path, const std::string& bytes);
 
 // Absolute form of a path: relative to the current folder, "." and ".." resolved, separators
 // doubled up taken as one. Links are not resolved.
 std::u16string AbsolutePath(const std::u16string& path);
 std::u16string CurrentDirectory();
-bool SetCurrentDirectory(const std::u16string& path);
+bool ChangeDirectory(const std::u16string& path);
 
 // The folder a path lies in ("/a" for "/a/b", the root for "/a"); empty for a root or a bare name.
 std::u16string ParentFolder(const std::u16string& path);
+// The last name of a path, without the folder it lies in.
+std::u16string LastName(const std::u16string& path);
 
 // The target of a shortcut file; empty when the path is none or its target cannot be read. Symbolic
 // links need no such help (the file system follows them), so on POSIX this is always empty.
 std::u16string ShortcutTarget(const std::u16string& path);
 
-// The name an entry of `folder` is stored under: `name` itself when it exists, else the first entry
-// (in name order) that equals it with ASCII letters folded; empty when none does.
-std::u16string StoredName(const std::u16string& folder, const std::u16string& name);
+// The bytes the system stores for a name: the ones every comparison with a chart's own bytes uses.
+std::string NativeBytes(const std::u16string& name);
 
 // The running executable's folder (no trailing separator unless it is the root) and its name without
 // a ".exe" extension.

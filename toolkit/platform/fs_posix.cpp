@@ -4,15 +4,20 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <utility>
 
-#include "platform/fs.h"
-#include "platform/text.h"
+#include "toolkit/clsFileString.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
 namespace platform {
 namespace {
@@ -20,46 +25,51 @@ namespace {
 std::string Native(const std::u16string& path) { return ToUtf8(path); }
 std::u16string FromNative(const char* name) { return DecodeUtf8(name); }
 
-inline char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
-
-bool EqualsFolded(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+// An owned file descriptor: closed when it goes.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
   }
-  return true;
-}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  void reset(int fd) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+  bool ok() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
 
 // Name order of the Windows file system: ASCII letters folded first, exact spelling breaks ties.
 bool NameLess(const std::u16string& a, const std::u16string& b) {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
-    const char16_t x = FoldAscii(a[i]), y = FoldAscii(b[i]);
+    const char16_t x = clsFileString::FoldAscii(a[i]), y = clsFileString::FoldAscii(b[i]);
     if (x != y) return x < y;
   }
   if (a.size() != b.size()) return a.size() < b.size();
   return a < b;
 }
 
-std::u16string BaseName(const std::u16string& path) {
-  std::size_t end = path.size();
-  while (end > 1 && path[end - 1] == u'/') --end;
-  const std::size_t slash = path.rfind(u'/', end == 0 ? 0 : end - 1);
-  const std::size_t start = slash == std::u16string::npos ? 0 : slash + 1;
-  return path.substr(start, end - start);
+bool IsHiddenName(const std::u16string& name) {
+  return !name.empty() && name[0] == u'.' && name != u"." && name != u"..";
 }
 
 int AttributesOf(const struct stat& st, const std::u16string& name) {
   int attrs = kAttrNormal;
   if (S_ISDIR(st.st_mode)) attrs |= kAttrDirectory;
   if ((st.st_mode & S_IWUSR) == 0) attrs |= kAttrReadOnly;
-  if (!name.empty() && name[0] == u'.' && name != u"." && name != u"..") attrs |= kAttrHidden;
+  if (IsHiddenName(name)) attrs |= kAttrHidden;
   return attrs;
 }
 
-std::int64_t Nanos(const struct timespec& ts) {
-  return std::int64_t(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-}
+std::int64_t Nanos(const struct timespec& ts) { return std::int64_t(ts.tv_sec) * 1000000000LL + ts.tv_nsec; }
 
 struct timespec Timespec(std::int64_t ns) {
   struct timespec ts {};
@@ -72,62 +82,484 @@ struct timespec Timespec(std::int64_t ns) {
   return ts;
 }
 
-// Writes all bytes, flushes them to the disk when asked and closes the file; false when any step
-// failed.
-bool WriteAllAndClose(int fd, const std::string& bytes, bool durable = true) {
-  bool ok = true;
-  std::size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    ok = put > 0;
-    if (ok) done += static_cast<std::size_t>(put);
-  }
-  ok = ok && (!durable || fsync(fd) == 0);
-  return close(fd) == 0 && ok;
+void FillInfo(const struct stat& st, const std::u16string& name, FileInfo& info) {
+  info.IsFolder = S_ISDIR(st.st_mode);
+  info.IsLink = S_ISLNK(st.st_mode);
+  info.Attributes = AttributesOf(st, name);
+  info.Size = info.IsFolder ? 0 : std::int64_t(st.st_size);
+  info.Times.HasCreation = false;
+  info.Times.Creation = 0;
+  info.Times.Access = Nanos(st.st_atim);
+  info.Times.Write = Nanos(st.st_mtim);
+  info.Mode = st.st_mode & 07777;
+  info.Owner = st.st_uid;
+  info.Group = st.st_gid;
+  info.Device = st.st_dev;
+  info.Id = st.st_ino;
 }
 
-// Removes everything inside the open folder `dirfd`, never following a link. True when all went.
-bool RemoveContents(int dirfd) {
-  const int listfd = dup(dirfd);
-  if (listfd < 0) return false;
-  DIR* dir = fdopendir(listfd);
-  if (dir == nullptr) {
-    close(listfd);
-    return false;
-  }
-  std::vector<std::string> names;
-  while (const dirent* e = readdir(dir)) {
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
-  }
-  closedir(dir);
+bool Fail(IoError& error) {
+  error.Code = errno != 0 ? errno : EIO;
+  return false;
+}
 
+bool WriteAll(int fd, std::string_view bytes, IoError& error) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return Fail(error);
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+// Reads a whole regular file from an open descriptor whose look is `st`.
+bool ReadAll(int fd, const struct stat& st, std::string& bytes, IoError& error) {
+  // One byte of room more than the size tells a file that grew meanwhile; a short read of a regular
+  // file is its end, so the usual file costs one read.
+  bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+  std::size_t done = 0;
+  for (;;) {
+    if (done == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      bytes.clear();
+      return Fail(error);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+    if (done < bytes.size() && done == static_cast<std::size_t>(st.st_size)) break;
+  }
+  bytes.resize(done);
+  return true;
+}
+
+// The entries of an open folder, as the kernel gives them: name and kind, no look at any of them.
+struct RawEntry {
+  std::string name;
+  unsigned char type;
+};
+
+struct linux_dirent64 {
+  ino64_t d_ino;
+  off64_t d_off;
+  unsigned short d_reclen;
+  unsigned char d_type;
+  char d_name[];
+};
+
+bool ReadEntries(int fd, std::vector<RawEntry>& out, IoError& error) {
+  out.clear();
+  if (lseek(fd, 0, SEEK_SET) < 0) return Fail(error);
+  std::vector<char> buffer(256 * 1024);
+  for (;;) {
+    const long got = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Fail(error);
+    if (got == 0) return true;
+    for (long at = 0; at < got;) {
+      const auto* d = reinterpret_cast<const linux_dirent64*>(buffer.data() + at);
+      at += d->d_reclen;
+      if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+      out.push_back({d->d_name, d->d_type});
+    }
+  }
+}
+
+// Removes everything inside the open folder `dirfd`, never following a link. The kinds come from
+// the listing; a look is taken only when the listing does not tell.
+bool RemoveContents(int dirfd, IoError& error) {
+  std::vector<RawEntry> entries;
+  if (!ReadEntries(dirfd, entries, error)) {
+    // A folder that may not be read is made readable: it is going anyway.
+    if (error.Code != EACCES || fchmod(dirfd, 0700) != 0 || !ReadEntries(dirfd, entries, error)) return false;
+    error = {};
+  }
   bool ok = true;
-  for (const std::string& name : names) {
-    struct stat st {};
-    if (fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+  bool opened_up = false;
+  for (const RawEntry& e : entries) {
+    const char* name = e.name.c_str();
+    bool folder = e.type == DT_DIR;
+    if (!folder) {
+      if (unlinkat(dirfd, name, 0) == 0) continue;
+      if (errno == EACCES && !opened_up) {
+        // A folder without write permission keeps its entries until it gets one.
+        opened_up = true;
+        if (fchmod(dirfd, 0700) == 0 && unlinkat(dirfd, name, 0) == 0) continue;
+      }
+      if (errno != EISDIR && errno != EPERM) {
+        ok = Fail(error);
+        continue;
+      }
+      struct stat st {};
+      folder = fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+      if (!folder) {
+        ok = Fail(error);
+        continue;
+      }
+    }
+    Fd sub(openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!sub.ok() && errno == EACCES && fchmodat(dirfd, name, 0700, 0) == 0) {
+      sub.reset(openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    if (!sub.ok()) {
+      ok = Fail(error);
+      continue;
+    }
+    if (!RemoveContents(sub.get(), error)) {
       ok = false;
       continue;
     }
-    if (S_ISDIR(st.st_mode)) {
-      // A read-only folder must become writable before its entries can go.
-      if ((st.st_mode & S_IRWXU) != S_IRWXU) fchmodat(dirfd, name.c_str(), st.st_mode | S_IRWXU, 0);
-      const int sub = openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (sub < 0) {
-        ok = false;
-        continue;
-      }
-      const bool inner = RemoveContents(sub);
-      close(sub);
-      if (!inner || unlinkat(dirfd, name.c_str(), AT_REMOVEDIR) != 0) ok = false;
-    } else if (unlinkat(dirfd, name.c_str(), 0) != 0) {
-      ok = false;
+    if (unlinkat(dirfd, name, AT_REMOVEDIR) == 0) continue;
+    if (errno == EACCES && !opened_up) {
+      opened_up = true;
+      if (fchmod(dirfd, 0700) == 0 && unlinkat(dirfd, name, AT_REMOVEDIR) == 0) continue;
     }
+    ok = Fail(error);
   }
   return ok;
 }
 
+bool RemoveTreeAt(int dirfd, const char* name, IoError& error) {
+  if (unlinkat(dirfd, name, 0) == 0) return true;
+  if (errno != EISDIR && errno != EPERM) return Fail(error);
+  struct stat st {};
+  if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return Fail(error);
+  if (!S_ISDIR(st.st_mode)) {
+    errno = EPERM;
+    return Fail(error);
+  }
+  Fd sub(openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!sub.ok() && errno == EACCES && fchmodat(dirfd, name, st.st_mode | S_IRWXU, 0) == 0) {
+    sub.reset(openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  }
+  if (!sub.ok()) return Fail(error);
+  if (!RemoveContents(sub.get(), error)) return false;
+  return unlinkat(dirfd, name, AT_REMOVEDIR) == 0 || Fail(error);
+}
+
+// The locks this process holds, by folder: two parts of one run may lock the same folder.
+struct HeldLock {
+  int fd = -1;
+  int count = 0;
+};
+std::map<std::pair<std::uint64_t, std::uint64_t>, HeldLock>& HeldLocks() {
+  static std::map<std::pair<std::uint64_t, std::uint64_t>, HeldLock> locks;
+  return locks;
+}
+
 }  // namespace
+
+bool IoError::NotFound() const { return Code == ENOENT || Code == ENOTDIR; }
+bool IoError::AlreadyExists() const { return Code == EEXIST; }
+
+std::u16string ErrorText(const IoError& error) {
+  switch (error.Code) {
+    case 0: return std::u16string();
+    case ENOENT:
+    case ENOTDIR: return u"見つかりません";
+    case EACCES:
+    case EPERM: return u"アクセスが拒否されました";
+    case EIO: return u"入出力エラー";
+    case ENOSPC:
+    case EDQUOT: return u"ディスクの空きがありません";
+    case EROFS: return u"読み取り専用のファイルシステムです";
+    case ENAMETOOLONG: return u"名前が長すぎます";
+    case EEXIST: return u"同じ名前があります";
+    case EBUSY:
+    case ETXTBSY: return u"使用中です";
+    case ELOOP: return u"シンボリックリンクです";
+    default: return DecodeUtf8(std::strerror(error.Code));
+  }
+}
+
+// ---- File ------------------------------------------------------------------------------------
+
+File::~File() { Discard(); }
+
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)),
+      folder_(other.folder_),
+      name_(std::move(other.name_)),
+      path_(std::move(other.path_)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    handle_ = std::exchange(other.handle_, -1);
+    folder_ = other.folder_;
+    name_ = std::move(other.name_);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+void File::Discard() {
+  if (handle_ < 0) return;
+  close(static_cast<int>(handle_));
+  handle_ = -1;
+  unlinkat(static_cast<int>(folder_), Native(name_).c_str(), 0);
+}
+
+bool File::Write(std::string_view bytes, IoError& error) {
+  if (handle_ < 0) {
+    error.Code = EBADF;
+    return false;
+  }
+  return WriteAll(static_cast<int>(handle_), bytes, error);
+}
+
+bool File::Finish(const FileInfo& like, bool durable, IoError& error) {
+  if (handle_ < 0) {
+    error.Code = EBADF;
+    return false;
+  }
+  const int fd = static_cast<int>(handle_);
+  // The owner first: a change of owner may clear bits that the permissions then set again. Where
+  // the run may not give the file away, the group alone is tried, then nothing.
+  if (like.Owner != geteuid() || like.Group != getegid()) {
+    if (fchown(fd, like.Owner, like.Group) != 0) (void)fchown(fd, static_cast<uid_t>(-1), like.Group);
+  }
+  const mode_t mode = static_cast<mode_t>((like.Mode & 07777) | S_IWUSR);
+  const struct timespec ts[2] = {Timespec(like.Times.Access), Timespec(like.Times.Write)};
+  bool ok = fchmod(fd, mode) == 0 || Fail(error);
+  ok = ok && (futimens(fd, ts) == 0 || Fail(error));
+  ok = ok && (!durable || fsync(fd) == 0 || Fail(error));
+  const int closed = close(fd);
+  handle_ = -1;
+  if (ok && closed != 0) ok = Fail(error);
+  if (!ok) unlinkat(static_cast<int>(folder_), Native(name_).c_str(), 0);
+  return ok;
+}
+
+// ---- Folder ----------------------------------------------------------------------------------
+
+Folder::~Folder() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), native_(std::move(other.native_)), path_(std::move(other.path_)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+  if (this != &other) {
+    if (handle_ >= 0) close(static_cast<int>(handle_));
+    handle_ = std::exchange(other.handle_, -1);
+    native_ = std::move(other.native_);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+Folder Folder::Open(const std::u16string& path, IoError& error) {
+  Folder folder;
+  if (path.empty()) {
+    error.Code = ENOENT;
+    return folder;
+  }
+  const int fd = open(Native(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail(error);
+    return folder;
+  }
+  folder.handle_ = fd;
+  folder.path_ = path;
+  return folder;
+}
+
+Folder Folder::OpenSub(const std::u16string& name, IoError& error) const {
+  Folder folder;
+  const int fd = openat(static_cast<int>(handle_), Native(name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    Fail(error);
+    return folder;
+  }
+  folder.handle_ = fd;
+  folder.path_ = PathOf(name);
+  return folder;
+}
+
+std::u16string Folder::PathOf(const std::u16string& name) const { return JoinPath(path_, name); }
+
+bool Folder::List(std::vector<DirEntry>& entries, IoError& error) const {
+  entries.clear();
+  const int fd = static_cast<int>(handle_);
+  std::vector<RawEntry> raw;
+  if (!ReadEntries(fd, raw, error)) return false;
+  entries.reserve(raw.size());
+  for (RawEntry& e : raw) {
+    DirEntry entry;
+    unsigned char type = e.type;
+    if (type == DT_LNK || type == DT_UNKNOWN) {
+      // Only a link, or a file system that does not tell kinds, costs a look.
+      struct stat lst {}, st {};
+      if (fstatat(fd, e.name.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
+      entry.IsLink = S_ISLNK(lst.st_mode);
+      if (entry.IsLink) {
+        entry.Dangling = fstatat(fd, e.name.c_str(), &st, 0) != 0;
+        if (entry.Dangling) st = lst;
+      } else {
+        st = lst;
+      }
+      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_FIFO;
+    }
+    // Pipes, sockets and devices are nothing these programs could read or should touch.
+    if (type != DT_DIR && type != DT_REG && type != DT_LNK) continue;
+    entry.Name = FromNative(e.name.c_str());
+    if (type == DT_DIR) entry.Attributes |= kAttrDirectory;
+    if (IsHiddenName(entry.Name)) entry.Attributes |= kAttrHidden;
+    entries.push_back(std::move(entry));
+  }
+  std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) { return NameLess(a.Name, b.Name); });
+  return true;
+}
+
+bool Folder::Info(const std::u16string& name, FileInfo& info, bool follow, IoError& error) const {
+  struct stat st {};
+  if (fstatat(static_cast<int>(handle_), Native(name).c_str(), &st, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+    return Fail(error);
+  }
+  FillInfo(st, name, info);
+  return true;
+}
+
+bool Folder::Read(const std::u16string& name, std::string& bytes, FileInfo& info, IoError& error) const {
+  bytes.clear();
+  // Non-blocking so that a pipe planted at the name never hangs the run; only regular files are read.
+  Fd fd(openat(static_cast<int>(handle_), Native(name).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.ok()) return Fail(error);
+  struct stat st {};
+  if (fstat(fd.get(), &st) != 0) return Fail(error);
+  if (!S_ISREG(st.st_mode)) {
+    error.Code = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  FillInfo(st, name, info);
+  if (!ReadAll(fd.get(), st, bytes, error)) return false;
+  return close(fd.release()) == 0 || Fail(error);
+}
+
+bool Folder::Create(const std::u16string& name, File& file, IoError& error) const {
+  const int fd = openat(static_cast<int>(handle_), Native(name).c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return Fail(error);
+  file = File();
+  file.handle_ = fd;
+  file.folder_ = handle_;
+  file.name_ = name;
+  file.path_ = PathOf(name);
+  return true;
+}
+
+KeepResult Folder::Keep(const std::u16string& name, const std::u16string& copy, IoError& error) const {
+  const int fd = static_cast<int>(handle_);
+  const std::string from = Native(name), to = Native(copy);
+  if (linkat(fd, from.c_str(), fd, to.c_str(), 0) == 0) return KeepResult::Made;
+  if (errno == EEXIST) return KeepResult::Exists;
+  if (errno != EPERM && errno != EXDEV && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK) {
+    Fail(error);
+    return KeepResult::Failed;
+  }
+  // No links on this file system: an exclusive new file, so an existing name is never written.
+  std::string bytes;
+  FileInfo info;
+  if (!Read(name, bytes, info, error)) return KeepResult::Failed;
+  File file;
+  if (!Create(copy, file, error)) return error.Code == EEXIST ? KeepResult::Exists : KeepResult::Failed;
+  if (!file.Write(bytes, error) || !file.Finish(info, true, error)) return KeepResult::Failed;
+  return KeepResult::Made;
+}
+
+bool Folder::Rename(const std::u16string& from, const std::u16string& to, IoError& error) const {
+  const int fd = static_cast<int>(handle_);
+  return renameat(fd, Native(from).c_str(), fd, Native(to).c_str()) == 0 || Fail(error);
+}
+
+bool Folder::Remove(const std::u16string& name, IoError& error) const {
+  return unlinkat(static_cast<int>(handle_), Native(name).c_str(), 0) == 0 || Fail(error);
+}
+
+bool Folder::RemoveTree(const std::u16string& name, IoError& error) const {
+  return RemoveTreeAt(static_cast<int>(handle_), Native(name).c_str(), error);
+}
+
+bool Folder::SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const {
+  const struct timespec ts[2] = {Timespec(times.Access), Timespec(times.Write)};
+  return utimensat(static_cast<int>(handle_), Native(name).c_str(), ts, AT_SYMLINK_NOFOLLOW) == 0 || Fail(error);
+}
+
+bool Folder::MakeWritable(const std::u16string& name, const FileInfo& info, IoError& error) const {
+  if ((info.Attributes & kAttrReadOnly) == 0) return true;
+  // A link has no permissions of its own here, and changing those of what it points to could touch
+  // a file outside the folder tree.
+  if (info.IsLink) {
+    error.Code = ELOOP;
+    return false;
+  }
+  // Not through a link whatever the look said: the system refuses to change a link's mode.
+  return fchmodat(static_cast<int>(handle_), Native(name).c_str(), static_cast<mode_t>(info.Mode | S_IWUSR),
+                  AT_SYMLINK_NOFOLLOW) == 0 ||
+         Fail(error);
+}
+
+void Folder::Sync() const {
+  if (handle_ < 0 || syncfs(static_cast<int>(handle_)) != 0) sync();
+}
+
+bool Folder::SameAs(const Folder& other) const {
+  struct stat a {}, b {};
+  if (fstat(static_cast<int>(handle_), &a) != 0 || fstat(static_cast<int>(other.handle_), &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// ---- FolderLock ------------------------------------------------------------------------------
+
+FolderLock::~FolderLock() {
+  if (!held_) return;
+  auto& locks = HeldLocks();
+  const auto it = locks.find({device_, id_});
+  if (it == locks.end()) return;
+  if (--it->second.count == 0) {
+    if (it->second.fd >= 0) close(it->second.fd);  // closing the description releases the lock
+    locks.erase(it);
+  }
+}
+
+bool FolderLock::Acquire(const Folder& folder, IoError& error) {
+  if (held_) return true;
+  struct stat st {};
+  if (fstat(static_cast<int>(folder.handle_), &st) != 0) return Fail(error);
+  auto& locks = HeldLocks();
+  const std::pair<std::uint64_t, std::uint64_t> key{st.st_dev, st.st_ino};
+  auto it = locks.find(key);
+  if (it == locks.end()) {
+    // An opening of its own, so that the lock lives as long as the run wants it, whatever happens
+    // to the folder object it was asked for.
+    Fd fd(openat(static_cast<int>(folder.handle_), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.ok()) return Fail(error);
+    HeldLock held;
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+      held.fd = fd.release();
+    } else if (errno == EWOULDBLOCK || errno == EINTR) {
+      return false;  // another run has it
+    }
+    // Else the file system keeps no locks: the run goes on without one (held.fd stays -1).
+    it = locks.emplace(key, held).first;
+  }
+  ++it->second.count;
+  device_ = key.first;
+  id_ = key.second;
+  held_ = true;
+  exclusive_ = it->second.fd >= 0;
+  return true;
+}
+
+// ---- Paths -----------------------------------------------------------------------------------
 
 char16_t PathSeparator() { return u'/'; }
 bool IsSeparator(char16_t c) { return c == u'/'; }
@@ -156,37 +588,14 @@ bool PathExists(const std::u16string& path) {
   return !path.empty() && lstat(Native(path).c_str(), &st) == 0;
 }
 
-bool ListFolder(const std::u16string& folder, std::vector<DirEntry>& entries) {
-  entries.clear();
-  if (folder.empty()) return false;
-  const int fd = open(Native(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  DIR* dir = fdopendir(fd);
-  if (dir == nullptr) {
-    close(fd);
+bool PathInfo(const std::u16string& path, FileInfo& info, IoError& error) {
+  struct stat st {};
+  if (path.empty()) {
+    error.Code = ENOENT;
     return false;
   }
-  while (const dirent* e = readdir(dir)) {
-    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-    struct stat lst {}, st {};
-    if (fstatat(fd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    const bool link = S_ISLNK(lst.st_mode);
-    // A link is described by what it points to; a dangling one is listed so it can be removed.
-    const bool dangling = link && fstatat(fd, e->d_name, &st, 0) != 0;
-    if (!link || dangling) st = lst;
-    // Pipes, sockets and devices are nothing these programs could read or should touch.
-    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) continue;
-    DirEntry entry;
-    entry.Name = FromNative(e->d_name);
-    entry.Attributes = AttributesOf(st, entry.Name);
-    entry.IsLink = link;
-    entry.Dangling = dangling;
-    entry.Size = S_ISDIR(st.st_mode) ? 0 : std::int64_t(st.st_size);
-    entries.push_back(std::move(entry));
-  }
-  closedir(dir);
-  std::sort(entries.begin(), entries.end(),
-            [](const DirEntry& a, const DirEntry& b) { return NameLess(a.Name, b.Name); });
+  if (stat(Native(path).c_str(), &st) != 0) return Fail(error);
+  FillInfo(st, LastName(path), info);
   return true;
 }
 
@@ -195,7 +604,7 @@ int GetAttributes(const std::u16string& path) {
   const std::string native = Native(path);
   struct stat st {};
   if (stat(native.c_str(), &st) != 0 && lstat(native.c_str(), &st) != 0) return -1;
-  return AttributesOf(st, BaseName(path));
+  return AttributesOf(st, LastName(path));
 }
 
 bool SetAttributes(const std::u16string& path, int attributes) {
@@ -211,12 +620,6 @@ bool SetAttributes(const std::u16string& path, int attributes) {
     mode |= S_IWUSR;
   }
   return mode == (st.st_mode & 07777) || chmod(native.c_str(), mode) == 0;
-}
-
-std::int64_t FileSize(const std::u16string& path) {
-  struct stat st {};
-  if (path.empty() || stat(Native(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
-  return std::int64_t(st.st_size);
 }
 
 bool GetFileTimes(const std::u16string& path, FileTimes& times) {
@@ -241,114 +644,40 @@ bool SameFile(const std::u16string& a, const std::u16string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-bool MoveNoReplace(const std::u16string& from, const std::u16string& to) {
-  if (from.empty() || to.empty()) return false;
-  const std::string src = Native(from), dst = Native(to);
-  if (renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-  // File systems without the no-replace rename: a new link fails on any existing name.
-  struct stat st {};
-  if (lstat(src.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  if (link(src.c_str(), dst.c_str()) != 0) return false;
-  if (unlink(src.c_str()) != 0) {
-    unlink(dst.c_str());
-    return false;
-  }
-  return true;
-}
-
-KeepResult KeepCopyNoReplace(const std::u16string& file, const std::u16string& copy) {
-  if (file.empty() || copy.empty()) return KeepResult::Failed;
-  const std::string src = Native(file), dst = Native(copy);
-  if (link(src.c_str(), dst.c_str()) == 0) return KeepResult::Made;
-  if (errno == EEXIST) return KeepResult::Exists;
-  if (errno != EPERM && errno != EXDEV && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK) {
-    return KeepResult::Failed;
-  }
-  // No links on this file system: an exclusive new file, so an existing name is never written.
-  std::string bytes;
-  FileTimes times;
-  if (!ReadFile(file, bytes) || !GetFileTimes(file, times)) return KeepResult::Failed;
-  const int fd = open(dst.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return errno == EEXIST ? KeepResult::Exists : KeepResult::Failed;
-  if (!WriteAllAndClose(fd, bytes)) {
-    unlink(dst.c_str());
-    return KeepResult::Failed;
-  }
-  SetFileTimes(copy, times);
-  return KeepResult::Made;
-}
-
 bool RenameReplace(const std::u16string& from, const std::u16string& to) {
   return !from.empty() && !to.empty() && rename(Native(from).c_str(), Native(to).c_str()) == 0;
 }
 
-bool DeleteFile(const std::u16string& path) {
+bool RemoveFile(const std::u16string& path) {
   const std::string native = Native(path);
   struct stat st {};
   if (path.empty() || lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   return unlink(native.c_str()) == 0;
 }
 
-bool DeleteTree(const std::u16string& path) {
-  const std::string native = Native(path);
-  struct stat st {};
-  if (path.empty() || lstat(native.c_str(), &st) != 0) return false;
-  if (!S_ISDIR(st.st_mode)) return unlink(native.c_str()) == 0;
-  if ((st.st_mode & S_IRWXU) != S_IRWXU) chmod(native.c_str(), st.st_mode | S_IRWXU);
-  const int fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool inner = RemoveContents(fd);
-  close(fd);
-  return inner && rmdir(native.c_str()) == 0;
+bool RemoveTree(const std::u16string& path) {
+  if (path.empty()) return false;
+  IoError error;
+  return RemoveTreeAt(AT_FDCWD, Native(path).c_str(), error);
 }
 
-bool CreateFolder(const std::u16string& path) {
-  return !path.empty() && mkdir(Native(path).c_str(), 0777) == 0;
-}
+bool CreateFolder(const std::u16string& path) { return !path.empty() && mkdir(Native(path).c_str(), 0777) == 0; }
 
-bool ReadFile(const std::u16string& path, std::string& bytes) {
+bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
   bytes.clear();
   if (path.empty()) return false;
-  // Non-blocking open so that a pipe never hangs the run; only regular files are read.
-  const int fd = open(Native(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
+  Fd fd(open(Native(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat st {};
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (ok) {
-    // Read straight into the buffer; one byte of room more tells a file that grew meanwhile.
-    std::size_t done = 0;
-    bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
-    for (;;) {
-      if (done == bytes.size()) bytes.resize(bytes.size() * 2);
-      const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) ok = false;
-      if (got <= 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
-  }
-  close(fd);
-  if (!ok) bytes.clear();
-  return ok;
+  IoError error;
+  return fd.ok() && fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && ReadAll(fd.get(), st, bytes, error);
 }
 
-bool WriteFile(const std::u16string& path, const std::string& bytes, bool durable) {
+bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
   if (path.empty()) return false;
   // No link is followed: a link planted at the name must not redirect the write elsewhere.
-  const int fd = open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  return fd >= 0 && WriteAllAndClose(fd, bytes, durable);
-}
-
-void SyncFileSystem(const std::u16string& path) {
-  const int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    sync();
-    return;
-  }
-  if (syncfs(fd) != 0) sync();
-  close(fd);
+  Fd fd(open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+  IoError error;
+  return fd.ok() && WriteAll(fd.get(), bytes, error) && fsync(fd.get()) == 0 && close(fd.release()) == 0;
 }
 
 std::u16string CurrentDirectory() {
@@ -360,9 +689,7 @@ std::u16string CurrentDirectory() {
   return FromNative(buffer.c_str());
 }
 
-bool SetCurrentDirectory(const std::u16string& path) {
-  return !path.empty() && chdir(Native(path).c_str()) == 0;
-}
+bool ChangeDirectory(const std::u16string& path) { return !path.empty() && chdir(Native(path).c_str()) == 0; }
 
 std::u16string AbsolutePath(const std::u16string& path) {
   std::u16string full = path;
@@ -372,29 +699,17 @@ std::u16string AbsolutePath(const std::u16string& path) {
   while (i <= full.size()) {
     std::size_t j = full.find(u'/', i);
     if (j == std::u16string::npos) j = full.size();
-    const std::u16string part = full.substr(i, j - i);
+    std::u16string part = full.substr(i, j - i);
     if (part == u"..") {
       if (!parts.empty()) parts.pop_back();
     } else if (!part.empty() && part != u".") {
-      parts.push_back(part);
+      parts.push_back(std::move(part));
     }
     i = j + 1;
   }
   std::u16string out;
   for (const auto& part : parts) out += u'/' + part;
   return out.empty() ? std::u16string(u"/") : out;
-}
-
-std::u16string StoredName(const std::u16string& folder, const std::u16string& name) {
-  if (name.empty() || name.find(u'/') != std::u16string::npos) return std::u16string();
-  struct stat st {};
-  if (lstat(Native(JoinPath(folder, name)).c_str(), &st) == 0) return name;
-  std::vector<DirEntry> entries;
-  if (!ListFolder(folder, entries)) return std::u16string();
-  for (const DirEntry& e : entries) {  // already in name order
-    if (EqualsFolded(e.Name, name)) return e.Name;
-  }
-  return std::u16string();
 }
 
 std::u16string ParentFolder(const std::u16string& path) {
@@ -408,7 +723,17 @@ std::u16string ParentFolder(const std::u16string& path) {
   return cut == 0 ? std::u16string(u"/") : path.substr(0, cut);
 }
 
+std::u16string LastName(const std::u16string& path) {
+  std::size_t end = path.size();
+  while (end > 1 && path[end - 1] == u'/') --end;
+  const std::size_t slash = end == 0 ? std::u16string::npos : path.rfind(u'/', end - 1);
+  const std::size_t start = slash == std::u16string::npos ? 0 : slash + 1;
+  return start >= end ? std::u16string() : path.substr(start, end - start);
+}
+
 std::u16string ShortcutTarget(const std::u16string&) { return std::u16string(); }
+
+std::string NativeBytes(const std::u16string& name) { return ToUtf8(name); }
 
 namespace {
 std::u16string ExecutablePath() {
@@ -432,6 +757,6 @@ std::u16string ExecutableFolder() {
   return slash == 0 ? std::u16string(u"/") : exe.substr(0, slash);
 }
 
-std::u16string ExecutableName() { return BaseName(ExecutablePath()); }
+std::u16string ExecutableName() { return LastName(ExecutablePath()); }
 
 }  // namespace platform

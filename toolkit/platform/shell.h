@@ -16,7 +16,7 @@ enum class ShellVerb { Open, Explore, OpenWith };
 // Performs the verb on the path and returns the shell's answer. The windows install a handler of
 // their own (the desktop services of the window system); tests install a recorder.
 using ShellHandler = std::function<int(ShellVerb verb, const std::u16string& path)>;
-int ShellExecute(ShellVerb verb, const std::u16string& path);
+int ShellRun(ShellVerb verb, const std::u16string& path);
 void SetShellHandler(ShellHandler handler);  // an empty handler restores the system's own
 
 }  // namespace platform

@@ -2,9 +2,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/fs.h"
-#include "platform/shell.h"
-#include "platform/text.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/shell.h"
+#include "toolkit/platform/text.h"
 
 extern char** environ;
 
@@ -31,7 +31,7 @@ int XdgOpen(const std::u16string& path) {
 
 }  // namespace
 
-int ShellExecute(ShellVerb verb, const std::u16string& path) {
+int ShellRun(ShellVerb verb, const std::u16string& path) {
   if (Handler()) return Handler()(verb, path);
   if (verb == ShellVerb::OpenWith) {
     // No system-wide "open with" chooser here: show the file's folder instead.

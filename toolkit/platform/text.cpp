@@ -1,4 +1,4 @@
-#include "platform/text.h"
+#include "toolkit/platform/text.h"
 
 #include <array>
 #include <memory>
@@ -8,7 +8,7 @@
 namespace platform {
 namespace {
 
-#include "platform/cp932_table.inc"
+#include "toolkit/platform/cp932_table.inc"
 
 constexpr char16_t kNone = 0xFFFF;
 
@@ -100,26 +100,31 @@ int Cp932Code(char16_t c) {
 }
 
 bool EncodeCp932(std::u16string_view text, std::string& out) {
+  // At most two bytes a character: write through a pointer, then cut to what was written.
   bool ok = true;
   const auto& table = EncodeTable();
+  const std::size_t start = out.size();
+  out.resize(start + text.size() * 2);
+  char* w = out.data() + start;
   for (const char16_t c : text) {
     if (c < 0x80) {
-      out.push_back(char(c));
+      *w++ = char(c);
     } else if (IsEscapeUnit(c)) {
-      out.push_back(char(c - kEscapeFirst));
+      *w++ = char(c - kEscapeFirst);
     } else {
       const std::uint16_t code = table[c];
       if (code == 0xFFFF) {
-        out.push_back('?');
+        *w++ = '?';
         ok = false;
       } else if (code > 0xFF) {
-        out.push_back(char(code >> 8));
-        out.push_back(char(code & 0xFF));
+        *w++ = char(code >> 8);
+        *w++ = char(code & 0xFF);
       } else {
-        out.push_back(char(code));
+        *w++ = char(code);
       }
     }
   }
+  out.resize(static_cast<std::size_t>(w - out.data()));
   return ok;
 }
 
@@ -227,35 +232,76 @@ std::string ToUtf8(std::u16string_view text) {
   return out;
 }
 
-bool NextLine(std::string_view data, std::size_t& pos, std::string_view& line) {
+LineEnds ChartLineEnds(std::string_view data) {
+  const bool lf = std::memchr(data.data(), '\n', data.size()) != nullptr;
+  return lf && std::memchr(data.data(), '\r', data.size()) == nullptr ? LineEnds::Lf : LineEnds::CrLf;
+}
+
+bool NextLine(std::string_view data, std::size_t& pos, std::string_view& line, LineEnds ends) {
   if (pos >= data.size()) return false;
   const char* start = data.data() + pos;
   const std::size_t left = data.size() - pos;
-  const void* cr = std::memchr(start, '\r', left);
-  if (cr == nullptr) {
+  const void* end = std::memchr(start, ends == LineEnds::Lf ? '\n' : '\r', left);
+  if (end == nullptr) {
     line = std::string_view(start, left);
     pos = data.size();
     return true;
   }
-  const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(cr) - start);
+  const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(end) - start);
   line = std::string_view(start, len);
   pos += len + 1;
-  if (pos < data.size() && data[pos] == '\n') ++pos;
+  if (ends == LineEnds::CrLf && pos < data.size() && data[pos] == '\n') ++pos;
   return true;
 }
 
-void AppendLine(std::string& out, std::string_view line) {
+void AppendLine(std::string& out, std::string_view line, LineEnds ends, bool ended) {
   out.append(line);
-  out.append("\r\n", 2);
+  if (ends == LineEnds::CrLf) {
+    out.append("\r\n", 2);
+  } else if (ended) {
+    out.push_back('\n');
+  }
 }
 
+namespace {
+
+// Valid UTF-8 that holds at least one character beyond ASCII.
+bool IsUtf8Text(std::string_view bytes) {
+  bool beyond_ascii = false;
+  for (unsigned char c : bytes) {
+    if (c >= 0x80) {
+      beyond_ascii = true;
+      break;
+    }
+  }
+  if (!beyond_ascii) return false;
+  const std::u16string text = DecodeUtf8(bytes);
+  for (const char16_t c : text) {
+    if (IsEscapeUnit(c)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::vector<std::u16string> DecodeTextLines(std::string_view bytes) {
-  const bool utf8 = bytes.substr(0, 3) == "\xEF\xBB\xBF";
-  if (utf8) bytes.remove_prefix(3);
+  bool utf8 = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+  if (utf8) {
+    bytes.remove_prefix(3);
+  } else {
+    utf8 = IsUtf8Text(bytes);
+  }
   std::vector<std::u16string> lines;
   std::size_t pos = 0;
-  std::string_view line;
-  while (NextLine(bytes, pos, line)) lines.push_back(utf8 ? DecodeUtf8(line) : DecodeCp932(line));
+  while (pos < bytes.size()) {
+    std::size_t end = pos;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+    const std::string_view line = bytes.substr(pos, end - pos);
+    lines.push_back(utf8 ? DecodeUtf8(line) : DecodeCp932(line));
+    pos = end;
+    if (pos < bytes.size() && bytes[pos] == '\r') ++pos;
+    if (pos < bytes.size() && bytes[pos] == '\n') ++pos;
+  }
   return lines;
 }
 
@@ -270,6 +316,31 @@ std::string EncodeTextLines(const std::vector<std::u16string>& lines) {
       EncodeUtf8(line, out);
     }
     out.append("\r\n", 2);
+  }
+  return out;
+}
+
+std::u16string ReadableName(std::u16string_view name) {
+  bool escaped = false;
+  for (const char16_t c : name) escaped = escaped || IsEscapeUnit(c);
+  if (!escaped) return std::u16string(name);
+  std::string bytes;
+  EncodeUtf8(name, bytes);
+  std::u16string sjis = DecodeCp932(bytes);
+  bool clean = true;
+  for (const char16_t c : sjis) clean = clean && !IsEscapeUnit(c);
+  if (clean) return sjis;
+  static const char16_t kHex[] = u"0123456789ABCDEF";
+  std::u16string out;
+  for (const char16_t c : name) {
+    if (!IsEscapeUnit(c)) {
+      out.push_back(c);
+      continue;
+    }
+    const unsigned b = c - kEscapeFirst;
+    out += u"\\x";
+    out.push_back(kHex[b >> 4]);
+    out.push_back(kHex[b & 15]);
   }
   return out;
 }

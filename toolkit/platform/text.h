@@ -38,17 +38,31 @@ bool EncodeUtf8(std::u16string_view text, std::string& out);
 std::string ToCp932(std::u16string_view text);
 std::string ToUtf8(std::u16string_view text);
 
-// Byte-level line splitting: CR LF and a lone CR end a line; a lone LF stays inside the line.
-// Starting with pos = 0, each call yields the next line without its end and advances pos; false when
-// no line is left. A last line without an end is still a line; an empty input has no lines.
-bool NextLine(std::string_view data, std::size_t& pos, std::string_view& line);
-// Appends `line` and CR LF to `out`: every written line ends with CR LF.
-void AppendLine(std::string& out, std::string_view line);
+// How a chart's lines end. A chart that holds at least one LF and no CR at all (written on Linux or
+// macOS, or kept in git) has LF lines; every other chart ends its lines at CR LF or a lone CR, and a
+// lone LF stays inside its line.
+enum class LineEnds { CrLf, Lf };
+LineEnds ChartLineEnds(std::string_view data);
 
-// The lines of a settings or rule file: UTF-8 after a byte-order mark, else CP932.
+// Byte-level line splitting. Starting with pos = 0, each call yields the next line without its end
+// and advances pos; false when no line is left. A last line without an end is still a line; an
+// empty input has no lines.
+bool NextLine(std::string_view data, std::size_t& pos, std::string_view& line, LineEnds ends = LineEnds::CrLf);
+// Appends `line` and its end as a rewritten chart writes it: CR LF after every line; in an LF chart
+// LF, except after a last line that had no end (`ended` false).
+void AppendLine(std::string& out, std::string_view line, LineEnds ends = LineEnds::CrLf, bool ended = true);
+
+// The lines of one of the programs' own files (settings, rules): UTF-8 after a byte-order mark, or
+// when the bytes are valid UTF-8 holding more than ASCII; else CP932. CR LF, a lone CR and a lone LF
+// each end a line, so a file edited on any system reads the same.
 std::vector<std::u16string> DecodeTextLines(std::string_view bytes);
 // Lines each ended by CR LF: CP932 when every character fits, else UTF-8 after a byte-order mark,
 // so that nothing typed is ever turned into "?".
 std::string EncodeTextLines(const std::vector<std::u16string>& lines);
+
+// A stored name as a person can read it. A name whose bytes are not UTF-8 but are Shift-JIS text
+// (common after unpacking a Japanese archive) shows as that text; any other byte that is no text
+// shows as a visible mark "\xNN". Operations keep using the stored name itself.
+std::u16string ReadableName(std::u16string_view name);
 
 }  // namespace platform

@@ -25,15 +25,15 @@
 #include <string>
 #include <vector>
 
-#include "QtText.h"
-#include "Recorders.h"
-#include "TempDir.h"
-#include "frmMain.h"
-#include "mdlAppGlobal.h"
-#include "mdlTools.h"
-#include "platform/fs.h"
-#include "platform/shell.h"
-#include "platform/text.h"
+#include "toolkit/gui/QtText.h"
+#include "tests/support/Recorders.h"
+#include "tests/support/TempDir.h"
+#include "quarrow/frmMain.h"
+#include "toolkit/mdlAppGlobal.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/shell.h"
+#include "toolkit/platform/text.h"
 
 using namespace quarrow;
 
@@ -58,7 +58,7 @@ void StartApplication() {
 
 std::string Read(const std::u16string& path) {
   std::string bytes;
-  platform::ReadFile(path, bytes);
+  platform::ReadWholeFile(path, bytes);
   return bytes;
 }
 
@@ -89,13 +89,11 @@ class QuarrowWindow : public ::testing::Test {
       shell.emplace_back(verb, path);
       return platform::kShellOk;
     });
-    State() = RunState();
   }
   ~QuarrowWindow() override {
     window.reset();
     platform::SetShellHandler({});
     mdlAppGlobal::SetCancelView(std::make_unique<ScriptedCancelView>());
-    State() = RunState();
   }
 
   frmMain& Open(std::optional<std::u16string> command_line = std::nullopt) {
@@ -241,16 +239,20 @@ TEST_F(QuarrowWindow, StoredFoldersAreRelativeToTheProgramFolder) {
   EXPECT_EQ(FromQt(w.txtPath(0)->text()), app / u"materials") << "kept even though it does not exist";
 }
 
-TEST_F(QuarrowWindow, TheEndButtonKeepsTheWindowWhenTheRulesCannotBeWritten) {
+TEST_F(QuarrowWindow, TheEndButtonAsksWhenTheRulesCannotBeWritten) {
   app.MakeFolder(u"Quarrow.rul");
   frmMain& w = Open();
   AddRule(u"#WAV?? *.wav", u"#WAV?? *.ogg");
+  messages.answers = {false, true};
   Click(w.cmdEnd());
-  ASSERT_FALSE(messages.messages.empty());
-  EXPECT_EQ(messages.messages.back().text, (app / u"Quarrow.rul") + u" のオープンに失敗しました。");
-  EXPECT_EQ(messages.messages.back().icon, MsgIcon::Critical);
-  EXPECT_TRUE(w.isVisible()) << "the rules are still there to be saved";
+  ASSERT_GE(messages.messages.size(), 2u);
+  EXPECT_EQ(messages.messages[messages.messages.size() - 2].text, (app / u"Quarrow.rul") + u" のオープンに失敗しました。");
+  EXPECT_EQ(messages.messages[messages.messages.size() - 2].icon, MsgIcon::Critical);
+  EXPECT_TRUE(messages.messages.back().question);
+  EXPECT_TRUE(w.isVisible()) << "No: the rules are still there to be saved";
   EXPECT_TRUE(platform::FileExists(app / u"Quarrow.ini"));
+  Click(w.cmdEnd());
+  EXPECT_FALSE(w.isVisible()) << "Yes: the program ends without them";
 }
 
 TEST_F(QuarrowWindow, RuleEditing) {

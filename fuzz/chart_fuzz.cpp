@@ -1,0 +1,80 @@
+// libFuzzer target for the chart line rewriting of Quarrow and Fennick: any chart bytes and any rule
+// (Quarrow) or any conversion mode (Fennick) rewrite without a crash, and every line that the
+// program did not replace comes out byte for byte, with the line ends of its chart.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fennick/mdlMain.h"
+#include "quarrow/mdlMain.h"
+#include "toolkit/mdlChartFile.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
+
+namespace {
+
+// The chart's lines as the rewrite pass splits them.
+std::vector<std::string> Lines(std::string_view bytes) {
+  std::vector<std::string> lines;
+  const platform::LineEnds ends = platform::ChartLineEnds(bytes);
+  std::size_t pos = 0;
+  std::string_view line;
+  while (platform::NextLine(bytes, pos, line, ends)) lines.emplace_back(line);
+  return lines;
+}
+
+// Rewrites the chart with `rewrite`, noting which lines it replaced, and checks the others.
+void Check(const std::string& chart, const std::function<bool(std::u16string&)>& replace) {
+  std::vector<bool> replaced;
+  mdlChartFile::LineRewrite rewrite;
+  rewrite.Rewrite = [&](std::u16string& line) {
+    replaced.push_back(replace(line));
+    return replaced.back();
+  };
+  std::string out;
+  mdlChartFile::ChartChange change;
+  std::u16string why;
+  const mdlChartFile::Outcome outcome = mdlChartFile::RewriteLines(chart, rewrite, out, change, why);
+  if (outcome != mdlChartFile::Outcome::Rewritten) return;
+  const std::vector<std::string> before = Lines(chart), after = Lines(out);
+  if (before.size() != after.size() || replaced.size() != before.size()) std::abort();
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (!replaced[i] && before[i] != after[i]) std::abort();
+  }
+}
+
+// A pattern as a window takes it: one line.
+std::u16string Pattern(FuzzedDataProvider& in) {
+  std::u16string text = platform::DecodeCp932(in.ConsumeRandomLengthString(40));
+  for (char16_t& c : text) {
+    if (c == u'\r' || c == u'\n') c = u' ';
+  }
+  return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider in(data, size);
+  const std::u16string search = Pattern(in);
+  const std::u16string replace = Pattern(in);
+  const int mode = in.ConsumeIntegralInRange(0, 2);
+  const std::string chart = in.ConsumeRemainingBytesAsString();
+
+  quarrow::RunState q;
+  q.TextModeOn = 1;
+  quarrow::BuildRules(q, {quarrow::MakeRuleEntry(search, replace)});
+  Check(chart, [&](std::u16string& line) { return quarrow::ReplaceLine(q, u"/nonexistent-fuzz-folder", line); });
+
+  fennick::RunState f;
+  f.ConvertMode = mode;
+  Check(chart, [&](std::u16string& line) {
+    return fennick::ConvertMaterialLine(f, u"/nonexistent-fuzz-folder", u"<set>", line);
+  });
+  return 0;
+}

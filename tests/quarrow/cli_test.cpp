@@ -1,0 +1,121 @@
+#include "quarrow/cli.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+#include "toolkit/platform/text.h"
+
+using quarrow::CliMain;
+
+namespace {
+
+using Args = std::vector<std::u16string>;
+
+struct Ran {
+  int status;
+  std::string out, err;
+};
+
+Ran Cli(const Args& args) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int status = CliMain(args);
+  return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
+}
+
+}  // namespace
+
+TEST(QuarrowCli, RunsDryRunsAndReportsByExitStatus) {
+  TempDir t;
+  t.Write(u"a.bms", "#WAV01 a.wav\r\n#WAV02 b.wav\r\n");
+  t.Write(u"a.ogg", "");
+  t.MakeFolder(u"sub");
+  t.Write(u"sub/b.BMS", "#WAV01 x.wav\r\n");
+  const Args rule = {u"--rule", u"#WAV?? *.wav", u"#WAV?? *.ogg", u"--no-backup"};
+  auto with = [&](Args extra) {
+    Args all = rule;
+    all.insert(all.end(), extra.begin(), extra.end());
+    return all;
+  };
+  Ran r = Cli(with({u"--dry-run", u"--recursive", u"--file-check=no"}));
+  EXPECT_EQ(r.status, 1) << "a switch takes no value";
+  r = Cli(with({u"--dry-run", u"--recursive", u"--no-file-check", t.Path()}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("would rewrite " + U8(t / u"a.bms") + " (2 lines changed)\n  - #WAV01 a.wav\n  + #WAV01 a.ogg\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("処理/対象 = 2/2"), std::string::npos) << r.out;
+  EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.wav\r\n#WAV02 b.wav\r\n");
+
+  r = Cli(with({u"--file-check", u"--", t.Path()}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n#WAV02 b.wav\r\n") << "b.ogg is missing";
+
+  t.MakeFolder(u"sub/b.BMS.mbk1");
+  r = Cli(with({u"--recursive", u"--no-file-check", u"--include=*.bms", t.Path()}));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("failed: " + U8(t / u"sub/b.BMS") + ": 一時ファイル"), std::string::npos) << r.err;
+
+  r = Cli({u"--rule", u"#TITLE *", u"#TITLE caf\u00E9", t.Path()});
+  EXPECT_EQ(r.status, 1) << "a rule that could never be written";
+  EXPECT_NE(r.err.find("「é」"), std::string::npos) << r.err;
+  EXPECT_EQ(Cli({u"--rule", u"*", u"**", t.Path()}).status, 1);
+  EXPECT_EQ(Cli(with({t / u"missing"})).status, 1);
+  EXPECT_EQ(Cli(with({u"--material-base", t / u"missing", t.Path()})).status, 1);
+  EXPECT_EQ(Cli({u"--rules", t / u"none.rul", t.Path()}).status, 1);
+}
+
+TEST(QuarrowCli, RulesKeepTheOrderTheyWereGivenIn) {
+  TempDir t;
+  t.Write(u"a.bms", "#WAV01 a.wav\r\n");
+  const auto file = t.Write(u"first.rul", "#WAV01 *\r\n#WAV01 first-*\r\n");
+  // The rule file comes first, so its rule is the first to match the line.
+  const Ran r = Cli({u"--rules", file, u"--rule", u"#WAV?? *.wav", u"#WAV?? *.ogg", u"--no-file-check", t.Path()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 first-a.wav\r\n");
+}
+
+TEST(QuarrowCli, ATargetIsThePathAsTheShellGaveItNeverAnotherFolder) {
+  TempDir t;
+  t.MakeFolder(u"lead");
+  t.Write(u"lead/a.bms", "#WAV01 a.wav\r\n");
+  t.MakeFolder(u" lead");
+  t.Write(u" lead/a.bms", "#WAV01 a.wav\r\n");
+  const Args rule = {u"--rule", u"#WAV?? *.wav", u"#WAV?? *.ogg", u"--no-file-check", u"--recursive"};
+  Args args = rule;
+  args.push_back(t / u" lead");
+  EXPECT_EQ(Cli(args).status, 0);
+  EXPECT_EQ(t.Read(u" lead/a.bms"), "#WAV01 a.ogg\r\n");
+  EXPECT_EQ(t.Read(u"lead/a.bms"), "#WAV01 a.wav\r\n");
+  args.back() = t / u"lead/gone/deeper";
+  EXPECT_EQ(Cli(args).status, 1) << "a missing target is an error, not its nearest existing folder";
+  EXPECT_EQ(t.Read(u"lead/a.bms"), "#WAV01 a.wav\r\n");
+}
+
+TEST(QuarrowCli, OutputThatCannotBeWrittenIsAFailure) {
+  TempDir t;
+  t.Write(u"a.bms", "#WAV01 a.wav\r\n");
+  const std::string cli = std::string(TEST_BIN_DIR) + "/quarrow-cli";
+  const std::string target = U8(t.Path());
+  std::vector<std::string> args = {cli, "--dry-run", "--no-file-check", "--rule", "#WAV?? *.wav", "#WAV?? *.ogg", target};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), nullptr), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+}

@@ -1,0 +1,48 @@
+// What only POSIX systems give a test: symbolic links, and acting as an unprivileged user so that
+// file permissions hold even when the tests run as root (as they do in CI).
+#pragma once
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "tests/support/TempDir.h"
+
+inline void Link(const std::u16string& target, const std::u16string& link) {
+  ASSERT_EQ(symlink(U8(target).c_str(), U8(link).c_str()), 0) << U8(link);
+}
+
+inline void Chmod(const std::u16string& path, mode_t mode) { ASSERT_EQ(chmod(U8(path).c_str(), mode), 0) << U8(path); }
+
+inline mode_t ModeOf(const std::u16string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(U8(path).c_str(), &st), 0) << U8(path);
+  return st.st_mode & 07777;
+}
+
+// Runs a piece of a test in a process of its own (another run, as far as the code is concerned).
+// The child's result (0-255), or -1 when the child could not run.
+inline int RunInChild(const std::function<int()>& body, bool unprivileged = false) {
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(255);
+    _exit(body() & 0xFF);
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// As RunInChild, the child becoming "nobody" when the tests run as root.
+inline int RunUnprivileged(const std::function<int()>& body) { return RunInChild(body, true); }
+
+// An empty file made without waiting for the disk, for tests that need many.
+inline void Touch(const std::u16string& path) {
+  const int fd = open(U8(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0) << U8(path);
+  close(fd);
+}

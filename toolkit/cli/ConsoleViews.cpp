@@ -1,0 +1,91 @@
+#include "toolkit/cli/ConsoleViews.h"
+
+#include "toolkit/platform/console.h"
+#include "toolkit/platform/text.h"
+
+namespace {
+
+std::string Plain(const std::u16string& text) {
+  // CR LF inside a message becomes a plain line break on the console.
+  std::string out;
+  for (char c : platform::ToUtf8(text)) {
+    if (c != '\r') out.push_back(c);
+  }
+  return out;
+}
+
+const char* Prefix(MsgIcon icon) {
+  switch (icon) {
+    case MsgIcon::Exclamation: return "warning: ";
+    case MsgIcon::Critical: return "error: ";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+void ConsoleMessages::ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
+  if (icon == MsgIcon::None) {
+    std::fprintf(out_, "%s\n", Plain(text).c_str());
+    std::fflush(out_);
+    return;
+  }
+  std::fprintf(err_, "%s[%s] %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str());
+  std::fflush(err_);
+}
+
+bool ConsoleMessages::AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
+  std::fprintf(err_, "%s[%s] %s -> %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str(),
+               assume_yes_ ? "yes (--yes)" : "no (give --yes to answer yes)");
+  std::fflush(err_);
+  return assume_yes_;
+}
+
+ConsoleCancelView::ConsoleCancelView() : terminal_(platform::StderrIsTerminal()) { platform::CatchInterrupt(); }
+
+void ConsoleCancelView::SetCaption(const std::u16string& text) {
+  caption_ = text;
+  Draw();
+}
+void ConsoleCancelView::SetTitle(const std::u16string& text) {
+  title_ = text;
+  Draw();
+}
+void ConsoleCancelView::SetText(const std::u16string& text) {
+  text_ = text;
+  Draw();
+}
+
+void ConsoleCancelView::ShowDialog() {
+  shown_ = true;
+  Draw();
+}
+
+void ConsoleCancelView::HideDialog() {
+  if (shown_ && terminal_) std::fputs("\r\033[K", stderr);
+  shown_ = false;
+}
+
+void ConsoleCancelView::Draw() {
+  if (!shown_ || !terminal_) return;
+  std::u16string line = caption_;
+  for (const std::u16string* part : {&title_, &text_}) {
+    if (part->empty()) continue;
+    line += u"  ";
+    for (char16_t c : *part) line += (c == u'\r' || c == u'\n') ? u' ' : c;
+  }
+  // One line that overwrites itself; long texts are cut so the line never wraps.
+  if (line.size() > 100) line = line.substr(0, 97) + u"...";
+  std::fprintf(stderr, "\r\033[K%s", platform::ToUtf8(line).c_str());
+  std::fflush(stderr);
+}
+
+void ConsoleCancelView::ProcessEvents() {
+  if (platform::TakeInterrupt() && click_) click_();
+}
+
+bool ConsoleCancelView::AskStop(const std::u16string&, const std::u16string&) {
+  // The stop button here is a signal, and it means stop.
+  std::fputs("stopping at the user's request\n", stderr);
+  return true;
+}
