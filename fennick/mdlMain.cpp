@@ -67,15 +67,16 @@ bool EachSubfolder(RunState& state, const platform::Folder& folder, Step step) {
   return true;
 }
 
-// Whether the file part of a material line names a file (not a folder) of the source folder.
-bool MaterialFileExists(RunState& state, const std::u16string& source, const std::u16string& file) {
-  if (file.empty()) return false;
+// Whether the file part of a material line names a file (not a folder) of the source folder. A
+// folder that cannot be examined is no answer: recorded once, and Failed.
+clsStoredFiles::Result MaterialFile(RunState& state, const std::u16string& source, const std::u16string& file) {
+  if (file.empty()) return clsStoredFiles::Result::Absent;
   std::u16string why;
   const clsStoredFiles::Result found = state.Materials.FindFile(source, file, why);
   if (found == clsStoredFiles::Result::Failed && state.MaterialFailures.insert(why).second) {
     state.Fail(source, u"素材ファイルを確かめられません: " + why);
   }
-  return found == clsStoredFiles::Result::Found;
+  return found;
 }
 
 }  // namespace
@@ -136,7 +137,12 @@ bool ConvertMaterialLine(RunState& state, const std::u16string& source, const st
   }
   const int mode = state.ConvertMode;
   if (mode == kModeRedefine || mode == kModeClear) bracket.clear();
-  if (bracket.empty() && mode != kModeClear && MaterialFileExists(state, source, file)) bracket = set_tag;
+  if (bracket.empty() && mode != kModeClear) {
+    const clsStoredFiles::Result found = MaterialFile(state, source, file);
+    // A line whose file could not be looked for stays exactly as it is, its tag included.
+    if (found == clsStoredFiles::Result::Failed) return false;
+    if (found == clsStoredFiles::Result::Found) bracket = set_tag;
+  }
 
   std::u16string converted = head + bracket + file;
   if (strings.FileStrComp(converted, line, 1) == 0) return false;

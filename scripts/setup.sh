@@ -8,6 +8,7 @@ packages=(
   libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-noto-cjk
+  strace
 )
 
 missing=()

@@ -322,7 +322,9 @@ bool File::Finish(const FileInfo& like, bool durable, IoError& error) {
   const int fd = static_cast<int>(handle_);
   // The owner first: a change of owner may clear bits that the permissions then set again. Where
   // the run may not give the file away, the group alone is tried, then nothing.
-  if (like.Owner != geteuid() || like.Group != getegid()) {
+  static const uid_t self = geteuid();
+  static const gid_t group = getegid();
+  if (like.Owner != self || like.Group != group) {
     if (fchown(fd, like.Owner, like.Group) != 0) (void)fchown(fd, static_cast<uid_t>(-1), like.Group);
   }
   const mode_t mode = static_cast<mode_t>((like.Mode & 07777) | S_IWUSR);
