@@ -10,7 +10,7 @@ case "${1:-}" in
   demo)
     scripts/setup.sh
     cmake --preset default >/dev/null
-    cmake --build --preset default --target quarrow-cli
+    cmake --build --preset default --target quarrow-cli fennick-cli tobrenz-cli
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
     cp -r samples/charts samples/material "$scratch/"

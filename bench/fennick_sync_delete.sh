@@ -6,6 +6,7 @@
 #   bench/fennick_sync_delete.sh [ROUNDS]      (FENNICK_CLI=path/to/fennick-cli to pick a build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/common.sh
 
 cli=${FENNICK_CLI:-build/bin/fennick-cli}
 rounds=${1:-5}
@@ -23,8 +24,6 @@ mkdir "$scratch/set" "$scratch/model"
 cp -a "$scratch/set/." "$scratch/model/"
 (cd "$scratch/model" && seq -f 'own%03g.wav' 1 500 | xargs touch)
 
-now() { date +%s%N; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 fennick_times=() rm_times=()
 for ((r = 1; r <= rounds; r++)); do
@@ -51,9 +50,13 @@ done
 
 f=$(printf '%s\n' "${fennick_times[@]}" | median)
 m=$(printf '%s\n' "${rm_times[@]}" | median)
-awk -v f="$f" -v m="$m" -v n="$entries" -v r="$rounds" 'BEGIN {
-  printf "sync deletion of %d entries, median of %d rounds\n", n, r
+rm -rf "$scratch/t1" && cp -a "$scratch/model" "$scratch/t1"
+calls=$(syscalls "$cli" --source "$scratch/set" --sound-set --no-recursive --sync-delete --no-convert "$scratch/t1")
+per_entry=$(awk -v n="$entries" '/^(newfstatat|unlinkat|openat|fchmod|fchmodat|close|getdents64|lseek)/ { s += $2 } END { printf "%.2f", s / n }' <<<"$calls")
+awk -v f="$f" -v m="$m" -v n="$entries" -v r="$rounds" -v c="$per_entry" -v l="$(load)" 'BEGIN {
+  printf "sync deletion of %d entries, median of %d rounds (load %s)\n", n, r, l
   printf "  fennick-cli   %8.1f ms\n", f / 1e6
   printf "  find + rm     %8.1f ms\n", m / 1e6
   printf "  ratio fennick-cli / find+rm = %.2f\n", f / m
+  printf "  system calls per source entry, listings and folder contents included: %s\n", c
 }'

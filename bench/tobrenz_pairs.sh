@@ -1,23 +1,39 @@
 #!/usr/bin/env bash
-# Times tobrenz-cli on one folder of PAIRS same-named pairs (PAIRS *.png targets and PAIRS *.bmp
-# partners, 100,000 files by default) and prints the pairs per second. For comparison it also times
-# the obvious shell alternative (find + awk + xargs rm) on an identical folder.
+# tobrenz-cli against what a user would script instead: a 20-line Python script (os.scandir, one
+# dict, two stats and an unlink per pair), on identical folders of PAIRS same-named pairs (PAIRS
+# *.png targets and PAIRS *.bmp partners). Prints the median time of each over ROUNDS rounds, the
+# ratio, and the system calls per pair besides listing (strace -c).
 #
-#   bench/tobrenz_pairs.sh [path/to/tobrenz-cli] [PAIRS]
+#   bench/tobrenz_pairs.sh [PAIRS] [ROUNDS]     (TOBRENZ_CLI=path/to/tobrenz-cli to pick a build)
 #
-# The folder is made under $TMPDIR (or /tmp) and removed afterwards. The files are sparse: only their
-# sizes matter. Of the pairs, half have the larger partner (the partner goes), a quarter the larger
-# target and a quarter equal sizes (the target goes), so every pair deletes exactly one file.
+# The files are sparse: only their sizes matter. Half the pairs have the larger partner (the partner
+# goes), a quarter the larger target and a quarter equal sizes (the target goes).
 set -euo pipefail
-
 here=$(cd "$(dirname "$0")" && pwd)
-cli=${1:-$here/../build/bin/tobrenz-cli}
-pairs=${2:-50000}
-[[ -x $cli ]] || { echo "no tobrenz-cli at $cli (give its path as the first argument)" >&2; exit 1; }
-(( pairs >= 4 )) || { echo "PAIRS must be at least 4" >&2; exit 1; }
+. "$here/common.sh"
+cli=${TOBRENZ_CLI:-$here/../build/bin/tobrenz-cli}
+pairs=${1:-20000}
+rounds=${2:-5}
+[[ -x $cli ]] || { echo "no tobrenz-cli at $cli (build it, or set TOBRENZ_CLI)" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tobrenz-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
+cat > "$work/pairs.py" <<'PY'
+import os, sys
+folder, ext = sys.argv[1], "." + sys.argv[2]
+entries = {e.name: e for e in os.scandir(folder)}
+for name in list(entries):
+    if not name.endswith(".png"):
+        continue
+    partner = name.rsplit(".", 1)[0] + ext
+    if partner not in entries:
+        continue
+    target_path = os.path.join(folder, name)
+    partner_path = os.path.join(folder, partner)
+    target_size = os.stat(target_path).st_size
+    partner_size = os.stat(partner_path).st_size
+    os.unlink(partner_path if partner_size > target_size else target_path)
+PY
 
 make_corpus() {  # folder
   local dir=$1 half=$((pairs / 2)) quarter=$((pairs * 3 / 4))
@@ -28,44 +44,36 @@ make_corpus() {  # folder
     seq -f 'p%06g.bmp' "$half" $((quarter - 1)) | xargs truncate -s 500 &&
     seq -f 'p%06g.bmp' "$quarter" $((pairs - 1)) | xargs truncate -s 1000)
 }
+left() { find "$1" -maxdepth 1 -type f | wc -l; }
 
-now() { date +%s.%N; }
+make_corpus "$work/model"
+ours=() theirs=()
+for ((r = 1; r <= rounds; r++)); do
+  rm -rf "$work/a" "$work/b"
+  cp -a "$work/model" "$work/a"
+  cp -a "$work/model" "$work/b"
+  sync
+  start=$(now)
+  "$cli" --ext bmp --include '*.png' --no-exclude --no-recursive "$work/a" >/dev/null
+  ours+=($(($(now) - start)))
+  start=$(now)
+  python3 "$work/pairs.py" "$work/b" bmp
+  theirs+=($(($(now) - start)))
+  [[ $(left "$work/a") -eq $pairs && $(left "$work/b") -eq $pairs ]] || { echo "round $r: wrong files left" >&2; exit 1; }
+  diff <(ls "$work/a") <(ls "$work/b") >/dev/null || { echo "round $r: different files left" >&2; exit 1; }
+done
+o=$(printf '%s\n' "${ours[@]}" | median)
+p=$(printf '%s\n' "${theirs[@]}" | median)
 
-check_left() {  # folder label
-  local left
-  left=$(find "$1" -maxdepth 1 -type f | wc -l)
-  [[ $left -eq $pairs ]] || echo "warning: $2 left $left files, expected $pairs" >&2
-}
+# System calls: listing aside (getdents64 and the folder's own opening), per pair.
+rm -rf "$work/a" && cp -a "$work/model" "$work/a"
+calls=$(syscalls "$cli" --ext bmp --include '*.png' --no-exclude --no-recursive "$work/a")
+per_pair=$(awk -v n="$pairs" '/^(newfstatat|unlinkat|utimensat|fchmodat|statx)/ { s += $2 } END { printf "%.2f", s / n }' <<<"$calls")
 
-echo "corpus: $pairs pairs ($((pairs * 2)) files) in one folder under $work"
-
-make_corpus "$work/cli"
-sync
-start=$(now)
-"$cli" --ext bmp --include '*.png' --no-exclude --no-recursive "$work/cli" > "$work/cli.out"
-end=$(now)
-check_left "$work/cli" tobrenz-cli
-tail -n 1 "$work/cli.out"
-awk -v s="$start" -v e="$end" -v n="$pairs" \
-  'BEGIN { t = e - s; printf "tobrenz-cli:      %.3f s, %.0f pairs/s\n", t, n / t }'
-
-# The shell alternative: list names and sizes once, pair them in awk, delete in batches. It knows
-# nothing of letter case, file times or read-only files.
-make_corpus "$work/sh"
-sync
-start=$(now)
-find "$work/sh" -maxdepth 1 -type f -printf '%f\t%s\n' |
-  awk -F'\t' '{ size[$1] = $2 }
-    END {
-      for (f in size) {
-        if (f !~ /\.png$/) continue
-        b = substr(f, 1, length(f) - 4) ".bmp"
-        if (!(b in size)) continue
-        print (size[b] > size[f] ? b : f)
-      }
-    }' |
-  (cd "$work/sh" && xargs -d '\n' rm -f)
-end=$(now)
-check_left "$work/sh" "find+awk+xargs"
-awk -v s="$start" -v e="$end" -v n="$pairs" \
-  'BEGIN { t = e - s; printf "find+awk+xargs:   %.3f s, %.0f pairs/s\n", t, n / t }'
+awk -v o="$o" -v p="$p" -v n="$pairs" -v r="$rounds" -v c="$per_pair" -v l="$(load)" 'BEGIN {
+  printf "%d pairs in one folder, median of %d rounds (load %s)\n", n, r, l
+  printf "  tobrenz-cli      %8.1f ms\n", o / 1e6
+  printf "  python script    %8.1f ms\n", p / 1e6
+  printf "  ratio tobrenz-cli / python = %.2f\n", o / p
+  printf "  system calls per pair besides listing: %s\n", c
+}'

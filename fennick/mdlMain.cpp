@@ -176,7 +176,9 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
   platform::IoError error;
   const platform::Folder set = platform::Folder::Open(source, error);
   std::vector<platform::DirEntry> entries;
-  const bool listed = set.IsOpen() && set.List(entries, error);
+  // The sound set in the order its file system keeps it: the target's namesakes, stored alike, then
+  // go in the order that file system removes them fastest.
+  const bool listed = set.IsOpen() && set.List(entries, error, platform::Folder::Order::AsStored);
   SetSyncProgress(state, target.Path(), entries.empty() ? std::u16string() : entries.front().Name);
   if (cancel.DoCancel(u"同期削除中")) return false;
   if (!listed) {
@@ -222,7 +224,7 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
       if (state.Hooks.Deleted) state.Hooks.Deleted(path);
       continue;
     }
-    if (tree ? target.RemoveTree(name, error) : target.Remove(name, error)) {
+    if (tree ? target.RemoveTree(name, error, true) : target.Remove(name, error)) {
       ++state.DeletedCount;
       if (state.Hooks.Deleted) state.Hooks.Deleted(path);
     } else {

@@ -110,13 +110,16 @@ TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
 // Texts before the loop and at entries 1, 101 and 201; the stop button, pressed while entry 201 is
 // shown and confirmed, ends the pass before that entry goes and keeps what was deleted.
 TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
-  for (int i = 1; i <= 250; ++i) {
-    t.Write(u"set/" + Numbered(i), "");
-    if (i % 50 == 1) t.Write(u"charts/" + Numbered(i), "");
-  }
+  for (int i = 1; i <= 250; ++i) t.Write(u"set/" + Numbered(i), "");
+  // The pass goes in the order the file system lists the set; every 50th entry has a namesake.
+  platform::IoError error;
+  std::vector<platform::DirEntry> order;
+  ASSERT_TRUE(Open(source).List(order, error, platform::Folder::Order::AsStored));
+  ASSERT_EQ(order.size(), 250u);
+  for (std::size_t i = 0; i < order.size(); i += 50) t.Write(u"charts/" + order[i].Name, "");
   user.view->on_events = [&](int) {
     if (mdlAppGlobal::Cancel().Text() == target &&
-        mdlAppGlobal::Cancel().Caption().find(Numbered(201)) != std::u16string::npos) {
+        mdlAppGlobal::Cancel().Caption().find(order[200].Name) != std::u16string::npos) {
       user.view->pending_clicks = 1;
     }
   };
@@ -127,10 +130,10 @@ TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
   for (const auto& entry : user.view->log) {
     if (entry.rfind(u"caption:", 0) == 0) captions.push_back(entry.substr(8));
   }
-  EXPECT_EQ(captions, (NameList{text + u"0 " + Numbered(1), text + u"0 " + Numbered(1), text + u"2 " + Numbered(101),
-                                text + u"4 " + Numbered(201)}));
-  EXPECT_EQ(mdlAppGlobal::Cancel().Title(), text + u"4\r\n" + Numbered(201));
-  EXPECT_EQ(state.DeletedCount, 4);
-  EXPECT_EQ(Names(target), (NameList{Numbered(201)}));
+  EXPECT_EQ(captions, (NameList{text + u"0 " + order[0].Name, text + u"0 " + order[0].Name,
+                                text + u"2 " + order[100].Name, text + u"4 " + order[200].Name}));
+  EXPECT_EQ(mdlAppGlobal::Cancel().Title(), text + u"4\r\n" + order[200].Name);
+  EXPECT_EQ(state.DeletedCount, 4) << "the entry shown when the stop came stays";
+  EXPECT_EQ(Names(target), (NameList{order[200].Name}));
   EXPECT_EQ(user.view->asked, NameList{u"同期削除中"});
 }

@@ -119,8 +119,10 @@ class Folder {
   std::u16string PathOf(const std::u16string& name) const;
 
   // Every entry except "." and "..", sorted by name with ASCII letters folded (the order the Windows
-  // file system lists in). Pipes, sockets and devices are left out.
-  [[nodiscard]] bool List(std::vector<DirEntry>& entries, IoError& error) const;
+  // file system lists in), or as the file system keeps them (the order it works through fastest).
+  // Pipes, sockets and devices are left out.
+  enum class Order { ByName, AsStored };
+  [[nodiscard]] bool List(std::vector<DirEntry>& entries, IoError& error, Order order = Order::ByName) const;
   // A look at one entry, links followed or not.
   [[nodiscard]] bool Info(const std::u16string& name, FileInfo& info, bool follow, IoError& error) const;
   // The whole content of a regular file, with a look at it taken through the same opening.
@@ -135,8 +137,8 @@ class Folder {
   // Deletes a file even when it is read-only; a link is deleted as a link. Refuses folders.
   [[nodiscard]] bool Remove(const std::u16string& name, IoError& error) const;
   // Deletes a folder with all it holds, read-only entries too, never following a link; a file or a
-  // link given is deleted itself.
-  [[nodiscard]] bool RemoveTree(const std::u16string& name, IoError& error) const;
+  // link given is deleted itself. `folder` says the caller's listing showed a real folder.
+  [[nodiscard]] bool RemoveTree(const std::u16string& name, IoError& error, bool folder = false) const;
   // Gives an entry times, never through a link.
   [[nodiscard]] bool SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const;
   // Clears the read-only attribute of an entry whose look said it is read-only; never through a link.
