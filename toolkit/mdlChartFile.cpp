@@ -6,12 +6,10 @@
 namespace mdlChartFile {
 namespace {
 
-std::u16string Shown(std::u16string text) {
-  if (text.size() > kShownLineLength) {
-    text.resize(kShownLineLength);
-    text += u"…";
-  }
-  return text;
+// What a change keeps of a line for showing: a huge line is never copied whole.
+std::u16string Shown(std::u16string_view text) {
+  if (text.size() <= kShownLineLength) return std::u16string(text);
+  return std::u16string(text.substr(0, kShownLineLength)) + u"…";
 }
 
 std::u16string Because(const std::u16string& what, const platform::IoError& error) {
@@ -52,16 +50,28 @@ bool ChartFolder::Begin(const std::vector<platform::DirEntry>& listing, std::u16
   return true;
 }
 
-Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, std::string& out, ChartChange& change,
+Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const ContentSink& sink, ChartChange& change,
                      std::u16string& why) {
-  out.clear();
   change.Lines.clear();
   const platform::LineEnds ends = platform::ChartLineEnds(bytes);
+  // The new content goes out in pieces of about this size: a huge chart is never held twice.
+  constexpr std::size_t kPiece = 1 << 20;
+  constexpr std::size_t kSlice = 1 << 16;  // characters of a line encoded at a time
+  std::string out;
+  auto flush = [&](bool all) {
+    if (out.empty() || (!all && out.size() < kPiece)) return true;
+    const bool ok = sink(out);
+    out.clear();
+    return ok;
+  };
+  auto fail_writing = [&] {
+    why = u"一時ファイルを書けません";
+    return Outcome::Failed;
+  };
   bool changed = false;
   std::size_t pos = 0;
   std::string_view raw;
   std::u16string line;
-  std::string encoded;
   while (platform::NextLine(bytes, pos, raw, ends)) {
     const std::size_t start = static_cast<std::size_t>(raw.data() - bytes.data());
     const bool ended = pos > start + raw.size();
@@ -71,8 +81,7 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, std::st
       replaced = rewrite.Rewrite(line);
     }
     if (replaced) {
-      encoded.clear();
-      if (!platform::EncodeCp932(line, encoded)) {
+      if (!platform::CanEncodeCp932(line)) {
         why = u"書き換えた行に Shift-JIS で書けない文字があります: " + Shown(line);
         return Outcome::Failed;
       }
@@ -80,20 +89,53 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, std::st
         // The first change: the lines before it are written as they were, only now, so that a chart
         // no line of which changes costs no copy at all.
         changed = true;
-        out.reserve(bytes.size() + bytes.size() / 8 + 16);
         std::size_t again = 0;
         std::string_view before;
         while (again < start && platform::NextLine(bytes.substr(0, start), again, before, ends)) {
           platform::AppendLine(out, before, ends, true);
+          if (!flush(false)) return fail_writing();
         }
       }
-      if (encoded != raw) change.Lines.emplace_back(Shown(platform::DecodeCp932(raw)), Shown(line));
-      platform::AppendLine(out, encoded, ends, ended);
+      // Encoded a slice at a time, compared with the old line as it goes.
+      bool same = true;
+      std::size_t compared = 0;
+      for (std::size_t from = 0; from < line.size() || from == 0; from += kSlice) {
+        const std::size_t at = out.size();
+        platform::EncodeCp932(std::u16string_view(line).substr(from, kSlice), out);
+        const std::string_view piece = std::string_view(out).substr(at);
+        same = same && raw.substr(compared, piece.size()) == piece;
+        compared += piece.size();
+        if (!flush(false)) return fail_writing();
+        if (line.empty()) break;
+      }
+      if (!same || compared != raw.size()) {
+        // Only what is shown of the old line is decoded again.
+        change.Lines.emplace_back(Shown(platform::DecodeCp932(raw.substr(0, 2 * kShownLineLength + 2))), Shown(line));
+      }
+      if (ends == platform::LineEnds::CrLf) {
+        out.append("\r\n", 2);
+      } else if (ended) {
+        out.push_back('\n');
+      }
     } else if (changed) {
       platform::AppendLine(out, raw, ends, ended);
+      if (!flush(false)) return fail_writing();
     }
   }
+  if (changed && !flush(true)) return fail_writing();
   return changed ? Outcome::Rewritten : Outcome::Unchanged;
+}
+
+Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, std::string& out, ChartChange& change,
+                     std::u16string& why) {
+  out.clear();
+  return RewriteLines(
+      bytes, rewrite,
+      [&out](std::string_view piece) {
+        out.append(piece);
+        return true;
+      },
+      change, why);
 }
 
 Outcome ChartFolder::Rewrite(const std::u16string& name, const LineRewrite& rewrite, ChartChange& change,
@@ -107,11 +149,22 @@ Outcome ChartFolder::Rewrite(const std::u16string& name, const LineRewrite& rewr
     why = Because(u"読み込めません", error);
     return Outcome::Failed;
   }
-  std::string out;
-  const Outcome outcome = RewriteLines(bytes, rewrite, out, change, why);
-  if (outcome == Outcome::Failed) return outcome;
   // The look through the opened chart describes what a link points to; the listing tells links.
   info.IsLink = links_.count(name) != 0;
+  // The temporary file is made at the first piece of new content: a chart that does not change
+  // costs no file at all, and one that does is written as it goes.
+  platform::File temp;
+  std::u16string temp_why;
+  auto sink = [&](std::string_view piece) {
+    if (dry_run_) return true;
+    if (!temp.IsOpen() && !CreateTemp(name, info.Mode | 0200, temp, temp_why)) return false;
+    if (temp.Write(piece, error)) return true;
+    temp_why = Because(u"一時ファイル " + folder_.PathOf(TempName(name)) + u" を書けません", error);
+    return false;
+  };
+  const Outcome outcome = RewriteLines(bytes, rewrite, sink, change, why);
+  if (!temp_why.empty()) why = temp_why;
+  if (outcome == Outcome::Failed) return outcome;
   if (outcome == Outcome::Unchanged) {
     // Nothing to write: the chart only loses a read-only attribute, as every examined chart does (a
     // linked chart keeps it: it belongs to the file the link points to).
@@ -122,18 +175,21 @@ Outcome ChartFolder::Rewrite(const std::u16string& name, const LineRewrite& rewr
     return Outcome::Unchanged;
   }
   if (dry_run_) return Outcome::Rewritten;
-  bytes = std::string();  // the old content is not needed any more: a huge chart is held once
-  if (!WriteTemp(name, out, info, why)) return Outcome::Failed;
+  // Without a backup the folder is flushed once before the charts are replaced (Commit), far
+  // cheaper than a flush per chart; with one, the old content survives in the backup.
+  if (!temp.Finish(info, false, error)) {
+    why = Because(u"一時ファイル " + folder_.PathOf(TempName(name)) + u" を書けません", error);
+    return Outcome::Failed;
+  }
   waiting_.push_back({name, change, info});
   return Outcome::Rewritten;
 }
 
-bool ChartFolder::WriteTemp(const std::u16string& name, const std::string& bytes, const platform::FileInfo& info,
-                            std::u16string& why) {
+bool ChartFolder::CreateTemp(const std::u16string& name, std::uint32_t mode, platform::File& file,
+                             std::u16string& why) {
   const std::u16string temp = TempName(name);
   platform::IoError error;
-  platform::File file;
-  bool made = folder_.Create(temp, file, error);
+  bool made = folder_.Create(temp, file, error, mode);
   if (!made && error.AlreadyExists() && lock_.Exclusive()) {
     // The name is taken. With the folder locked by this run it can only be a leftover of a killed
     // run; a folder (or anything else that will not go) stays, and the chart with it.
@@ -141,20 +197,11 @@ bool ChartFolder::WriteTemp(const std::u16string& name, const std::string& bytes
     platform::IoError ignored;
     if (folder_.Info(temp, look, false, ignored) && !look.IsFolder && folder_.Remove(temp, ignored)) {
       error = {};
-      made = folder_.Create(temp, file, error);
+      made = folder_.Create(temp, file, error, mode);
     }
   }
-  if (!made) {
-    why = Because(u"一時ファイル " + folder_.PathOf(temp) + u" を作れません", error);
-    return false;
-  }
-  // Without a backup the folder is flushed once before the charts are replaced (Commit), far
-  // cheaper than a flush per chart; with one, the old content survives in the backup.
-  if (!file.Write(bytes, error) || !file.Finish(info, false, error)) {
-    why = Because(u"一時ファイル " + folder_.PathOf(temp) + u" を書けません", error);
-    return false;
-  }
-  return true;
+  if (!made) why = Because(u"一時ファイル " + folder_.PathOf(temp) + u" を作れません", error);
+  return made;
 }
 
 void ChartFolder::Commit() {

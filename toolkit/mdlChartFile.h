@@ -42,10 +42,17 @@ struct LineRewrite {
 
 enum class Outcome { Unchanged, Rewritten, Failed };
 
+// Takes the new content of a chart piece by piece; false when a piece cannot be taken.
+using ContentSink = std::function<bool(std::string_view piece)>;
+
 // The new content of a chart's bytes: every line offered to the rewrite, the changed ones encoded
 // anew, the others kept byte for byte; lines end as the chart's lines end (CR LF after every line,
-// or LF in an LF chart). Unchanged leaves `out` empty; Failed tells `why` (a rewritten line that
-// Shift-JIS cannot hold).
+// or LF in an LF chart). The content goes to the sink from the first change on, in pieces, so that
+// a huge chart is never held twice; Unchanged gives the sink nothing. Failed tells `why` (a
+// rewritten line that Shift-JIS cannot hold, or a piece the sink did not take).
+Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const ContentSink& sink, ChartChange& change,
+                     std::u16string& why);
+// The same into one string, `out` (empty when unchanged).
 Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, std::string& out, ChartChange& change,
                      std::u16string& why);
 
@@ -84,8 +91,9 @@ class ChartFolder {
     platform::FileInfo info;
   };
   std::u16string TempName(const std::u16string& name) const { return name + u"." + ext_ + u"1"; }
-  bool WriteTemp(const std::u16string& name, const std::string& bytes, const platform::FileInfo& info,
-                 std::u16string& why);
+  // Creates the chart's temporary file, removing what a killed run left at its name.
+  // `mode`: the chart's permission bits, made writable by its owner.
+  bool CreateTemp(const std::u16string& name, std::uint32_t mode, platform::File& file, std::u16string& why);
   void Place(const Waiting& chart);
 
   const platform::Folder& folder_;

@@ -82,6 +82,7 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
+  bool IsOpen() const { return handle_ >= 0; }
   [[nodiscard]] bool Write(std::string_view bytes, IoError& error);
   // Gives the file the permission bits of `like` (made writable by its owner, as a time copy leaves
   // a read-only file), its owner and group where the system allows it, and its times; makes the
@@ -93,6 +94,7 @@ class File {
   void Discard();
   std::intptr_t handle_ = -1;
   std::intptr_t folder_ = -1;
+  std::uint32_t mode_ = 0;  // the permission bits it was made with
   std::u16string name_;
   std::u16string path_;
 };
@@ -127,8 +129,10 @@ class Folder {
   [[nodiscard]] bool Info(const std::u16string& name, FileInfo& info, bool follow, IoError& error) const;
   // The whole content of a regular file, with a look at it taken through the same opening.
   [[nodiscard]] bool Read(const std::u16string& name, std::string& bytes, FileInfo& info, IoError& error) const;
-  // A new file that must not exist yet; nothing that exists is ever opened or replaced here.
-  [[nodiscard]] bool Create(const std::u16string& name, File& file, IoError& error) const;
+  // A new file that must not exist yet; nothing that exists is ever opened or replaced here. It is
+  // made with the permission bits given where the system has them (as File::Finish would give them,
+  // so that Finish need not change them again), else private to its owner.
+  [[nodiscard]] bool Create(const std::u16string& name, File& file, IoError& error, std::uint32_t mode = 0600) const;
   // Keeps a file's present content under a new name that must not exist yet: a second link to the
   // same file where the file system has links, else an exact copy with the file's times.
   KeepResult Keep(const std::u16string& name, const std::u16string& copy, IoError& error) const;

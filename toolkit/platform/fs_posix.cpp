@@ -286,6 +286,7 @@ File::~File() { Discard(); }
 File::File(File&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)),
       folder_(other.folder_),
+      mode_(other.mode_),
       name_(std::move(other.name_)),
       path_(std::move(other.path_)) {}
 
@@ -294,6 +295,7 @@ File& File::operator=(File&& other) noexcept {
     Discard();
     handle_ = std::exchange(other.handle_, -1);
     folder_ = other.folder_;
+    mode_ = other.mode_;
     name_ = std::move(other.name_);
     path_ = std::move(other.path_);
   }
@@ -330,7 +332,7 @@ bool File::Finish(const FileInfo& like, bool durable, IoError& error) {
   }
   const mode_t mode = static_cast<mode_t>((like.Mode & 07777) | S_IWUSR);
   const struct timespec ts[2] = {Timespec(like.Times.Access), Timespec(like.Times.Write)};
-  bool ok = fchmod(fd, mode) == 0 || Fail(error);
+  bool ok = mode == mode_ || fchmod(fd, mode) == 0 || Fail(error);
   ok = ok && (futimens(fd, ts) == 0 || Fail(error));
   ok = ok && (!durable || fsync(fd) == 0 || Fail(error));
   const int closed = close(fd);
@@ -449,12 +451,20 @@ bool Folder::Read(const std::u16string& name, std::string& bytes, FileInfo& info
   return close(fd.release()) == 0 || Fail(error);
 }
 
-bool Folder::Create(const std::u16string& name, File& file, IoError& error) const {
+bool Folder::Create(const std::u16string& name, File& file, IoError& error, std::uint32_t mode) const {
+  // The mask of this process cuts the bits a new file is made with: read once.
+  static const mode_t mask = [] {
+    const mode_t m = umask(0);
+    umask(m);
+    return m;
+  }();
+  const mode_t bits = static_cast<mode_t>(mode & 0777);
   const int fd = openat(static_cast<int>(handle_), Native(name).c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, bits);
   if (fd < 0) return Fail(error);
   file = File();
   file.handle_ = fd;
+  file.mode_ = bits & ~mask;
   file.folder_ = handle_;
   file.name_ = name;
   file.path_ = PathOf(name);

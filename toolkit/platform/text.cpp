@@ -100,31 +100,36 @@ int Cp932Code(char16_t c) {
 }
 
 bool EncodeCp932(std::u16string_view text, std::string& out) {
-  // At most two bytes a character: write through a pointer, then cut to what was written.
+  // At most two bytes a character: each block is written through a pointer, then cut to what was
+  // written, so that a huge text never makes the output reserve twice its size.
+  constexpr std::size_t kBlock = 1 << 16;
   bool ok = true;
   const auto& table = EncodeTable();
-  const std::size_t start = out.size();
-  out.resize(start + text.size() * 2);
-  char* w = out.data() + start;
-  for (const char16_t c : text) {
-    if (c < 0x80) {
-      *w++ = char(c);
-    } else if (IsEscapeUnit(c)) {
-      *w++ = char(c - kEscapeFirst);
-    } else {
-      const std::uint16_t code = table[c];
-      if (code == 0xFFFF) {
-        *w++ = '?';
-        ok = false;
-      } else if (code > 0xFF) {
-        *w++ = char(code >> 8);
-        *w++ = char(code & 0xFF);
+  for (std::size_t from = 0; from < text.size(); from += kBlock) {
+    const std::u16string_view block = text.substr(from, kBlock);
+    const std::size_t start = out.size();
+    out.resize(start + block.size() * 2);
+    char* w = out.data() + start;
+    for (const char16_t c : block) {
+      if (c < 0x80) {
+        *w++ = char(c);
+      } else if (IsEscapeUnit(c)) {
+        *w++ = char(c - kEscapeFirst);
       } else {
-        *w++ = char(code);
+        const std::uint16_t code = table[c];
+        if (code == 0xFFFF) {
+          *w++ = '?';
+          ok = false;
+        } else if (code > 0xFF) {
+          *w++ = char(code >> 8);
+          *w++ = char(code & 0xFF);
+        } else {
+          *w++ = char(code);
+        }
       }
     }
+    out.resize(static_cast<std::size_t>(w - out.data()));
   }
-  out.resize(static_cast<std::size_t>(w - out.data()));
   return ok;
 }
 
