@@ -21,10 +21,6 @@ constexpr std::int32_t kProgressEvery = 100;
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
-std::u16string Because(const std::u16string& what, const platform::IoError& error) {
-  return what + u" (" + platform::ErrorText(error) + u")";
-}
-
 // Whether the folder `outer` is `inner` or holds it, following the physical parents of `inner`.
 bool HoldsFolder(const std::u16string& outer, const std::u16string& inner) {
   std::u16string p = inner;
@@ -48,23 +44,15 @@ void SetSyncProgress(const RunState& state, const std::u16string& target, const 
 }
 
 // Walks into every real subfolder of a folder in name order; false when a step was stopped.
-template <class Step>
-bool EachSubfolder(RunState& state, const platform::Folder& folder, Step step) {
+bool EachSubfolder(RunState& state, const platform::Folder& folder,
+                   const std::function<bool(const platform::Folder& sub)>& step) {
   clsFolderIndex index;
   platform::IoError error;
   if (!index.Load(folder, error)) {
-    state.Fail(folder.Path(), Because(u"フォルダを読めません", error));
+    state.Fail(folder.Path(), platform::Explained(u"フォルダを読めません", error));
     return true;
   }
-  for (const std::u16string& name : index.Subfolders()) {
-    const platform::Folder sub = folder.OpenSub(name, error);
-    if (!sub.IsOpen()) {
-      state.Fail(folder.PathOf(name), Because(u"フォルダを読めません", error));
-      continue;
-    }
-    if (!step(sub)) return false;
-  }
-  return true;
+  return mdlRun::EachSubfolder(state, folder, index.Subfolders(), step);
 }
 
 // Whether the file part of a material line names a file (not a folder) of the source folder. A
@@ -151,24 +139,11 @@ bool ConvertMaterialLine(RunState& state, const std::u16string& source, const st
 }
 
 void ConvertChart(RunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& source,
-                  const std::u16string& target, const std::u16string& name) {
-  ++state.TargetCount;
+                  const std::u16string& name) {
   const std::u16string set_tag = u"<" + LastComponent(source) + u">";
   mdlChartFile::LineRewrite rewrite;
   rewrite.Rewrite = [&](std::u16string& line) { return ConvertMaterialLine(state, source, set_tag, line); };
-  ChartChange change;
-  std::u16string why;
-  switch (charts.Rewrite(name, rewrite, change, why)) {
-    case mdlChartFile::Outcome::Failed:
-      state.Fail(platform::JoinPath(target, name), why);
-      break;
-    case mdlChartFile::Outcome::Rewritten:
-      ++state.ProcessedCount;
-      if (state.DryRun && state.Hooks.Changed) state.Hooks.Changed(change);
-      break;
-    case mdlChartFile::Outcome::Unchanged:
-      break;
-  }
+  mdlRun::RewriteChart(state, charts, name, rewrite);
 }
 
 bool SyncDelete(RunState& state, const std::u16string& source, const platform::Folder& target) {
@@ -182,7 +157,7 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
   SetSyncProgress(state, target.Path(), entries.empty() ? std::u16string() : entries.front().Name);
   if (cancel.DoCancel(u"同期削除中")) return false;
   if (!listed) {
-    state.Fail(source, Because(u"ソースフォルダを読めません", error));
+    state.Fail(source, platform::Explained(u"ソースフォルダを読めません", error));
     return true;
   }
   // Every entry would be its own namesake: the sound set itself would go.
@@ -192,7 +167,7 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
   }
   clsFolderIndex targets;
   if (!targets.Load(target, error)) {
-    state.Fail(target.Path(), Because(u"ターゲットフォルダを読めません", error));
+    state.Fail(target.Path(), platform::Explained(u"ターゲットフォルダを読めません", error));
     return true;
   }
 
@@ -228,7 +203,7 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
       ++state.DeletedCount;
       if (state.Hooks.Deleted) state.Hooks.Deleted(path);
     } else {
-      state.Fail(path, Because(u"削除できません", error));
+      state.Fail(path, platform::Explained(u"削除できません", error));
     }
   }
   return true;
@@ -239,7 +214,7 @@ bool ConvertFolder(RunState& state, const std::u16string& source, const platform
   clsFilter& filter = mdlAppGlobal::Filter();
   platform::IoError error;
   if (!filter.MakeFileList(target, error)) {
-    state.Fail(target.Path(), Because(u"フォルダを読めません", error));
+    state.Fail(target.Path(), platform::Explained(u"フォルダを読めません", error));
     return true;
   }
   const std::vector<std::u16string> names = filter.List();
@@ -247,38 +222,18 @@ bool ConvertFolder(RunState& state, const std::u16string& source, const platform
   // Listed afresh for every pair: sync deletion may just have changed what the folders hold.
   state.Materials.Clear();
   state.MaterialFailures.clear();
-
-  mdlChartFile::CommitReport report;
-  report.Placed = [&state](const ChartChange& change) {
-    if (state.Hooks.Changed) state.Hooks.Changed(change);
-  };
-  report.Failed = [&state](const std::u16string& chart, const std::u16string& why) {
-    --state.ProcessedCount;
-    state.Fail(chart, why);
-  };
-  // Every chart written is put in place when this goes, also when the user stops the run.
-  mdlChartFile::ChartFolder charts(target, kBackupExt, state.BackupOn, state.DryRun, report);
-  std::u16string why;
-  if (!charts.Begin(entries, why)) {
-    state.Fail(target.Path(), why);
-    return true;
-  }
-  for (const std::u16string& name : names) {
-    if (mdlRun::ItemStopped(u"マテリアル変換中", state.ProcessedCount, state.TargetCount, name)) return false;
-    if (state.DryRun && state.WouldDelete.count(target.PathOf(name)) != 0) continue;
-    ConvertChart(state, charts, source, target.Path(), name);
-  }
-  return true;
+  return mdlRun::RewriteCharts(state, target, entries, names, kBackupExt, u"マテリアル変換中",
+                               [&](mdlChartFile::ChartFolder& charts, const std::u16string& name) {
+                                 // A dry run does not convert what its sync deletion would have deleted.
+                                 if (state.DryRun && state.WouldDelete.count(target.PathOf(name)) != 0) return;
+                                 ConvertChart(state, charts, source, name);
+                               });
 }
 
 bool ProcessFolderPair(RunState& state, const std::u16string& source, const platform::Folder& target) {
   // One run at a time deletes and rewrites in a folder.
   platform::FolderLock lock;
-  platform::IoError error;
-  if (!state.DryRun && !lock.Acquire(target, error)) {
-    state.Fail(target.Path(), error ? Because(u"フォルダをロックできません", error) : u"別の実行がこのフォルダを処理中です");
-    return true;
-  }
+  if (!state.DryRun && !mdlRun::Lock(state, lock, target)) return true;
   if (state.SyncDeleteOn && !SyncDelete(state, source, target)) return false;
   if (state.ConvertOn && !ConvertFolder(state, source, target)) return false;
   return true;
@@ -311,7 +266,7 @@ bool ProcessTarget(RunState& state, const std::u16string& source, const platform
     platform::IoError error;
     const platform::Folder base = platform::Folder::Open(source, error);
     if (!base.IsOpen() || !state.BaseIndex.Load(base, error)) {
-      state.Fail(source, Because(u"ソースフォルダを読めません", error));
+      state.Fail(source, platform::Explained(u"ソースフォルダを読めません", error));
       return true;
     }
     return ProcessBaseFolder(state, target);
@@ -324,17 +279,14 @@ bool ProcessTarget(RunState& state, const std::u16string& source, const platform
 }
 
 void ReadRunOptions(RunState& state, const RunOptions& options) {
+  state.ReadBase(options);
   state.SyncDeleteOn = options.SyncDeleteOn;
   state.ConvertOn = options.ConvertOn;
   state.ConvertMode = options.ConvertMode == kModeClear      ? kModeClear
                       : options.ConvertMode == kModeRedefine ? kModeRedefine
                                                              : kModeNormal;
   state.BackupOn = options.BackupOn;
-  state.RecursiveOn = options.RecursiveOn;
   state.BaseFolderOn = options.BaseFolderOn;
-  state.DryRun = options.DryRun;
-  state.ListFailures = options.ResultListsFailures;
-  mdlRun::SetFileFilter(options);
 }
 
 std::u16string ResultText(const RunState& state) {
@@ -388,14 +340,8 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
   }
 
   mdlRun::BeginWork(hooks, u"");
-  bool finished = true;
-  platform::IoError error;
-  const platform::Folder folder = platform::Folder::Open(target, error);
-  if (!folder.IsOpen()) {
-    state.Fail(target, Because(u"フォルダを読めません", error));
-  } else {
-    finished = ProcessTarget(state, source, folder);
-  }
+  const platform::Folder folder = mdlRun::OpenFolder(state, target);
+  const bool finished = !folder.IsOpen() || ProcessTarget(state, source, folder);
   return mdlRun::EndWork(hooks, finished, ResultText(state), state);
 }
 

@@ -36,24 +36,17 @@ struct RunOptions : RunOptionsBase {
 };
 
 // The state of one run: its flags, the folders it pairs, counters and failures.
-struct RunState : RunRecord {
+struct RunState : ChartRunState {
   bool SyncDeleteOn = false;
   bool ConvertOn = false;
   int ConvertMode = kModeNormal;
-  bool BackupOn = false;
-  bool RecursiveOn = false;
   bool BaseFolderOn = false;
   bool ClearOnly = false;     // clear mode alone, on the target folder only: no source folder needed
-  bool DryRun = false;
-  bool ListFailures = true;
   std::u16string SourcePath;  // the sound set folder, or the material base folder
   std::u16string SetName;     // recursive sound set runs: the folder name looked for in the target tree
   clsFolderIndex BaseIndex;   // base folder runs: the sound sets of the material base folder
-  std::int32_t TargetCount = 0;
-  std::int32_t ProcessedCount = 0;
   std::int32_t DeletedCount = 0;
   std::int32_t ProgressTick = 0;
-  RunHooks Hooks;
   // The sound set's files, each folder listed once for the pair being converted.
   clsStoredFiles Materials;
   std::set<std::u16string> MaterialFailures;  // reported once each
@@ -91,6 +84,6 @@ bool ConvertMaterialLine(RunState& state, const std::u16string& source, const st
                          std::u16string& line);
 // Converts one chart of the target folder, counting it and keeping a backup when asked.
 void ConvertChart(RunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& source,
-                  const std::u16string& target, const std::u16string& name);
+                  const std::u16string& name);
 
 }  // namespace fennick

@@ -114,24 +114,10 @@ bool ReplaceLine(RunState& state, const std::u16string& folder, std::u16string& 
 
 void ProcessChart(RunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& folder,
                   const std::u16string& name) {
-  ++state.TargetCount;
   mdlChartFile::LineRewrite rewrite;
   rewrite.MayChange = [&state](std::string_view raw) { return MayMatch(state, raw); };
   rewrite.Rewrite = [&state, &folder](std::u16string& line) { return ReplaceLine(state, folder, line); };
-  ChartChange change;
-  std::u16string why;
-  switch (charts.Rewrite(name, rewrite, change, why)) {
-    case mdlChartFile::Outcome::Failed:
-      state.Fail(platform::JoinPath(folder, name), why);
-      break;
-    case mdlChartFile::Outcome::Rewritten:
-      ++state.ProcessedCount;
-      // A dry run's chart is done here; a real one is told of when it takes its place.
-      if (state.DryRun && state.Hooks.Changed) state.Hooks.Changed(change);
-      break;
-    case mdlChartFile::Outcome::Unchanged:
-      break;
-  }
+  mdlRun::RewriteChart(state, charts, name, rewrite);
 }
 
 bool ProcessFolder(RunState& state, const platform::Folder& folder) {
@@ -139,61 +125,28 @@ bool ProcessFolder(RunState& state, const platform::Folder& folder) {
   clsFilter& filter = mdlAppGlobal::Filter();
   platform::IoError error;
   if (!filter.MakeFileList(folder, error)) {
-    state.Fail(folder.Path(), u"フォルダを読めません (" + platform::ErrorText(error) + u")");
+    state.Fail(folder.Path(), platform::Explained(u"フォルダを読めません", error));
     return true;
   }
   const std::vector<std::u16string> names = filter.List();
-  std::vector<platform::DirEntry> entries = filter.Entries();
-  {
-    mdlChartFile::CommitReport report;
-    report.Placed = [&state](const ChartChange& change) {
-      if (state.Hooks.Changed) state.Hooks.Changed(change);
-    };
-    report.Failed = [&state](const std::u16string& chart, const std::u16string& why) {
-      // Counted when its new content was written; it is not rewritten after all.
-      --state.ProcessedCount;
-      state.Fail(chart, why);
-    };
-    // Every chart written is put in place when this goes, also when the user stops the run.
-    mdlChartFile::ChartFolder charts(folder, kBackupExt, state.BackupOn, state.DryRun, report);
-    std::u16string why;
-    if (!charts.Begin(entries, why)) {
-      state.Fail(folder.Path(), why);
-    } else {
-      state.Materials.Seed(folder, entries);
-      struct Unseed {
-        ~Unseed() { materials.Forget(path); }
-        clsStoredFiles& materials;
-        const std::u16string& path;
-      } unseed{state.Materials, folder.Path()};
-      for (const std::u16string& name : names) {
-        if (mdlRun::ItemStopped(u"置換中", state.ProcessedCount, state.TargetCount, name)) return false;
-        ProcessChart(state, charts, folder.Path(), name);
-      }
-    }
-  }
-  if (state.RecursiveOn) {
-    const clsFolderIndex index(std::move(entries));
-    for (const std::u16string& sub : index.Subfolders()) {
-      const platform::Folder child = folder.OpenSub(sub, error);
-      if (!child.IsOpen()) {
-        state.Fail(folder.PathOf(sub), u"フォルダを読めません (" + platform::ErrorText(error) + u")");
-        continue;
-      }
-      if (!ProcessFolder(state, child)) return false;
-    }
-  }
-  return true;
+  const clsFolderIndex index(filter.Entries());
+  // The file check finds the chart folder's files in the listing the run already has.
+  state.Materials.Seed(folder, index.Entries());
+  const bool finished = mdlRun::RewriteCharts(
+      state, folder, index.Entries(), names, kBackupExt, u"置換中",
+      [&](mdlChartFile::ChartFolder& charts, const std::u16string& name) { ProcessChart(state, charts, folder.Path(), name); });
+  state.Materials.Forget(folder.Path());
+  if (!finished) return false;
+  if (!state.RecursiveOn) return true;
+  return mdlRun::EachSubfolder(state, folder, index.Subfolders(),
+                               [&state](const platform::Folder& sub) { return ProcessFolder(state, sub); });
 }
 
 void ReadRunOptions(RunState& state, const RunOptions& options) {
+  state.ReadBase(options);
   state.BackupOn = options.BackupOn;
   state.FileCheckOn = options.FileCheckOn;
-  state.RecursiveOn = options.RecursiveOn;
   state.TextModeOn = options.TextModeOn != 0 ? 1 : 0;
-  state.DryRun = options.DryRun;
-  state.ListFailures = options.ResultListsFailures;
-  mdlRun::SetFileFilter(options);
 }
 
 void BuildRules(RunState& state, const std::vector<RuleEntry>& entries) {
@@ -244,14 +197,8 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
   mdlRun::BeginWork(hooks, u"置換ルール取り込み中");
   state.Params = params;
   BuildRules(state, options.Rules);
-  bool finished = true;
-  platform::IoError error;
-  const platform::Folder target = platform::Folder::Open(params.TargetFolder, error);
-  if (!target.IsOpen()) {
-    state.Fail(params.TargetFolder, u"フォルダを読めません (" + platform::ErrorText(error) + u")");
-  } else {
-    finished = ProcessFolder(state, target);
-  }
+  const platform::Folder target = mdlRun::OpenFolder(state, params.TargetFolder);
+  const bool finished = !target.IsOpen() || ProcessFolder(state, target);
   return mdlRun::EndWork(hooks, finished, ResultText(state), state);
 }
 

@@ -38,18 +38,11 @@ struct RunOptions : RunOptionsBase {
 };
 
 // The state of one run: its options, rules, counters and failures.
-struct RunState : RunRecord {
-  bool BackupOn = false;
+struct RunState : ChartRunState {
   bool FileCheckOn = false;
-  bool RecursiveOn = false;
   int TextModeOn = 0;
-  bool DryRun = false;
-  bool ListFailures = true;
   std::vector<std::unique_ptr<clsRules>> Rules;  // RuleCount = Rules.size()
   RunParams Params;
-  std::int32_t TargetCount = 0;
-  std::int32_t ProcessedCount = 0;
-  RunHooks Hooks;
   // The file check's lookups, each folder listed once for the run.
   clsStoredFiles Materials;
   std::set<std::u16string> MaterialFailures;  // reported once each

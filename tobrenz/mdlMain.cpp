@@ -14,17 +14,13 @@ namespace {
 // Progress is shown, and a stop looked for, once per this many files of a folder's list.
 constexpr std::int32_t kProgressEvery = 100;
 
-std::u16string Because(const std::u16string& what, const platform::IoError& error) {
-  return what + u" (" + platform::ErrorText(error) + u")";
-}
-
 // A look at one side of a pair, taken when the pair is decided: a file that has gone since the
 // listing (deleted with an earlier pair, or by someone else) must not make its partner look like the
 // larger file. False when the side is no longer there or cannot be examined (then recorded).
 bool LookAt(RunState& state, const platform::Folder& folder, const std::u16string& name, platform::FileInfo& info) {
   platform::IoError error;
   if (folder.Info(name, info, false, error)) return !info.IsFolder && !info.IsLink;
-  if (!error.NotFound()) state.Fail(folder.PathOf(name), Because(u"調べられません", error));
+  if (!error.NotFound()) state.Fail(folder.PathOf(name), platform::Explained(u"調べられません", error));
   return false;
 }
 
@@ -61,12 +57,12 @@ void ComparePair(RunState& state, const platform::Folder& folder, const clsFolde
     // A kept target takes over the times of the partner it stands in for, in one call; a kept
     // partner ends with normal attributes, as a time copy leaves its source.
     if (pair.PartnerGoes) {
-      if (!folder.SetTimes(name, partner_info.Times, error)) state.Fail(target, Because(u"日時を写せません", error));
+      if (!folder.SetTimes(name, partner_info.Times, error)) state.Fail(target, platform::Explained(u"日時を写せません", error));
     } else if (!folder.MakeWritable(found->Name, partner_info, error)) {
-      state.Fail(partner, Because(u"読み取り専用を解除できません", error));
+      state.Fail(partner, platform::Explained(u"読み取り専用を解除できません", error));
     }
     pair.Done = folder.Remove(doomed_name, error);
-    if (!pair.Done) state.Fail(pair.PartnerGoes ? partner : target, Because(u"削除できません", error));
+    if (!pair.Done) state.Fail(pair.PartnerGoes ? partner : target, platform::Explained(u"削除できません", error));
   }
   if (pair.Done && pair.PartnerGoes) ++state.DeletedCount;
   if (state.Hooks.Pair) state.Hooks.Pair(pair);
@@ -96,13 +92,10 @@ bool ProcessFolder(RunState& state, const platform::Folder& folder) {
   {
     // One run at a time deletes in a folder.
     platform::FolderLock lock;
-    if (!state.DryRun && !lock.Acquire(folder, error)) {
-      state.Fail(folder.Path(), error ? Because(u"フォルダをロックできません", error) : u"別の実行がこのフォルダを処理中です");
-      return true;
-    }
+    if (!state.DryRun && !mdlRun::Lock(state, lock, folder)) return true;
     clsFilter& filter = mdlAppGlobal::Filter();
     if (!filter.MakeFileList(folder, error)) {
-      state.Fail(folder.Path(), Because(u"フォルダを読めません", error));
+      state.Fail(folder.Path(), platform::Explained(u"フォルダを読めません", error));
       return true;
     }
     // Taken once, before any file of the folder is deleted.
@@ -120,23 +113,11 @@ bool ProcessFolder(RunState& state, const platform::Folder& folder) {
     }
     if (state.RecursiveOn) subfolders = index.Subfolders();
   }
-  for (const std::u16string& sub : subfolders) {
-    const platform::Folder child = folder.OpenSub(sub, error);
-    if (!child.IsOpen()) {
-      state.Fail(folder.PathOf(sub), Because(u"フォルダを読めません", error));
-      continue;
-    }
-    if (!ProcessFolder(state, child)) return false;
-  }
-  return true;
+  return mdlRun::EachSubfolder(state, folder, subfolders,
+                               [&state](const platform::Folder& sub) { return ProcessFolder(state, sub); });
 }
 
-void ReadRunOptions(RunState& state, const RunOptions& options) {
-  state.RecursiveOn = options.RecursiveOn;
-  state.DryRun = options.DryRun;
-  state.ListFailures = options.ResultListsFailures;
-  mdlRun::SetFileFilter(options);
-}
+void ReadRunOptions(RunState& state, const RunOptions& options) { state.ReadBase(options); }
 
 bool CheckCompareExt(const std::u16string& text) {
   return !text.empty() && text.find_first_of(u"\\/:*?\"<>|") == std::u16string::npos &&
@@ -170,14 +151,8 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
 
   mdlRun::BeginWork(hooks, u"");
   state.CompareExt = u"." + options.CompareExtText;
-  bool finished = true;
-  platform::IoError error;
-  const platform::Folder folder = platform::Folder::Open(target, error);
-  if (!folder.IsOpen()) {
-    state.Fail(target, Because(u"フォルダを読めません", error));
-  } else {
-    finished = ProcessFolder(state, folder);
-  }
+  const platform::Folder folder = mdlRun::OpenFolder(state, target);
+  const bool finished = !folder.IsOpen() || ProcessFolder(state, folder);
   return mdlRun::EndWork(hooks, finished, ResultText(state), state);
 }
 

@@ -40,10 +40,7 @@ struct RunHooks : ::RunHooks {
 };
 
 // The state of one run.
-struct RunState : RunRecord {
-  bool RecursiveOn = false;
-  bool DryRun = false;
-  bool ListFailures = true;
+struct RunState : RunStateBase {
   std::u16string CompareExt;      // "." + the comparison extension
   std::int32_t TargetCount = 0;   // pairs found
   std::int32_t DeletedCount = 0;  // pairs whose partner was the larger file and went

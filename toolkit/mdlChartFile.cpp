@@ -12,11 +12,14 @@ std::u16string Shown(std::u16string_view text) {
   return std::u16string(text.substr(0, kShownLineLength)) + u"…";
 }
 
-std::u16string Because(const std::u16string& what, const platform::IoError& error) {
-  return what + u" (" + platform::ErrorText(error) + u")";
-}
-
 }  // namespace
+
+bool LockFolder(platform::FolderLock& lock, const platform::Folder& folder, std::u16string& why) {
+  platform::IoError error;
+  if (lock.Acquire(folder, error)) return true;
+  why = error ? platform::Explained(u"フォルダをロックできません", error) : u"別の実行がこのフォルダを処理中です";
+  return false;
+}
 
 ChartFolder::ChartFolder(const platform::Folder& folder, std::u16string ext, bool backup, bool dry_run,
                          CommitReport report)
@@ -29,16 +32,13 @@ bool ChartFolder::Begin(const std::vector<platform::DirEntry>& listing, std::u16
     if (e.IsLink) links_.insert(e.Name);
   }
   if (dry_run_) return true;  // reading needs no lock: every chart is replaced in one step
-  platform::IoError error;
-  if (!lock_.Acquire(folder_, error)) {
-    why = error ? Because(u"フォルダをロックできません", error) : u"別の実行がこのフォルダを処理中です";
-    return false;
-  }
+  if (!LockFolder(lock_, folder_, why)) return false;
   for (const platform::DirEntry& e : listing) names_.insert(e.Name);
   if (!lock_.Exclusive()) return true;
   // No run holds the folder but this one, so a temporary file beside a chart is what a killed run
   // left behind.
   const std::u16string tail = u"." + ext_ + u"1";
+  platform::IoError error;
   for (const platform::DirEntry& e : listing) {
     if (!e.IsFile() || e.IsLink || e.Name.size() <= tail.size() ||
         e.Name.compare(e.Name.size() - tail.size(), tail.size(), tail) != 0) {
@@ -146,7 +146,7 @@ Outcome ChartFolder::Rewrite(const std::u16string& name, const LineRewrite& rewr
   platform::FileInfo info;
   platform::IoError error;
   if (!folder_.Read(name, bytes, info, error)) {
-    why = Because(u"読み込めません", error);
+    why = platform::Explained(u"読み込めません", error);
     return Outcome::Failed;
   }
   // The look through the opened chart describes what a link points to; the listing tells links.
@@ -159,7 +159,7 @@ Outcome ChartFolder::Rewrite(const std::u16string& name, const LineRewrite& rewr
     if (dry_run_) return true;
     if (!temp.IsOpen() && !CreateTemp(name, info.Mode | 0200, temp, temp_why)) return false;
     if (temp.Write(piece, error)) return true;
-    temp_why = Because(u"一時ファイル " + folder_.PathOf(TempName(name)) + u" を書けません", error);
+    temp_why = platform::Explained(u"一時ファイル " + folder_.PathOf(TempName(name)) + u" を書けません", error);
     return false;
   };
   const Outcome outcome = RewriteLines(bytes, rewrite, sink, change, why);
@@ -169,7 +169,7 @@ Outcome ChartFolder::Rewrite(const std::u16string& name, const LineRewrite& rewr
     // Nothing to write: the chart only loses a read-only attribute, as every examined chart does (a
     // linked chart keeps it: it belongs to the file the link points to).
     if (!dry_run_ && !info.IsLink && !folder_.MakeWritable(name, info, error)) {
-      why = Because(u"読み取り専用を解除できません", error);
+      why = platform::Explained(u"読み取り専用を解除できません", error);
       return Outcome::Failed;
     }
     return Outcome::Unchanged;
@@ -178,7 +178,7 @@ Outcome ChartFolder::Rewrite(const std::u16string& name, const LineRewrite& rewr
   // Without a backup the folder is flushed once before the charts are replaced (Commit), far
   // cheaper than a flush per chart; with one, the old content survives in the backup.
   if (!temp.Finish(info, false, error)) {
-    why = Because(u"一時ファイル " + folder_.PathOf(TempName(name)) + u" を書けません", error);
+    why = platform::Explained(u"一時ファイル " + folder_.PathOf(TempName(name)) + u" を書けません", error);
     return Outcome::Failed;
   }
   waiting_.push_back({name, change, info});
@@ -200,7 +200,7 @@ bool ChartFolder::CreateTemp(const std::u16string& name, std::uint32_t mode, pla
       made = folder_.Create(temp, file, error, mode);
     }
   }
-  if (!made) why = Because(u"一時ファイル " + folder_.PathOf(temp) + u" を作れません", error);
+  if (!made) why = platform::Explained(u"一時ファイル " + folder_.PathOf(temp) + u" を作れません", error);
   return made;
 }
 
@@ -234,12 +234,12 @@ void ChartFolder::Place(const Waiting& chart) {
       names_.insert(candidate);
       if (result == platform::KeepResult::Made) kept = candidate;
     }
-    if (kept.empty()) return fail(error ? Because(u"バックアップを作れません", error) : u"バックアップを作れません");
+    if (kept.empty()) return fail(platform::Explained(u"バックアップを作れません", error));
   }
   if (!folder_.Rename(temp, chart.name, error)) {
     platform::IoError ignored;
     if (!kept.empty()) (void)folder_.Remove(kept, ignored);  // a second name of the unchanged chart
-    return fail(Because(u"書き換えたファイルを置けません", error));
+    return fail(platform::Explained(u"書き換えたファイルを置けません", error));
   }
   if (report_.Placed) report_.Placed(chart.change);
 }

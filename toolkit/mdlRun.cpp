@@ -39,7 +39,86 @@ void RunOptionsBase::ToSettings(mdlOptions::SettingsTable& table) const {
   table.Set(kSectionProcess, kKeyRecursive, SettingValue::OfNumber(RecursiveOn ? 1 : 0));
 }
 
+void RunStateBase::ReadBase(const RunOptionsBase& options) {
+  RecursiveOn = options.RecursiveOn;
+  DryRun = options.DryRun;
+  ListFailures = options.ResultListsFailures;
+  mdlRun::SetFileFilter(options);
+}
+
 namespace mdlRun {
+
+platform::Folder OpenFolder(RunRecord& record, const std::u16string& path) {
+  platform::IoError error;
+  platform::Folder folder = platform::Folder::Open(path, error);
+  if (!folder.IsOpen()) record.Fail(path, platform::Explained(u"フォルダを読めません", error));
+  return folder;
+}
+
+bool EachSubfolder(RunRecord& record, const platform::Folder& folder, const std::vector<std::u16string>& names,
+                   const std::function<bool(const platform::Folder& sub)>& step) {
+  for (const std::u16string& name : names) {
+    platform::IoError error;
+    const platform::Folder sub = folder.OpenSub(name, error);
+    if (!sub.IsOpen()) {
+      record.Fail(folder.PathOf(name), platform::Explained(u"フォルダを読めません", error));
+      continue;
+    }
+    if (!step(sub)) return false;
+  }
+  return true;
+}
+
+bool Lock(RunRecord& record, platform::FolderLock& lock, const platform::Folder& folder) {
+  std::u16string why;
+  if (mdlChartFile::LockFolder(lock, folder, why)) return true;
+  record.Fail(folder.Path(), why);
+  return false;
+}
+
+bool RewriteCharts(ChartRunState& state, const platform::Folder& folder, const std::vector<platform::DirEntry>& listing,
+                   const std::vector<std::u16string>& names, const std::u16string& ext, const std::u16string& label,
+                   const std::function<void(mdlChartFile::ChartFolder& charts, const std::u16string& name)>& chart) {
+  mdlChartFile::CommitReport report;
+  report.Placed = [&state](const mdlChartFile::ChartChange& change) {
+    if (state.Hooks.Changed) state.Hooks.Changed(change);
+  };
+  report.Failed = [&state](const std::u16string& path, const std::u16string& why) {
+    // Counted when its new content was written; it is not rewritten after all.
+    --state.ProcessedCount;
+    state.Fail(path, why);
+  };
+  // Every chart written is put in place when this goes, also when the user stops the run.
+  mdlChartFile::ChartFolder charts(folder, ext, state.BackupOn, state.DryRun, report);
+  std::u16string why;
+  if (!charts.Begin(listing, why)) {
+    state.Fail(folder.Path(), why);
+    return true;
+  }
+  for (const std::u16string& name : names) {
+    if (ItemStopped(label, state.ProcessedCount, state.TargetCount, name)) return false;
+    chart(charts, name);
+  }
+  return true;
+}
+
+void RewriteChart(ChartRunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& name,
+                  const mdlChartFile::LineRewrite& rewrite) {
+  ++state.TargetCount;
+  mdlChartFile::ChartChange change;
+  std::u16string why;
+  switch (charts.Rewrite(name, rewrite, change, why)) {
+    case mdlChartFile::Outcome::Failed:
+      state.Fail(change.Path, why);
+      break;
+    case mdlChartFile::Outcome::Rewritten:
+      ++state.ProcessedCount;
+      if (state.DryRun && state.Hooks.Changed) state.Hooks.Changed(change);
+      break;
+    case mdlChartFile::Outcome::Unchanged:
+      break;
+  }
+}
 
 void SetFileFilter(const RunOptionsBase& options) {
   clsFilter& filter = mdlAppGlobal::Filter();

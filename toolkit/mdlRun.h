@@ -73,6 +73,24 @@ struct RunHooks {
 
 enum class RunOutcome { Warned, Finished, Cancelled };
 
+// The state every program's run keeps alike: what failed, and the options that decide how it goes.
+struct RunStateBase : RunRecord {
+  bool RecursiveOn = false;
+  bool DryRun = false;
+  bool ListFailures = true;
+  // Takes the options every window has, and hands the filter boxes to the file list builder.
+  void ReadBase(const RunOptionsBase& options);
+};
+
+// The state of a run that rewrites charts (Quarrow, Fennick): its counts and how it tells what it
+// changed.
+struct ChartRunState : RunStateBase {
+  bool BackupOn = false;
+  std::int32_t TargetCount = 0;     // charts examined
+  std::int32_t ProcessedCount = 0;  // charts rewritten
+  RunHooks Hooks;
+};
+
 // How a run ended, and what it could not do.
 struct RunResult {
   RunOutcome Outcome = RunOutcome::Warned;
@@ -97,6 +115,27 @@ std::u16string WithReason(const std::u16string& message, const std::u16string& w
 void BeginWork(const RunHooks& hooks, const std::u16string& text);
 // The end of the work: the Refresh hook, the dialog hidden, the result message, the End hook.
 RunResult EndWork(const RunHooks& hooks, bool finished, const std::u16string& result_text, const RunRecord& record);
+
+// Opens the folder a run works in; a folder that cannot be opened is recorded as a failure.
+platform::Folder OpenFolder(RunRecord& record, const std::u16string& path);
+// Opens each of the named subfolders in turn, never through a link, and takes `step` into it; one
+// that cannot be opened is recorded and passed over. False as soon as a step was stopped.
+bool EachSubfolder(RunRecord& record, const platform::Folder& folder, const std::vector<std::u16string>& names,
+                   const std::function<bool(const platform::Folder& sub)>& step);
+// Locks a folder the run will change; a folder another run holds is recorded and must be left alone.
+bool Lock(RunRecord& record, platform::FolderLock& lock, const platform::Folder& folder);
+
+// The charts of an open folder, each offered in turn to `chart` after its progress step (label:
+// "置換中"), the folder locked against other runs; every chart written is put in place at the end,
+// also when the user stops the run (false then). A failure to put one in place takes it back out of
+// the rewritten count.
+bool RewriteCharts(ChartRunState& state, const platform::Folder& folder, const std::vector<platform::DirEntry>& listing,
+                   const std::vector<std::u16string>& names, const std::u16string& ext, const std::u16string& label,
+                   const std::function<void(mdlChartFile::ChartFolder& charts, const std::u16string& name)>& chart);
+// One chart of RewriteCharts: counted, rewritten line by line, and its failure recorded; a dry
+// run's chart is told of at once, a real one when it takes its place.
+void RewriteChart(ChartRunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& name,
+                  const mdlChartFile::LineRewrite& rewrite);
 
 // The progress step at the start of each folder ("ファイルリスト取得中"). True when the user stopped
 // the run there.

@@ -39,6 +39,8 @@ struct IoError {
 };
 // A short text for a failure, in the users' language where the reason is a common one.
 std::u16string ErrorText(const IoError& error);
+// What failed with its reason: "what (reason)", or `what` alone when no call failed.
+std::u16string Explained(const std::u16string& what, const IoError& error);
 
 struct DirEntry {
   std::u16string Name;  // the name as stored, without the folder

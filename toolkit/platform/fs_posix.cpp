@@ -279,6 +279,10 @@ std::u16string ErrorText(const IoError& error) {
   }
 }
 
+std::u16string Explained(const std::u16string& what, const IoError& error) {
+  return error ? what + u" (" + ErrorText(error) + u")" : what;
+}
+
 // ---- File ------------------------------------------------------------------------------------
 
 File::~File() { Discard(); }
