@@ -1,5 +1,6 @@
 #include "toolkit/gui/Controls.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QDragMoveEvent>
@@ -50,6 +51,12 @@ QLabel* Label(QWidget* parent, const QString& name, const QString& caption, cons
   return Captioned<QLabel>(parent, name, caption, tip);
 }
 
+void ShowValid(QLineEdit* box, bool ok) {
+  QPalette palette = QApplication::palette(box);
+  if (!ok) palette.setColor(QPalette::Text, QColor(255, 0, 0));
+  box->setPalette(palette);
+}
+
 bool ShownBefore(const QString& a, const QString& b) {
   const int folded = a.compare(b, Qt::CaseInsensitive);
   return folded != 0 ? folded < 0 : a < b;
@@ -72,7 +79,16 @@ std::vector<std::u16string> DroppedFiles(const QMimeData* data) {
   std::vector<std::u16string> paths;
   if (data == nullptr || !data->hasUrls()) return paths;
   for (const QUrl& url : data->urls()) {
-    if (url.isLocalFile()) paths.push_back(FromQt(QDir::toNativeSeparators(url.toLocalFile())));
+    if (!url.isLocalFile()) continue;
+    const QString local = url.toLocalFile();
+    if (!local.contains(QChar::ReplacementCharacter)) {
+      paths.push_back(FromQt(QDir::toNativeSeparators(local)));
+      continue;
+    }
+    // A stored name that is not UTF-8 comes percent-encoded byte by byte; read as UTF-8 it would
+    // lose those bytes, so it is taken as the bytes themselves.
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    paths.push_back(platform::DecodeUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
   }
   return paths;
 }

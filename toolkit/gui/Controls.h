@@ -26,6 +26,9 @@ QRadioButton* OptionButton(QWidget* parent, const QString& name, const QString& 
 QPushButton* Button(QWidget* parent, const QString& name, const QString& caption, const QString& tip = QString());
 QLabel* Label(QWidget* parent, const QString& name, const QString& caption, const QString& tip = QString());
 
+// A box's text in the window-text colour, or red (RGB 255, 0, 0) when its content is no good.
+void ShowValid(QLineEdit* box, bool ok);
+
 // The name a list item stands for, as the file system stores it; the item shows its readable form.
 inline constexpr int kStoredRole = Qt::UserRole;
 // What orders items whose texts are the same (Quarrow's rules: the split position).

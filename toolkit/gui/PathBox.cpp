@@ -13,7 +13,7 @@
 namespace mdlGui {
 
 PathBox::PathBox(frmBase& window, QLineEdit* box, QComboBox* folders, QListWidget* sorter)
-    : QObject(box), window_(window), box_(box), folders_(folders), sorter_(sorter), palette_(box->palette()) {
+    : QObject(box), window_(window), box_(box), folders_(folders), sorter_(sorter) {
   window.WatchTextBox(box);
   box->installEventFilter(this);
   connect(box, &QLineEdit::returnPressed, this, [this] { Refresh(true); });
@@ -34,11 +34,7 @@ void PathBox::SetText(const std::u16string& path) {
   box_->setText(Readable(path));
 }
 
-void PathBox::SetValid(bool ok) {
-  QPalette palette = palette_;
-  if (!ok) palette.setColor(QPalette::Text, QColor(255, 0, 0));
-  box_->setPalette(palette);
-}
+void PathBox::SetValid(bool ok) { ShowValid(box_, ok); }
 
 std::u16string PathBox::Check() {
   const std::u16string path = mdlTools::CheckPathBox(Text());

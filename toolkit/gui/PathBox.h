@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPalette>
 #include <functional>
 #include <string>
 
@@ -59,7 +58,6 @@ class PathBox : public QObject {
   QLineEdit* box_;
   QComboBox* folders_;
   QListWidget* sorter_;
-  QPalette palette_;
   std::u16string stored_;  // the path whose readable form the box was given
   std::u16string last_path_;
 };

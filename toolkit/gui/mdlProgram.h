@@ -13,4 +13,9 @@ namespace mdlGui {
 using WindowMaker = std::function<std::unique_ptr<QWidget>(const StartInfo& start)>;
 int RunProgram(int argc, char** argv, const WindowMaker& make_window);
 
+template <class Window>
+int RunProgram(int argc, char** argv) {
+  return RunProgram(argc, argv, [](const StartInfo& start) { return std::make_unique<Window>(start); });
+}
+
 }  // namespace mdlGui
