@@ -124,12 +124,9 @@ void frmMain::RefreshAll() {
   path_[1]->Refresh(true);
 }
 
-void frmMain::ApplySettings() {
-  const mdlOptions::SettingsTable& table = mdlOptions::Table();
+void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   RunOptions options;
   options.FromSettings(table);
-  InternalAccess = true;
-  ApplyWindowPosition(table);
   path_[0]->SetText(mdlTools::GetExistingFolder(options.SourceText, mdlTools::AppFolder()));
   path_[1]->SetText(mdlTools::GetExistingFolder(options.TargetText, mdlTools::AppFolder()));
   frmSelect_->ShowFilter(options);
@@ -139,13 +136,6 @@ void frmMain::ApplySettings() {
   chkBack_->setChecked(options.BackupOn);
   chkR_->setChecked(options.RecursiveOn);
   optSrcType_[options.BaseFolderOn ? 0 : 1]->setChecked(true);
-  InternalAccess = false;
-  UpdateConvertControls();
-}
-
-void frmMain::CollectSettings(mdlOptions::SettingsTable& table) const {
-  CollectWindowPosition(table);
-  ReadRunOptions().ToSettings(table);
 }
 
 RunOptions frmMain::ReadRunOptions() const {

@@ -29,10 +29,10 @@ class frmMain : public mdlGui::frmBase {
  public:
   explicit frmMain(const StartInfo& start, QWidget* parent = nullptr);
 
-  // The controls, by their names; a group takes its index.
+  // The controls, by their names; a group takes its index (txtPath, chkExt, txtExt and lstFiles are
+  // the base's).
   QLabel* lblsrc() const { return lblsrc_; }
   QLabel* lbltrg() const { return lbltrg_; }
-  QLineEdit* txtPath(int index) const { return path_.at(index)->Box(); }
   QComboBox* cmbPath(int index) const { return path_.at(index)->Folders(); }
   QRadioButton* optSrcType(int index) const { return optSrcType_.at(index); }
   QCheckBox* chkR() const { return chkR_; }
@@ -41,10 +41,6 @@ class frmMain : public mdlGui::frmBase {
   QCheckBox* chkMat() const { return chkMat_; }
   QCheckBox* chkSync() const { return chkSync_; }
   QCheckBox* chkBack() const { return chkBack_; }
-  QGroupBox* frmSelect() const { return frmSelect_; }
-  QCheckBox* chkExt(int index) const { return frmSelect_->chkExt(index); }
-  QLineEdit* txtExt(int index) const { return frmSelect_->txtExt(index); }
-  QListWidget* lstFiles() const { return frmSelect_->lstFiles(); }
   QLabel* Label1() const { return Label1_; }
   QListWidget* lstSort() const { return lstSort_; }
 
@@ -58,8 +54,9 @@ class frmMain : public mdlGui::frmBase {
   mdlGui::FilterFrame& Frame() const override { return *frmSelect_; }
   // RefreshPaths: both boxes, their folder lists and the chart list.
   void RefreshAll() override;
-  void ApplySettings() override;
-  void CollectSettings(mdlOptions::SettingsTable& table) const override;
+  void ShowSettings(const mdlOptions::SettingsTable& table) override;
+  void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
+  void AfterShowingSettings() override { UpdateConvertControls(); }
   void OnGo() override;
 
  private:

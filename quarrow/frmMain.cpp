@@ -149,12 +149,9 @@ void frmMain::BuildControls() {
   connect(lstRules_[0], &QListWidget::itemSelectionChanged, this, [this] { OnRuleClicked(); });
 }
 
-void frmMain::ApplySettings() {
-  const mdlOptions::SettingsTable& table = mdlOptions::Table();
+void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   RunOptions options;
   options.FromSettings(table);
-  InternalAccess = true;
-  ApplyWindowPosition(table);
   path_[0]->SetText(options.MaterialText.empty() ? std::u16string()
                                                  : mdlTools::GetFullPath(options.MaterialText, mdlTools::AppFolder()));
   path_[1]->SetText(mdlTools::GetExistingFolder(options.TargetText, mdlTools::AppFolder()));
@@ -163,12 +160,6 @@ void frmMain::ApplySettings() {
   chkFileCheck_->setChecked(options.FileCheckOn);
   chkTB_->setChecked(options.TextModeOn != 0);
   chkBack_->setChecked(options.BackupOn);
-  InternalAccess = false;
-}
-
-void frmMain::CollectSettings(mdlOptions::SettingsTable& table) const {
-  CollectWindowPosition(table);
-  ReadRunOptions().ToSettings(table);
 }
 
 bool frmMain::SaveFiles() {

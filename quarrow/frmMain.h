@@ -31,14 +31,10 @@ class frmMain : public mdlGui::frmBase {
  public:
   explicit frmMain(const StartInfo& start, QWidget* parent = nullptr);
 
-  // The controls, by their names; a group takes its index.
+  // The controls, by their names; a group takes its index (txtPath, chkExt, txtExt and lstFiles are
+  // the base's).
   QLabel* lbltrg() const { return lbltrg_; }
   QLabel* lblsrc() const { return lblsrc_; }
-  QLineEdit* txtPath(int index) const { return path_.at(index)->Box(); }
-  QGroupBox* frmSelect() const { return frmSelect_; }
-  QCheckBox* chkExt(int index) const { return frmSelect_->chkExt(index); }
-  QLineEdit* txtExt(int index) const { return frmSelect_->txtExt(index); }
-  QListWidget* lstFiles() const { return frmSelect_->lstFiles(); }
   QGroupBox* frCnv() const { return frCnv_; }
   QListWidget* lstRules(int index) const { return lstRules_.at(index); }
   QLabel* Label1(int index) const { return Label1_.at(index); }
@@ -64,8 +60,8 @@ class frmMain : public mdlGui::frmBase {
   mdlGui::PathBox* PathBoxAt(int index) const override { return index == 0 || index == 1 ? path_[index] : nullptr; }
   mdlGui::FilterFrame& Frame() const override { return *frmSelect_; }
   void RefreshAll() override { path_[1]->Refresh(true); }
-  void ApplySettings() override;
-  void CollectSettings(mdlOptions::SettingsTable& table) const override;
+  void ShowSettings(const mdlOptions::SettingsTable& table) override;
+  void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
   void AfterSettings() override { LoadRules(u""); }
   bool SaveFiles() override;
   void OnGo() override;

@@ -74,22 +74,13 @@ void frmMain::BuildControls() {
   txtCmp_->installEventFilter(this);
 }
 
-void frmMain::ApplySettings() {
-  const mdlOptions::SettingsTable& table = mdlOptions::Table();
+void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   RunOptions options;
   options.FromSettings(table);
-  InternalAccess = true;
-  ApplyWindowPosition(table);
   target_->SetText(mdlTools::GetExistingFolder(options.TargetText, mdlTools::AppFolder()));
   frmSelect_->ShowFilter(options);
   chkR_->setChecked(options.RecursiveOn);
   txtCmp_->setText(ToQt(options.CompareExtText));
-  InternalAccess = false;
-}
-
-void frmMain::CollectSettings(mdlOptions::SettingsTable& table) const {
-  CollectWindowPosition(table);
-  ReadRunOptions().ToSettings(table);
 }
 
 RunOptions frmMain::ReadRunOptions() const {

@@ -25,17 +25,13 @@ class frmMain : public mdlGui::frmBase {
  public:
   explicit frmMain(const StartInfo& start, QWidget* parent = nullptr);
 
-  // The controls, by their names; a group takes its index. There is no txtPath(0).
+  // The controls, by their names; a group takes its index (txtPath, chkExt, txtExt and lstFiles are
+  // the base's). There is no txtPath(0).
   QLabel* lbltrg() const { return lbltrg_; }
   QCheckBox* chkR() const { return chkR_; }
-  QLineEdit* txtPath(int index) const { return index == 1 ? target_->Box() : nullptr; }
   QLabel* lblCmp() const { return lblCmp_; }
   QLabel* txtDot() const { return txtDot_; }
   QLineEdit* txtCmp() const { return txtCmp_; }
-  QGroupBox* frmSelect() const { return frmSelect_; }
-  QCheckBox* chkExt(int index) const { return frmSelect_->chkExt(index); }
-  QLineEdit* txtExt(int index) const { return frmSelect_->txtExt(index); }
-  QListWidget* lstFiles() const { return frmSelect_->lstFiles(); }
 
   RunOptions ReadRunOptions() const;
 
@@ -43,8 +39,8 @@ class frmMain : public mdlGui::frmBase {
   mdlGui::PathBox* PathBoxAt(int index) const override { return index == 1 ? target_ : nullptr; }
   mdlGui::FilterFrame& Frame() const override { return *frmSelect_; }
   void RefreshAll() override { target_->Refresh(true); }
-  void ApplySettings() override;
-  void CollectSettings(mdlOptions::SettingsTable& table) const override;
+  void ShowSettings(const mdlOptions::SettingsTable& table) override;
+  void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
   void OnGo() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 

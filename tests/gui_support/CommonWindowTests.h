@@ -237,3 +237,11 @@ REGISTER_TYPED_TEST_SUITE_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings, TheE
                             NamesShowReadablyAndKeepTheirStoredBytes);
 
 }  // namespace gui_test
+
+// Names a window's program (its settings file is named after it) and runs the suite against it.
+#define COMMON_WINDOW_TESTS(Name, Window)                 \
+  template <>                                             \
+  struct gui_test::Program<Window> {                      \
+    static constexpr char16_t kName[] = u"" #Name;        \
+  };                                                      \
+  INSTANTIATE_TYPED_TEST_SUITE_P(Name, CommonWindow, Window)

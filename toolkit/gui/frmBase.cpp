@@ -156,18 +156,33 @@ void frmBase::Load(const StartInfo& start, mdlOptions::SettingsTable defaults) {
   RefreshAll();
 }
 
-void frmBase::ApplyWindowPosition(const mdlOptions::SettingsTable& table) {
+void frmBase::ApplySettings() {
+  const mdlOptions::SettingsTable& table = mdlOptions::Table();
+  InternalAccess = true;
   auto pixels = [&](const char16_t* key) {
     return static_cast<int>(std::lround(table.Number(mdlOptions::kSectionSystem, key) / kTwipsPerPixel));
   };
   move(pixels(u"Window Left"), pixels(u"Window Top"));
+  ShowSettings(table);
+  InternalAccess = false;
+  AfterShowingSettings();
 }
 
-void frmBase::CollectWindowPosition(mdlOptions::SettingsTable& table) const {
+void frmBase::CollectSettings(mdlOptions::SettingsTable& table) const {
   using mdlOptions::SettingValue;
   table.Set(mdlOptions::kSectionSystem, u"Window Top", SettingValue::OfSingle(static_cast<float>(y() * kTwipsPerPixel)));
   table.Set(mdlOptions::kSectionSystem, u"Window Left", SettingValue::OfSingle(static_cast<float>(x() * kTwipsPerPixel)));
+  StoreSettings(table);
 }
+
+QLineEdit* frmBase::txtPath(int index) const {
+  const PathBox* box = PathBoxAt(index);
+  return box != nullptr ? box->Box() : nullptr;
+}
+QGroupBox* frmBase::frmSelect() const { return &Frame(); }
+QCheckBox* frmBase::chkExt(int index) const { return Frame().chkExt(index); }
+QLineEdit* frmBase::txtExt(int index) const { return Frame().txtExt(index); }
+QListWidget* frmBase::lstFiles() const { return Frame().lstFiles(); }
 
 RunHooks frmBase::WindowRunHooks() {
   RunHooks hooks;

@@ -15,7 +15,10 @@
 #include "toolkit/mdlRun.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
+class QGroupBox;
+class QListWidget;
 class QKeyEvent;
 class QLineEdit;
 class QMenu;
@@ -49,6 +52,12 @@ class frmBase : public QMainWindow {
   // is held in a list that steps through its entries.
   bool InternalAccess = false;
 
+  // The controls every window has, by their names; a group takes its index.
+  QLineEdit* txtPath(int index) const;  // nullptr where the window has no such box
+  QGroupBox* frmSelect() const;
+  QCheckBox* chkExt(int index) const;
+  QLineEdit* txtExt(int index) const;
+  QListWidget* lstFiles() const;
   QPushButton* cmdGo() const { return cmdGo_; }
   QPushButton* cmdEnd() const { return cmdEnd_; }
   QPushButton* cmdExp() const { return cmdExp_; }
@@ -91,8 +100,12 @@ class frmBase : public QMainWindow {
   virtual FilterFrame& Frame() const = 0;
   // F5, the refresh button and the end of a run.
   virtual void RefreshAll() = 0;
-  virtual void ApplySettings() = 0;
-  virtual void CollectSettings(mdlOptions::SettingsTable& table) const = 0;
+  // The window's half of the settings: its controls from and to the table (the window position is
+  // the base's). ShowSettings runs with InternalAccess set.
+  virtual void ShowSettings(const mdlOptions::SettingsTable& table) = 0;
+  virtual void StoreSettings(mdlOptions::SettingsTable& table) const = 0;
+  // After the settings are shown, with InternalAccess cleared.
+  virtual void AfterShowingSettings() {}
   // After the settings are in the window, before the command line: what else the program loads.
   virtual void AfterSettings() {}
   // What the end button writes; false when something could not be written (after its message).
@@ -101,8 +114,8 @@ class frmBase : public QMainWindow {
 
   // The start-up: the program's folder, the settings, the command line's target, the lists.
   void Load(const StartInfo& start, mdlOptions::SettingsTable defaults);
-  void ApplyWindowPosition(const mdlOptions::SettingsTable& table);
-  void CollectWindowPosition(mdlOptions::SettingsTable& table) const;
+  void ApplySettings();
+  void CollectSettings(mdlOptions::SettingsTable& table) const;
   // The hooks a run of this window goes with: the boxes coloured, the window held, the lists
   // refreshed when the work is done.
   RunHooks WindowRunHooks();

@@ -19,11 +19,7 @@
 using namespace fennick;
 using namespace gui_test;
 
-template <>
-struct gui_test::Program<frmMain> {
-  static constexpr char16_t kName[] = u"Fennick";
-};
-INSTANTIATE_TYPED_TEST_SUITE_P(Fennick, CommonWindow, frmMain);
+COMMON_WINDOW_TESTS(Fennick, frmMain);
 
 namespace {
 

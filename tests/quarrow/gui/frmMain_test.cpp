@@ -16,11 +16,7 @@
 using namespace quarrow;
 using namespace gui_test;
 
-template <>
-struct gui_test::Program<frmMain> {
-  static constexpr char16_t kName[] = u"Quarrow";
-};
-INSTANTIATE_TYPED_TEST_SUITE_P(Quarrow, CommonWindow, frmMain);
+COMMON_WINDOW_TESTS(Quarrow, frmMain);
 
 namespace {
 

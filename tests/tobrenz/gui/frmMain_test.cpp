@@ -17,11 +17,7 @@
 using namespace tobrenz;
 using namespace gui_test;
 
-template <>
-struct gui_test::Program<frmMain> {
-  static constexpr char16_t kName[] = u"Tobrenz";
-};
-INSTANTIATE_TYPED_TEST_SUITE_P(Tobrenz, CommonWindow, frmMain);
+COMMON_WINDOW_TESTS(Tobrenz, frmMain);
 
 namespace {
 
