@@ -184,28 +184,6 @@ TEST_F(FennickWindow, ARunBehindTheProgressDialog) {
   EXPECT_FALSE(cancel->shown);
   EXPECT_EQ(target.Read(u"song/a.bms"), "#WAV01 <song>kick.wav\r\n#WAV02 snare.wav\r\n");
   EXPECT_EQ(target.Names(u"song"), (Names{u"a.bms", u"a.bms~1.cbk"}));
-
-  // Nothing chosen: said before any folder is looked at.
-  Click(w.chkSync());
-  Click(w.chkMat());
-  w.txtPath(1)->setText(ToQt(target / u"missing"));
-  Click(w.cmdGo());
-  EXPECT_EQ(Last().text, u"処理内容が一つも選択されませんでした。");
-  EXPECT_FALSE(IsRed(w.txtPath(1)));
-
-  // Clear mode alone needs no source.
-  Click(w.chkMat());
-  Click(w.optMode(2));
-  Enter(w.txtPath(1), song);
-  Enter(w.txtPath(0), app / u"nowhere");
-  Click(w.cmdGo());
-  EXPECT_EQ(Last().text, u"同期削除数 = 0\r\nマテリアル変換 処理/対象 = 1 / 1");
-  EXPECT_EQ(target.Read(u"song/a.bms"), "#WAV01 kick.wav\r\n#WAV02 snare.wav\r\n");
-  Click(w.chkSync());
-  Click(w.cmdGo());
-  EXPECT_EQ(Last().text, u"正確なソースパスを指定してください");
-  EXPECT_TRUE(IsRed(w.txtPath(0)));
-  EXPECT_FALSE(IsRed(w.txtPath(1)));
 }
 
 TEST_F(FennickWindow, OverlappingFoldersAskAndNoTurnsBothBoxesRed) {

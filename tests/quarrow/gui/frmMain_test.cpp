@@ -8,10 +8,13 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 
 #include "quarrow/frmMain.h"
 #include "tests/gui_support/CommonWindowTests.h"
+#include "toolkit/gui/QtMessages.h"
 
 using namespace quarrow;
 using namespace gui_test;
@@ -323,6 +326,21 @@ TEST_F(QuarrowWindow, CancellingARun) {
     EXPECT_FALSE(cancel->shown);
     EXPECT_TRUE(w.isEnabled());
   }
+}
+
+// The message boxes of every window show a stored name in a message as its readable text.
+TEST(QtMessagesTest, AStoredNameReadsAsItsText) {
+  StartApplication();
+  QtMessages sink;
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown = box->text();
+      box->accept();
+    }
+  });
+  sink.ShowMessage(u"/tmp/" + platform::DecodeUtf8("\x83\x73.rul") + u" のオープンに失敗しました。", u"t", MsgIcon::Critical);
+  EXPECT_EQ(shown, QStringLiteral(u"/tmp/ピ.rul のオープンに失敗しました。"));
 }
 
 }  // namespace
