@@ -1,45 +1,4 @@
-#include <QApplication>
-#include <memory>
-#include <optional>
-#include <string>
-
-#include "toolkit/gui/QtMessages.h"
-#include "toolkit/gui/frmDlgCancel.h"
 #include "quarrow/frmMain.h"
-#include "toolkit/mdlAppGlobal.h"
-#include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/gui/mdlProgram.h"
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);  // takes its own options out of argv
-  mdlGui::InstallServices();
-
-  QtMessages messages;
-  mdlMessages::SetSink(&messages);
-  // The progress dialog is a window of its own: a child of the main window would be disabled with it.
-  mdlAppGlobal::SetCancelView(std::make_unique<frmDlgCancel>());
-  struct Release {
-    // The toolkit keeps the dialog in a slot that outlives the application object; it has to go first.
-    ~Release() {
-      mdlAppGlobal::SetCancelView(nullptr);
-      mdlMessages::SetSink(nullptr);
-    }
-  } release;
-
-  quarrow::StartInfo start;
-  start.ProgramFolder = platform::ExecutableFolder();
-  if (argc > 1) {
-    // The whole argument text: a path with blanks may come split into several arguments.
-    std::u16string line;
-    for (int i = 1; i < argc; ++i) {
-      if (i > 1) line += u' ';
-      line += platform::DecodeUtf8(argv[i]);
-    }
-    start.CommandLine = line;
-  }
-
-  quarrow::frmMain window(start);
-  messages.SetParent(&window);
-  window.show();
-  return QApplication::exec();
-}
+int main(int argc, char** argv) { return mdlGui::RunProgram<quarrow::frmMain>(argc, argv); }

@@ -216,4 +216,9 @@ TEST(ReadableName, ShiftJisNamesReadAsTextOtherBytesAsMarks) {
   EXPECT_EQ(platform::ReadableName(u"kick.wav"), u"kick.wav");
   EXPECT_EQ(platform::ReadableName(DecodeUtf8("\x83\x73\x83\x41\x83\x6D.bms")), u"ピアノ.bms");
   EXPECT_EQ(platform::ReadableName(DecodeUtf8("a\xFF\x80.bms")), u"a\\xFF\\x80.bms");
+  // In a path each name reads on its own: a UTF-8 folder keeps its text above a Shift-JIS name, and
+  // one odd name leaves the readable ones beside it alone.
+  EXPECT_EQ(platform::ReadableName(DecodeUtf8("/\xE6\x9B\xB2/\x83\x73\x83\x41\x83\x6D/a\xFF.bms")),
+            u"/曲/ピアノ/a\\xFF.bms");
+  EXPECT_EQ(platform::ReadableName(DecodeUtf8("\x83\x73: \xB6\xDE\xB1")), u"ピ: ｶﾞｱ") << "half-width kana";
 }

@@ -25,13 +25,14 @@ QMessageBox::Icon IconOf(MsgIcon icon) {
 
 }  // namespace
 
+// A stored name inside a message reads as a person reads it.
 void QtMessages::ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
-  QMessageBox box(IconOf(icon), ToQt(title), ToQt(text), QMessageBox::Ok, parent_);
+  QMessageBox box(IconOf(icon), ToQt(title), Readable(text), QMessageBox::Ok, parent_);
   box.exec();
 }
 
 bool QtMessages::AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
-  QMessageBox box(IconOf(icon), ToQt(title), ToQt(text), QMessageBox::Yes | QMessageBox::No, parent_);
+  QMessageBox box(IconOf(icon), ToQt(title), Readable(text), QMessageBox::Yes | QMessageBox::No, parent_);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }

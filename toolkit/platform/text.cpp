@@ -325,19 +325,22 @@ std::string EncodeTextLines(const std::vector<std::u16string>& lines) {
   return out;
 }
 
-std::u16string ReadableName(std::u16string_view name) {
+namespace {
+
+// A run of a name read as one: Shift-JIS text when its bytes are that, else marks for the odd bytes.
+std::u16string ReadableRun(std::u16string_view run) {
   bool escaped = false;
-  for (const char16_t c : name) escaped = escaped || IsEscapeUnit(c);
-  if (!escaped) return std::u16string(name);
+  for (const char16_t c : run) escaped = escaped || IsEscapeUnit(c);
+  if (!escaped) return std::u16string(run);
   std::string bytes;
-  EncodeUtf8(name, bytes);
+  EncodeUtf8(run, bytes);
   std::u16string sjis = DecodeCp932(bytes);
   bool clean = true;
   for (const char16_t c : sjis) clean = clean && !IsEscapeUnit(c);
   if (clean) return sjis;
   static const char16_t kHex[] = u"0123456789ABCDEF";
   std::u16string out;
-  for (const char16_t c : name) {
+  for (const char16_t c : run) {
     if (!IsEscapeUnit(c)) {
       out.push_back(c);
       continue;
@@ -346,6 +349,27 @@ std::u16string ReadableName(std::u16string_view name) {
     out += u"\\x";
     out.push_back(kHex[b >> 4]);
     out.push_back(kHex[b & 15]);
+  }
+  return out;
+}
+
+// No Shift-JIS pair and no UTF-8 sequence holds a byte below 0x40, so a path's separators, blanks,
+// dots and digits part runs that are read each on their own: a UTF-8 folder keeps its text above a
+// Shift-JIS name, and a message keeps its own words around one.
+bool PartsRuns(char16_t c) { return c < 0x40; }
+
+}  // namespace
+
+std::u16string ReadableName(std::u16string_view name) {
+  std::u16string out;
+  out.reserve(name.size());
+  std::size_t i = 0;
+  while (i < name.size()) {
+    std::size_t j = i;
+    while (j < name.size() && !PartsRuns(name[j])) ++j;
+    out += ReadableRun(name.substr(i, j - i));
+    for (; j < name.size() && PartsRuns(name[j]); ++j) out.push_back(name[j]);
+    i = j;
   }
   return out;
 }

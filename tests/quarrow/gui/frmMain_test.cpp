@@ -1,128 +1,31 @@
-// The real Quarrow window, offscreen: clicks, keys and drops as the user makes them, with the
-// message boxes recorded and the progress dialog scripted.
+// The real Quarrow window, offscreen: what it does beyond the other two windows (the material base
+// folder, the rule list and its file, the input assist, its run), and the parts every window shares.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
-#include <QDropEvent>
-#include <QElapsedTimer>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMimeData>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
-#include <QStyleHints>
-#include <QTest>
-#include <QUrl>
-#include <algorithm>
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
-#include "toolkit/gui/QtText.h"
-#include "tests/support/Recorders.h"
-#include "tests/support/TempDir.h"
 #include "quarrow/frmMain.h"
-#include "toolkit/mdlAppGlobal.h"
-#include "toolkit/mdlTools.h"
-#include "toolkit/platform/fs.h"
-#include "toolkit/platform/shell.h"
-#include "toolkit/platform/text.h"
+#include "tests/gui_support/CommonWindowTests.h"
+#include "toolkit/gui/QtMessages.h"
 
 using namespace quarrow;
+using namespace gui_test;
 
-// Readable texts in failure messages.
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-QT_END_NAMESPACE
+COMMON_WINDOW_TESTS(Quarrow, frmMain);
 
 namespace {
 
-void StartApplication() {
-  static int argc = 1;
-  static char name[] = "quarrow_gui_tests";
-  static char* argv[] = {name, nullptr};
-  if (QApplication::instance() != nullptr) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  new QApplication(argc, argv);  // kept to the end of the process
-  QApplication::setQuitOnLastWindowClosed(false);
-  // A click into an opened combo box list counts only after the double-click time.
-  QGuiApplication::styleHints()->setMouseDoubleClickInterval(1);
-}
-
-std::string Read(const std::u16string& path) {
-  std::string bytes;
-  platform::ReadWholeFile(path, bytes);
-  return bytes;
-}
-
-std::vector<std::u16string> Texts(const QListWidget* list) {
-  std::vector<std::u16string> texts;
-  for (int row = 0; row < list->count(); ++row) texts.push_back(FromQt(list->item(row)->text()));
-  return texts;
-}
-
-bool IsRed(const QLineEdit* box) { return box->palette().color(QPalette::Text) == QColor(255, 0, 0); }
-
-bool WaitFor(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 2000) QTest::qWait(10);
-  return done();
-}
-
-class QuarrowWindow : public ::testing::Test {
+class QuarrowWindow : public WindowTest<frmMain> {
  protected:
-  QuarrowWindow() {
-    StartApplication();
-    mdlTools::SetProgramName(u"Quarrow");
-    auto view = std::make_unique<ScriptedCancelView>();
-    cancel = view.get();
-    mdlAppGlobal::SetCancelView(std::move(view));
-    platform::SetShellHandler([this](platform::ShellVerb verb, const std::u16string& path) {
-      shell.emplace_back(verb, path);
-      return platform::kShellOk;
-    });
-  }
-  ~QuarrowWindow() override {
-    window.reset();
-    platform::SetShellHandler({});
-    mdlAppGlobal::SetCancelView(std::make_unique<ScriptedCancelView>());
-  }
-
-  frmMain& Open(std::optional<std::u16string> command_line = std::nullopt) {
-    window.reset();
-    window = std::make_unique<frmMain>(StartInfo{app.Path(), std::move(command_line)});
-    window->show();
-    window->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    return *window;
-  }
-
-  std::vector<std::u16string> Files() const { return Texts(window->lstFiles()); }
   std::vector<std::u16string> Rules() const { return Texts(window->lstRules(0)); }
-
-  // Near the left edge: a check box reacts to its box and caption, not to the whole width it gets.
-  void Click(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(std::min(8, button->width() / 2), button->height() / 2));
-  }
-  // Types into a box the way the user does: focus, text, Enter.
-  void Enter(QLineEdit* box, const std::u16string& text) {
-    box->setFocus();
-    box->setText(ToQt(text));
-    QTest::keyClick(box, Qt::Key_Return);
-  }
-  // Moves the focus into a box and out again, to a control that reacts to nothing.
-  void Visit(QLineEdit* box) {
-    box->setFocus();
-    window->lstRules(0)->setFocus();
-  }
   void AddRule(const std::u16string& search, const std::u16string& replace) {
     window->txtCnv(0)->setText(ToQt(search));
     window->txtCnv(1)->setText(ToQt(replace));
@@ -132,37 +35,8 @@ class QuarrowWindow : public ::testing::Test {
     QListWidget* list = window->lstRules(0);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
   }
-  // Opens the input assist's list with the mouse and clicks an entry.
-  void Choose(int index) {
-    QComboBox* combo = window->cmbTrg();
-    QTest::mouseClick(combo, Qt::LeftButton);
-    QAbstractItemView* list = combo->view();
-    ASSERT_TRUE(WaitFor([&] { return list->isVisible(); }));
-    QTest::qWait(20);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(index, 0)).center());
-    ASSERT_TRUE(WaitFor([&] { return !list->isVisible(); }));
-  }
-  // A drop of files, or of plain text when no path is given; true when the drag was accepted.
-  static bool Drop(QWidget* target, const std::vector<std::u16string>& paths, const QString& text = QString()) {
-    QMimeData mime;
-    QList<QUrl> urls;
-    for (const auto& p : paths) urls.push_back(QUrl::fromLocalFile(ToQt(p)));
-    if (!urls.isEmpty()) mime.setUrls(urls);
-    if (!text.isEmpty()) mime.setText(text);
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    return enter.isAccepted();
-  }
-
-  TempDir app;  // the program's folder, with its settings file, rule file and readme
-  TempDir target;
-  RecordingMessages messages;
-  ScriptedCancelView* cancel = nullptr;
-  std::vector<std::pair<platform::ShellVerb, std::u16string>> shell;
-  std::unique_ptr<frmMain> window;
+  void Choose(int index) { gui_test::Choose(window->cmbTrg(), index); }
+  static std::string Read(const std::u16string& path) { return ReadBytes(path); }
 };
 
 TEST_F(QuarrowWindow, FirstStartShowsTheDefaultsAndTheProgramFolder) {
@@ -190,39 +64,24 @@ TEST_F(QuarrowWindow, FirstStartShowsTheDefaultsAndTheProgramFolder) {
   EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST_F(QuarrowWindow, OnlyTheEndButtonKeepsSettingsAndRules) {
+TEST_F(QuarrowWindow, OnlyTheEndButtonKeepsTheRulesAndTheMaterialBaseFolder) {
   target.MakeFolder(u"base");
-  enum class Leave { EndButton, Escape, CloseBox };
-  for (const Leave leave : {Leave::Escape, Leave::CloseBox, Leave::EndButton}) {
-    SCOPED_TRACE(static_cast<int>(leave));
+  for (const bool end : {false, true}) {
     frmMain& w = Open();
-    w.move(300, 150);
-    Enter(w.txtPath(1), target.Path());
     w.txtPath(0)->setText(ToQt(target / u"base"));
-    w.txtExt(1)->setText(QStringLiteral("*~*"));
-    Click(w.chkR());
     Click(w.chkBack());
     AddRule(u"#WAV?? *.wav", u"#WAV?? *.ogg");
     AddRule(u"#BMP?? *.bmp", u"#BMP?? *.png");
-    switch (leave) {
-      case Leave::EndButton: Click(w.cmdEnd()); break;
-      case Leave::Escape: QTest::keyClick(w.txtCnv(0), Qt::Key_Escape); break;
-      case Leave::CloseBox: w.close(); break;
+    if (end) {
+      Click(w.cmdEnd());
+    } else {
+      QTest::keyClick(w.txtCnv(0), Qt::Key_Escape);
     }
-    EXPECT_FALSE(w.isVisible());
-    const bool kept = leave == Leave::EndButton;
-    EXPECT_EQ(platform::FileExists(app / u"Quarrow.ini"), kept);
-    EXPECT_EQ(platform::FileExists(app / u"Quarrow.rul"), kept);
+    EXPECT_EQ(platform::FileExists(app / u"Quarrow.rul"), end);
   }
-
-  EXPECT_NE(Read(app / u"Quarrow.ini").find("Window Top=2250\r\nWindow Left=4500\r\n"), std::string::npos);
   EXPECT_EQ(Read(app / u"Quarrow.rul"), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n#BMP?? *.bmp\r\n#BMP?? *.png\r\n\r\n");
   frmMain& w = Open();
-  EXPECT_EQ(w.pos(), QPoint(300, 150));
-  EXPECT_EQ(FromQt(w.txtPath(1)->text()), target.Path());
   EXPECT_EQ(FromQt(w.txtPath(0)->text()), target / u"base");
-  EXPECT_EQ(w.txtExt(1)->text(), QStringLiteral("*~*"));
-  EXPECT_TRUE(w.chkR()->isChecked());
   EXPECT_FALSE(w.chkBack()->isChecked());
   EXPECT_EQ(Rules(), (std::vector<std::u16string>{u"#WAV?? *.wav → #WAV?? *.ogg", u"#BMP?? *.bmp → #BMP?? *.png"}));
 }
@@ -368,96 +227,17 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   EXPECT_EQ(w.txtCnv(1)->text(), QStringLiteral("#WAV#BMP"));
 }
 
-TEST_F(QuarrowWindow, TheFilterRefreshesTheListOnlyOnARealChange) {
-  target.Write(u"a.bms", "");
-  target.Write(u"b.bme", "");
-  frmMain& w = Open(target.Path());
-  ASSERT_EQ(Files(), (std::vector<std::u16string>{u"a.bms", u"b.bme"}));
-  const std::vector<std::u16string> all = {u"a.bms", u"b.bme", u"c.bms"};
-  target.Write(u"c.bms", "");
-
-  Visit(w.txtExt(0));
-  EXPECT_EQ(Files().size(), 2u) << "leaving the box unchanged";
-  QTest::keyClick(w.txtExt(0), Qt::Key_Return);
-  EXPECT_EQ(Files(), all) << "Enter refreshes in any case";
-
-  target.Write(u"d.bms", "");
-  w.txtExt(0)->setFocus();
-  w.txtExt(0)->setText(QStringLiteral("*.bms"));
-  w.lstRules(0)->setFocus();
-  EXPECT_EQ(Files(), (std::vector<std::u16string>{u"a.bms", u"c.bms", u"d.bms"})) << "leaving the box changed";
-
-  Click(w.chkExt(0));
-  EXPECT_EQ(Files().size(), 4u) << "switching a list with patterns off refreshes";
-  target.Write(u"e.bms", "");
-  Enter(w.txtExt(0), u"*.bme");
-  Visit(w.txtExt(0));
-  EXPECT_EQ(Files().size(), 4u) << "a list that is off takes no text";
-
-  // An empty list switched on and off: a refresh only while the last applied text differs.
-  w.txtExt(0)->clear();
-  Click(w.chkExt(0));
-  EXPECT_EQ(Files().size(), 5u) << "'' differs from the last applied *.bms";
-  target.Write(u"f.bms", "");
-  Click(w.chkExt(0));
-  EXPECT_EQ(Files().size(), 5u) << "'' equals the last applied text";
-}
-
-TEST_F(QuarrowWindow, TheTargetFolderBox) {
-  target.MakeFolder(u"sub");
-  target.Write(u"sub/c.bms", "");
-  target.Write(u"a.bms", "");
-  frmMain& w = Open(target.Path());
-  QLineEdit* box = w.txtPath(1);
-
-  Enter(box, target / u"missing");
-  EXPECT_TRUE(IsRed(box));
-  EXPECT_EQ(Files(), std::vector<std::u16string>{u"a.bms"}) << "the list keeps what it shows";
-
-  Enter(box, u"  " + (target / u"sub") + u"/../sub/");
-  EXPECT_FALSE(IsRed(box));
-  EXPECT_EQ(FromQt(box->text()), target / u"sub");
-  EXPECT_EQ(box->cursorPosition(), box->text().size());
-  EXPECT_EQ(Files(), std::vector<std::u16string>{u"c.bms"});
-  EXPECT_EQ(mdlTools::CurrentFolder(), target / u"sub");
-
-  target.Write(u"sub/d.bms", "");
-  Visit(box);
-  EXPECT_EQ(Files().size(), 1u) << "the same folder again";
-  QTest::keyClick(w.txtCnv(0), Qt::Key_F5, Qt::ShiftModifier);
-  EXPECT_EQ(Files().size(), 1u) << "Shift+F5 is no refresh";
-  QTest::keyClick(w.txtCnv(0), Qt::Key_F5);
-  EXPECT_EQ(Files().size(), 2u) << "F5 anywhere refreshes";
-  target.Write(u"sub/e.bms", "");
-  Click(w.cmdRefresh());
-  EXPECT_EQ(Files().size(), 3u);
-  box->setFocus();
-  box->setText(ToQt(target.Path()));
-  w.lstRules(0)->setFocus();
-  EXPECT_EQ(Files(), std::vector<std::u16string>{u"a.bms"}) << "leaving the box with another folder";
-}
-
-TEST_F(QuarrowWindow, DropsOfFoldersChartsAndRuleFiles) {
+TEST_F(QuarrowWindow, DropsOnTheMaterialBaseFolderAndTheRuleList) {
   target.MakeFolder(u"sub");
   const std::u16string chart = target.Write(u"sub/c.bms", "");
   target.Write(u"a.bms", "");
   const std::u16string rules = target.Write(u"more.txt", "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\nx\r\n*\r\n#BMP\r\n#BPM\r\n");
   frmMain& w = Open(target.Path());
 
-  EXPECT_FALSE(Drop(w.txtPath(1), {}, QStringLiteral("/tmp")));
-  EXPECT_EQ(FromQt(w.txtPath(1)->text()), target.Path()) << "text is no file list";
-
-  EXPECT_TRUE(Drop(w.txtPath(1), {chart}));
-  EXPECT_EQ(FromQt(w.txtPath(1)->text()), target / u"sub") << "a chart selects its folder";
-  EXPECT_EQ(Files(), std::vector<std::u16string>{u"c.bms"});
-
-  EXPECT_TRUE(Drop(w.lstFiles()->viewport(), {target.Path()}));
-  EXPECT_EQ(FromQt(w.txtPath(1)->text()), target.Path()) << "a folder dropped on the list is the target";
-  EXPECT_EQ(Files(), std::vector<std::u16string>{u"a.bms"});
-
   EXPECT_TRUE(Drop(w.txtPath(0), {chart, target / u"a.bms"}));
   EXPECT_EQ(FromQt(w.txtPath(0)->text()), target / u"sub") << "the folder of the first item";
   EXPECT_EQ(FromQt(w.txtPath(1)->text()), target.Path());
+  EXPECT_EQ(Files(), std::vector<std::u16string>{u"a.bms"});
 
   EXPECT_FALSE(Drop(w.lstRules(0)->viewport(), {}, QStringLiteral("#WAV")));
   EXPECT_TRUE(Drop(w.lstRules(0)->viewport(), {rules, target / u"missing.rul", rules}));
@@ -548,48 +328,19 @@ TEST_F(QuarrowWindow, CancellingARun) {
   }
 }
 
-TEST_F(QuarrowWindow, FileListCopiesNamesAndPaths) {
-  target.Write(u"a.bms", "");
-  target.Write(u"b.bms", "");
-  frmMain& w = Open(target.Path());
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  clipboard->setText(QStringLiteral("before"));
-  QTest::keyClick(w.lstFiles(), Qt::Key_C, Qt::ControlModifier);
-  EXPECT_EQ(clipboard->text(), QStringLiteral("before")) << "nothing selected";
-
-  w.lstFiles()->item(1)->setSelected(true);
-  QTest::keyClick(w.lstFiles(), Qt::Key_C, Qt::ControlModifier);
-  EXPECT_EQ(clipboard->text(), QStringLiteral("b.bms"));
-  clipboard->clear();
-  QTest::keyClick(w.lstFiles(), Qt::Key_X, Qt::ControlModifier);
-  EXPECT_EQ(clipboard->text(), QStringLiteral("b.bms"));
-  EXPECT_EQ(Files().size(), 2u) << "Ctrl+X removes nothing";
-  QTest::keyClick(w.lstFiles(), Qt::Key_F, Qt::ControlModifier);
-  EXPECT_EQ(FromQt(clipboard->text()), target / u"b.bms");
-}
-
-TEST_F(QuarrowWindow, CommandLineSelectsTheTargetFolder) {
-  app.MakeFolder(u"my songs");
-  const std::u16string chart = app.Write(u"my songs/a.bms", "");
-  struct Case {
-    std::u16string argument, folder;
-  };
-  for (const Case& c : {Case{chart, app / u"my songs"}, Case{app / u"my songs", app / u"my songs"},
-                        Case{u"\"my songs/a.bms\"", app / u"my songs"}, Case{u"my songs/gone/x.bms", app / u"my songs"},
-                        Case{u"bad\tpath", app.Path()}}) {
-    SCOPED_TRACE(U8(c.argument));
-    frmMain& w = Open(c.argument);
-    EXPECT_EQ(FromQt(w.txtPath(1)->text()), c.folder);
-  }
-}
-
-TEST_F(QuarrowWindow, ExplorerButtonAndReadMe) {
-  frmMain& w = Open(target.Path());
-  Click(w.cmdExp());
-  w.menuHelpReadMe()->trigger();
-  ASSERT_EQ(shell.size(), 2u);
-  EXPECT_EQ(shell[0], std::make_pair(platform::ShellVerb::Explore, target.Path()));
-  EXPECT_EQ(shell[1], std::make_pair(platform::ShellVerb::Open, app / u"readme.txt"));
+// The message boxes of every window show a stored name in a message as its readable text.
+TEST(QtMessagesTest, AStoredNameReadsAsItsText) {
+  StartApplication();
+  QtMessages sink;
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown = box->text();
+      box->accept();
+    }
+  });
+  sink.ShowMessage(u"/tmp/" + platform::DecodeUtf8("\x83\x73.rul") + u" のオープンに失敗しました。", u"t", MsgIcon::Critical);
+  EXPECT_EQ(shown, QStringLiteral(u"/tmp/ピ.rul のオープンに失敗しました。"));
 }
 
 }  // namespace

@@ -1,0 +1,80 @@
+// Fennick's main window: the source and target folders with their folder lists, the kind of source
+// folder, the operations and the conversion mode, the filter with the target folder's charts, and
+// the buttons that start a run and end the program.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "fennick/mdlMain.h"
+#include "toolkit/gui/FilterFrame.h"
+#include "toolkit/gui/PathBox.h"
+#include "toolkit/gui/frmBase.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QRadioButton;
+
+namespace fennick {
+
+using mdlGui::StartInfo;
+
+class frmMain : public mdlGui::frmBase {
+  Q_OBJECT
+
+ public:
+  explicit frmMain(const StartInfo& start, QWidget* parent = nullptr);
+
+  // The controls, by their names; a group takes its index (txtPath, chkExt, txtExt and lstFiles are
+  // the base's).
+  QLabel* lblsrc() const { return lblsrc_; }
+  QLabel* lbltrg() const { return lbltrg_; }
+  QComboBox* cmbPath(int index) const { return path_.at(index)->Folders(); }
+  QRadioButton* optSrcType(int index) const { return optSrcType_.at(index); }
+  QCheckBox* chkR() const { return chkR_; }
+  QGroupBox* frMode() const { return frMode_; }
+  QRadioButton* optMode(int index) const { return optMode_.at(index); }
+  QCheckBox* chkMat() const { return chkMat_; }
+  QCheckBox* chkSync() const { return chkSync_; }
+  QCheckBox* chkBack() const { return chkBack_; }
+  QLabel* Label1() const { return Label1_; }
+  QListWidget* lstSort() const { return lstSort_; }
+
+  const std::u16string& LastPath(int index) const { return path_.at(index)->LastPath(); }
+  RunOptions ReadRunOptions() const;
+  // The backup box and the mode buttons take part only while conversion is on.
+  void UpdateConvertControls();
+
+ protected:
+  mdlGui::PathBox* PathBoxAt(int index) const override { return index == 0 || index == 1 ? path_[index] : nullptr; }
+  mdlGui::FilterFrame& Frame() const override { return *frmSelect_; }
+  // RefreshPaths: both boxes, their folder lists and the chart list.
+  void RefreshAll() override;
+  void ShowSettings(const mdlOptions::SettingsTable& table) override;
+  void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
+  void AfterShowingSettings() override { UpdateConvertControls(); }
+  void OnGo() override;
+
+ private:
+  void BuildControls();
+
+  QLabel* lblsrc_ = nullptr;
+  QLabel* lbltrg_ = nullptr;
+  std::array<mdlGui::PathBox*, 2> path_{};
+  std::array<QRadioButton*, 2> optSrcType_{};
+  QCheckBox* chkR_ = nullptr;
+  QGroupBox* frMode_ = nullptr;
+  std::array<QRadioButton*, 3> optMode_{};
+  QCheckBox* chkMat_ = nullptr;
+  QCheckBox* chkSync_ = nullptr;
+  QCheckBox* chkBack_ = nullptr;
+  mdlGui::FilterFrame* frmSelect_ = nullptr;
+  QLabel* Label1_ = nullptr;
+  QListWidget* lstSort_ = nullptr;
+};
+
+}  // namespace fennick

@@ -1,0 +1,201 @@
+// The harness of the window tests: the real window offscreen, clicks, keys and drops as the user
+// makes them, the message boxes recorded, the progress dialog scripted, the desktop's opener
+// recorded, and a fresh program folder per test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QStyleHints>
+#include <QTest>
+#include <QUrl>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/Recorders.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/gui/Controls.h"
+#include "toolkit/gui/QtText.h"
+#include "toolkit/gui/frmBase.h"
+#include "toolkit/mdlAppGlobal.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/shell.h"
+#include "toolkit/platform/text.h"
+
+// Readable texts in failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
+
+namespace gui_test {
+
+inline void StartApplication() {
+  static int argc = 1;
+  static char name[] = "gui_tests";
+  static char* argv[] = {name, nullptr};
+  if (QApplication::instance() != nullptr) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  new QApplication(argc, argv);  // kept to the end of the process
+  QApplication::setQuitOnLastWindowClosed(false);
+  // A click into an opened combo box list counts only after the double-click time.
+  QGuiApplication::styleHints()->setMouseDoubleClickInterval(1);
+}
+
+inline std::vector<std::u16string> Texts(const QListWidget* list) {
+  std::vector<std::u16string> texts;
+  for (int row = 0; row < list->count(); ++row) texts.push_back(FromQt(list->item(row)->text()));
+  return texts;
+}
+
+inline bool IsRed(const QLineEdit* box) { return box->palette().color(QPalette::Text) == QColor(255, 0, 0); }
+
+inline bool WaitFor(const std::function<bool()>& done, int ms = 2000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < ms) QTest::qWait(10);
+  return done();
+}
+
+// Near the left edge: a check box reacts to its box and caption, not to the whole width it gets.
+inline void Click(QAbstractButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(std::min(8, button->width() / 2), button->height() / 2));
+}
+
+// Types into a box the way the user does: focus, text, Enter.
+inline void Enter(QLineEdit* box, const std::u16string& text) {
+  box->setFocus();
+  box->setText(ToQt(text));
+  QTest::keyClick(box, Qt::Key_Return);
+}
+
+// Opens a combo box's list with the mouse and clicks an entry.
+inline void Choose(QComboBox* combo, int index) {
+  QTest::mouseClick(combo, Qt::LeftButton);
+  QAbstractItemView* list = combo->view();
+  ASSERT_TRUE(WaitFor([&] { return list->isVisible(); }));
+  // A click too soon after the list opened is taken for the end of the opening click; on a busy
+  // machine that can take a while, so an ignored click is made again.
+  for (int attempt = 0; attempt < 5 && list->isVisible(); ++attempt) {
+    QTest::qWait(20);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(index, 0)).center());
+    WaitFor([&] { return !list->isVisible(); }, 500);
+  }
+  ASSERT_FALSE(list->isVisible());
+}
+
+// A drop of files, or of plain text when no path is given; true when the drag was accepted.
+inline bool Drop(QWidget* target, const std::vector<std::u16string>& paths, const QString& text = QString()) {
+  QMimeData mime;
+  QList<QUrl> urls;
+  // As a file manager sends them: the stored bytes of the path, percent-encoded.
+  for (const auto& p : paths) {
+    const std::string bytes = platform::ToUtf8(p);
+    urls.push_back(QUrl::fromEncoded("file://" + QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))
+                                                     .toPercentEncoding("/")));
+  }
+  if (!urls.isEmpty()) mime.setUrls(urls);
+  if (!text.isEmpty()) mime.setText(text);
+  const QPoint at = target->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return enter.isAccepted();
+}
+
+// Every captioned control with its caption (access key included) and tooltip, exactly.
+struct Caption {
+  QWidget* control;
+  QString text, tip;
+};
+inline void ExpectCaptions(const std::vector<Caption>& captions) {
+  for (const Caption& c : captions) {
+    QString shown;
+    if (const auto* button = qobject_cast<QAbstractButton*>(c.control)) shown = button->text();
+    if (const auto* label = qobject_cast<QLabel*>(c.control)) shown = label->text();
+    if (const auto* frame = qobject_cast<QGroupBox*>(c.control)) shown = frame->title();
+    EXPECT_EQ(shown, c.text) << c.control->objectName().toStdString();
+    EXPECT_EQ(c.control->toolTip(), c.tip) << c.control->objectName().toStdString();
+  }
+}
+
+// The items of a combo box as shown.
+inline std::vector<std::u16string> Items(const QComboBox* list) {
+  std::vector<std::u16string> items;
+  for (int i = 0; i < list->count(); ++i) items.push_back(FromQt(list->itemText(i)));
+  return items;
+}
+
+// Writes a settings file the way a person edits one: CP932 text.
+inline void WriteSettings(const std::u16string& path, const std::u16string& text) {
+  std::string bytes;
+  ASSERT_TRUE(platform::EncodeCp932(text, bytes));
+  ASSERT_TRUE(platform::WriteWholeFile(path, bytes));
+}
+
+// The name each window's settings file is named after; each test file gives its window's.
+template <class Window>
+struct Program;
+
+template <class Window>
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest() {
+    StartApplication();
+    mdlTools::SetProgramName(Program<Window>::kName);
+    auto view = std::make_unique<ScriptedCancelView>();
+    cancel = view.get();
+    mdlAppGlobal::SetCancelView(std::move(view));
+    platform::SetShellHandler([this](platform::ShellVerb verb, const std::u16string& path) {
+      shell.emplace_back(verb, path);
+      return platform::kShellOk;
+    });
+  }
+  ~WindowTest() override {
+    window.reset();
+    platform::SetShellHandler({});
+    mdlAppGlobal::SetCancelView(std::make_unique<ScriptedCancelView>());
+  }
+
+  Window& Open(std::optional<std::u16string> command_line = std::nullopt) {
+    window.reset();
+    window = std::make_unique<Window>(mdlGui::StartInfo{app.Path(), std::move(command_line)});
+    window->show();
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    return *window;
+  }
+
+  std::u16string SettingsFile() const { return app / (std::u16string(Program<Window>::kName) + u".ini"); }
+  std::vector<std::u16string> Files() const { return Texts(window->lstFiles()); }
+  // Moves the focus into a box and out again, to a control that reacts to nothing.
+  void Visit(QLineEdit* box) {
+    box->setFocus();
+    window->lstFiles()->setFocus();
+  }
+  const RecordedMessage& Last() const { return messages.messages.back(); }
+
+  TempDir app;  // the program's folder, with its settings file and readme
+  TempDir target;
+  RecordingMessages messages;
+  ScriptedCancelView* cancel = nullptr;
+  std::vector<std::pair<platform::ShellVerb, std::u16string>> shell;
+  std::unique_ptr<Window> window;
+};
+
+}  // namespace gui_test

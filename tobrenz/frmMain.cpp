@@ -1,0 +1,113 @@
+#include "tobrenz/frmMain.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "tobrenz/mdlSettings.h"
+#include "toolkit/gui/Controls.h"
+#include "toolkit/gui/QtText.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+
+namespace tobrenz {
+namespace {
+
+// The extension of a path's last name, without its dot; empty when it has none.
+std::u16string ExtensionOf(const std::u16string& path) {
+  const std::u16string name = platform::LastName(path);
+  const std::size_t dot = name.rfind(u'.');
+  return dot == std::u16string::npos ? std::u16string() : name.substr(dot + 1);
+}
+
+}  // namespace
+
+frmMain::frmMain(const StartInfo& start, QWidget* parent)
+    : frmBase(QStringLiteral("Tobrenz"), QStringLiteral(u"Explorerからファイルをラッグ＆ドロップ。"), parent) {
+  BuildControls();
+  Load(start, InitSettingsTable());
+}
+
+void frmMain::BuildControls() {
+  QWidget* central = centralWidget();
+  lbltrg_ = mdlGui::Label(central, QStringLiteral("lbltrg"), QStringLiteral(u"ターゲットフォルダ…変換対象フォルダ"));
+  chkR_ = mdlGui::CheckBox(central, QStringLiteral("chkR"), QStringLiteral(u"再帰処理(&R)"));
+  target_ = new mdlGui::PathBox(*this, mdlGui::TextBox(central, QStringLiteral("txtPath1")));
+  lblCmp_ = mdlGui::Label(central, QStringLiteral("lblCmp"), QStringLiteral(u"比較ファイル拡張子"),
+                          QStringLiteral(u"”対象ファイルフィルタ”で絞り込んだファイルを、ここで指定した"
+                                         u"同名拡張子違いファイルとサイズ比較します。"));
+  txtDot_ = mdlGui::Label(central, QStringLiteral("txtDot"), QStringLiteral(u"．"));
+  txtCmp_ = mdlGui::TextBox(central, QStringLiteral("txtCmp"));
+  frmSelect_ = new mdlGui::FilterFrame(*this, QStringLiteral(u"対象ファイルフィルタ"), true, *target_);
+
+  auto* layout = new QGridLayout(central);
+  auto* top = new QHBoxLayout;
+  top->addWidget(lbltrg_);
+  top->addStretch();
+  top->addWidget(chkR_);
+  top->addWidget(cmdExp());
+  top->addWidget(cmdRefresh());
+  layout->addLayout(top, 0, 0);
+  layout->addWidget(txtPath(1), 1, 0);
+  auto* compare = new QHBoxLayout;
+  compare->addWidget(lblCmp_);
+  compare->addWidget(txtDot_);
+  compare->addWidget(txtCmp_);
+  compare->addStretch();
+  compare->addWidget(cmdGo());
+  compare->addWidget(cmdEnd());
+  layout->addLayout(compare, 2, 0);
+  layout->addWidget(frmSelect_, 3, 0);
+  layout->setRowStretch(3, 1);
+  resize(560, 520);
+
+  QWidget* order[] = {cmdGo(), chkR_, txtPath(1), cmdExp(), cmdRefresh(), txtCmp_, cmdEnd(),
+                      chkExt(0), txtExt(0), chkExt(1), txtExt(1), lstFiles()};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  cmdGo()->setFocus();
+
+  WatchTextBox(txtCmp_);
+  txtCmp_->installEventFilter(this);
+}
+
+void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
+  RunOptions options;
+  options.FromSettings(table);
+  target_->SetText(mdlTools::GetExistingFolder(options.TargetText, mdlTools::AppFolder()));
+  frmSelect_->ShowFilter(options);
+  chkR_->setChecked(options.RecursiveOn);
+  txtCmp_->setText(ToQt(options.CompareExtText));
+}
+
+RunOptions frmMain::ReadRunOptions() const {
+  RunOptions options;
+  options.TargetText = target_->Text();
+  options.RecursiveOn = chkR_->isChecked();
+  options.CompareExtText = FromQt(txtCmp_->text());
+  frmSelect_->ReadFilter(options);
+  return options;
+}
+
+void frmMain::OnGo() {
+  RunHooks hooks;
+  static_cast<::RunHooks&>(hooks) = WindowRunHooks();
+  hooks.CompareExtChecked = [this](bool ok) { mdlGui::ShowValid(txtCmp_, ok); };
+  Run(ReadRunOptions(), hooks);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  // A dropped file gives its extension; the box is checked only when a run starts.
+  if (watched == txtCmp_ && mdlGui::TakeFileDrop(event, [this](const QMimeData* data) {
+        const std::vector<std::u16string> files = mdlGui::DroppedFiles(data);
+        if (!files.empty()) txtCmp_->setText(Readable(ExtensionOf(files.front())));
+      })) {
+    return true;
+  }
+  return frmBase::eventFilter(watched, event);
+}
+
+}  // namespace tobrenz

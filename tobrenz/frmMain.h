@@ -1,0 +1,59 @@
+// Tobrenz's main window: the target folder, the comparison extension, the filter with the target
+// folder's files, and the buttons that start a run and end the program.
+#pragma once
+
+#include <string>
+
+#include "tobrenz/mdlMain.h"
+#include "toolkit/gui/FilterFrame.h"
+#include "toolkit/gui/PathBox.h"
+#include "toolkit/gui/frmBase.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+namespace tobrenz {
+
+using mdlGui::StartInfo;
+
+class frmMain : public mdlGui::frmBase {
+  Q_OBJECT
+
+ public:
+  explicit frmMain(const StartInfo& start, QWidget* parent = nullptr);
+
+  // The controls, by their names; a group takes its index (txtPath, chkExt, txtExt and lstFiles are
+  // the base's). There is no txtPath(0).
+  QLabel* lbltrg() const { return lbltrg_; }
+  QCheckBox* chkR() const { return chkR_; }
+  QLabel* lblCmp() const { return lblCmp_; }
+  QLabel* txtDot() const { return txtDot_; }
+  QLineEdit* txtCmp() const { return txtCmp_; }
+
+  RunOptions ReadRunOptions() const;
+
+ protected:
+  mdlGui::PathBox* PathBoxAt(int index) const override { return index == 1 ? target_ : nullptr; }
+  mdlGui::FilterFrame& Frame() const override { return *frmSelect_; }
+  void RefreshAll() override { target_->Refresh(true); }
+  void ShowSettings(const mdlOptions::SettingsTable& table) override;
+  void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
+  void OnGo() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+
+  QLabel* lbltrg_ = nullptr;
+  QCheckBox* chkR_ = nullptr;
+  mdlGui::PathBox* target_ = nullptr;
+  QLabel* lblCmp_ = nullptr;
+  QLabel* txtDot_ = nullptr;
+  QLineEdit* txtCmp_ = nullptr;
+  mdlGui::FilterFrame* frmSelect_ = nullptr;
+};
+
+}  // namespace tobrenz

@@ -1,0 +1,279 @@
+#include "toolkit/gui/frmBase.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <algorithm>
+#include <cmath>
+
+#include "toolkit/gui/Controls.h"
+#include "toolkit/gui/FilterFrame.h"
+#include "toolkit/gui/PathBox.h"
+#include "toolkit/gui/QtMessages.h"
+#include "toolkit/gui/QtText.h"
+#include "toolkit/mdlMessages.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+
+namespace mdlGui {
+namespace {
+
+// Window positions are kept in twips; a Qt pixel is 1/96 inch.
+constexpr double kTwipsPerPixel = 15.0;
+
+// The shift state as the key handlers take it: 1 Shift, 2 Ctrl, 4 Alt.
+int ShiftBits(Qt::KeyboardModifiers modifiers) {
+  return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
+         (modifiers & Qt::AltModifier ? 4 : 0);
+}
+
+bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+}  // namespace
+
+void InitAppFolder(const StartInfo& start) {
+  const std::u16string stored = mdlTools::GetTruePath(start.ProgramFolder);
+  mdlTools::SetAppFolder(stored.empty() ? start.ProgramFolder : stored);
+  mdlTools::SetCurrentFolder(mdlTools::AppFolder());
+}
+
+std::u16string CommandLineTarget(const StartInfo& start) {
+  if (!start.CommandLine) return std::u16string();
+  // The whole text is taken: a path cut short would name another folder.
+  std::u16string target = mdlTools::GetFullPath(*start.CommandLine, mdlTools::AppFolder());
+  if (platform::FileExists(target)) target = mdlTools::ResolveShortcut(target);
+  if (!target.empty()) target = mdlTools::GetExistingFolder(target, u"");
+  return target;
+}
+
+frmBase::Busy::Busy(frmBase& window)
+    : window_(window), enabled_(window.isEnabled()), focus_(QApplication::focusWidget()) {
+  ++window_.busy_;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  window_.setEnabled(false);
+}
+
+frmBase::Busy::~Busy() {
+  window_.setEnabled(enabled_);
+  QApplication::restoreOverrideCursor();
+  // Disabling the window took the focus away; give it back where the user left it.
+  if (enabled_ && focus_ && focus_->window() == &window_) focus_->setFocus(Qt::OtherFocusReason);
+  --window_.busy_;
+}
+
+// Lets the window see every key press meant for one of its controls before the control does, so
+// that Esc and F5 work wherever the focus is, and so that a key in an opened choice list is known
+// before the list acts on it.
+class frmBase::KeyPreview : public QObject {
+ public:
+  explicit KeyPreview(frmBase& window) : window_(window) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) || !window_.isEnabled()) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr) return false;
+    // An opened list acts on Enter already when the key is offered as a shortcut, before the press.
+    for (const ChoiceList& choice : window_.choice_lists_) {
+      if ((widget == choice.list && type == QEvent::KeyPress) || widget == choice.list->view()) {
+        window_.InternalAccess = true;
+      }
+    }
+    if (type != QEvent::KeyPress || widget->window() != &window_) return false;
+    return window_.PreviewKey(static_cast<QKeyEvent*>(event));
+  }
+
+ private:
+  frmBase& window_;
+};
+
+frmBase::frmBase(const QString& title, const QString& explorer_tip, QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle(title);
+  auto* central = new QWidget(this);
+  setCentralWidget(central);
+  cmdGo_ = Button(central, QStringLiteral("cmdGo"), QStringLiteral(u"開始(&G)"));
+  cmdEnd_ = Button(central, QStringLiteral("cmdEnd"), QStringLiteral(u"終了(&E)"));
+  cmdExp_ = Button(central, QStringLiteral("cmdExp"), QStringLiteral("Explorer(&X)"), explorer_tip);
+  cmdRefresh_ = Button(central, QStringLiteral("cmdRefresh"), QStringLiteral(u"更新(F5)"));
+  mnuHelp_ = menuBar()->addMenu(QStringLiteral(u"ヘルプ(&H)"));
+  mnuHelp_->setObjectName(QStringLiteral("mnuHelp"));
+  menuHelpReadMe_ = mnuHelp_->addAction(QStringLiteral("ReadMe.txt(&R)"));
+  menuHelpReadMe_->setObjectName(QStringLiteral("menuHelpReadMe"));
+
+  connect(cmdGo_, &QPushButton::clicked, this, [this] {
+    if (!running_) OnGo();
+  });
+  connect(cmdEnd_, &QPushButton::clicked, this, [this] { OnEnd(); });
+  connect(cmdExp_, &QPushButton::clicked, this, [this] { OnExplorer(); });
+  connect(cmdRefresh_, &QPushButton::clicked, this, [this] { RefreshAll(); });
+  connect(menuHelpReadMe_, &QAction::triggered, this, [this] { OnReadMe(); });
+
+  key_preview_ = std::make_unique<KeyPreview>(*this);
+  qApp->installEventFilter(key_preview_.get());
+}
+
+frmBase::~frmBase() {
+  if (qApp != nullptr) qApp->removeEventFilter(key_preview_.get());
+}
+
+void frmBase::WatchTextBox(QLineEdit* box) {
+  text_boxes_.push_back(box);
+  box->installEventFilter(this);
+}
+
+void frmBase::WatchChoiceList(QComboBox* list, std::function<void()> choose) {
+  choice_lists_.push_back({list, choose});
+  list->installEventFilter(this);
+  list->view()->installEventFilter(this);
+  connect(list, &QComboBox::activated, this, [this, choose] {
+    if (!InternalAccess) choose();
+  });
+}
+
+bool frmBase::UserFocusOut(QEvent* event) const {
+  if (event->type() != QEvent::FocusOut || busy_ != 0) return false;
+  const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
+
+void frmBase::Load(const StartInfo& start, mdlOptions::SettingsTable defaults) {
+  Busy busy(*this);
+  InitAppFolder(start);
+  mdlOptions::LoadSettings(std::move(defaults));
+  ApplySettings();
+  Frame().RememberFilters();
+  AfterSettings();
+  const std::u16string target = CommandLineTarget(start);
+  if (!target.empty()) PathBoxAt(1)->SetText(target);
+  RefreshAll();
+}
+
+void frmBase::ApplySettings() {
+  const mdlOptions::SettingsTable& table = mdlOptions::Table();
+  InternalAccess = true;
+  auto pixels = [&](const char16_t* key) {
+    return static_cast<int>(std::lround(table.Number(mdlOptions::kSectionSystem, key) / kTwipsPerPixel));
+  };
+  move(pixels(u"Window Left"), pixels(u"Window Top"));
+  ShowSettings(table);
+  InternalAccess = false;
+  AfterShowingSettings();
+}
+
+void frmBase::CollectSettings(mdlOptions::SettingsTable& table) const {
+  using mdlOptions::SettingValue;
+  table.Set(mdlOptions::kSectionSystem, u"Window Top", SettingValue::OfSingle(static_cast<float>(y() * kTwipsPerPixel)));
+  table.Set(mdlOptions::kSectionSystem, u"Window Left", SettingValue::OfSingle(static_cast<float>(x() * kTwipsPerPixel)));
+  StoreSettings(table);
+}
+
+QLineEdit* frmBase::txtPath(int index) const {
+  const PathBox* box = PathBoxAt(index);
+  return box != nullptr ? box->Box() : nullptr;
+}
+QGroupBox* frmBase::frmSelect() const { return &Frame(); }
+QCheckBox* frmBase::chkExt(int index) const { return Frame().chkExt(index); }
+QLineEdit* frmBase::txtExt(int index) const { return Frame().txtExt(index); }
+QListWidget* frmBase::lstFiles() const { return Frame().lstFiles(); }
+
+RunHooks frmBase::WindowRunHooks() {
+  RunHooks hooks;
+  hooks.PathChecked = [this](int index, bool ok) {
+    if (PathBox* box = PathBoxAt(index)) box->SetValid(ok);
+  };
+  hooks.Begin = [this] {
+    running_ = true;
+    run_busy_ = std::make_unique<Busy>(*this);
+  };
+  hooks.Refresh = [this] { RefreshAll(); };
+  hooks.End = [this] {
+    run_busy_.reset();
+    running_ = false;
+    raise();
+    activateWindow();
+  };
+  return hooks;
+}
+
+bool frmBase::PreviewKey(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return true;
+  }
+  if (event->key() == Qt::Key_F5 &&
+      (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0) {
+    RefreshAll();
+    return true;
+  }
+  return false;
+}
+
+bool frmBase::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  const auto box = std::find(text_boxes_.begin(), text_boxes_.end(), watched);
+  if (box != text_boxes_.end()) {
+    if (type == QEvent::FocusIn && busy_ == 0) SelectAllText(*box);
+    if (type == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      SelectAllKey(*box, key->key(), ShiftBits(key->modifiers()));
+    }
+    return false;
+  }
+  for (const ChoiceList& choice : choice_lists_) {
+    // A key whose release went elsewhere (an access key) leaves nothing held.
+    if (watched == choice.list && type == QEvent::FocusOut) InternalAccess = false;
+    // Stepping with the keys chooses nothing (a key held sets InternalAccess); Enter chooses when it
+    // is released.
+    if (type == QEvent::KeyRelease && (watched == choice.list || watched == choice.list->view())) {
+      if (watched == choice.list && IsEnter(static_cast<QKeyEvent*>(event)->key())) choice.choose();
+      InternalAccess = false;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void frmBase::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow()) InternalAccess = false;
+  QMainWindow::changeEvent(event);
+}
+
+void frmBase::closeEvent(QCloseEvent* event) {
+  // A run holds the window until its result is shown; the progress dialog's stop button ends it.
+  if (running_) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+bool frmBase::SaveFiles() {
+  return mdlOptions::SaveSettings([this](mdlOptions::SettingsTable& table) { CollectSettings(table); });
+}
+
+void frmBase::OnEnd() {
+  // What could not be written is lost if the program ends now: the user decides, and No keeps the
+  // window open.
+  if (!SaveFiles() &&
+      !mdlMessages::AskYesNo(u"設定を保存できませんでした。保存せずに終了しますか？", u"終了", MsgIcon::Question)) {
+    return;
+  }
+  close();
+}
+
+void frmBase::OnExplorer() {
+  const std::u16string folder = mdlTools::GetExistingFolder(PathBoxAt(1)->Text(), u"");
+  // Without any folder the file manager opens where it usually does: the home folder.
+  mdlTools::ShellOpen(!folder.empty() ? folder : FromQt(QDir::toNativeSeparators(QDir::homePath())));
+}
+
+void frmBase::OnReadMe() { mdlTools::ShellOpen(platform::JoinPath(mdlTools::AppFolder(), u"readme.txt")); }
+
+}  // namespace mdlGui

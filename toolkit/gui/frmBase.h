@@ -1,0 +1,154 @@
+// What the three main windows have alike: the start-up from the program's folder and command line,
+// the window position in twips, Esc and F5 wherever the focus is, the start, end, Explorer and
+// refresh buttons, the help menu, the end button's save, and a run that holds the window.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "toolkit/mdlOptions.h"
+#include "toolkit/mdlRun.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QListWidget;
+class QKeyEvent;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace mdlGui {
+
+class FilterFrame;
+class PathBox;
+
+// What a window starts from: the folder of the program (its settings file and readme live there)
+// and the whole text of the command line when arguments were given.
+struct StartInfo {
+  std::u16string ProgramFolder;
+  std::optional<std::u16string> CommandLine;
+};
+
+// AppFolder and CurrentFolder become the program's folder as the file system stores it.
+void InitAppFolder(const StartInfo& start);
+// The folder the command line names (a folder, a file in it, or a shortcut to either), relative to
+// the program's folder: its nearest existing folder; empty when there is none.
+std::u16string CommandLineTarget(const StartInfo& start);
+
+class frmBase : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  ~frmBase() override;
+
+  // While true, choices and check-box clicks do nothing: the program is filling controls, or a key
+  // is held in a list that steps through its entries.
+  bool InternalAccess = false;
+
+  // The controls every window has, by their names; a group takes its index.
+  QLineEdit* txtPath(int index) const;  // nullptr where the window has no such box
+  QGroupBox* frmSelect() const;
+  QCheckBox* chkExt(int index) const;
+  QLineEdit* txtExt(int index) const;
+  QListWidget* lstFiles() const;
+  QPushButton* cmdGo() const { return cmdGo_; }
+  QPushButton* cmdEnd() const { return cmdEnd_; }
+  QPushButton* cmdExp() const { return cmdExp_; }
+  QPushButton* cmdRefresh() const { return cmdRefresh_; }
+  QMenu* mnuHelp() const { return mnuHelp_; }
+  QAction* menuHelpReadMe() const { return menuHelpReadMe_; }
+
+  // Hourglass and a disabled window for work that lets pending events through; afterwards the
+  // window gets back its enabled state, the pointer and the focus it had.
+  class Busy {
+   public:
+    explicit Busy(frmBase& window);
+    ~Busy();
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+   private:
+    frmBase& window_;
+    bool enabled_;
+    QPointer<QWidget> focus_;
+  };
+
+  // A text box whose whole text is selected when it gets the focus, and by Ctrl+A.
+  void WatchTextBox(QLineEdit* box);
+  // A list whose choice acts, by the mouse or by Enter, while stepping through it with the keys
+  // does not.
+  void WatchChoiceList(QComboBox* list, std::function<void()> choose);
+  // Whether the focus leaving a control is the user's move inside the window: not the program's
+  // own while busy, not a switch to another program or into a menu.
+  bool UserFocusOut(QEvent* event) const;
+  bool IsBusy() const { return busy_ != 0; }
+
+ protected:
+  // `explorer_tip` is the Explorer button's tooltip.
+  frmBase(const QString& title, const QString& explorer_tip, QWidget* parent = nullptr);
+
+  // The parts of each window: its path boxes by index (nullptr where there is none; 1 is the
+  // target folder), its filter frame.
+  virtual PathBox* PathBoxAt(int index) const = 0;
+  virtual FilterFrame& Frame() const = 0;
+  // F5, the refresh button and the end of a run.
+  virtual void RefreshAll() = 0;
+  // The window's half of the settings: its controls from and to the table (the window position is
+  // the base's). ShowSettings runs with InternalAccess set.
+  virtual void ShowSettings(const mdlOptions::SettingsTable& table) = 0;
+  virtual void StoreSettings(mdlOptions::SettingsTable& table) const = 0;
+  // After the settings are shown, with InternalAccess cleared.
+  virtual void AfterShowingSettings() {}
+  // After the settings are in the window, before the command line: what else the program loads.
+  virtual void AfterSettings() {}
+  // What the end button writes; false when something could not be written (after its message).
+  virtual bool SaveFiles();
+  virtual void OnGo() = 0;
+
+  // The start-up: the program's folder, the settings, the command line's target, the lists.
+  void Load(const StartInfo& start, mdlOptions::SettingsTable defaults);
+  void ApplySettings();
+  void CollectSettings(mdlOptions::SettingsTable& table) const;
+  // The hooks a run of this window goes with: the boxes coloured, the window held, the lists
+  // refreshed when the work is done.
+  RunHooks WindowRunHooks();
+  bool Running() const { return running_; }
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  class KeyPreview;
+  struct ChoiceList {
+    QComboBox* list;
+    std::function<void()> choose;
+  };
+
+  bool PreviewKey(QKeyEvent* event);
+  void OnExplorer();
+  void OnReadMe();
+  void OnEnd();
+
+  QPushButton* cmdGo_ = nullptr;
+  QPushButton* cmdEnd_ = nullptr;
+  QPushButton* cmdExp_ = nullptr;
+  QPushButton* cmdRefresh_ = nullptr;
+  QMenu* mnuHelp_ = nullptr;
+  QAction* menuHelpReadMe_ = nullptr;
+  std::vector<QLineEdit*> text_boxes_;
+  std::vector<ChoiceList> choice_lists_;
+  std::unique_ptr<KeyPreview> key_preview_;
+  std::unique_ptr<Busy> run_busy_;  // the hourglass of a run, from its start to its result
+  int busy_ = 0;                    // focus changes while busy are the program's own
+  bool running_ = false;
+};
+
+}  // namespace mdlGui

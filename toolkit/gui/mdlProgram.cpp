@@ -1,0 +1,48 @@
+#include "toolkit/gui/mdlProgram.h"
+
+#include <QApplication>
+#include <string>
+
+#include "toolkit/gui/QtMessages.h"
+#include "toolkit/gui/frmDlgCancel.h"
+#include "toolkit/mdlAppGlobal.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
+
+namespace mdlGui {
+
+int RunProgram(int argc, char** argv, const WindowMaker& make_window) {
+  QApplication app(argc, argv);  // takes its own options out of argv
+  InstallServices();
+
+  QtMessages messages;
+  mdlMessages::SetSink(&messages);
+  // The progress dialog is a window of its own: a child of the main window would be disabled with it.
+  mdlAppGlobal::SetCancelView(std::make_unique<frmDlgCancel>());
+  struct Release {
+    // The toolkit keeps the dialog in a slot that outlives the application object; it has to go first.
+    ~Release() {
+      mdlAppGlobal::SetCancelView(nullptr);
+      mdlMessages::SetSink(nullptr);
+    }
+  } release;
+
+  StartInfo start;
+  start.ProgramFolder = platform::ExecutableFolder();
+  if (argc > 1) {
+    // The whole argument text: a path with blanks may come split into several arguments.
+    std::u16string line;
+    for (int i = 1; i < argc; ++i) {
+      if (i > 1) line += u' ';
+      line += platform::DecodeUtf8(argv[i]);
+    }
+    start.CommandLine = line;
+  }
+
+  const std::unique_ptr<QWidget> window = make_window(start);
+  messages.SetParent(window.get());
+  window->show();
+  return QApplication::exec();
+}
+
+}  // namespace mdlGui
