@@ -44,9 +44,12 @@ toolchain_src=$repo_root/cmake/mingw-w64-x86_64.cmake
 stamp=$prefix/.qt-mingw-complete
 triplet=x86_64-w64-mingw32
 
-# Debian patches that must not go into a Windows build (reasons where listed).
+# Debian patches that must not go into a Windows build. None of the eleven
+# patches of 6.4.2+dfsg-10 (CVE fixes, architecture detection, cross-build and
+# packaging tweaks) gets in the way, so the list is empty. A source tree that is
+# unpacked already keeps its patches: remove it to apply another choice.
 default_skip_patches=""
-skip_patches="$default_skip_patches ${QT_MINGW_SKIP_PATCHES:-}"
+skip_patches=$(echo $default_skip_patches ${QT_MINGW_SKIP_PATCHES:-})
 
 log() { printf '[build-qt-mingw %(%H:%M:%S)T] %s\n' -1 "$*" >&2; }
 die() { log "error: $*"; exit 1; }
@@ -209,7 +212,13 @@ configure_args=(
   -xplatform win32-g++
   -qt-host-path "$host_path"
   -nomake examples -nomake tests
-  -no-opengl -no-dbus -no-icu -no-direct2d
+  -no-opengl -no-dbus -no-icu
+  # Direct2D stays on: Qt 6.4 builds its DirectWrite font code in Gui only with
+  # the direct2d feature, while the qwindows plugin uses that code whenever
+  # directwrite3 is on (-no-direct2d ends in an undefined
+  # QWindowsDirectWriteFontDatabase when qwindows.dll is linked). Only the extra
+  # Direct2D platform plugin (qdirect2d.dll) is left out.
+  -no-feature-direct2d1_1
   -no-feature-vulkan
   # Debian's +dfsg tarball drops src/3rdparty/wintab (Wacom's header may not be
   # modified) and mingw-w64 has no wintab.h, so the windows plugin's tablet

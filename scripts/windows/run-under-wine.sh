@@ -20,11 +20,12 @@
 # an Xvfb and a persistent wineserver (`wineserver -p`) that later calls reuse,
 # so that repeated runs start fast. A display given in DISPLAY is used as it is.
 #
-# Fonts: a fresh wine prefix has no font with Japanese glyphs that Qt's Windows
-# font fallback finds, so Japanese text would show as boxes. The Noto CJK fonts
-# of the Linux side (fonts-noto-cjk) are linked into the prefix's
-# C:\windows\Fonts, which makes them ordinary Windows system fonts; Qt then falls
-# back to them for CJK text.
+# Fonts: Qt's Windows font fallback needs a font with Japanese glyphs, or
+# Japanese text shows as boxes; a fresh wine prefix has none of its own. Debian's
+# wine lists the Linux side's fontconfig fonts as system fonts, so installing
+# fonts-noto-cjk (done here) is what makes Japanese readable. The Noto Sans CJK
+# files are also linked into the prefix's C:\windows\Fonts, so that the prefix
+# keeps them when wine is run without fontconfig's font list.
 #
 # Environment:
 #   WINEPREFIX      the wine prefix   (${XDG_DATA_HOME:-$HOME/.local/share}/wine-qt-mingw)
@@ -137,7 +138,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wineserver" -w
 fi
 # One persistent wineserver for this prefix: later runs attach to it at once.
-"$wineserver" -p
+# When one runs already, this one notices and exits with status 2.
+"$wineserver" -p 2>/dev/null || true
 
 fonts_dir=$WINEPREFIX/drive_c/windows/Fonts
 mkdir -p "$fonts_dir"
