@@ -9,7 +9,7 @@
 
 namespace {
 
-mdlOptions::SettingsTable Table() {
+mdlOptions::SettingsTable Defaults() {
   using namespace mdlOptions;
   SettingsTable t;
   t.Sections = {
@@ -24,7 +24,7 @@ mdlOptions::SettingsTable Table() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace mdlOptions;
-  SettingsTable table = Table();
+  SettingsTable table = Defaults();
   ReadSettingsText(table, std::string_view(reinterpret_cast<const char*>(data), size));
   for (const SettingSection& section : table.Sections) {
     for (const SettingKey& key : section.Keys) {
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // Values that hold a line end cannot survive a file of lines; the others must.
   const std::string written = WriteSettingsText(table, u"Fuzz");
-  SettingsTable again = Table();
+  SettingsTable again = Defaults();
   ReadSettingsText(again, written);
   for (std::size_t s = 0; s < table.Sections.size(); ++s) {
     for (std::size_t k = 0; k < table.Sections[s].Keys.size(); ++k) {

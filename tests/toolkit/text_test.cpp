@@ -210,6 +210,8 @@ TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
   EXPECT_EQ(platform::DecodeTextLines("\x83\x5C"), Lines{u"\u30BD"});
   EXPECT_EQ(platform::EncodeTextLines({u"a", u"\u00E9"}), "\xEF\xBB\xBF" "a\r\n\xC3\xA9\r\n");
   EXPECT_EQ(platform::EncodeTextLines({u"\u30BD"}), "\x83\x5C\r\n");
+  // Half-width kana whose Shift-JIS bytes would read as UTF-8 are written in UTF-8 with its mark.
+  EXPECT_EQ(platform::DecodeTextLines(platform::EncodeTextLines({u"\uFF83\uFF68"})), Lines{u"\uFF83\uFF68"});
 }
 
 TEST(ReadableName, ShiftJisNamesReadAsTextOtherBytesAsMarks) {

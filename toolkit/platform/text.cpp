@@ -313,13 +313,20 @@ std::vector<std::u16string> DecodeTextLines(std::string_view bytes) {
 std::string EncodeTextLines(const std::vector<std::u16string>& lines) {
   bool fits = true;
   for (const auto& line : lines) fits = fits && CanEncodeCp932(line);
-  std::string out = fits ? "" : "\xEF\xBB\xBF";
-  for (const auto& line : lines) {
-    if (fits) {
+  std::string out;
+  if (fits) {
+    for (const auto& line : lines) {
       EncodeCp932(line, out);
-    } else {
-      EncodeUtf8(line, out);
+      out.append("\r\n", 2);
     }
+    // Shift-JIS bytes that also read as UTF-8 (half-width kana in pairs can) would be read back as
+    // UTF-8: such a file is written in UTF-8 with its mark instead, so that it reads back the same.
+    if (!IsUtf8Text(out)) return out;
+    out.clear();
+  }
+  out = "\xEF\xBB\xBF";
+  for (const auto& line : lines) {
+    EncodeUtf8(line, out);
     out.append("\r\n", 2);
   }
   return out;
