@@ -8,6 +8,7 @@
 
 #include "quarrow/clsRules.h"
 #include "quarrow/mdlRuleIO.h"
+#include "toolkit/platform/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quarrow;
@@ -21,15 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::vector<RuleEntry> again;
   AppendRules(RuleFileText(list), 1, again, u"fuzz.rul");
-  // An empty replace pattern is an empty line, which the reader passes over: such a list is the
-  // one thing the file cannot hold.
-  bool empty_replace = false;
+  // What a file of lines cannot hold: an empty replace pattern (an empty line, which the reader
+  // passes over), a line break inside a pattern, and bytes that were no text in the file read (they
+  // stand for themselves only in the encoding they came from).
+  bool unkept = false;
   for (const RuleEntry& entry : list) {
+    for (const char16_t c : entry.Text) unkept = unkept || c == u'\r' || c == u'\n' || platform::IsEscapeUnit(c);
     std::u16string search, replace;
     SplitRuleText(entry.Text, entry.Split, search, replace);
-    empty_replace = empty_replace || replace.empty() || search.find_first_of(u"\r\n") != std::u16string::npos ||
-                    replace.find_first_of(u"\r\n") != std::u16string::npos;
+    unkept = unkept || replace.empty();
   }
-  if (!empty_replace && again != list) std::abort();
+  if (!unkept && again != list) std::abort();
   return 0;
 }
