@@ -16,19 +16,23 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 bench/gen_charts.py "$work/corpus" "$charts"
 
-ours=() theirs=()
+ours=() theirs=() ours_cpu=() theirs_cpu=()
+cpu() { awk '{ printf "%d", ($1 + $2) * 1e9 }' "$work/time"; }
 for ((r = 1; r <= rounds; r++)); do
   rm -rf "$work/q" "$work/s"
   cp -r "$work/corpus" "$work/q"
   cp -r "$work/corpus" "$work/s"
   sync
   start=$(now)
-  "$cli" --rule '#WAV?? *.wav' '#WAV?? *.ogg' --text-mode --backup --no-file-check \
-    --include '*.bms;*.bme' --no-exclude "$work/q" >/dev/null
+  /usr/bin/time -f "%U %S" -o "$work/time" "$cli" --rule '#WAV?? *.wav' '#WAV?? *.ogg' --text-mode --backup \
+    --no-file-check --include '*.bms;*.bme' --no-exclude "$work/q" >/dev/null
   ours+=($(($(now) - start)))
+  ours_cpu+=($(cpu))
   start=$(now)
-  LC_ALL=C sed -i.bak -E 's/^#[Ww][Aa][Vv](..) (.*)\.[Ww][Aa][Vv](\r?)$/#WAV\1 \2.ogg\3/' "$work/s"/*.bms
+  LC_ALL=C /usr/bin/time -f "%U %S" -o "$work/time" sed -i.bak -E \
+    's/^#[Ww][Aa][Vv](..) (.*)\.[Ww][Aa][Vv](\r?)$/#WAV\1 \2.ogg\3/' "$work/s"/*.bms
   theirs+=($(($(now) - start)))
+  theirs_cpu+=($(cpu))
 done
 # Both must have written the same charts.
 for f in "$work/q"/*.bms; do
@@ -36,9 +40,12 @@ for f in "$work/q"/*.bms; do
 done
 q=$(printf '%s\n' "${ours[@]}" | median)
 s=$(printf '%s\n' "${theirs[@]}" | median)
-awk -v q="$q" -v s="$s" -v n="$charts" -v r="$rounds" -v size="$(du -sh "$work/corpus" | cut -f1)" -v l="$(load)" 'BEGIN {
+qc=$(printf '%s\n' "${ours_cpu[@]}" | median)
+sc=$(printf '%s\n' "${theirs_cpu[@]}" | median)
+awk -v q="$q" -v s="$s" -v qc="$qc" -v sc="$sc" -v n="$charts" -v r="$rounds" \
+  -v size="$(du -sh "$work/corpus" | cut -f1)" -v l="$(load)" 'BEGIN {
   printf "%d charts (%s), median of %d rounds (load %s)\n", n, size, r, l
-  printf "  quarrow-cli   %8.1f ms\n", q / 1e6
-  printf "  sed -i.bak    %8.1f ms\n", s / 1e6
-  printf "  ratio quarrow-cli / sed = %.2f\n", q / s
+  printf "  quarrow-cli   %8.1f ms, %6.1f ms of processor time\n", q / 1e6, qc / 1e6
+  printf "  sed -i.bak    %8.1f ms, %6.1f ms of processor time\n", s / 1e6, sc / 1e6
+  printf "  ratio quarrow-cli / sed = %.2f (processor time %.2f)\n", q / s, qc / sc
 }'

@@ -23,7 +23,7 @@ std::string U8(const std::u16string& text) { return platform::ToUtf8(text); }
 
 void PrintChange(const ChartChange& change, bool dry_run, bool lines) {
   std::printf("%s %s (%zu lines changed)\n", dry_run ? "would rewrite" : "rewrote", mdlCli::Shown(change.Path).c_str(),
-              change.Lines.size());
+              change.Count);
   if (!lines) return;
   for (const auto& [before, after] : change.Lines) {
     std::printf("  - %s\n  + %s\n", U8(before).c_str(), U8(after).c_str());
@@ -112,6 +112,7 @@ int CliMain(const std::vector<std::u16string>& args) {
   RunHooks hooks;
   const bool dry_run = options.DryRun;
   hooks.Changed = [=](const ChartChange& change) { PrintChange(change, dry_run, dry_run || verbose); };
+  hooks.ChangedLines = dry_run || verbose;
   const RunResult result = Run(options, hooks);
   return cli.Finish(result.Outcome, result.Failures);
 }

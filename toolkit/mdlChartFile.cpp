@@ -1,5 +1,7 @@
 #include "toolkit/mdlChartFile.h"
 
+#include <algorithm>
+
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/text.h"
 
@@ -53,11 +55,13 @@ bool ChartFolder::Begin(const std::vector<platform::DirEntry>& listing, std::u16
 Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const ContentSink& sink, ChartChange& change,
                      std::u16string& why) {
   change.Lines.clear();
+  change.Count = 0;
   const platform::LineEnds ends = platform::ChartLineEnds(bytes);
   // The new content goes out in pieces of about this size: a huge chart is never held twice.
   constexpr std::size_t kPiece = 1 << 20;
   constexpr std::size_t kSlice = 1 << 16;  // characters of a line encoded at a time
   std::string out;
+  out.reserve(std::min(bytes.size() + bytes.size() / 8, kPiece) + 2 * kSlice + 16);
   auto flush = [&](bool all) {
     if (out.empty() || (!all && out.size() < kPiece)) return true;
     const bool ok = sink(out);
@@ -109,8 +113,11 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const C
         if (line.empty()) break;
       }
       if (!same || compared != raw.size()) {
+        ++change.Count;
         // Only what is shown of the old line is decoded again.
-        change.Lines.emplace_back(Shown(platform::DecodeCp932(raw.substr(0, 2 * kShownLineLength + 2))), Shown(line));
+        if (rewrite.ShowLines) {
+          change.Lines.emplace_back(Shown(platform::DecodeCp932(raw.substr(0, 2 * kShownLineLength + 2))), Shown(line));
+        }
       }
       if (ends == platform::LineEnds::CrLf) {
         out.append("\r\n", 2);

@@ -26,9 +26,11 @@ inline constexpr int kMaxBackupNumber = 9999;
 // How many characters of a changed line a change keeps for showing; longer lines are cut with "…".
 inline constexpr std::size_t kShownLineLength = 400;
 
-// The lines a rewrite changes (or, in a dry run, would change), as old and new text.
+// The lines a rewrite changes (or, in a dry run, would change): how many, and, when asked, their old
+// and new text.
 struct ChartChange {
   std::u16string Path;
+  std::size_t Count = 0;
   std::vector<std::pair<std::u16string, std::u16string>> Lines;
 };
 
@@ -38,6 +40,8 @@ struct ChartChange {
 struct LineRewrite {
   std::function<bool(std::string_view raw)> MayChange;
   std::function<bool(std::u16string& line)> Rewrite;
+  // Whether the change keeps the text of the changed lines (else only their count).
+  bool ShowLines = true;
 };
 
 enum class Outcome { Unchanged, Rewritten, Failed };

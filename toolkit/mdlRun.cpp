@@ -103,8 +103,10 @@ bool RewriteCharts(ChartRunState& state, const platform::Folder& folder, const s
 }
 
 void RewriteChart(ChartRunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& name,
-                  const mdlChartFile::LineRewrite& rewrite) {
+                  mdlChartFile::LineRewrite rewrite) {
   ++state.TargetCount;
+  // The text of every changed line costs an allocation or two per line: kept only for a listener.
+  rewrite.ShowLines = state.Hooks.Changed && state.Hooks.ChangedLines;
   mdlChartFile::ChartChange change;
   std::u16string why;
   switch (charts.Rewrite(name, rewrite, change, why)) {

@@ -68,6 +68,7 @@ struct RunHooks {
   std::function<void()> Refresh;
   std::function<void()> End;
   std::function<void(const mdlChartFile::ChartChange&)> Changed;  // a chart rewritten
+  bool ChangedLines = true;  // whether Changed is told the changed lines' text, not only their count
   std::function<void(const std::u16string& path)> Deleted;         // an entry deleted
 };
 
@@ -135,7 +136,7 @@ bool RewriteCharts(ChartRunState& state, const platform::Folder& folder, const s
 // One chart of RewriteCharts: counted, rewritten line by line, and its failure recorded; a dry
 // run's chart is told of at once, a real one when it takes its place.
 void RewriteChart(ChartRunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& name,
-                  const mdlChartFile::LineRewrite& rewrite);
+                  mdlChartFile::LineRewrite rewrite);
 
 // The progress step at the start of each folder ("ファイルリスト取得中"). True when the user stopped
 // the run there.
