@@ -76,68 +76,49 @@ class TobrenzRun : public ::testing::Test {
   tobrenz::RunHooks hooks;
 };
 
-struct PairCase {
-  const char* what;
-  Files before;
-  std::u16string include;  // empty: include list off
-  std::u16string ext;
-  Files after;
-  int deleted, targets;
-  std::vector<std::u16string> read_only = {};
-};
-
-// Readable test names instead of byte dumps.
-void PrintTo(const PairCase& c, std::ostream* os) { *os << c.what; }
-
-class PairOutcome : public TobrenzRun, public ::testing::WithParamInterface<PairCase> {};
-
-TEST_P(PairOutcome, TheLargerFileGoesAndTheCountsFollow) {
-  const PairCase& c = GetParam();
-  Make(c.before);
-  for (const auto& name : c.read_only) ASSERT_TRUE(platform::SetAttributes(dir / name, platform::kAttrReadOnly));
-  RunOptions o = Options(c.include);
-  o.CompareExtText = c.ext;
-  const RunResult result = Run(o);
-  EXPECT_EQ(result.Outcome, RunOutcome::Finished);
-  EXPECT_EQ(FilesIn(dir.Path()), c.after) << c.what;
-  EXPECT_EQ(Last().text, u"削除\"." + c.ext + u"\" / 対象ファイル = " + mdlTools::Decimal(c.deleted) + u" / " +
-                             mdlTools::Decimal(c.targets))
-      << c.what;
-  EXPECT_TRUE(result.Failures.empty()) << c.what;
+TEST_F(TobrenzRun, TheLargerFileGoesAndTheCountsFollow) {
+  struct Case {
+    const char* what;
+    Files before;
+    std::u16string include;  // empty: include list off
+    std::u16string ext;
+    Files after;
+    int deleted, targets;
+  };
+  // With the include list off every file is a target, the comparison files too: they must never pair
+  // with themselves. p.bmp and q.png are read-only, and go all the same.
+  const std::vector<Case> cases = {
+      {"partner larger", {{u"p.png", 18}, {u"p.bmp", 60}}, u"*.png", u"bmp", {{u"p.png", 18}}, 1, 1},
+      {"target larger", {{u"p.png", 60}, {u"p.bmp", 18}}, u"*.png", u"bmp", {{u"p.bmp", 18}}, 0, 1},
+      {"a tie deletes the target", {{u"p.png", 5}, {u"p.bmp", 5}}, u"*.png", u"bmp", {{u"p.bmp", 5}}, 0, 1},
+      {"no partner", {{u"p.png", 5}, {u"o.bmp", 9}}, u"*.png", u"bmp", {{u"p.png", 5}, {u"o.bmp", 9}}, 0, 0},
+      {"only the last extension is replaced", {{u"a.b.png", 1}, {u"a.b.bmp", 9}, {u"a.bmp", 9}}, u"*.png", u"bmp",
+       {{u"a.b.png", 1}, {u"a.bmp", 9}}, 1, 1},
+      {"a name without extension", {{u"readme", 1}, {u"readme.bmp", 9}}, u"readme", u"bmp", {{u"readme", 1}}, 1, 1},
+      {"partner found with ASCII case folded", {{u"p.png", 1}, {u"P.BMP", 9}}, u"*.png", u"bmp", {{u"p.png", 1}}, 1, 1},
+      {"a typed dot is kept: p..bmp is looked for", {{u"p.png", 1}, {u"p.bmp", 9}}, u"*.png", u".bmp",
+       {{u"p.png", 1}, {u"p.bmp", 9}}, 0, 0},
+      {"include list off", {{u"a.bmp", 9}, {u"b.BMP", 9}, {u"c.png", 1}, {u"c.bmp", 5}, {u"d.png", 7}, {u"d.bmp", 2}},
+       u"", u"bmp", {{u"a.bmp", 9}, {u"b.BMP", 9}, {u"c.png", 1}, {u"d.bmp", 2}}, 1, 2},
+      {"include list off, extension in capitals", {{u"a.bmp", 9}, {u".bmp", 9}}, u"", u"BMP",
+       {{u"a.bmp", 9}, {u".bmp", 9}}, 0, 0},
+      {"read-only files go too", {{u"p.png", 1}, {u"p.bmp", 9}, {u"q.png", 9}, {u"q.bmp", 1}}, u"*.png", u"bmp",
+       {{u"p.png", 1}, {u"q.bmp", 1}}, 1, 2},
+  };
+  for (const Case& c : cases) {
+    for (const auto& name : Names(dir.Path())) ASSERT_TRUE(platform::RemoveFile(dir / name));
+    Make(c.before);
+    for (const char16_t* name : {u"p.bmp", u"q.png"}) platform::SetAttributes(dir / name, platform::kAttrReadOnly);
+    RunOptions o = Options(c.include);
+    o.CompareExtText = c.ext;
+    const RunResult result = Run(o);
+    EXPECT_EQ(FilesIn(dir.Path()), c.after) << c.what;
+    EXPECT_EQ(Last().text, u"削除\"." + c.ext + u"\" / 対象ファイル = " + mdlTools::Decimal(c.deleted) + u" / " +
+                               mdlTools::Decimal(c.targets))
+        << c.what;
+    EXPECT_TRUE(result.Failures.empty()) << c.what;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Pairs, PairOutcome,
-    ::testing::Values(
-        PairCase{"partner larger", {{u"photo.png", 1800}, {u"photo.bmp", 6000}}, u"*.png", u"bmp",
-                 {{u"photo.png", 1800}}, 1, 1},
-        PairCase{"target larger", {{u"photo.png", 6000}, {u"photo.bmp", 1800}}, u"*.png", u"bmp",
-                 {{u"photo.bmp", 1800}}, 0, 1},
-        PairCase{"a tie deletes the target", {{u"photo.png", 500}, {u"photo.bmp", 500}}, u"*.png", u"bmp",
-                 {{u"photo.bmp", 500}}, 0, 1},
-        PairCase{"no partner", {{u"photo.png", 500}, {u"other.bmp", 9000}}, u"*.png", u"bmp",
-                 {{u"photo.png", 500}, {u"other.bmp", 9000}}, 0, 0},
-        PairCase{"only the last extension is replaced",
-                 {{u"a.b.png", 10}, {u"a.b.bmp", 90}, {u"a.bmp", 90}}, u"*.png", u"bmp",
-                 {{u"a.b.png", 10}, {u"a.bmp", 90}}, 1, 1},
-        PairCase{"a name without extension", {{u"readme", 10}, {u"readme.bmp", 90}}, u"readme", u"bmp",
-                 {{u"readme", 10}}, 1, 1},
-        PairCase{"partner found with ASCII case folded", {{u"photo.png", 10}, {u"PHOTO.BMP", 90}}, u"*.png",
-                 u"bmp", {{u"photo.png", 10}}, 1, 1},
-        PairCase{"a typed dot is kept: photo..bmp is looked for", {{u"photo.png", 10}, {u"photo.bmp", 90}},
-                 u"*.png", u".bmp", {{u"photo.png", 10}, {u"photo.bmp", 90}}, 0, 0},
-        // With the include list off every file is a target, the comparison files too: they must
-        // never pair with themselves.
-        PairCase{"include list off",
-                 {{u"a.bmp", 100}, {u"b.BMP", 100}, {u"c.png", 10}, {u"c.bmp", 50}, {u"d.png", 70}, {u"d.bmp", 20}},
-                 u"", u"bmp", {{u"a.bmp", 100}, {u"b.BMP", 100}, {u"c.png", 10}, {u"d.bmp", 20}}, 1, 2},
-        PairCase{"include list off, extension typed in capitals", {{u"a.bmp", 100}, {u".bmp", 100}}, u"", u"BMP",
-                 {{u"a.bmp", 100}, {u".bmp", 100}}, 0, 0},
-        PairCase{"a file that is its own partner in the include list", {{u"a.bmp", 100}}, u"*.bmp", u"bmp",
-                 {{u"a.bmp", 100}}, 0, 0},
-        PairCase{"read-only files go too", {{u"p.png", 10}, {u"p.bmp", 90}, {u"q.png", 90}, {u"q.bmp", 10}},
-                 u"*.png", u"bmp", {{u"p.png", 10}, {u"q.bmp", 10}}, 1, 2, {u"p.bmp", u"q.png"}}),
-    [](const ::testing::TestParamInfo<PairCase>& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(TobrenzRun, KeptTargetTakesThePartnersTimes) {
   Make({{u"photo.png", 1800}, {u"photo.bmp", 6000}});
@@ -243,7 +224,9 @@ TEST_F(TobrenzRun, RefusedDeletionIsReportedNotCounted) {
   EXPECT_FALSE(platform::PathExists(dir / u"q.bmp"));
 }
 
-TEST_F(TobrenzRun, StopConfirmedAtTheFirstFolderDeletesNothing) {
+// Progress, and a stop, come at each folder and at every hundredth file of a folder's list, before
+// that file; the counts shown are those reached.
+TEST_F(TobrenzRun, StopsAtTheFolderOrAtAHundredthFile) {
   Make({{u"a.png", 10}, {u"a.bmp", 90}});
   view->on_events = [this](int) {
     if (!view->log.empty() && view->log.back() == u"text:" + dir.Path()) view->pending_clicks = 1;
@@ -253,80 +236,59 @@ TEST_F(TobrenzRun, StopConfirmedAtTheFirstFolderDeletesNothing) {
   EXPECT_EQ(FilesIn(dir.Path()).size(), 2u);
   EXPECT_EQ(view->asked, std::vector<std::u16string>{u"ファイルリスト取得中"});
   EXPECT_EQ(Last().text, u"削除\".bmp\" / 対象ファイル = 0 / 0");
-}
 
-struct StopCase {
-  bool yes;
-  int targets;
-};
-void PrintTo(const StopCase& c, std::ostream* os) { *os << (c.yes ? "yes" : "no"); }
-class StopAtTheHundredthFile : public TobrenzRun, public ::testing::WithParamInterface<StopCase> {};
-
-// Progress, and a stop, come at every hundredth file of a folder's list, before that file; the
-// counts shown are those reached.
-TEST_P(StopAtTheHundredthFile, StopsThereOrGoesOn) {
   Files files;
   for (int i = 0; i < 250; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "p%03d", i);
-    const std::u16string base = platform::DecodeUtf8(name);
+    const std::u16string base = u"p" + mdlTools::Decimal(1000 + i);
     files[base + u".png"] = 10;
     files[base + u".bmp"] = 20;
   }
-  Make(files);
-  bool clicked = false;
-  view->on_events = [&](int) {
-    if (!clicked && !view->log.empty() && view->log.back().rfind(u"title:選択中", 0) == 0) {
-      clicked = true;
-      view->pending_clicks = 1;
-    }
-  };
-  view->answers = {GetParam().yes};
-  EXPECT_EQ(Run(Options()).Outcome, GetParam().yes ? RunOutcome::Cancelled : RunOutcome::Finished);
-  EXPECT_TRUE(Captioned(u"選択中 - 99 / 99 p099.png"));
-  EXPECT_EQ(Last().text.substr(Last().text.rfind(u' ') + 1), mdlTools::Decimal(GetParam().targets));
-  EXPECT_EQ(FilesIn(dir.Path()).size(), 500u - GetParam().targets);
-  EXPECT_EQ(Captioned(u"選択中 - 199 / 199 p199.png"), !GetParam().yes);
+  for (const bool yes : {true, false}) {
+    for (const auto& name : Names(dir.Path())) ASSERT_TRUE(platform::RemoveFile(dir / name));
+    Make(files);
+    bool clicked = false;
+    view->on_events = [&](int) {
+      if (!clicked && !view->log.empty() && view->log.back().rfind(u"title:選択中", 0) == 0) {
+        clicked = true;
+        view->pending_clicks = 1;
+      }
+    };
+    view->answers = {yes};
+    EXPECT_EQ(Run(Options()).Outcome, yes ? RunOutcome::Cancelled : RunOutcome::Finished);
+    EXPECT_TRUE(Captioned(u"選択中 - 99 / 99 p1099.png"));
+    const int targets = yes ? 99 : 250;
+    EXPECT_EQ(Last().text, u"削除\".bmp\" / 対象ファイル = " + mdlTools::Decimal(targets) + u" / " + mdlTools::Decimal(targets));
+    EXPECT_EQ(FilesIn(dir.Path()).size(), 500u - targets);
+    EXPECT_EQ(Captioned(u"選択中 - 199 / 199 p1199.png"), !yes);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, StopAtTheHundredthFile, ::testing::Values(StopCase{true, 99}, StopCase{false, 250}));
-
-struct WarningCase {
-  bool good_target;
-  std::u16string ext;
-  std::u16string text, title;
-};
-void PrintTo(const WarningCase& c, std::ostream* os) { *os << U8(c.title) << " " << U8(c.ext); }
-
-class Warning : public TobrenzRun, public ::testing::WithParamInterface<WarningCase> {};
-
-TEST_P(Warning, StopsBeforeAnythingChanges) {
-  const WarningCase& c = GetParam();
+TEST_F(TobrenzRun, WarningsStopBeforeAnythingChanges) {
   Make({{u"a.png", 10}, {u"a.bmp", 90}});
-  RunOptions o = Options();
-  if (!c.good_target) o.TargetText = dir / u"missing";
-  o.CompareExtText = c.ext;
-  EXPECT_EQ(Run(o).Outcome, RunOutcome::Warned);
-  ASSERT_EQ(user.messages.messages.size(), 1u);
-  EXPECT_EQ(Last().text, c.text);
-  EXPECT_EQ(Last().title, c.title);
-  EXPECT_EQ(Last().icon, MsgIcon::Exclamation);
-  EXPECT_EQ(FilesIn(dir.Path()).size(), 2u);
-  EXPECT_FALSE(view->shown);
+  const std::u16string bad_ext = u"拡張子が空白か、ファイル名として使用できない文字や表示できない文字が含まれています。";
+  struct Case {
+    bool good_target;
+    std::u16string ext, text, title;
+  };
+  for (const Case& c : {Case{false, u"bmp", u"正確なターゲットパスを指定してください。", u"パスの指定"},
+                        Case{true, u"", bad_ext, u"拡張子の指定"}, Case{true, u"b/mp", bad_ext, u"拡張子の指定"},
+                        Case{true, u"*", bad_ext, u"拡張子の指定"}, Case{true, u"bm\"p", bad_ext, u"拡張子の指定"},
+                        Case{true, u"bmp\t", bad_ext, u"拡張子の指定"}}) {
+    RunOptions o = Options();
+    if (!c.good_target) o.TargetText = dir / u"missing";
+    o.CompareExtText = c.ext;
+    bool ext_ok = true;
+    hooks.CompareExtChecked = [&](bool ok) { ext_ok = ok; };
+    EXPECT_EQ(Run(o).Outcome, RunOutcome::Warned);
+    EXPECT_EQ(Last().text, c.text);
+    EXPECT_EQ(Last().title, c.title);
+    EXPECT_EQ(Last().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(ext_ok, !c.good_target) << "the extension box turns red only when it is checked";
+    EXPECT_EQ(FilesIn(dir.Path()).size(), 2u);
+    EXPECT_FALSE(view->shown);
+  }
 }
 
-const std::u16string kBadExt = u"拡張子が空白か、ファイル名として使用できない文字や表示できない文字が含まれています。";
-INSTANTIATE_TEST_SUITE_P(
-    Checks, Warning,
-    ::testing::Values(WarningCase{false, u"bmp", u"正確なターゲットパスを指定してください。", u"パスの指定"},
-                      WarningCase{true, u"", kBadExt, u"拡張子の指定"},
-                      WarningCase{true, u"b/mp", kBadExt, u"拡張子の指定"},
-                      WarningCase{true, u"*", kBadExt, u"拡張子の指定"},
-                      WarningCase{true, u"bm\"p", kBadExt, u"拡張子の指定"},
-                      WarningCase{true, u"bmp\t", kBadExt, u"拡張子の指定"}));
-
-// A dry run reports exactly the pairs of the real run, also where an earlier pair removes a later
-// pair's partner, and changes nothing.
 TEST_F(TobrenzRun, DryRunForeseesTheRealRunAndChangesNothing) {
   Make({{u"a.png", 10}, {u"a.b.bmp", 50}, {u"a.b.b.bmp", 5}, {u"c.png", 70}, {u"c.b.bmp", 20}});
   ASSERT_TRUE(platform::SetAttributes(dir / u"a.b.b.bmp", platform::kAttrReadOnly));
