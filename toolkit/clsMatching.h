@@ -20,7 +20,10 @@ class clsMatching {
  public:
   // Comparison of literal pieces: 0 exact, non-zero ASCII letters without case. Nothing is rebuilt.
   int CmpMode() const { return cmpMode_; }
-  void SetCmpMode(int value) { cmpMode_ = value; }
+  void SetCmpMode(int value) {
+    cmpMode_ = value;
+    compiled_.SetText(value != 0);
+  }
 
   // Writing the mode recompiles the last search pattern when the mode differs from its build.
   bool FileNameMode() const { return fileNameMode_; }
@@ -35,7 +38,7 @@ class clsMatching {
   // 0 when a search pattern is compiled, 1 when there is none.
   int CanMatching() const { return matchStatus_; }
 
-  bool IsMatch(const std::u16string& FileName) { return compiled_.Matches(FileName, cmpMode_ != 0); }
+  bool IsMatch(const std::u16string& FileName) { return compiled_.Matches(FileName); }
   // dec receives the token list (element i-1 = position i); the result is N.
   int GetMatchDec(std::vector<std::u16string>& dec) const;
 
@@ -62,9 +65,9 @@ class clsMatching {
            std::vector<std::u16string>& pairing) const;
   void UsePairing(const std::vector<std::u16string>& pairing);
 
-  int cmpMode_ = 0;
-  // Kept by value next to the comparison mode: a match reads both and nothing else of the object.
+  // Kept by value at the front: a match reads it and nothing else of the object.
   clsMatchingCompiled compiled_;
+  int cmpMode_ = 0;
   bool fileNameMode_ = false;
   bool builtMode_ = false;
   int matchStatus_ = 1;

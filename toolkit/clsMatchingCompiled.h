@@ -28,17 +28,47 @@ class clsMatchingCompiled {
   // to it; a wildcard takes what that position captured, a literal is written as it is.
   void UsePairing(const std::vector<std::u16string>& pairing);
 
-  // text: ASCII letters compare without case. Inline so that the many names that fail the length
-  // or a probe cost no call.
-  bool Matches(const std::u16string& name, bool text) {
+  // Comparison of literals: true ASCII letters without case. Only the blocks change.
+  void SetText(bool text) {
+    text_ = text;
+    head_ = headBlocks_[text];
+    tail_ = tailBlocks_[text];
+    middleLanes_ = middleBlocks_[text];
+  }
+
+  // Inline, and for the most common rules decided there: a name of eight characters or more is
+  // compared at each end by one block of eight, in either comparison mode alike. On names spread
+  // over the heap, waiting for the name's memory is most of a call, and the instructions of a call
+  // bound how many names the processor can wait for at once: the path is kept short.
+  bool Matches(const std::u16string& name) const {
     const std::size_t len = name.size();
-    if (len < minLength_) return false;
     const char16_t* s = name.data();
-    if (text) return Passes<true>(s, len) && MatchIn<true>(s, len);
-    return Passes<false>(s, len) && MatchIn<false>(s, len);
+    if (len < blockMin_) return len >= minLength_ && Settle(s, len);
+    namespace kernels = matchKernels::active;
+    const Route route = route_;
+    // The most common rules first ("*.wav", then "#WAV?? *.wav"), each by one test: cheaper than
+    // the jump through a table that the others take.
+    if (route == Route::Tail) return kernels::BlockFits(s + len - 8, tail_);
+    // The head rejects most names a rule does not take (a first character rarely fits), so nothing
+    // more of them is read.
+    if (route == Route::HeadTail) return kernels::BlockFits(s, head_) && kernels::BlockFits(s + len - 8, tail_);
+    switch (route) {
+      case Route::Middles:
+        return Middles(s, len);
+      case Route::HeadMiddles:
+        return kernels::BlockFits(s, head_) && Middles(s, len);
+      case Route::Head:
+        return kernels::BlockFits(s, head_);
+      case Route::HeadRest:
+        if (!kernels::BlockFits(s, head_)) return false;
+        break;
+      default:
+        break;
+    }
+    return Rest(s, len);
   }
   // On a match, name becomes the rewritten name and the result is true; otherwise it is left.
-  bool MatchAndRewrite(std::u16string& name, bool text);
+  bool MatchAndRewrite(std::u16string& name) { return Matches(name) && Rewrite(name); }
 
  private:
   // One literal piece of a segment, compared at a fixed offset from the segment's place.
@@ -47,25 +77,16 @@ class clsMatchingCompiled {
     std::uint32_t poolOff;  // offset of its text in pool_ / foldPool_
     std::uint32_t len;
   };
-  // One character a name must hold at a fixed place. exact is the pattern's character; in text
-  // mode lower and upper are the two characters that equal it, and a character c equals it when
-  // (c | fold) == lower (fold is 0x20 for a letter, else 0).
-  struct Probe {
-    bool on;
+  // The first character of a segment's first literal, off characters into the segment: exact is
+  // the pattern's character; in text mode a character x equals it when (x | fold) == lower.
+  struct Lead {
     std::size_t off;
-    char16_t exact, lower, upper, fold;
+    char16_t exact, lower, fold;
   };
   struct Segment {
     std::size_t length;  // characters the segment covers
     std::uint32_t firstCheck, checkCount;
-    Probe lead;  // the first character of its first literal, `lead.off` into the segment
-  };
-  // The first or the last segment, when it holds a literal and covers at most eight characters,
-  // compared as one block: the head block starts where the name starts, the tail block ends where
-  // it ends.
-  struct EndBlock {
-    bool on;
-    matchKernels::Block lanes;
+    Lead lead;
   };
   // Where the text a token covered lies, relative to the place of its segment. A "*" covers the gap
   // between the end of segment `seg` and the place of the next segment.
@@ -89,42 +110,38 @@ class clsMatchingCompiled {
     TokenSpan span;
     std::uint32_t poolOff;
   };
-  // Places in the name [start, stop) of the character pair (a, b), as bits; empty when stop is 0.
+  // Places in the name [start, stop) of a character (c, fold as the kernels take it), as bits;
+  // empty when stop is 0.
   struct LeadMask {
-    char16_t a, b;
+    char16_t c, fold;
     std::size_t start, stop;
     std::uint64_t mask;
   };
 
-  EndBlock MakeBlock(const Segment& seg, std::size_t lane) const;
-  static Probe MakeProbe(std::size_t off, char16_t c);
-  // 0x20 for a lower-case letter (the bit that joins it with its capital), else 0.
-  static char16_t FoldBit(char16_t lower) { return (lower >= u'a' && lower <= u'z') ? 0x20 : 0; }
-  template <bool Text>
-  static bool Holds(char16_t c, const Probe& p) {
-    return Text ? char16_t(c | p.fold) == p.lower : c == p.exact;
-  }
-  // Whether a probe is on is the same for every name; only the outcome of the two tests varies,
-  // so they are joined without a branch.
-  template <bool Text>
-  bool Passes(const char16_t* s, std::size_t len) const {
-    bool ok = true;
-    if (tailProbe_.on) ok &= Holds<Text>(s[len - tailProbe_.off], tailProbe_);
-    if (headProbe_.on) ok &= Holds<Text>(s[headProbe_.off], headProbe_);
-    return ok;
-  }
-  template <bool Text>
-  bool MatchIn(const char16_t* s, std::size_t len);
-  template <bool Text>
-#if defined(__GNUC__)
-  __attribute__((noinline))
-#endif
-  bool PlaceMiddles(const char16_t* s, std::size_t len, std::size_t pos, std::size_t slack);
+  // What Matches does with a name of at least blockMin_ characters: the blocks alone decide
+  // (Tail, Head, HeadTail), or the blocks and a count of the one middle character (Middles), or
+  // the blocks only sift before the full match (Rest). The head block, when there is one, is
+  // tried inline on every route: a name it rejects costs no call.
+  enum class Route : std::uint8_t { Tail, Head, HeadTail, Middles, HeadMiddles, Rest, HeadRest };
+
+  // The blocks of the first (head) or the last segment, exact and in text mode: its first eight
+  // characters, or its last eight aligned to the end of the name. False when no literal falls in
+  // them.
+  bool MakeBlocks(const Segment& seg, bool head, matchKernels::Block (&blocks)[2]) const;
+  // The rest of Route::Middles and Route::Rest, after the head block.
+  bool Middles(const char16_t* s, std::size_t len) const;
+  bool Rest(const char16_t* s, std::size_t len) const;
+  // The whole match of a name of at least minLength_ characters.
+  bool Settle(const char16_t* s, std::size_t len) const;
+  bool Rewrite(std::u16string& name);
+  // Places the segments of a name of at least minLength_ characters; with Places their places
+  // go to place[].
+  template <bool Text, bool Places>
+  bool Place(const char16_t* s, std::size_t len, std::size_t* place) const;
+  template <bool Text, bool Places>
+  bool PlaceMiddles(const char16_t* s, std::size_t len, std::size_t* place) const;
   template <bool Text>
   bool Fits(const Segment& seg, const char16_t* at) const;
-  template <bool Text>
-  bool EndFits(const EndBlock& b, const Segment& seg, const char16_t* s, std::size_t len, std::size_t place,
-               bool tail) const;
   // Left-most place in [from, from + slack] where the segment fits; kNotFound when none.
   template <bool Text>
   std::size_t Find(const Segment& seg, const char16_t* name, std::size_t len, std::size_t from, std::size_t slack,
@@ -139,15 +156,27 @@ class clsMatchingCompiled {
     }
   }
 
+  // Read by every match, so kept together at the front.
+  // Names of this many characters or more go by the route; beyond every length when the pattern is
+  // one segment or none is compiled.
+  std::size_t blockMin_ = static_cast<std::size_t>(-1);
   // The shortest name that can match; beyond every length while nothing is compiled.
   std::size_t minLength_ = static_cast<std::size_t>(-1);
-  // The last character of the last segment (off counted back from the end of the name) and the
-  // first literal character of the first segment: tested first, they reject most names at once.
-  Probe tailProbe_{}, headProbe_{};
-  EndBlock headBlock_{}, tailBlock_{};
+  Route route_ = Route::Rest;
+  bool text_ = false;
+  // The blocks of the comparison mode in use, and eight copies of the middle character.
+  matchKernels::Block head_{}, tail_{}, middleLanes_{};
+
+  // Whether a block has a literal lane, and whether it covers its segment whole (eight characters
+  // or fewer, or no literal at all).
+  bool headOn_ = false, tailOn_ = false, headWhole_ = false, tailWhole_ = false;
   // More than two segments, and every one between the first and the last is the same one literal
-  // character.
+  // character, the middle_.
   bool sameMiddles_ = false;
+  Lead middle_{};
+  std::size_t headLength_ = 0, tailLength_ = 0, middles_ = 0;
+  // Exact, text mode.
+  matchKernels::Block headBlocks_[2]{}, tailBlocks_[2]{}, middleBlocks_[2]{};
   std::vector<Segment> segments_;
   std::vector<LitCheck> checks_;
   std::u16string pool_, foldPool_;

@@ -25,15 +25,29 @@ namespace matchKernels {
 
 inline constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
-// Eight characters of a segment compared at once: a name character c in lane i passes when
-// (c & care[i]) equals exact[i], in text mode when ((c | fold[i]) & care[i]) equals lower[i] (fold
-// is 0x20 in the lanes of letters, the bit that joins a capital to its small letter). Lanes under
-// a "?" or outside the segment care about nothing.
+// The bit masks and scans look for one character of a pattern: a name character x is it when
+// (x | fold) == c. In exact mode c is the pattern's character and fold is 0; in text mode c is the
+// small letter and fold 0x20 for a letter, so that its capital is found too.
+
+// Eight characters of a segment compared at once: a name character x in lane i passes when
+// (x | set[i]) == want[i]. A literal's lane has set 0 and want its character in exact mode; in text
+// mode want is the small letter and set 0x20 for a letter (the bit that joins a capital to it).
+// Lanes under a "?" or outside the segment have both all ones, and pass whatever they hold.
 struct alignas(16) Block {
-  char16_t care[8], exact[8], lower[8], fold[8];
+  char16_t set[8], want[8];
 };
 
 namespace scalar {
+
+// Eight copies of one character, as a block whose every lane looks for it.
+MATCH_KERNEL Block Lanes(char16_t c, char16_t fold) {
+  Block b{};
+  for (int i = 0; i < 8; ++i) {
+    b.set[i] = fold;
+    b.want[i] = c;
+  }
+  return b;
+}
 
 // The n characters at s against a literal (folded in text mode): equal as FileStrComp has them.
 template <bool Text>
@@ -45,36 +59,31 @@ MATCH_KERNEL bool EqualRun(const char16_t* s, const char16_t* lit, std::size_t n
 }
 
 // The eight characters at `at` against a block; no lane stops the others, so nothing branches.
-template <bool Text>
 MATCH_KERNEL bool BlockFits(const char16_t* at, const Block& b) {
   bool ok = true;
-  for (int i = 0; i < 8; ++i) {
-    ok &= Text ? char16_t((at[i] | b.fold[i]) & b.care[i]) == b.lower[i] : char16_t(at[i] & b.care[i]) == b.exact[i];
-  }
+  for (int i = 0; i < 8; ++i) ok &= char16_t(at[i] | b.set[i]) == b.want[i];
   return ok;
 }
 
-// Bit i set when s[start + i] is a or b, for i < n <= 64. The vector twin may read back to s[0].
-MATCH_KERNEL std::uint64_t MaskOf(const char16_t* s, std::size_t start, std::size_t n, char16_t a, char16_t b) {
+// Bit i set when s[start + i] is the character, for i < n <= 64. The vector twin may read back to
+// s[0].
+MATCH_KERNEL std::uint64_t MaskOf(const char16_t* s, std::size_t start, std::size_t n, char16_t c, char16_t fold) {
   std::uint64_t mask = 0;
-  for (std::size_t j = 0; j < n; ++j) {
-    const char16_t c = s[start + j];
-    mask |= static_cast<std::uint64_t>(c == a || c == b) << j;
-  }
+  for (std::size_t j = 0; j < n; ++j) mask |= static_cast<std::uint64_t>(char16_t(s[start + j] | fold) == c) << j;
   return mask;
 }
 
-// Bit i set when s[i] is a or b, for a name of 8 to 64 characters.
-MATCH_KERNEL std::uint64_t NameMask(const char16_t* s, std::size_t len, char16_t a, char16_t b) {
-  return MaskOf(s, 0, len, a, b);
+// Bit i set when s[i] is the character of the lanes (see Lanes), for a name of 8 to 64 characters.
+MATCH_KERNEL std::uint64_t NameMask(const char16_t* s, std::size_t len, const Block& lanes) {
+  return MaskOf(s, 0, len, lanes.want[0], lanes.set[0]);
 }
 
-// Left-most place in [from, end) holding a or b, end <= len; kNotFound when none.
-MATCH_KERNEL std::size_t FindChar(const char16_t* s, std::size_t len, std::size_t from, std::size_t end, char16_t a,
-                                  char16_t b) {
+// Left-most place in [from, end) holding the character, end <= len; kNotFound when none.
+MATCH_KERNEL std::size_t FindChar(const char16_t* s, std::size_t len, std::size_t from, std::size_t end, char16_t c,
+                                  char16_t fold) {
   (void)len;
   for (std::size_t q = from; q < end; ++q) {
-    if (s[q] == a || s[q] == b) return q;
+    if (char16_t(s[q] | fold) == c) return q;
   }
   return kNotFound;
 }
@@ -91,6 +100,8 @@ namespace matchKernels {
 inline constexpr bool kVector = true;
 
 namespace sse2 {
+
+using scalar::Lanes;
 
 MATCH_KERNEL __m128i Load(const char16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
@@ -130,18 +141,15 @@ MATCH_KERNEL bool EqualRun(const char16_t* s, const char16_t* lit, std::size_t n
   return scalar::EqualRun<Text>(s + i, lit + i, n - i);
 }
 
-template <bool Text>
 MATCH_KERNEL bool BlockFits(const char16_t* at, const Block& b) {
   auto field = [](const char16_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); };
-  __m128i v = Load(at);
-  if (Text) v = _mm_or_si128(v, field(b.fold));
-  v = _mm_and_si128(v, field(b.care));
-  return _mm_movemask_epi8(_mm_cmpeq_epi16(v, field(Text ? b.lower : b.exact))) == 0xFFFF;
+  const __m128i v = _mm_or_si128(Load(at), field(b.set));
+  return _mm_movemask_epi8(_mm_cmpeq_epi16(v, field(b.want))) == 0xFFFF;
 }
 
-MATCH_KERNEL __m128i Hits(const char16_t* at, __m128i va, __m128i vb) {
-  const __m128i v = Load(at);
-  return _mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb));
+// Lanes of the eight characters at `at` that are the character (see above).
+MATCH_KERNEL __m128i Hits(const char16_t* at, __m128i vc, __m128i vfold) {
+  return _mm_cmpeq_epi16(_mm_or_si128(Load(at), vfold), vc);
 }
 
 // Bits of eight hits, in the low byte.
@@ -149,67 +157,56 @@ MATCH_KERNEL std::uint64_t Bits8(__m128i hits) {
   return static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_packs_epi16(hits, _mm_setzero_si128())) & 0xFF);
 }
 
+// Bits of sixteen hits, the first eight in the low byte.
+MATCH_KERNEL std::uint64_t Bits16(__m128i first, __m128i second) {
+  return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(first, second))));
+}
+
 // A short rest is read by one load that ends at s[start + n], overlapping what was seen; that load
 // may reach back before start, never before s[0].
-MATCH_KERNEL std::uint64_t MaskOf(const char16_t* s, std::size_t start, std::size_t n, char16_t a, char16_t b) {
-  const __m128i va = Splat(a);
-  const __m128i vb = Splat(b);
+MATCH_KERNEL std::uint64_t MaskOf(const char16_t* s, std::size_t start, std::size_t n, char16_t c, char16_t fold) {
+  const __m128i vc = Splat(c);
+  const __m128i vfold = Splat(fold);
   std::uint64_t mask = 0;
   std::size_t j = 0;
   for (; j + 16 <= n; j += 16) {
     const char16_t* at = s + start + j;
-    mask |= static_cast<std::uint64_t>(
-                _mm_movemask_epi8(_mm_packs_epi16(Hits(at, va, vb), Hits(at + 8, va, vb))) & 0xFFFF)
-            << j;
+    mask |= Bits16(Hits(at, vc, vfold), Hits(at + 8, vc, vfold)) << j;
   }
   if (j + 8 <= n) {
-    mask |= Bits8(Hits(s + start + j, va, vb)) << j;
+    mask |= Bits8(Hits(s + start + j, vc, vfold)) << j;
     j += 8;
   }
-  if (j < n && start + n >= 8) return mask | (Bits8(Hits(s + start + n - 8, va, vb)) >> (8 - (n - j))) << j;
-  return mask | scalar::MaskOf(s, start + j, n - j, a, b) << j;
+  if (j < n && start + n >= 8) return mask | (Bits8(Hits(s + start + n - 8, vc, vfold)) >> (8 - (n - j))) << j;
+  return mask | scalar::MaskOf(s, start + j, n - j, c, fold) << j;
 }
 
-// Blocks of eight characters at 0, 8, 16, ..., each moved back to end at the name's end when it
-// would pass it (its bits then land on places already seen, which is harmless), so nothing beyond
-// the name is read. Four blocks cover names of up to 32 characters, eight the rest; within each
-// count nothing branches on the length.
-MATCH_KERNEL std::uint64_t NameMask(const char16_t* s, std::size_t len, char16_t a, char16_t b) {
-  const __m128i va = Splat(a);
-  const __m128i vb = Splat(b);
-  // In text mode a and b are the same for every character but a letter.
-  const bool one = a == b;
-  auto hits = [&](std::size_t at) {
-    const __m128i v = Load(s + at);
-    return one ? _mm_cmpeq_epi16(v, va) : _mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb));
-  };
-  std::uint64_t mask = 0;
-  auto pair = [&](std::size_t q) {
-    const std::size_t at0 = std::min(q, len - 8), at1 = std::min(q + 8, len - 8);
-    const auto bits = static_cast<std::uint64_t>(
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits(at0), hits(at1)))));
-    mask |= (bits & 0xFF) << at0 | (bits >> 8) << at1;
-  };
-  pair(0);
-  pair(16);
-  if (len > 32) {
-    pair(32);
-    pair(48);
+// Sixteen characters at a time from the start, and the last sixteen (or, in a shorter name, the
+// first and the last eight) read where they end at the name's end: their bits land again on places
+// already seen, which is harmless, and nothing beyond the name is read.
+MATCH_KERNEL std::uint64_t NameMask(const char16_t* s, std::size_t len, const Block& lanes) {
+  const __m128i vc = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.want));
+  const __m128i vfold = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.set));
+  if (len < 16) {
+    const std::uint64_t m = Bits16(Hits(s, vc, vfold), Hits(s + len - 8, vc, vfold));
+    return (m & 0xFF) | (m >> 8) << (len - 8);
   }
-  return mask;
+  std::uint64_t mask = 0;
+  for (std::size_t q = 0; q + 16 < len; q += 16) mask |= Bits16(Hits(s + q, vc, vfold), Hits(s + q + 8, vc, vfold)) << q;
+  return mask | Bits16(Hits(s + len - 16, vc, vfold), Hits(s + len - 8, vc, vfold)) << (len - 16);
 }
 
 // A name of eight or more characters is read in blocks of eight, the last one moved back to end
 // at the name's end, so the scan takes few branches; a shorter name is read one character at a
 // time.
-MATCH_KERNEL std::size_t FindChar(const char16_t* s, std::size_t len, std::size_t from, std::size_t end, char16_t a,
-                                  char16_t b) {
-  if (len < 8) return scalar::FindChar(s, len, from, end, a, b);
-  const __m128i va = Splat(a);
-  const __m128i vb = Splat(b);
+MATCH_KERNEL std::size_t FindChar(const char16_t* s, std::size_t len, std::size_t from, std::size_t end, char16_t c,
+                                  char16_t fold) {
+  if (len < 8) return scalar::FindChar(s, len, from, end, c, fold);
+  const __m128i vc = Splat(c);
+  const __m128i vfold = Splat(fold);
   for (std::size_t q = from; q < end; q += 8) {
     const std::size_t at = std::min(q, len - 8);
-    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(Hits(s + at, va, vb))) >> (2 * (q - at));
+    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(Hits(s + at, vc, vfold))) >> (2 * (q - at));
     if (m != 0) {
       const std::size_t hit = q + static_cast<std::size_t>(std::countr_zero(m)) / 2;
       return hit < end ? hit : kNotFound;
