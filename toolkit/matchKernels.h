@@ -177,7 +177,9 @@ MATCH_KERNEL std::uint64_t MaskOf(const char16_t* s, std::size_t start, std::siz
     mask |= Bits8(Hits(s + start + j, vc, vfold)) << j;
     j += 8;
   }
-  if (j < n && start + n >= 8) return mask | (Bits8(Hits(s + start + n - 8, vc, vfold)) >> (8 - (n - j))) << j;
+  // j < 64 below: a shift by 64 would be undefined.
+  if (j == n) return mask;
+  if (start + n >= 8) return mask | (Bits8(Hits(s + start + n - 8, vc, vfold)) >> (8 - (n - j))) << j;
   return mask | scalar::MaskOf(s, start + j, n - j, c, fold) << j;
 }
 
