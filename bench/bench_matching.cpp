@@ -274,22 +274,16 @@ void BM_TouchName(benchmark::State& state) {
 }
 
 // Arguments: rule index (see kRules), text mode.
-void Args(benchmark::internal::Benchmark* b, int rules) {
+void Args(benchmark::internal::Benchmark* b, int first, int end, benchmark::TimeUnit unit) {
   b->ArgNames({"rule", "text"});
-  for (int rule = 0; rule < rules; ++rule) {
+  for (int rule = first; rule < end; ++rule) {
     for (int text = 1; text >= 0; --text) b->Args({rule, text});
   }
-  b->Unit(benchmark::kMillisecond);
+  b->Unit(unit);
 }
-void AllRules(benchmark::internal::Benchmark* b) { Args(b, kAllRules); }
-void RejectingRules(benchmark::internal::Benchmark* b) {
-  b->ArgNames({"rule", "text"});
-  for (int rule = kRewriteRules; rule < kAllRules; ++rule) {
-    for (int text = 1; text >= 0; --text) b->Args({rule, text});
-  }
-  b->Unit(benchmark::kMicrosecond);
-}
-void RewriteRules(benchmark::internal::Benchmark* b) { Args(b, kRewriteRules); }
+void AllRules(benchmark::internal::Benchmark* b) { Args(b, 0, kAllRules, benchmark::kMillisecond); }
+void RewriteRules(benchmark::internal::Benchmark* b) { Args(b, 0, kRewriteRules, benchmark::kMillisecond); }
+void RejectingRules(benchmark::internal::Benchmark* b) { Args(b, kRewriteRules, kAllRules, benchmark::kMicrosecond); }
 
 BENCHMARK(BM_fnmatch)->Apply(AllRules);
 BENCHMARK(BM_IsMatch)->Apply(AllRules);

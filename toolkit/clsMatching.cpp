@@ -302,11 +302,6 @@ void clsMatching::SetReplacePatternReverse(bool value) {
   }
 }
 
-bool clsMatching::MatchAndReplaceFileName(std::u16string& FileName) {
-  if ((CanReplace() & 1) != 0) return false;
-  return compiled_.MatchAndRewrite(FileName);
-}
-
 int clsMatching::GetReplaceDec(std::vector<std::u16string>& dec, bool Reverse) const {
   if (Reverse) {
     dec.assign(endFirst_.rbegin(), endFirst_.rend());

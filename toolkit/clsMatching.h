@@ -54,7 +54,10 @@ class clsMatching {
   // start-first one.
   void SetReplacePatternReverse(bool value);
   // On a match, FileName becomes the rewritten name and the result is true; otherwise it is left.
-  bool MatchAndReplaceFileName(std::u16string& FileName);
+  // Inline like IsMatch, so that a name the rule does not take costs no call.
+  bool MatchAndReplaceFileName(std::u16string& FileName) {
+    return (CanReplace() & 1) == 0 && compiled_.MatchAndRewrite(FileName);
+  }
   // dec receives, per search position, the paired replace token: the end-first pairing when Reverse
   // is true, else the pairing in use. The result is N.
   int GetReplaceDec(std::vector<std::u16string>& dec, bool Reverse) const;

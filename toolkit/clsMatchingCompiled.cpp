@@ -323,11 +323,15 @@ inline void CopyForward(char16_t* to, const char16_t* from, std::size_t n) {
 
 }  // namespace
 
-// Called for names that Matches took: the places are found again, this time kept.
+// Called for names that Matches took: the places are found again, this time kept. Two segments
+// can only lie at the two ends.
 bool clsMatchingCompiled::Rewrite(std::u16string& name) {
-  const bool placed = text_ ? Place<true, true>(name.data(), name.size(), segPos_.data())
-                            : Place<false, true>(name.data(), name.size(), segPos_.data());
-  if (!placed) return false;
+  if (segments_.size() == 2) {
+    segPos_[1] = name.size() - tailLength_;
+  } else if (!(text_ ? Place<true, true>(name.data(), name.size(), segPos_.data())
+                     : Place<false, true>(name.data(), name.size(), segPos_.data()))) {
+    return false;
+  }
   if (patchOnly_) {
     char16_t* at = name.data();
     for (const Patch& p : patches_) {
