@@ -1,9 +1,11 @@
 // libFuzzer target for clsMatching: any search pattern, replace pattern and name, in both modes and
 // both comparison modes. Besides crashes and sanitizer reports it checks that matching agrees with
-// a plain backtracking matcher, that the compiled token list keeps its shape, and that a rewritten
-// name is the one a plain placement of the segments gives.
+// a plain backtracking matcher, that the compiled token list keeps its shape, that a rewritten
+// name is the one a plain placement of the segments gives, and that the kernels this build uses
+// answer as their scalar twins on the name.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -12,6 +14,7 @@
 
 #include "toolkit/clsFileString.h"
 #include "toolkit/clsMatching.h"
+#include "toolkit/matchKernels.h"
 
 namespace {
 
@@ -202,6 +205,43 @@ void Exercise(clsMatching& m, const std::u16string& search, const std::u16string
   }
 }
 
+// The kernels on the name, with the pattern's characters as literal, block and character: the
+// active set must give what the scalar twins give.
+void CheckKernels(const std::u16string& name, const std::u16string& search) {
+  namespace active = matchKernels::active;
+  namespace plain = matchKernels::scalar;
+  const std::size_t len = name.size();
+  const char16_t* s = name.data();
+  std::u16string lit = search.substr(0, len), folded;
+  lit.resize(len, u'a');
+  for (const char16_t c : lit) folded.push_back(clsFileString::FoldAscii(c));
+  Check(active::EqualRun<false>(s, lit.data(), len) == plain::EqualRun<false>(s, lit.data(), len));
+  Check(active::EqualRun<true>(s, folded.data(), len) == plain::EqualRun<true>(s, folded.data(), len));
+  for (const char16_t p : search.substr(0, 4)) {
+    const char16_t lower = clsFileString::FoldAscii(p);
+    const char16_t fold = (lower >= u'a' && lower <= u'z') ? 0x20 : 0;
+    for (const char16_t f : {char16_t(0), fold}) {
+      const std::size_t start = len / 3, n = std::min<std::size_t>(len - start, 64);
+      Check(active::MaskOf(s, start, n, lower, f) == plain::MaskOf(s, start, n, lower, f));
+      Check(active::FindChar(s, len, start, len, lower, f) == plain::FindChar(s, len, start, len, lower, f));
+      if (len >= 8 && len <= 64) {
+        Check(active::NameMask(s, len, active::Lanes(lower, f)) == plain::NameMask(s, len, plain::Lanes(lower, f)));
+      }
+    }
+  }
+  if (len < 8) return;
+  // Lanes taken from the pattern: "?" cares about nothing, a letter's lane folds by its bit.
+  matchKernels::Block b{};
+  for (std::size_t i = 0; i < 8; ++i) {
+    const char16_t p = i < search.size() ? search[i] : u'?';
+    const char16_t lower = clsFileString::FoldAscii(p);
+    b.set[i] = p == u'?' ? 0xFFFF : (lower >= u'a' && lower <= u'z') ? 0x20 : 0;
+    b.want[i] = p == u'?' ? 0xFFFF : lower;
+  }
+  Check(active::BlockFits(s, b) == plain::BlockFits(s, b));
+  Check(active::BlockFits(s + len - 8, b) == plain::BlockFits(s + len - 8, b));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -213,6 +253,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool fileNameMode = flags & 1;
   const int cmpMode = (flags & 2) ? 1 : 0;
   const bool reverse = flags & 4;
+
+  CheckKernels(name, search);
 
   clsMatching m;
   if (flags & 8) {

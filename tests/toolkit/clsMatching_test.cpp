@@ -12,6 +12,7 @@
 
 #include "tests/support/TempDir.h"
 #include "toolkit/clsFileString.h"
+#include "toolkit/matchKernels.h"
 
 namespace {
 
@@ -118,10 +119,98 @@ TEST(clsMatchingMatch, WholeNamesAndSubstrings) {
     clsMatching m = Make(c.pattern, c.fileNameMode, c.cmpMode);
     EXPECT_EQ(m.IsMatch(c.name), c.want) << U8(c.pattern) << " on " << U8(c.name) << " mode " << c.fileNameMode;
   }
-  // The comparison mode takes effect at the next match, without a rebuild.
+  // The comparison mode takes effect at the next match, without a rebuild, on names that the
+  // blocks at the ends decide (eight characters and more) and on shorter ones.
   clsMatching m = Make(u"*.WAV", true, 0);
   m.SetCmpMode(1);
   EXPECT_TRUE(m.IsMatch(u"a.wav"));
+  EXPECT_TRUE(m.IsMatch(u"kick_01.wav"));
+  m.SetCmpMode(0);
+  EXPECT_FALSE(m.IsMatch(u"kick_01.wav"));
+  EXPECT_TRUE(m.IsMatch(u"kick_01.WAV"));
+}
+
+// The end blocks read eight characters: they decide end segments of up to eight, and only sift
+// for longer ones, whose characters beyond the block the full match must still compare.
+TEST(clsMatchingMatch, EndSegmentsAroundEightCharacters) {
+  struct Case {
+    std::u16string pattern;
+    std::u16string name;
+    bool want;
+  };
+  const std::vector<Case> cases = {
+      {u"*.wav", u"abc.WAV", true},   // seven characters: no block
+      {u"*.wav", u"abcd.WAV", true},  // eight: both blocks read the whole name
+      {u"*.wav", u"abcd.WAX", false},
+      {u"ab?d*", u"ABxDefgh", true},
+      {u"ab?d*", u"ABxEefgh", false},
+      {u"#wav?? *.ogg", u"#WAV01 k.OGG", true},
+      {u"#wav?? *.ogg", u"#WAV01_k.OGG", false},
+      {u"*x.wav.backup", u"aX.WAV.backup", true},   // tail segment of twelve
+      {u"*x.wav.backup", u"ay.wav.backup", false},  // differs before the last eight characters
+      {u"longhead_x*", u"LONGHEAD_X.wav", true},
+      {u"longhead_x*", u"LONGHEAD_Y.wav", false},
+      {u"ab*_*_*yz", u"AB_cd_efgYZ", true},
+      {u"ab*_*_*yz", u"AB_cdefghYZ", false},
+      {u"abcdefghij", u"ABCDEFGHIJ", true},  // one segment
+      {u"abcdefghij", u"ABCDEFGHIJK", false},
+  };
+  for (const auto& c : cases) {
+    clsMatching m = Make(c.pattern, true, 1);
+    // Also from storage of its own on the heap, where the sanitizer build sees a read before it.
+    std::u16string own;
+    own.reserve(64);
+    own = c.name;
+    EXPECT_EQ(m.IsMatch(c.name), c.want) << U8(c.pattern) << " on " << U8(c.name);
+    EXPECT_EQ(m.IsMatch(own), c.want) << U8(c.pattern) << " on " << U8(c.name);
+  }
+}
+
+// The vector kernels against their plain twins, on runs of every length up to 80 over characters
+// at the edges of what text mode folds and of the signed compares.
+TEST(clsMatchingKernels, VectorKernelsAgreeWithTheirScalarTwins) {
+  if (!matchKernels::kVector) GTEST_SKIP() << "this build has the scalar kernels only";
+  namespace vec = matchKernels::active;
+  namespace plain = matchKernels::scalar;
+  std::mt19937 rng(5);
+  const char16_t chars[] = {u'a', u'A', u'z', u'Z', u'@', u'[', u'`', u'{', u'_', u'.', 0xFF21, 0x8041, 0xDC41, 0xFFFF};
+  auto pick = [&] { return chars[rng() % std::size(chars)]; };
+  auto letter = [](char16_t c) { return char16_t(c | 32) >= u'a' && char16_t(c | 32) <= u'z'; };
+  auto flip = [&](char16_t c) { return letter(c) ? char16_t(c ^ 32) : c; };
+  for (int round = 0; round < 3000; ++round) {
+    const std::size_t len = rng() % 81;
+    std::u16string s(len, u' '), lit, folded;
+    for (auto& c : s) c = pick();
+    for (const char16_t c : s) lit.push_back(rng() % 4 == 0 ? flip(c) : c);
+    if (len != 0 && rng() % 3 == 0) lit[rng() % len] = pick();
+    for (const char16_t c : lit) folded.push_back(clsFileString::FoldAscii(c));
+    ASSERT_EQ(vec::EqualRun<false>(s.data(), lit.data(), len), plain::EqualRun<false>(s.data(), lit.data(), len));
+    ASSERT_EQ(vec::EqualRun<true>(s.data(), folded.data(), len), plain::EqualRun<true>(s.data(), folded.data(), len));
+
+    const char16_t lower = clsFileString::FoldAscii(pick());
+    const char16_t fold = letter(lower) ? 0x20 : 0;
+    for (const auto& [c, f] : {std::pair{lower, char16_t(0)}, std::pair{lower, fold}}) {
+      const std::size_t start = len == 0 ? 0 : rng() % len, n = std::min<std::size_t>(len - start, 64);
+      const std::size_t end = start + rng() % (len - start + 1);
+      ASSERT_EQ(vec::MaskOf(s.data(), start, n, c, f), plain::MaskOf(s.data(), start, n, c, f)) << len;
+      ASSERT_EQ(vec::FindChar(s.data(), len, start, end, c, f), plain::FindChar(s.data(), len, start, end, c, f));
+      if (len >= 8 && len <= 64) {
+        ASSERT_EQ(vec::NameMask(s.data(), len, vec::Lanes(c, f)), plain::NameMask(s.data(), len, plain::Lanes(c, f)));
+      }
+    }
+    if (len < 8) continue;
+    // A block that mostly fits the eight characters at `at`: lanes that care about nothing, exact
+    // lanes and text-mode lanes.
+    const char16_t* at = s.data() + rng() % (len - 7);
+    matchKernels::Block b{};
+    for (int i = 0; i < 8; ++i) {
+      const char16_t c = rng() % 8 == 0 ? pick() : at[i], low = clsFileString::FoldAscii(c);
+      const int kind = static_cast<int>(rng() % 3);
+      b.set[i] = kind == 0 ? 0xFFFF : kind == 1 ? 0 : (letter(low) ? 0x20 : 0);
+      b.want[i] = kind == 0 ? 0xFFFF : kind == 1 ? c : low;
+    }
+    ASSERT_EQ(vec::BlockFits(at, b), plain::BlockFits(at, b)) << len;
+  }
 }
 
 // Text-mode literals are compared character by character; this must equal FileStrComp's notion
