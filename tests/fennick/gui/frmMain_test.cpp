@@ -33,16 +33,12 @@ TEST_F(FennickWindow, FirstStartShowsTheDefaultsAndTheProgramFolderInBothBoxes) 
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Fennick"));
   EXPECT_EQ(FromQt(w.txtPath(0)->text()), app.Path());
   EXPECT_EQ(FromQt(w.txtPath(1)->text()), app.Path());
-  EXPECT_TRUE(w.optSrcType(0)->isChecked()) << "the material base folder";
-  EXPECT_TRUE(w.chkSync()->isChecked());
-  EXPECT_TRUE(w.chkMat()->isChecked());
-  EXPECT_TRUE(w.chkBack()->isChecked());
-  EXPECT_TRUE(w.optMode(0)->isChecked());
-  EXPECT_FALSE(w.chkR()->isChecked());
-  EXPECT_TRUE(w.chkExt(0)->isChecked());
-  EXPECT_EQ(w.txtExt(0)->text(), QStringLiteral("*.bms;*.bme"));
-  EXPECT_FALSE(w.chkExt(1)->isChecked());
-  EXPECT_EQ(w.txtExt(1)->text(), QString());
+  // The material base folder, sync deletion, conversion, backup, normal mode, not recursive.
+  const std::vector<bool> checks = {w.optSrcType(0)->isChecked(), w.chkSync()->isChecked(), w.chkMat()->isChecked(),
+                                    w.chkBack()->isChecked(),     w.optMode(0)->isChecked(), w.chkR()->isChecked(),
+                                    w.chkExt(0)->isChecked(),     w.chkExt(1)->isChecked()};
+  EXPECT_EQ(checks, (std::vector<bool>{true, true, true, true, true, false, true, false}));
+  EXPECT_EQ(w.txtExt(0)->text() + u'|' + w.txtExt(1)->text(), QStringLiteral("*.bms;*.bme|"));
   EXPECT_EQ(w.pos(), QPoint(3, 3)) << "50 twips";
   EXPECT_EQ(Files(), (Names{u"A.bme", u"b.bms"}));
   for (int i = 0; i < 2; ++i) {
@@ -88,11 +84,9 @@ TEST_F(FennickWindow, OptionButtonsComeFromTheSettingsAndGoBackToThem) {
                                 u"変換モード=2\r\nマテリアル変換=0\r\n同期削除=0\r\nバックアップ=0\r\n");
   frmMain& w = Open();
   EXPECT_EQ(FromQt(w.txtPath(0)->text()), app / u"set") << "the nearest existing folder";
-  EXPECT_TRUE(w.optSrcType(1)->isChecked()) << "the sound set folder";
-  EXPECT_TRUE(w.optMode(2)->isChecked());
-  EXPECT_FALSE(w.chkMat()->isChecked());
-  EXPECT_FALSE(w.chkSync()->isChecked());
-  EXPECT_FALSE(w.chkBack()->isChecked());
+  const std::vector<bool> checks = {w.optSrcType(1)->isChecked(), w.optMode(2)->isChecked(), w.chkMat()->isChecked(),
+                                    w.chkSync()->isChecked(), w.chkBack()->isChecked()};
+  EXPECT_EQ(checks, (std::vector<bool>{true, true, false, false, false})) << "the sound set folder, clear mode, all off";
 
   Click(w.chkMat());
   Click(w.optMode(1));

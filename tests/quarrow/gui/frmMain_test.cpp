@@ -45,22 +45,17 @@ TEST_F(QuarrowWindow, FirstStartShowsTheDefaultsAndTheProgramFolder) {
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Quarrow"));
   EXPECT_EQ(FromQt(w.txtPath(1)->text()), app.Path());
   EXPECT_EQ(w.txtPath(0)->text(), QString());
-  EXPECT_TRUE(w.chkExt(0)->isChecked());
-  EXPECT_EQ(w.txtExt(0)->text(), QStringLiteral("*.bms;*.bme"));
-  EXPECT_FALSE(w.chkExt(1)->isChecked());
-  EXPECT_EQ(w.txtExt(1)->text(), QString());
-  EXPECT_TRUE(w.chkFileCheck()->isChecked());
-  EXPECT_TRUE(w.chkTB()->isChecked());
-  EXPECT_TRUE(w.chkBack()->isChecked());
-  EXPECT_FALSE(w.chkR()->isChecked());
+  EXPECT_EQ(w.txtExt(0)->text() + u'|' + w.txtExt(1)->text(), QStringLiteral("*.bms;*.bme|"));
+  const std::vector<bool> checks = {w.chkExt(0)->isChecked(), w.chkExt(1)->isChecked(), w.chkFileCheck()->isChecked(),
+                                    w.chkTB()->isChecked(),   w.chkBack()->isChecked(), w.chkR()->isChecked()};
+  EXPECT_EQ(checks, (std::vector<bool>{true, false, true, true, true, false}));
   EXPECT_EQ(w.pos(), QPoint(3, 3)) << "50 twips";
   EXPECT_EQ(Files(), (std::vector<std::u16string>{u"A.bme", u"b.bms", u"C.bms"})) << "case-insensitive order";
   EXPECT_EQ(mdlTools::CurrentFolder(), app.Path());
-  ASSERT_EQ(w.cmbTrg()->count(), 15);
-  EXPECT_EQ(w.cmbTrg()->itemText(0), QStringLiteral("#WAV"));
-  EXPECT_EQ(w.cmbTrg()->itemText(14), QStringLiteral("#BPM"));
+  const std::vector<std::u16string> assist = Items(w.cmbTrg());
+  ASSERT_EQ(assist.size(), 15u);
+  EXPECT_EQ(assist.front() + u"|" + assist.back(), u"#WAV|#BPM");
   EXPECT_EQ(w.lstRules(0)->count(), 0);
-  EXPECT_TRUE(w.isEnabled());
   EXPECT_TRUE(messages.messages.empty());
 }
 
