@@ -3,7 +3,15 @@
 // run polls instead of an abrupt end that would leave temporary files behind.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace platform {
+
+// The program's arguments, its own name first, as the user gave them: argv's bytes read as UTF-8
+// on POSIX; on Windows the wide command line, for argv holds them in the ANSI code page, which
+// turns a Japanese name into "??" on most machines (argv then serves only when the two disagree).
+std::vector<std::u16string> ProgramArguments(int argc, char** argv);
 
 bool StderrIsTerminal();
 // From now on Ctrl+C (and, where the system has them, the requests to terminate or hang up) set the

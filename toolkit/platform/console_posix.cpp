@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "toolkit/platform/console.h"
+#include "toolkit/platform/text.h"
 
 namespace platform {
 namespace {
@@ -14,6 +15,12 @@ extern "C" void OnStopSignal(int number) {
   g_pending = 1;
 }
 }  // namespace
+
+std::vector<std::u16string> ProgramArguments(int argc, char** argv) {
+  std::vector<std::u16string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(DecodeUtf8(argv[i]));
+  return args;
+}
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
