@@ -159,10 +159,6 @@ DWORD NameError(const std::u16string& name) {
   }
   return name.size() > kMaxName ? ERROR_FILENAME_EXCED_RANGE : 0;
 }
-DWORD NameError(const std::u16string& a, const std::u16string& b) {
-  const DWORD first = NameError(a);
-  return first != 0 ? first : NameError(b);
-}
 
 // A path with a name longer than any file system takes: no answer about it is "absent".
 bool HasTooLongName(const std::wstring& path) {
@@ -202,6 +198,16 @@ std::wstring Child(const std::wstring& folder, const std::u16string& name) {
   std::wstring out = folder;
   if (out.empty() || out.back() != L'\\') out += L'\\';
   return out + W(name);
+}
+
+// The long path of an entry of an open folder; false, with the reason, for a folder that is not
+// open (its entries would otherwise be looked for at the root of the current drive) or a text that
+// can be no name of one of its entries.
+bool EntryPath(const std::u16string& folder, const std::u16string& name, std::wstring& path, IoError& error) {
+  if (folder.empty()) return Fail(error, ERROR_INVALID_HANDLE);
+  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
+  path = Child(W(folder), name);
+  return true;
 }
 
 // An entry's own attributes and reparse tag, no link followed.
@@ -450,9 +456,10 @@ std::u16string ModulePath() {
 }  // namespace
 
 bool IoError::NotFound() const {
-  // A file where a folder was expected on the way ("a.bms\x") is an absent name too.
+  // A file where a folder was expected on the way ("a.bms\x") is an absent name too; a server that
+  // does not answer (ERROR_BAD_NETPATH) is no answer.
   return Code == ERROR_FILE_NOT_FOUND || Code == ERROR_PATH_NOT_FOUND || Code == ERROR_INVALID_DRIVE ||
-         Code == ERROR_DIRECTORY || Code == ERROR_BAD_NETPATH || Code == ERROR_BAD_NET_NAME;
+         Code == ERROR_DIRECTORY;
 }
 bool IoError::AlreadyExists() const { return Code == ERROR_FILE_EXISTS || Code == ERROR_ALREADY_EXISTS; }
 
@@ -621,13 +628,9 @@ Folder Folder::Open(const std::u16string& path, IoError& error) {
 
 Folder Folder::OpenSub(const std::u16string& name, IoError& error) const {
   Folder folder;
-  if (const DWORD invalid = NameError(name)) {
-    Fail(error, invalid);
-    return folder;
-  }
-  const std::wstring native = Child(W(native_), name);
+  std::wstring native;
   Look look;
-  if (!LookAt(native, look, error)) return folder;
+  if (!EntryPath(native_, name, native, error) || !LookAt(native, look, error)) return folder;
   if (look.IsLink()) {
     Fail(error, kIsLinkError);
     return folder;
@@ -645,6 +648,7 @@ std::u16string Folder::PathOf(const std::u16string& name) const { return JoinPat
 
 bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) const {
   entries.clear();
+  if (native_.empty()) return Fail(error, ERROR_INVALID_HANDLE);
   const std::wstring folder = W(native_);
   WIN32_FIND_DATAW fd;
   Search search(FindFirstFileExW(Child(folder, u"*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
@@ -685,19 +689,19 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
 }
 
 bool Folder::Info(const std::u16string& name, FileInfo& info, bool follow, IoError& error) const {
-  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
-  return InfoOf(Child(W(native_), name), info, follow, error);
+  std::wstring path;
+  return EntryPath(native_, name, path, error) && InfoOf(path, info, follow, error);
 }
 
 bool Folder::Read(const std::u16string& name, std::string& bytes, FileInfo& info, IoError& error) const {
   bytes.clear();
-  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
-  return ReadFileAt(Child(W(native_), name), bytes, info, error);
+  std::wstring path;
+  return EntryPath(native_, name, path, error) && ReadFileAt(path, bytes, info, error);
 }
 
 bool Folder::Create(const std::u16string& name, File& file, IoError& error, std::uint32_t) const {
-  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
-  const std::wstring path = Child(W(native_), name);
+  std::wstring path;
+  if (!EntryPath(native_, name, path, error)) return false;
   // CREATE_NEW: nothing that exists is opened, a link at the name included. Others may read the
   // file meanwhile, never write it.
   const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -710,11 +714,8 @@ bool Folder::Create(const std::u16string& name, File& file, IoError& error, std:
 }
 
 KeepResult Folder::Keep(const std::u16string& name, const std::u16string& copy, IoError& error) const {
-  if (const DWORD invalid = NameError(name, copy)) {
-    Fail(error, invalid);
-    return KeepResult::Failed;
-  }
-  const std::wstring from = Child(W(native_), name), to = Child(W(native_), copy);
+  std::wstring from, to;
+  if (!EntryPath(native_, name, from, error) || !EntryPath(native_, copy, to, error)) return KeepResult::Failed;
   if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return KeepResult::Made;
   IoError link_error;
   Fail(link_error);
@@ -740,28 +741,27 @@ KeepResult Folder::Keep(const std::u16string& name, const std::u16string& copy, 
 }
 
 bool Folder::Rename(const std::u16string& from, const std::u16string& to, IoError& error) const {
-  if (const DWORD invalid = NameError(from, to)) return Fail(error, invalid);
-  const std::wstring folder = W(native_);
-  return MoveFileExW(Child(folder, from).c_str(), Child(folder, to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-         Fail(error);
+  std::wstring old_path, new_path;
+  return EntryPath(native_, from, old_path, error) && EntryPath(native_, to, new_path, error) &&
+         (MoveFileExW(old_path.c_str(), new_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+          Fail(error));
 }
 
 bool Folder::Remove(const std::u16string& name, IoError& error) const {
-  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
-  const std::wstring path = Child(W(native_), name);
+  std::wstring path;
   Look look;
-  return LookAt(path, look, error) && RemoveEntry(path, look, error);
+  return EntryPath(native_, name, path, error) && LookAt(path, look, error) && RemoveEntry(path, look, error);
 }
 
 bool Folder::RemoveTree(const std::u16string& name, IoError& error, bool) const {
-  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
-  return RemoveTreeAt(Child(W(native_), name), error);
+  std::wstring path;
+  return EntryPath(native_, name, path, error) && RemoveTreeAt(path, error);
 }
 
 bool Folder::SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const {
-  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
-  Handle h(OpenEntry(Child(W(native_), name), FILE_WRITE_ATTRIBUTES, false));
+  std::wstring path;
+  if (!EntryPath(native_, name, path, error)) return false;
+  Handle h(OpenEntry(path, FILE_WRITE_ATTRIBUTES, false));
   return h.ok() ? SetTimesOf(h.get(), times, error) : Fail(error);
 }
 
@@ -769,10 +769,9 @@ bool Folder::MakeWritable(const std::u16string& name, const FileInfo& info, IoEr
   if ((info.Attributes & kAttrReadOnly) == 0) return true;
   // A link's attributes belong to the file it points to, which may lie outside the folder tree.
   if (info.IsLink) return Fail(error, kIsLinkError);
-  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
-  const std::wstring path = Child(W(native_), name);
+  std::wstring path;
   Look look;
-  if (!LookAt(path, look, error)) return false;
+  if (!EntryPath(native_, name, path, error) || !LookAt(path, look, error)) return false;
   if (look.IsLink()) return Fail(error, kIsLinkError);
   return (look.attributes & FILE_ATTRIBUTE_READONLY) == 0 || ClearReadOnly(path, look.attributes) || Fail(error);
 }
