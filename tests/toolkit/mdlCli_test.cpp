@@ -160,3 +160,14 @@ TEST(ConsoleMessages, PrintsTitleAndTextAndAnswersByFlag) {
   EXPECT_NE(text.find("-> yes"), std::string::npos);
   EXPECT_NE(text.find("warning: [t] a\nb\n"), std::string::npos) << text;
 }
+
+TEST(ConsoleCancelView, TheProgressLineFitsTheTerminalsColumns) {
+  const std::vector<std::pair<std::u16string, std::u16string>> cases = {
+      {u"abcdefghij", u"abcdefghij"},
+      {u"abcdefghijk", u"abcdefg..."},
+      {u"置換中 a.b", u"置換中 a.b"},  // three wide characters and four narrow ones: ten columns
+      {u"ピアノピアノ", u"ピアノ..."},  // twelve columns
+      {u"abcde\U0001F3B5\U0001F3B5\U0001F3B5", u"abcde\U0001F3B5..."},  // characters beyond the first plane whole
+  };
+  for (const auto& [line, shown] : cases) EXPECT_EQ(FitColumns(line, 10), shown) << U8(line);
+}

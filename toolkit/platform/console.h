@@ -14,6 +14,8 @@ namespace platform {
 std::vector<std::u16string> ProgramArguments(int argc, char** argv);
 
 bool StderrIsTerminal();
+// The width of the terminal stderr writes to, in columns; 0 when it is none or does not tell.
+int StderrColumns();
 // From now on Ctrl+C (and, where the system has them, the requests to terminate or hang up) set the
 // stop flag instead of ending the program; writing to a closed pipe fails instead of ending it.
 void CatchInterrupt();

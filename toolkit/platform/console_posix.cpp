@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <initializer_list>
@@ -23,6 +24,11 @@ std::vector<std::u16string> ProgramArguments(int argc, char** argv) {
 }
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+int StderrColumns() {
+  struct winsize size {};
+  return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
 
 void CatchInterrupt() {
   struct sigaction action {};

@@ -93,6 +93,12 @@ bool StderrIsTerminal() {
          SetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+int StderrColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 void CatchInterrupt() {
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
   signal(SIGINT, OnStopSignal);
