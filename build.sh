@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The project's two commands:
 #   ./build.sh demo   build, then run the main job on the bundled sample charts (in a scratch copy)
-#   ./build.sh test   build and run every test: the normal build, then the sanitizer build
+#   ./build.sh test   build and run every test: the normal build, the sanitizer build, then the
+#                     Windows build (mingw-w64) with its tests under wine
 # Both first install whatever the machine is missing (Debian 12).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -29,6 +30,11 @@ case "${1:-}" in
     cmake --preset asan
     cmake --build --preset asan
     ctest --preset asan
+    # The wine server that served the Windows tests goes with them.
+    trap 'scripts/windows/wine-run.sh --prefix "$PWD/build-windows/wine" --stop' EXIT
+    cmake --preset windows
+    cmake --build --preset windows
+    ctest --preset windows
     ;;
   *)
     echo "usage: $0 demo|test" >&2

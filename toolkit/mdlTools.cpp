@@ -28,7 +28,9 @@ std::u16string StoredName(const std::u16string& folder, const std::u16string& na
   for (const char16_t c : name) {
     if (platform::IsSeparator(c)) return std::u16string();
   }
-  if (platform::PathExists(platform::JoinPath(folder, name))) return name;
+  // The file system's own lookup first (on Windows it finds any letter case), then the shared one.
+  const std::u16string stored = platform::StoredName(platform::JoinPath(folder, name));
+  if (!stored.empty()) return stored;
   platform::IoError error;
   const platform::Folder open = platform::Folder::Open(folder, error);
   clsFolderIndex index;
@@ -84,9 +86,9 @@ std::u16string GetTruePath(const std::u16string& path) {
   if (root.empty()) return std::u16string();
   std::u16string drive;
   for (const char16_t c : root) drive += (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
-  // Nothing but the root (a drive part may already end with its separator).
-  const std::size_t root_only = drive.size() + (platform::IsSeparator(drive.back()) ? 0 : 1);
-  if (text.size() <= root_only) {
+  // The root with its separator ("C:" alone would mean the drive's current folder).
+  if (!platform::IsSeparator(drive.back())) drive += platform::PathSeparator();
+  if (text.size() <= drive.size()) {
     const std::u16string top = platform::AbsolutePath(drive);
     return platform::FolderExists(top) ? top : std::u16string();
   }

@@ -89,7 +89,8 @@ shift
 [ -f "$exe" ] || die "$exe not found"
 
 # --- packages ------------------------------------------------------------------
-packages=(wine wine64 xvfb xauth imagemagick fonts-noto-cjk)
+# fonts-wine: wine's own Tahoma and Marlett, the faces of Windows' dialogs and of a title bar's buttons.
+packages=(wine wine64 xvfb xauth imagemagick fonts-noto-cjk fonts-wine)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

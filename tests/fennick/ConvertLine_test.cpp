@@ -21,15 +21,20 @@ class ConvertLine : public FennickTest {
  protected:
   ConvertLine() {
     set = t.MakeFolder(u"drums");
-    for (const char16_t* name : {u"kick.wav", u"x.bmp", u"nare.wav", u"tom.wav ", u"b<c>d.wav", u"a>b<c.wav"}) {
-      t.Write(u"drums/" + std::u16string(name), "");
-    }
+    for (const char16_t* name : {u"kick.wav", u"x.bmp", u"nare.wav"}) t.Write(u"drums/" + std::u16string(name), "");
+#ifndef _WIN32  // names Windows cannot hold: a trailing blank, angle brackets
+    for (const char16_t* name : {u"tom.wav ", u"b<c>d.wav", u"a>b<c.wav"}) t.Write(u"drums/" + std::u16string(name), "");
+#endif
     t.MakeFolder(u"drums/sub");
     t.Write(u"drums/sub/pic.bmp", "");
     t.MakeFolder(u"drums/hat.wav");
+#ifdef _WIN32
+    t.Write(u"drums/ドラム.wav", "");  // names are text on Windows, whatever a chart's encoding
+#else
     // A name stored as the chart's own Shift-JIS bytes, as an unpacked Japanese archive leaves it,
     // and one stored in UTF-8.
     t.Write(u"drums/" + platform::DecodeUtf8(platform::ToCp932(u"ドラム.wav")), "");
+#endif
     t.Write(u"drums/ピアノ.wav", "");
   }
   std::u16string set;
@@ -68,11 +73,17 @@ const std::vector<LineCase>& SplitTable() {
       {kModeNormal, u"#WAV1 snare.wav", u"#WAV1 s<drums>nare.wav"},
       // The file part is used as it stands, trailing blanks included.
       {kModeNormal, u"#WAV01 kick.wav ", u"#WAV01 kick.wav "},
+#ifndef _WIN32
       {kModeNormal, u"#WAV01 tom.wav ", u"#WAV01 <drums>tom.wav "},
+#endif
       // Brackets: a set tag only when its "<" at or after the separator comes before the first ">".
+#ifndef _WIN32
       {kModeRedefine, u"#WAV01 <a>b<c>d.wav", u"#WAV01 <drums>b<c>d.wav"},
+#endif
       {kModeClear, u"#WAV01 <a>b<c>d.wav", u"#WAV01 b<c>d.wav"},
+#ifndef _WIN32
       {kModeNormal, u"#WAV01 a>b<c.wav", u"#WAV01 <drums>a>b<c.wav"},
+#endif
       {kModeClear, u"#WAV01 x>y <old>kick.wav", u"#WAV01 x>y <old>kick.wav"},
       {kModeClear, u"#WAV01 <kick.wav", u"#WAV01 <kick.wav"},
       {kModeRedefine, u"#WAV01<old>kick.wav", u"#WAV01<drums>kick.wav"},

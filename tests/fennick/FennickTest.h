@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "fennick/mdlMain.h"
+#ifndef _WIN32
 #include "tests/support/Posix.h"
+#endif
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/mdlAppGlobal.h"

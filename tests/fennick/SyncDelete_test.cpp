@@ -54,14 +54,17 @@ TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
   EXPECT_TRUE(state.Failures.empty());
   EXPECT_EQ(Names(source).size(), 8u) << "the sound set is not touched";
 
+#ifndef _WIN32  // two names that differ in letter case only
   // One target entry per source entry: the exact name, else the first that equals it folded.
   t.Write(u"charts/Case.wav", "");
   t.Write(u"charts/cASE.wav", "");
   EXPECT_TRUE(Sync(source, target));
   EXPECT_EQ(Names(target), (NameList{u"cASE.wav", u"keep.wav"}));
+#endif
 }
 
 // A link in the target goes as a link; what it points to, outside the target, stays whole.
+#ifndef _WIN32  // links wine cannot make
 TEST_F(SyncDeleteTest, LinksAreDeletedAsLinks) {
   const auto outside = t.MakeFolder(u"outside");
   const auto outside_file = t.Write(u"outside/kick.wav", "keep me");
@@ -78,19 +81,23 @@ TEST_F(SyncDeleteTest, LinksAreDeletedAsLinks) {
   EXPECT_EQ(ReadBytes(outside_file), "keep me");
   EXPECT_EQ(Names(outside), (NameList{u"deep.wav", u"kick.wav"}));
 }
+#endif
 
 // The same folder as source and target (or a target entry that holds the source) would delete the
 // sound set itself: nothing goes, and the user is told.
 TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
   t.Write(u"set/kick.wav", "");
   t.Write(u"set/snare.wav", "");
-  Link(source, t / u"set_link");
-
   EXPECT_TRUE(Sync(source, source));
+  std::size_t refused = 1;
+#ifndef _WIN32
+  Link(source, t / u"set_link");
   EXPECT_TRUE(Sync(source, t / u"set_link"));
+  ++refused;
+#endif
   EXPECT_EQ(Names(source), (NameList{u"kick.wav", u"snare.wav"}));
   EXPECT_EQ(state.DeletedCount, 0);
-  EXPECT_EQ(state.Failures.size(), 2u);
+  EXPECT_EQ(state.Failures.size(), refused);
 
   // charts/pool/set is the source; its entry "pool" names the target folder that holds it.
   t.MakeFolder(u"charts/pool");
@@ -104,7 +111,7 @@ TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
   EXPECT_EQ(Names(nested), (NameList{u"kick.wav", u"pool"}));
   EXPECT_EQ(state.DeletedCount, 1);
   ASSERT_EQ(state.Failures.size(), 1u);
-  EXPECT_EQ(state.Failures[0].Path, target + u"/pool");
+  EXPECT_EQ(state.Failures[0].Path, target + Sep(u"/pool"));
 }
 
 // Texts before the loop and at entries 1, 101 and 201; the stop button, pressed while entry 201 is

@@ -39,7 +39,7 @@ class CliTest : public FennickTest {
 
 TEST_F(CliTest, OptionsReachTheRun) {
   EXPECT_EQ(Cli({u"--dry-run", charts}), 0);
-  EXPECT_NE(out.find("would delete " + U8(charts + u"/kick.wav")), std::string::npos) << out;
+  EXPECT_NE(out.find("would delete " + U8(charts + Sep(u"/kick.wav"))), std::string::npos) << out;
   EXPECT_NE(out.find("同期削除数 = 1\nマテリアル変換 処理/対象 = 1 / 1"), std::string::npos) << out;
   EXPECT_EQ(Names(charts), (NameList{u"kick.wav", u"song.bms"})) << "a dry run changes nothing";
 

@@ -72,8 +72,13 @@ TEST(SplitLine, HeadBracketAndFileName) {
 
 TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindIt) {
   TempDir f, m;
-  for (const char16_t* name : {u"kick.ogg", u"x<y>.bmp", u"title.bmp", u"ピアノ.ogg"}) f.Write(name, "");
+  for (const char16_t* name : {u"kick.ogg", u"title.bmp", u"ピアノ.ogg"}) f.Write(name, "");
+#ifdef _WIN32
+  f.Write(u"ドラム.ogg", "");  // names are text on Windows, whatever a chart's encoding
+#else
+  f.Write(u"x<y>.bmp", "");  // a name Windows cannot hold
   f.Write(platform::DecodeUtf8("\x83\x68\x83\x89\x83\x80.ogg"), "");  // "ドラム.ogg" stored in Shift-JIS bytes
+#endif
   f.MakeFolder(u"snd");
   f.Write(u"snd/kick.ogg", "");
   m.MakeFolder(u"drum");
@@ -91,7 +96,9 @@ TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindI
       {u"#WAV0A <DRUM>kick.ogg", 1, true, true},
       {u"#WAV01 <drum>kick.ogg", 1, false, false},  // a sound set but no material base folder
       {u"#BMP01 <>back.bmp", 2, true, true},
+#ifndef _WIN32
       {u"#BMP02 x<y>.bmp", 2, true, true},
+#endif
       {u"#STAGEFILE title.bmp", 3, true, true},
       {u"#STAGEFILE <drum>kick.ogg", 3, true, false},  // no bracket part without an index
       {u"#WAV02 snd\\kick.ogg", 1, true, true},

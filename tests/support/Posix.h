@@ -2,7 +2,6 @@
 // file permissions hold even when the tests run as root (as they do in CI).
 #pragma once
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,10 +38,3 @@ inline int RunInChild(const std::function<int()>& body, bool unprivileged = fals
 
 // As RunInChild, the child becoming "nobody" when the tests run as root.
 inline int RunUnprivileged(const std::function<int()>& body) { return RunInChild(body, true); }
-
-// An empty file made without waiting for the disk, for tests that need many.
-inline void Touch(const std::u16string& path) {
-  const int fd = open(U8(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0) << U8(path);
-  close(fd);
-}

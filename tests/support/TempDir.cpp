@@ -1,10 +1,44 @@
 #include "tests/support/TempDir.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 
+#include <random>
+
+#ifdef _WIN32
+std::u16string MakeTempFolder() {
+  // The user's temporary folder, a fresh name in it taken by the one who makes it first.
+  const wchar_t* base = _wgetenv(L"TEMP");
+  if (base == nullptr || *base == L'\0') base = _wgetenv(L"TMP");
+  const std::u16string root = base != nullptr && *base != L'\0' ? std::u16string(reinterpret_cast<const char16_t*>(base))
+                                                                 : platform::CurrentDirectory();
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::u16string path = platform::JoinPath(root, u"charttools-" + platform::DecodeUtf8(std::to_string(random())));
+    if (platform::CreateFolder(path)) return path;
+  }
+  ADD_FAILURE() << "cannot make a temporary folder";
+  return root;
+}
+
+void Touch(const std::u16string& path, const std::string& bytes) {
+  FILE* f = _wfopen(reinterpret_cast<const wchar_t*>(path.c_str()), L"wb");
+  ASSERT_NE(f, nullptr) << U8(path);
+  EXPECT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size()) << U8(path);
+  fclose(f);
+}
+#else
 std::u16string MakeTempFolder() {
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/charttools-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a temporary folder";
   return platform::DecodeUtf8(pattern);
 }
+
+void Touch(const std::u16string& path, const std::string& bytes) {
+  FILE* f = fopen(U8(path).c_str(), "wb");
+  ASSERT_NE(f, nullptr) << U8(path);
+  EXPECT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size()) << U8(path);
+  fclose(f);
+}
+#endif

@@ -13,6 +13,21 @@
 // Readable form of a text in failure messages.
 inline std::string U8(const std::u16string& s) { return platform::ToUtf8(s); }
 
+// A path written with "/" as this platform writes it ("\" on Windows).
+inline std::u16string Sep(std::u16string path) {
+  for (char16_t& c : path) {
+    if (c == u'/') c = platform::PathSeparator();
+  }
+  return path;
+}
+
+// Attribute bits as a test compares them. Wine reports every file as archived, whatever it is told,
+// and POSIX never does.
+inline int AttributesOf(const std::u16string& path) {
+  const int bits = platform::GetAttributes(path);
+  return bits < 0 ? bits : bits & ~platform::kAttrArchive;
+}
+
 // The whole content of a file; a failure to read it fails the test.
 inline std::string ReadBytes(const std::u16string& path) {
   std::string bytes;
@@ -32,6 +47,8 @@ inline std::vector<std::u16string> Names(const std::u16string& folder) {
 }
 
 std::u16string MakeTempFolder();
+// A file written without waiting for the disk, for tests that need many.
+void Touch(const std::u16string& path, const std::string& bytes = "");
 
 class TempDir {
  public:
@@ -41,7 +58,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::u16string& Path() const { return path_; }
-  std::u16string operator/(const std::u16string& name) const { return platform::JoinPath(path_, name); }
+  // A path below the folder; "/" in `name` parts its folders.
+  std::u16string operator/(const std::u16string& name) const { return platform::JoinPath(path_, Sep(name)); }
 
   // Writes a file below the folder and returns its full path.
   std::u16string Write(const std::u16string& name, const std::string& bytes) const {

@@ -1,7 +1,9 @@
 #include "toolkit/clsMatching.h"
 
-#include <fnmatch.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fnmatch.h>
+#endif
 
 #include <algorithm>
 #include <numeric>
@@ -494,6 +496,7 @@ std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.e
 
 }  // namespace
 
+#ifndef _WIN32  // the C library's fnmatch as the reference; Windows has none
 TEST(clsMatchingDifferential, AgreesWithFnmatch) {
   Generator gen;
   int matches = 0, tries = 0;
@@ -576,6 +579,8 @@ TEST(clsMatchingDifferential, OneCharacterMiddlesOnNamesOfEveryLength) {
   EXPECT_GT(matches, tries / 5);
   EXPECT_LT(matches, tries * 4 / 5);
 }
+
+#endif
 
 TEST(clsMatchingProperty, ReplacingByTheSearchPatternKeepsEveryName) {
   Generator gen;

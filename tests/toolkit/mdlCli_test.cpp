@@ -106,7 +106,11 @@ TEST(mdlCli, OptionsTheirValuesAndTheTargetTakenAsTheShellGaveIt) {
     p = Parse({name});
     EXPECT_EQ(p.options.TargetText, platform::JoinPath(here, name)) << U8(name);
   }
+#ifdef _WIN32
+  EXPECT_EQ(Parse({u"/a/../b/./"}).options.TargetText, platform::RootOf(here) + u"\\b") << "on the current drive";
+#else
   EXPECT_EQ(Parse({u"/a/../b/./"}).options.TargetText, u"/b");
+#endif
 }
 
 TEST(mdlCli, ExitStatusesAndStopSignals) {
@@ -117,7 +121,11 @@ TEST(mdlCli, ExitStatusesAndStopSignals) {
   const std::string listed = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(listed, "failed: /x/a.bms: 読み込めません\n");
   // Ctrl+C, a kill and a closed terminal each stop the run at its next poll; the status tells which.
+#ifdef _WIN32
+  for (const int number : {SIGINT, SIGTERM, SIGBREAK}) {
+#else
   for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+#endif
     ::testing::internal::CaptureStderr();
     mdlAppGlobal::SetCancelView(std::make_unique<ConsoleCancelView>());
     clsCancel& cancel = mdlAppGlobal::Cancel();
@@ -151,4 +159,15 @@ TEST(ConsoleMessages, PrintsTitleAndTextAndAnswersByFlag) {
   EXPECT_NE(text.find("-> no"), std::string::npos);
   EXPECT_NE(text.find("-> yes"), std::string::npos);
   EXPECT_NE(text.find("warning: [t] a\nb\n"), std::string::npos) << text;
+}
+
+TEST(ConsoleCancelView, TheProgressLineFitsTheTerminalsColumns) {
+  const std::vector<std::pair<std::u16string, std::u16string>> cases = {
+      {u"abcdefghij", u"abcdefghij"},
+      {u"abcdefghijk", u"abcdefg..."},
+      {u"置換中 a.b", u"置換中 a.b"},  // three wide characters and four narrow ones: ten columns
+      {u"ピアノピアノ", u"ピアノ..."},  // twelve columns
+      {u"abcde\U0001F3B5\U0001F3B5\U0001F3B5", u"abcde\U0001F3B5..."},  // characters beyond the first plane whole
+  };
+  for (const auto& [line, shown] : cases) EXPECT_EQ(FitColumns(line, 10), shown) << U8(line);
 }

@@ -22,7 +22,32 @@ const char* Prefix(MsgIcon icon) {
   }
 }
 
+// Columns a terminal gives a UTF-16 unit: two for the East Asian wide ranges (kana, CJK, Hangul,
+// full-width forms) and for a character beyond the first plane, none for its second half.
+int Columns(char16_t c) {
+  if (c >= 0xDC00 && c <= 0xDFFF) return c <= 0xDCFF ? 1 : 0;  // an escaped byte, or a second half
+  const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
+                    (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+                    (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xD800 && c <= 0xDBFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+                    (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6);
+  return wide ? 2 : 1;
+}
+
 }  // namespace
+
+std::u16string FitColumns(const std::u16string& line, int columns) {
+  int total = 0;
+  for (const char16_t c : line) total += Columns(c);
+  if (total <= columns) return line;
+  std::u16string out;
+  int used = 0;
+  for (const char16_t c : line) {
+    if (used + Columns(c) > columns - 3) break;
+    used += Columns(c);
+    out += c;
+  }
+  return out + u"...";
+}
 
 void ConsoleMessages::ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
   if (icon == MsgIcon::None) {
@@ -74,8 +99,10 @@ void ConsoleCancelView::Draw() {
     line += u"  ";
     for (char16_t c : *part) line += (c == u'\r' || c == u'\n') ? u' ' : c;
   }
-  // One line that overwrites itself; long texts are cut so the line never wraps.
-  if (line.size() > 100) line = line.substr(0, 97) + u"...";
+  // One line that overwrites itself; long texts are cut so the line never wraps (the last column
+  // left free: some terminals wrap as soon as it is written).
+  const int columns = platform::StderrColumns();
+  line = FitColumns(line, columns > 1 ? columns - 1 : 99);
   std::fprintf(stderr, "\r\033[K%s", platform::ToUtf8(line).c_str());
   std::fflush(stderr);
 }

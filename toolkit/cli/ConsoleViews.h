@@ -26,6 +26,10 @@ class ConsoleMessages : public MessageSink {
   std::FILE* err_;
 };
 
+// A line cut to fit `columns` terminal columns, "..." marking the cut; East Asian wide characters
+// take two columns each.
+std::u16string FitColumns(const std::u16string& line, int columns);
+
 // One progress line on stderr when it is a terminal, and Ctrl+C (or a request to terminate or hang
 // up) as the stop button, taken as confirmed: no question is asked.
 class ConsoleCancelView : public CancelView {

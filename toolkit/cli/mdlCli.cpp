@@ -88,9 +88,9 @@ Session::~Session() {
 }
 
 std::u16string Session::FullPath(const std::u16string& arg) {
-  if (arg.empty()) return std::u16string();
-  const std::u16string joined = platform::RootOf(arg).empty() ? platform::JoinPath(platform::CurrentDirectory(), arg) : arg;
-  return platform::AbsolutePath(joined);
+  // The platform's absolute form is relative to the current folder, and on Windows knows a path
+  // relative to the current drive ("\\Songs") or to a drive's own current folder ("D:Songs").
+  return arg.empty() ? std::u16string() : platform::AbsolutePath(arg);
 }
 
 int Session::BadArguments(const std::string& why) const {
@@ -210,8 +210,8 @@ int ExitStatus(RunOutcome outcome, const std::vector<FailedItem>& failures) {
 }
 
 int Main(int argc, char** argv, int (*command_main)(const std::vector<std::u16string>& args)) {
-  std::vector<std::u16string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(platform::DecodeUtf8(argv[i]));
+  std::vector<std::u16string> args = platform::ProgramArguments(argc, argv);
+  if (!args.empty()) args.erase(args.begin());  // the program's own name
   return command_main(args);
 }
 

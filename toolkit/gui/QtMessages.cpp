@@ -41,12 +41,16 @@ namespace mdlGui {
 
 void InstallServices() {
   mdlEvents::SetDoEvents([] { QApplication::processEvents(); });
+#ifndef _WIN32
+  // Windows has a shell of its own, which the platform layer reaches (Explorer, the choice of a
+  // program); elsewhere the desktop's opener serves.
   platform::SetShellHandler([](platform::ShellVerb verb, const std::u16string& path) {
     QString target = ToQt(path);
     // No chooser of programs here: "open with" shows the file's folder.
     if (verb == platform::ShellVerb::OpenWith) target = QFileInfo(target).absolutePath();
     return QDesktopServices::openUrl(QUrl::fromLocalFile(target)) ? platform::kShellOk : platform::kShellNoAssociation;
   });
+#endif
 }
 
 void SelectAllText(QLineEdit* box) {

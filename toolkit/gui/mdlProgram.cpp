@@ -1,18 +1,25 @@
 #include "toolkit/gui/mdlProgram.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "toolkit/gui/QtMessages.h"
 #include "toolkit/gui/frmDlgCancel.h"
 #include "toolkit/mdlAppGlobal.h"
+#include "toolkit/platform/console.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/text.h"
 
 namespace mdlGui {
 
 int RunProgram(int argc, char** argv, const WindowMaker& make_window) {
-  QApplication app(argc, argv);  // takes its own options out of argv
+  // The arguments as the user gave them, before Qt takes its own options out of argv: what is left
+  // there afterwards is found by the place each came from.
+  const std::vector<char*> given(argv, argv + argc);
+  const std::vector<std::u16string> texts = platform::ProgramArguments(argc, argv);
+  QApplication app(argc, argv);
   InstallServices();
 
   QtMessages messages;
@@ -34,7 +41,9 @@ int RunProgram(int argc, char** argv, const WindowMaker& make_window) {
     std::u16string line;
     for (int i = 1; i < argc; ++i) {
       if (i > 1) line += u' ';
-      line += platform::DecodeUtf8(argv[i]);
+      const auto at = std::find(given.begin(), given.end(), argv[i]);
+      line += at != given.end() && std::size_t(at - given.begin()) < texts.size() ? texts[at - given.begin()]
+                                                                                  : platform::DecodeUtf8(argv[i]);
     }
     start.CommandLine = line;
   }

@@ -3,9 +3,19 @@
 // run polls instead of an abrupt end that would leave temporary files behind.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace platform {
 
+// The program's arguments, its own name first, as the user gave them: argv's bytes read as UTF-8
+// on POSIX; on Windows the wide command line, for argv holds them in the ANSI code page, which
+// turns a Japanese name into "??" on most machines (argv then serves only when the two disagree).
+std::vector<std::u16string> ProgramArguments(int argc, char** argv);
+
 bool StderrIsTerminal();
+// The width of the terminal stderr writes to, in columns; 0 when it is none or does not tell.
+int StderrColumns();
 // From now on Ctrl+C (and, where the system has them, the requests to terminate or hang up) set the
 // stop flag instead of ending the program; writing to a closed pipe fails instead of ending it.
 void CatchInterrupt();

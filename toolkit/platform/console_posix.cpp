@@ -1,9 +1,11 @@
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <initializer_list>
 
 #include "toolkit/platform/console.h"
+#include "toolkit/platform/text.h"
 
 namespace platform {
 namespace {
@@ -15,7 +17,18 @@ extern "C" void OnStopSignal(int number) {
 }
 }  // namespace
 
+std::vector<std::u16string> ProgramArguments(int argc, char** argv) {
+  std::vector<std::u16string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(DecodeUtf8(argv[i]));
+  return args;
+}
+
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+int StderrColumns() {
+  struct winsize size {};
+  return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
 
 void CatchInterrupt() {
   struct sigaction action {};

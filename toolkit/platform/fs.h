@@ -234,6 +234,10 @@ std::u16string ParentFolder(const std::u16string& path);
 // The last name of a path, without the folder it lies in.
 std::u16string LastName(const std::u16string& path);
 
+// The name an existing entry is stored under, found as the file system finds names (on Windows
+// whatever the letter case the path gives it); empty when nothing is there.
+std::u16string StoredName(const std::u16string& path);
+
 // The target of a shortcut file; empty when the path is none or its target cannot be read. Symbolic
 // links need no such help (the file system follows them), so on POSIX this is always empty.
 std::u16string ShortcutTarget(const std::u16string& path);

@@ -750,6 +750,12 @@ std::u16string LastName(const std::u16string& path) {
   return start >= end ? std::u16string() : path.substr(start, end - start);
 }
 
+std::u16string StoredName(const std::u16string& path) {
+  struct stat st {};
+  // Names are exact here: an entry that is there is stored as the path spells it.
+  return !path.empty() && lstat(Native(path).c_str(), &st) == 0 ? LastName(path) : std::u16string();
+}
+
 std::u16string ShortcutTarget(const std::u16string&) { return std::u16string(); }
 
 std::string NativeBytes(const std::u16string& name) { return ToUtf8(name); }

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Makes docs/quarrow-windows.png: Quarrow.exe from build-windows-gui/dist/ChartTools (made by
+# scripts/windows/build-windows.sh) started under wine on a virtual X display, on a scratch copy of
+# the sample charts in a folder with a Japanese name, with the settings and rules a user would have.
+#
+# Wine is told to show Windows' dialog font names in Noto Sans CJK JP, as a Japanese Windows shows
+# them in its own Japanese face (without it Qt falls back to a serif face); this is set in the wine
+# prefix of this script only. The window is taken without a frame, as the other pictures in docs/.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+repo=$PWD
+dist=$repo/build-windows-gui/dist/ChartTools
+[ -f "$dist/Quarrow.exe" ] || { echo "no $dist/Quarrow.exe: run scripts/windows/build-windows.sh first" >&2; exit 1; }
+
+export WINEPREFIX=$repo/build-windows-gui/wine
+export RUN_WINE_DISPLAY=${RUN_WINE_DISPLAY:-:97}
+export WINEDEBUG=-all
+# A plain folder name, since the paths show in the picture.
+scratch=/tmp/BMS-windows
+rm -rf "$scratch"
+mkdir -p "$scratch"
+trap 'scripts/windows/run-under-wine.sh --stop >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
+
+cp -r "$dist" "$scratch/ChartTools"
+mkdir -p "$scratch/譜面"
+cp -r samples/charts/sakura "$scratch/譜面/"
+cp -r samples/material "$scratch/"
+# Wine sees the Linux root as drive Z:.
+win=Z:$(printf '%s' "$scratch" | tr / '\\')
+printf '%s' "[システム]
+マテリアルベースフォルダ=$win\\material
+[処理方法]
+再帰処理=1" | iconv -f UTF-8 -t CP932 | sed 's/$/\r/' >"$scratch/ChartTools/Quarrow.ini"
+printf '#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n#BMP?? *.bmp\r\n#BMP?? *.png\r\n\r\n' >"$scratch/ChartTools/Quarrow.rul"
+
+# A first run makes the prefix; the settings below go into it before the picture is taken.
+scripts/windows/run-under-wine.sh --timeout 20 "$scratch/ChartTools/quarrow-cli.exe" --version >/dev/null
+wine=wine
+for face in "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI" "MS UI Gothic" "Meiryo UI" "Yu Gothic UI"; do
+  "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v "$face" /t REG_SZ \
+    /d "Noto Sans CJK JP" /f >/dev/null 2>&1
+done
+scripts/windows/run-under-wine.sh --stop >/dev/null
+
+shot=$scratch/screen.png
+scripts/windows/run-under-wine.sh --screenshot "$shot" --wait 15 "$scratch/ChartTools/Quarrow.exe" "$win\\譜面\\sakura"
+# The screen around the window is black.
+convert "$shot" -bordercolor black -border 1 -trim +repage docs/quarrow-windows.png
+echo "docs/quarrow-windows.png: $(identify -format '%wx%h' docs/quarrow-windows.png)"

@@ -1,0 +1,27 @@
+// What only Windows gives a test: another process started from a wide command line, a shortcut
+// made by the shell, and a file another program holds open.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Runs a program with these arguments, quoted as Windows programs read them back, and returns its
+// exit status (-1 when it could not start); `output` gets what it wrote on stdout and stderr.
+int RunProcess(const std::u16string& exe, const std::vector<std::u16string>& args, std::string& output);
+
+// Makes a ".lnk" shortcut to `target` through the shell's link object.
+bool MakeShortcut(const std::u16string& shortcut, const std::u16string& target);
+
+// A file opened as an editor or a player opens it: others may read and write it, nobody may delete
+// or rename it until it is let go.
+class HeldOpen {
+ public:
+  explicit HeldOpen(const std::u16string& path);
+  ~HeldOpen();
+  HeldOpen(const HeldOpen&) = delete;
+  HeldOpen& operator=(const HeldOpen&) = delete;
+  bool IsOpen() const;
+
+ private:
+  void* handle_;
+};

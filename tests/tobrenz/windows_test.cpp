@@ -1,0 +1,29 @@
+// A file another program holds open on Windows cannot go: a failure, never a crash or a loss.
+#include <gtest/gtest.h>
+
+#include "tests/support/Recorders.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Windows.h"
+#include "tobrenz/mdlMain.h"
+#include "toolkit/platform/fs.h"
+
+TEST(WindowsTobrenz, AFileInUseStaysAndIsReported) {
+  TempDir dir;
+  dir.Write(u"a.png", "x");
+  dir.Write(u"a.bmp", std::string(90, 'x'));
+  ScriptedUser user;
+  tobrenz::RunOptions options;
+  options.TargetText = dir.Path();
+  options.IncludeOn = true;
+  options.IncludeText = u"*.png";
+  {
+    HeldOpen held(dir / u"a.bmp");
+    ASSERT_TRUE(held.IsOpen());
+    const RunResult result = tobrenz::Run(options);
+    ASSERT_EQ(result.Failures.size(), 1u);
+    EXPECT_EQ(result.Failures[0].Path, dir / u"a.bmp");
+    EXPECT_TRUE(platform::FileExists(dir / u"a.bmp"));
+  }
+  EXPECT_TRUE(tobrenz::Run(options).Failures.empty());
+  EXPECT_FALSE(platform::PathExists(dir / u"a.bmp"));
+}

@@ -1,0 +1,197 @@
+// What the file system does its own way on Windows: drives and shares in paths, letter case,
+// attributes, three times, shortcuts and paths longer than the old limit.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+#include "tests/support/Windows.h"
+#include "toolkit/clsFilter.h"
+#include "toolkit/clsFolderIndex.h"
+#include "toolkit/mdlTools.h"
+#include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
+
+using namespace platform;
+
+namespace {
+
+Folder OpenFolder(const std::u16string& path) {
+  IoError error;
+  Folder folder = Folder::Open(path, error);
+  EXPECT_TRUE(folder.IsOpen()) << U8(path) << " " << error.Code;
+  return folder;
+}
+
+constexpr std::int64_t kSecond = 1000000000LL;
+
+}  // namespace
+
+TEST(WindowsPaths, DrivesAndSharesInThePathHelpers) {
+  struct Case {
+    std::u16string path, root, parent, last;
+  };
+  const std::vector<Case> cases = {
+      {u"C:\\Data\\Songs", u"C:", u"C:\\Data", u"Songs"},
+      {u"c:\\Data\\", u"c:", u"c:\\", u"Data"},
+      {u"C:\\", u"C:", u"", u""},
+      {u"\\\\server\\share\\a\\b", u"\\\\server\\share", u"\\\\server\\share\\a", u"b"},
+      {u"//server/share/a", u"//server/share", u"//server/share\\", u"a"},
+      {u"\\\\server\\share", u"\\\\server\\share", u"", u""},
+      {u"\\\\?\\C:\\deep\\x", u"\\\\?\\C:", u"\\\\?\\C:\\deep", u"x"},
+      {u"\\Data\\x", u"", u"\\Data", u"x"},
+      {u"a\\b", u"", u"a", u"b"},
+      {u"a", u"", u"", u"a"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RootOf(c.path), c.root) << U8(c.path);
+    EXPECT_EQ(ParentFolder(c.path), c.parent) << U8(c.path);
+    EXPECT_EQ(LastName(c.path), c.last) << U8(c.path);
+  }
+  EXPECT_EQ(JoinPath(u"C:\\", u"x"), u"C:\\x");
+  EXPECT_EQ(JoinPath(u"C:\\a", u"x"), u"C:\\a\\x");
+  EXPECT_EQ(AbsolutePath(u"C:/a//b/./c/../d/"), u"C:\\a\\b\\d");
+  EXPECT_EQ(AbsolutePath(u"//server/share/x/../y"), u"\\\\server\\share\\y");
+  EXPECT_EQ(AbsolutePath(u"C:\\"), u"C:\\");
+
+  // A typed path against a base folder on a drive.
+  EXPECT_EQ(mdlTools::GetFullPath(u"\"songs\"", u"C:\\Data"), u"C:\\Data\\songs");
+  EXPECT_EQ(mdlTools::GetFullPath(u"\\Data", u"C:\\Other"), u"C:\\Data") << "root-relative: the base's drive";
+  EXPECT_EQ(mdlTools::GetFullPath(u"/\\srv/share/x", u"C:\\Other"), u"\\\\srv\\share\\x");
+  EXPECT_EQ(mdlTools::GetTruePath(u"c:\\"), u"C:\\") << "the root keeps its separator";
+  EXPECT_EQ(mdlTools::GetTruePath(u"c:"), u"C:\\");
+  EXPECT_EQ(mdlTools::GetExistingFolder(u"Q:\\missing\\deeper", u""), u"") << "a drive that is not there";
+}
+
+TEST(WindowsFiles, NamesAreFoundInAnyLetterCaseAndSpelledAsStored) {
+  TempDir t;
+  t.MakeFolder(u"Data");
+  t.MakeFolder(u"Data/Songs");
+  t.Write(u"Data/Songs/Kick.WAV", "kick");
+  const std::u16string lower = t / u"data/songs/kick.wav";
+  EXPECT_TRUE(FileExists(lower));
+  EXPECT_EQ(StoredName(t / u"DATA/songs/KICK.wav"), u"Kick.WAV");
+  EXPECT_EQ(StoredName(t / u"data/songs/k*.wav"), u"") << "a pattern names no file";
+  EXPECT_EQ(mdlTools::GetTruePath(lower), t / u"Data/Songs/Kick.WAV");
+  const Folder songs = OpenFolder(t / u"DATA/SONGS");
+  std::string bytes;
+  FileInfo info;
+  IoError error;
+  EXPECT_TRUE(songs.Read(u"KICK.wav", bytes, info, error) && bytes == "kick");
+  EXPECT_FALSE(songs.Read(u"..\\..\\Data\\Songs\\Kick.WAV", bytes, info, error)) << "one name, never a path";
+}
+
+TEST(WindowsFiles, HiddenSystemAndReadOnlyAreAttributes) {
+  TempDir t;
+  const auto hidden = t.Write(u"hidden.bms", "");
+  const auto system = t.Write(u"system.bms", "");
+  const auto ro = t.Write(u"ro.bms", "");
+  t.Write(u"plain.bms", "");
+  ASSERT_TRUE(SetAttributes(hidden, kAttrHidden));
+  ASSERT_TRUE(SetAttributes(system, kAttrSystem));
+  ASSERT_TRUE(SetAttributes(ro, kAttrReadOnly));
+  EXPECT_EQ(AttributesOf(hidden), kAttrHidden);
+  EXPECT_EQ(AttributesOf(system), kAttrSystem);
+  std::vector<DirEntry> entries;
+  IoError error;
+  ASSERT_TRUE(OpenFolder(t.Path()).List(entries, error));
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[0].Name, u"hidden.bms");
+  EXPECT_EQ(entries[0].Attributes & kAttrHidden, kAttrHidden) << "the listing tells every attribute";
+  EXPECT_EQ(entries[2].Attributes & kAttrReadOnly, kAttrReadOnly);
+
+  clsFilter filter;
+  filter.MakeFileList(t.Path());
+  EXPECT_EQ(filter.List(), (std::vector<std::u16string>{u"plain.bms", u"ro.bms"})) << "neither hidden nor system";
+  ASSERT_TRUE(RemoveFile(ro)) << "read-only files go too";
+  EXPECT_FALSE(PathExists(ro));
+}
+
+TEST(WindowsFiles, ANewFileTakesItsModelsAttributesButReadOnlyAndAllThreeTimes) {
+  TempDir t;
+  const auto model = t.Write(u"model.bms", "old");
+  const FileTimes stamp{true, 1200000000 * kSecond, 1500000000 * kSecond + 300, 1400000000 * kSecond + 700};
+  ASSERT_TRUE(SetFileTimes(model, stamp));
+  ASSERT_TRUE(SetAttributes(model, kAttrHidden | kAttrReadOnly));
+  const Folder folder = OpenFolder(t.Path());
+  FileInfo like;
+  IoError error;
+  ASSERT_TRUE(folder.Info(u"model.bms", like, false, error));
+  File file;
+  EXPECT_FALSE(folder.Create(u"MODEL.bms", file, error)) << "taken, in another letter case";
+  EXPECT_TRUE(error.AlreadyExists());
+  ASSERT_TRUE(folder.Create(u"new.bms", file, error));
+  ASSERT_TRUE(file.Write("new", error) && file.Finish(like, true, error));
+  EXPECT_EQ(AttributesOf(t / u"new.bms"), kAttrHidden);
+  FileTimes times;
+  ASSERT_TRUE(GetFileTimes(t / u"new.bms", times));
+  EXPECT_TRUE(times.HasCreation);
+  EXPECT_EQ(times.Access, stamp.Access);
+  EXPECT_EQ(times.Write, stamp.Write);
+  EXPECT_EQ(t.Read(u"new.bms"), "new");
+}
+
+TEST(WindowsFiles, TreesGoWithTheirReadOnlyAndHiddenEntries) {
+  TempDir t;
+  t.MakeFolder(u"tree");
+  t.MakeFolder(u"tree/sub");
+  ASSERT_TRUE(SetAttributes(t.Write(u"tree/sub/ro.wav", "x"), kAttrReadOnly));
+  ASSERT_TRUE(SetAttributes(t.Write(u"tree/hidden.wav", "x"), kAttrHidden | kAttrSystem));
+  ASSERT_TRUE(SetAttributes(t / u"tree/sub", kAttrReadOnly));
+  const Folder folder = OpenFolder(t.Path());
+  IoError error;
+  EXPECT_FALSE(folder.Remove(u"tree", error)) << "a folder is no file";
+  EXPECT_TRUE(folder.RemoveTree(u"TREE", error)) << U8(ErrorText(error));
+  EXPECT_FALSE(folder.RemoveTree(u"tree", error));
+  EXPECT_TRUE(error.NotFound());
+  EXPECT_TRUE(t.Names().empty());
+}
+
+TEST(WindowsFiles, AJapaneseNameMeetsAChartInEitherEncoding) {
+  TempDir t;
+  t.Write(u"ピアノ.wav", "");
+  EXPECT_EQ(t.Names(), std::vector<std::u16string>{u"ピアノ.wav"});
+  EXPECT_EQ(NativeBytes(u"ピアノ.wav"), "\xE3\x83\x94\xE3\x82\xA2\xE3\x83\x8E.wav");
+  clsStoredFiles files;
+  std::u16string why;
+  // A Shift-JIS chart's text, and a UTF-8 chart read as Shift-JIS.
+  for (const std::string& chart : {ToCp932(u"ピアノ.WAV"), ToUtf8(u"ピアノ.wav")}) {
+    EXPECT_EQ(files.FindFile(t.Path(), DecodeCp932(chart), why), clsStoredFiles::Result::Found) << chart;
+  }
+}
+
+TEST(WindowsFiles, AShortcutLeadsToItsTarget) {
+  TempDir t;
+  const auto songs = t.MakeFolder(u"songs");
+  const auto chart = t.Write(u"songs/a.bms", "");
+  ASSERT_TRUE(MakeShortcut(t / u"to songs.lnk", songs));
+  ASSERT_TRUE(MakeShortcut(t / u"to chart.LNK", chart));
+  EXPECT_EQ(StoredName(ShortcutTarget(t / u"to songs.lnk")), u"songs");
+  EXPECT_EQ(mdlTools::GetDropFolder({t / u"to songs.lnk"}), ShortcutTarget(t / u"to songs.lnk"));
+  EXPECT_TRUE(SameFile(mdlTools::ResolveShortcut(t / u"to chart.LNK"), chart));
+  EXPECT_TRUE(SameFile(mdlTools::GetDropFolder({t / u"to chart.LNK"}), songs)) << "a chart's shortcut: its folder";
+  EXPECT_EQ(ShortcutTarget(chart), u"") << "no shortcut";
+}
+
+TEST(WindowsFiles, PathsLongerThanTheOldLimitWork) {
+  TempDir t;
+  std::u16string deep = t.Path();
+  for (int level = 0; level < 12; ++level) {
+    deep = JoinPath(deep, std::u16string(30, char16_t(u'a' + level)));
+    ASSERT_TRUE(CreateFolder(deep)) << deep.size();
+  }
+  ASSERT_GT(deep.size(), 400u);
+  const auto chart = JoinPath(deep, u"deep.bms");
+  ASSERT_TRUE(WriteWholeFile(chart, "#WAV01 x.wav\r\n"));
+  EXPECT_TRUE(FolderExists(deep) && FileExists(chart));
+  EXPECT_EQ(Names(deep), std::vector<std::u16string>{u"deep.bms"});
+  EXPECT_EQ(mdlTools::GetTruePath(deep), deep);
+  EXPECT_TRUE(RemoveTree(JoinPath(t.Path(), std::u16string(30, u'a'))));
+}
+
+TEST(WindowsFiles, TheProgramsOwnNameAndFolder) {
+  EXPECT_EQ(ExecutableName(), u"toolkit_tests") << "without .exe";
+  EXPECT_TRUE(FileExists(JoinPath(ExecutableFolder(), u"toolkit_tests.exe")));
+  EXPECT_FALSE(IsSeparator(ExecutableFolder().back()));
+}
