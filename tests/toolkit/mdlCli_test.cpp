@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/TempDir.h"
@@ -15,6 +16,7 @@
 namespace {
 
 using Args = std::vector<std::u16string>;
+using Refusal = std::optional<std::string>;
 
 // What a command with one switch and one option of its own makes of its arguments.
 struct Parsed {
@@ -32,14 +34,10 @@ Parsed Parse(const Args& args) {
   {
     mdlCli::Session cli(u"mdlCliTest", "test-cli", "Does things.\n", mdlOptions::SettingsTable{});
     cli.Add({"--flag", "--no-flag", "", "a switch", [&] { return mdlCli::OnOff(p.flag); },
-             [&](const Args&, bool negated) -> std::optional<std::string> {
-               p.flag = !negated;
-               return std::nullopt;
-             }});
-    cli.Add({"--value", "", "V", "an option", nullptr, [&](const Args& v, bool) -> std::optional<std::string> {
+             [&](const Args&, bool negated) -> Refusal { return p.flag = !negated, std::nullopt; }});
+    cli.Add({"--value", "", "V", "an option", nullptr, [&](const Args& v, bool) -> Refusal {
                p.value = v[0];
-               if (v[0] == u"bad") return std::string("bad value");
-               return std::nullopt;
+               return v[0] == u"bad" ? Refusal("bad value") : std::nullopt;
              }});
     p.status = cli.Parse(args, p.options);
   }
@@ -55,13 +53,8 @@ Parsed Parse(const Args& args) {
 }  // namespace
 
 TEST(mdlCli, EndsAtHelpVersionAndBadArguments) {
-  struct Case {
-    Args args;
-    int status;
-    std::string err;
-  };
   auto bad = [](const std::string& why) { return "test-cli: " + why + "\n(see test-cli --help)\n"; };
-  const std::vector<Case> cases = {
+  const std::vector<std::tuple<Args, int, std::string>> cases = {
       {{u"-V"}, 0, ""},
       {{}, 1, bad("no target folder given")},
       {{u"--dry-run", u"--include"}, 1, bad("--include needs PATTERNS")},
@@ -72,18 +65,16 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArguments) {
       {{u"x", u"y"}, 1, bad("only one target folder may be given")},
       {{u""}, 1, bad("the target folder is an empty path")},
   };
-  for (const Case& c : cases) {
-    const Parsed p = Parse(c.args);
-    const std::string what = c.args.empty() ? "no arguments" : U8(c.args.front());
-    EXPECT_EQ(p.status, c.status) << what;
-    EXPECT_EQ(p.err, c.err) << what;
+  for (const auto& [args, status, err] : cases) {
+    const Parsed p = Parse(args);
+    EXPECT_EQ(std::make_pair(p.status, p.err), std::make_pair(std::optional<int>(status), err)) << args.size();
   }
   EXPECT_EQ(Parse({u"-V"}).out, "test-cli 0.2.0\n");
   const Parsed help = Parse({u"--no-flag", u"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Does things."), std::string::npos);
-  EXPECT_NE(help.out.find("--flag, --no-flag"), std::string::npos);
-  EXPECT_NE(help.out.find("a switch (default: off)"), std::string::npos) << "the default the run would take";
+  // The default shown is the one the run would take, the switch turned off before --help.
+  EXPECT_NE(help.out.find("  --flag, --no-flag               a switch (default: off)\n"), std::string::npos) << help.out;
 }
 
 TEST(mdlCli, OptionsTheirValuesAndTheTargetTakenAsTheShellGaveIt) {
@@ -93,18 +84,14 @@ TEST(mdlCli, OptionsTheirValuesAndTheTargetTakenAsTheShellGaveIt) {
   Parsed p = Parse({u"--include", u"*.png", u"--exclude", u"--recursive", u"--no-include", u"--value=a=b",
                     u"--recursive", u"--no-recursive", u"--dry-run", u"--", u"-songs"});
   EXPECT_EQ(p.status, std::nullopt) << p.err;
-  EXPECT_FALSE(p.options.IncludeOn);
-  EXPECT_EQ(p.options.IncludeText, u"*.png");
-  EXPECT_TRUE(p.options.ExcludeOn);
-  EXPECT_EQ(p.options.ExcludeText, u"--recursive");
-  EXPECT_EQ(p.value, u"a=b");
-  EXPECT_FALSE(p.options.RecursiveOn);
-  EXPECT_TRUE(p.options.DryRun && p.options.ExactPaths);
-  EXPECT_EQ(p.options.TargetText, platform::JoinPath(here, u"-songs"));
+  const RunOptionsBase& o = p.options;
+  EXPECT_EQ(std::make_tuple(o.IncludeOn, o.IncludeText, o.ExcludeOn, o.ExcludeText, p.value, o.RecursiveOn),
+            std::make_tuple(false, std::u16string(u"*.png"), true, std::u16string(u"--recursive"),
+                            std::u16string(u"a=b"), false));
+  EXPECT_TRUE(o.DryRun && o.ExactPaths);
   // Blanks and quotes are part of the name: no trimming.
-  for (const std::u16string& name : {std::u16string(u" lead"), std::u16string(u"\"dq\""), std::u16string(u"a\tb")}) {
-    p = Parse({name});
-    EXPECT_EQ(p.options.TargetText, platform::JoinPath(here, name)) << U8(name);
+  for (const std::u16string name : {u"-songs", u" lead", u"\"dq\"", u"a\tb"}) {
+    EXPECT_EQ(Parse({u"--", name}).options.TargetText, platform::JoinPath(here, name)) << U8(name);
   }
 #ifdef _WIN32
   EXPECT_EQ(Parse({u"/a/../b/./"}).options.TargetText, platform::RootOf(here) + u"\\b") << "on the current drive";
@@ -115,11 +102,10 @@ TEST(mdlCli, OptionsTheirValuesAndTheTargetTakenAsTheShellGaveIt) {
 
 TEST(mdlCli, ExitStatusesAndStopSignals) {
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(mdlCli::ExitStatus(RunOutcome::Finished, {}), 0);
-  EXPECT_EQ(mdlCli::ExitStatus(RunOutcome::Warned, {}), 1);
-  EXPECT_EQ(mdlCli::ExitStatus(RunOutcome::Finished, {{u"/x/a.bms", u"読み込めません"}}), 2);
-  const std::string listed = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(listed, "failed: /x/a.bms: 読み込めません\n");
+  EXPECT_EQ((std::vector<int>{mdlCli::ExitStatus(RunOutcome::Finished, {}), mdlCli::ExitStatus(RunOutcome::Warned, {}),
+                              mdlCli::ExitStatus(RunOutcome::Finished, {{u"/x/a.bms", u"読み込めません"}})}),
+            (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "failed: /x/a.bms: 読み込めません\n");
   // Ctrl+C, a kill and a closed terminal each stop the run at its next poll; the status tells which.
 #ifdef _WIN32
   for (const int number : {SIGINT, SIGTERM, SIGBREAK}) {
@@ -152,12 +138,11 @@ TEST(ConsoleMessages, PrintsTitleAndTextAndAnswersByFlag) {
   messages.ShowMessage(u"a\r\nb", u"t", MsgIcon::Exclamation);
   std::rewind(out);
   char buffer[512] = {};
-  const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, out);
+  const std::string text(buffer, std::fread(buffer, 1, sizeof buffer - 1, out));
   std::fclose(out);
-  const std::string text(buffer, n);
   EXPECT_EQ(text.substr(0, 20), "処理/対象 = 1/2\n") << "a result stands alone";
-  EXPECT_NE(text.find("-> no"), std::string::npos);
-  EXPECT_NE(text.find("-> yes"), std::string::npos);
+  EXPECT_NE(text.find("-> no"), std::string::npos) << text;
+  EXPECT_NE(text.find("-> yes"), std::string::npos) << text;
   EXPECT_NE(text.find("warning: [t] a\nb\n"), std::string::npos) << text;
 }
 
