@@ -60,9 +60,11 @@ TEST(QuarrowCli, RunsDryRunsAndReportsByExitStatus) {
   r = Cli({u"--rule", u"#TITLE *", u"#TITLE caf\u00E9", t.Path()});
   EXPECT_EQ(r.status, 1) << "a rule that could never be written";
   EXPECT_NE(r.err.find("「é」"), std::string::npos) << r.err;
-  // An invalid rule, a missing target, material base or rule file.
+  // An invalid rule, a missing target, material base or rule file (refused even where the run
+  // could go on without it).
   for (const Ran& bad : {Cli({u"--rule", u"*", u"**", t.Path()}), with({t / u"missing"}),
-                         with({u"--material-base", t / u"missing", t.Path()}), Cli({u"--rules", t / u"none.rul", t.Path()})}) {
+                         with({u"--no-file-check", u"--material-base", t / u"missing", t.Path()}),
+                         with({u"--rules", t / u"none.rul", t.Path()})}) {
     EXPECT_EQ(bad.status, 1) << bad.err;
   }
 }

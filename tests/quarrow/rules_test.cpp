@@ -127,7 +127,7 @@ TEST(RuleFile, SaveThenLoadGivesTheSameListAndAFileThatCannotBeWrittenIsReported
       MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),  // the same rule twice stays twice
   };
   ASSERT_TRUE(SaveRuleFile(std::vector<RuleEntry>(list.begin() + 1, list.end())));
-  EXPECT_EQ(f.t.Read(u"Quarrow.rul").substr(0, 28), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n");
+  EXPECT_EQ(f.t.Read(u"Quarrow.rul").substr(0, 30), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n");
   LoadRuleFile(back, 1, u"");
   EXPECT_EQ(back, list) << "loading appends";
   // A pattern outside CP932 makes the file UTF-8 with a byte-order mark instead of losing it.

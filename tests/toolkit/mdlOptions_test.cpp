@@ -101,7 +101,7 @@ TEST(Settings, ReaderRules) {
       {"unknown section", {u"[other]", u"Window Top=1"}, u"50"},
       {"the last appearance of a section wins", {u"[処理方法]", u"モード=2", u"[システム]", u"[処理方法]", u"モード=0"},
        u"0", u"モード", kSectionProcess},
-      {"each appearance is clamped", {u"[処理方法]", u"モード=9"}, u"2", u"モード", kSectionProcess},
+      {"each appearance is clamped", {u"[処理方法]", u"モード=9", u"[システム]"}, u"2", u"モード", kSectionProcess},
       {"a lone LF ends a line, as a file edited on Linux has it", {u"[処理方法]", ext + u"=a\nb"}, u"a", ext,
        kSectionProcess},
   };

@@ -33,7 +33,7 @@ TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
   t.Write(u"Data/Songs/Kick.WAV", "");
   const std::u16string base = t.Path(), songs = base + Sep(u"/Data/Songs");
   Pairs full = {{u"\"songs\"", base + Sep(u"/songs")}, {u"   sub/../x", base + Sep(u"/x")},
-                {u"./a/./b/", base + Sep(u"/a/b")},   {u"", base},
+                {u"./a/./b/", base + Sep(u"/a/b")},   {u"", base},    {u"  y", base + Sep(u"/y")},
                 {u"a\tb", u""},                       {u"\"a\nb\"", u""}};
   Pairs stored = {{base + u"/data/songs", songs},
                   {base + u"/DATA/SONGS/", songs},
