@@ -112,8 +112,9 @@ TEST_F(ConvertLine, ModesAndSplits) {
   EXPECT_TRUE(state.Failures.empty());
 }
 
-// A folder's conversion looks the files up in one listing of the sound set; it must decide every
-// line as the lookup of the line alone does, and leave everything else byte for byte.
+// A folder's conversion looks the files up in one listing of the sound set, and tags with the set
+// folder's name; it must decide every line as the lookup of the line alone does. (How lines are split,
+// kept and ended is mdlChartFile's, tested there.)
 TEST_F(ConvertLine, FolderConversionDecidesLikeTheLineAlone) {
   for (const int mode : {kModeNormal, kModeRedefine, kModeClear}) {
     const std::u16string charts = t.MakeFolder(u"charts" + mdlTools::Decimal(mode));
@@ -123,18 +124,11 @@ TEST_F(ConvertLine, FolderConversionDecidesLikeTheLineAlone) {
       platform::AppendLine(before, platform::ToCp932(c.before));
       platform::AppendLine(after, platform::ToCp932(c.after));
     }
-    // An LF chart keeps its LF line ends, and its last line its missing end.
-    std::string lf_before = before, lf_after = after;
-    for (std::string* lf : {&lf_before, &lf_after}) {
-      std::erase(*lf, '\r');
-      lf->pop_back();
-    }
     platform::WriteWholeFile(charts + u"/all.bms", before);
-    platform::WriteWholeFile(charts + u"/lf.bms", lf_before);
     state.ConvertMode = mode;
     state.BackupOn = false;
     ASSERT_TRUE(Convert(set, charts));
-    EXPECT_EQ(ReadBytes(charts + u"/all.bms") + ReadBytes(charts + u"/lf.bms"), after + lf_after) << "mode " << mode;
+    EXPECT_EQ(ReadBytes(charts + u"/all.bms"), after) << "mode " << mode;
   }
 }
 
@@ -145,42 +139,33 @@ class ConvertChart : public ConvertLine {
   std::u16string charts = t.MakeFolder(u"charts");
 };
 
-// Every byte that is not part of a converted set tag or a line end comes out as it went in; a chart
-// with nothing to convert is counted and not rewritten.
-TEST_F(ConvertChart, OnlyTheSetTagAndLineEndsChange) {
-  const std::string sjis_title = platform::ToCp932(u"#TITLE 桜の雨");
-  const std::string before = sjis_title + "\r\n#GENRE \xff\x80 broken\r#ARTIST a\nb\r\n#WAV01 kick.wav\r\n" +
-                             platform::ToCp932(u"#WAV02 ピアノ.wav") + "\r\n#WAV03 none.wav\r\n#00111:0102";
-  const std::string after = sjis_title + "\r\n#GENRE \xff\x80 broken\r\n#ARTIST a\nb\r\n#WAV01 <drums>kick.wav\r\n" +
-                            platform::ToCp932(u"#WAV02 <drums>ピアノ.wav") + "\r\n#WAV03 none.wav\r\n#00111:0102\r\n";
+// Lines of other commands, and bytes that are no text, pass through; the backup is Fennick's own
+// ".cbk"; a chart with nothing to convert is counted and not rewritten.
+TEST_F(ConvertChart, OnlyTheSetTagsChange) {
+  const std::string before = platform::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav";
   t.Write(u"charts/song.bms", before);
-  const std::string unchanged = "#WAV01 none.wav\n#BMP01 <drums>kick.wav";
-  t.Write(u"charts/same.bms", unchanged);
-  t.Write(u"charts/empty.bms", "");
+  t.Write(u"charts/same.bms", "#WAV01 none.wav\n#BMP01 <drums>kick.wav");
   ASSERT_TRUE(Convert(set, charts));
-  EXPECT_EQ(ReadBytes(Chart(u"song.bms")), after);
+  EXPECT_EQ(ReadBytes(Chart(u"song.bms")),
+            platform::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 <drums>ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav\r\n");
   EXPECT_EQ(ReadBytes(Chart(u"song.bms~1.cbk")), before);
-  EXPECT_EQ(ReadBytes(Chart(u"same.bms")), unchanged);
-  EXPECT_EQ(Names(charts), (NameList{u"empty.bms", u"same.bms", u"song.bms", u"song.bms~1.cbk"}));
-  EXPECT_EQ(std::make_pair(state.ProcessedCount, state.TargetCount), std::make_pair(1, 3));
-  EXPECT_TRUE(state.Failures.empty());
+  EXPECT_EQ(Names(charts), (NameList{u"same.bms", u"song.bms", u"song.bms~1.cbk"}));
+  EXPECT_EQ(std::make_pair(state.ProcessedCount, state.TargetCount), std::make_pair(1, 2));
 }
 
-TEST_F(ConvertChart, ChartsThatCannotBeConvertedAreReportedAndLeftAlone) {
-  // A folder in the way of the temporary file, and a set name Shift-JIS cannot write.
-  t.Write(u"charts/blocked.bms", "#WAV01 kick.wav\r\n");
-  t.MakeFolder(u"charts/blocked.bms.cbk1");
-  ASSERT_TRUE(Convert(set, charts));
+// A set name Shift-JIS cannot write fails the chart, which stays as it was. (Other failures of a
+// chart's rewrite are mdlChartFile's, tested there.)
+TEST_F(ConvertChart, ATagShiftJisCannotWriteFailsTheChart) {
+  t.Write(u"charts/song.bms", "#WAV01 kick.wav\r\n");
   const std::u16string korean = t.MakeFolder(u"드럼");
   t.Write(u"드럼/kick.wav", "");
-  ASSERT_TRUE(platform::RemoveTree(Chart(u"blocked.bms.cbk1")));
   ASSERT_TRUE(Convert(korean, charts));
-  ASSERT_EQ(state.Failures.size(), 2u);
-  EXPECT_EQ(state.Failures[0].Path + state.Failures[1].Path, Chart(u"blocked.bms") + Chart(u"blocked.bms"));
-  EXPECT_NE(state.Failures[1].Reason.find(u"Shift-JIS"), std::u16string::npos);
+  ASSERT_EQ(state.Failures.size(), 1u);
+  EXPECT_EQ(state.Failures[0].Path, Chart(u"song.bms"));
+  EXPECT_NE(state.Failures[0].Reason.find(u"Shift-JIS"), std::u16string::npos);
   EXPECT_EQ(state.ProcessedCount, 0);
-  EXPECT_EQ(ReadBytes(Chart(u"blocked.bms")), "#WAV01 kick.wav\r\n");
-  EXPECT_EQ(Names(charts), NameList{u"blocked.bms"});
+  EXPECT_EQ(ReadBytes(Chart(u"song.bms")), "#WAV01 kick.wav\r\n");
+  EXPECT_EQ(Names(charts), NameList{u"song.bms"});
 }
 
 // A chart that is a symbolic link is replaced by a file of its own; the file it points to, outside

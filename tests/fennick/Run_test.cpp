@@ -105,43 +105,43 @@ TEST_F(RunTest, ClearOnlyIgnoresTheSourceBox) {
 // turns both boxes red on No.
 TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
   const std::u16string good = t / u"Material/drums", bad = t / u"missing", target = Folder(u"");
-  const std::u16string no_source = u"正確なソースパスを指定してください";
-  const std::u16string overlap =
-      u"変換フォルダとソースフォルダが同一のフォルダ、\r\nあるいは一方がもう一方のフォルダに含まれています。\r\n"
-      u"想定外の結果になる可能性がありますが、このまま続行しますか？\r\n(あまりお薦めしません。)";
   const auto inside = t.MakeFolder(u"charts/song1/drums/set");
   t.MakeFolder(u"charts2");
-  using Colours = std::vector<std::pair<int, bool>>;  // the boxes' colours, in order (false: red)
-  const Colours red_source = {{0, false}, {1, true}}, asked = {{0, true}, {1, true}, {0, false}, {1, false}};
+  // What a check shows, and the colours it gives the boxes (0: source, 1: target; false: red) in order.
+  struct Outcome {
+    std::u16string text, title;
+    MsgIcon icon;
+    std::vector<std::pair<int, bool>> colours;
+  };
+  const Outcome nothing{u"処理内容が一つも選択されませんでした。", u"処理結果", MsgIcon::None, {}},
+      no_target{u"正確なターゲットパスを指定してください", u"パスの指定", MsgIcon::Exclamation, {{0, true}, {1, false}}},
+      no_source{u"正確なソースパスを指定してください", u"パスの指定", MsgIcon::Exclamation, {{0, false}, {1, true}}},
+      overlap{u"変換フォルダとソースフォルダが同一のフォルダ、\r\nあるいは一方がもう一方のフォルダに含まれています。\r\n"
+              u"想定外の結果になる可能性がありますが、このまま続行しますか？\r\n(あまりお薦めしません。)",
+              u"パスの指定", MsgIcon::Question, {{0, true}, {1, true}, {0, false}, {1, false}}};
   struct Case {
     const char* what;
     bool sync, convert, recursive;
     int mode;
-    std::u16string source, target, message;
-    MsgIcon icon;
-    Colours checked;
+    std::u16string source, target;
+    const Outcome& want;
   };
-  const std::vector<Case> cases = {
-      {"no operation: the boxes are not examined", false, false, false, kModeNormal, good, target,
-       u"処理内容が一つも選択されませんでした。", MsgIcon::None, {}},
-      {"no target", true, true, false, kModeNormal, good, bad, u"正確なターゲットパスを指定してください",
-       MsgIcon::Exclamation, {{0, true}, {1, false}}},
-      {"no source", true, true, false, kModeNormal, bad, target, no_source, MsgIcon::Exclamation, red_source},
-      {"clear with recursion needs a source", false, true, true, kModeClear, bad, target, no_source,
-       MsgIcon::Exclamation, red_source},
-      {"clear with sync deletion needs a source", true, true, false, kModeClear, bad, target, no_source,
-       MsgIcon::Exclamation, red_source},
-      {"source inside the target", true, true, false, kModeNormal, inside, target, overlap, MsgIcon::Question, asked},
-      {"target inside the source", true, true, false, kModeNormal, target, inside, overlap, MsgIcon::Question, asked},
-      {"a mere common beginning of the names", true, true, false, kModeNormal, target, t / u"charts2", overlap,
-       MsgIcon::Question, asked},
+  const Case cases[] = {
+      {"no operation: the boxes are not examined", false, false, false, kModeNormal, good, target, nothing},
+      {"no target", true, true, false, kModeNormal, good, bad, no_target},
+      {"no source", true, true, false, kModeNormal, bad, target, no_source},
+      {"clear with recursion needs a source", false, true, true, kModeClear, bad, target, no_source},
+      {"clear with sync deletion needs a source", true, true, false, kModeClear, bad, target, no_source},
+      {"source inside the target", true, true, false, kModeNormal, inside, target, overlap},
+      {"target inside the source", true, true, false, kModeNormal, target, inside, overlap},
+      {"a mere common beginning of the names", true, true, false, kModeNormal, target, t / u"charts2", overlap},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     user.messages.messages.clear();
-    Colours checked;
+    std::vector<std::pair<int, bool>> colours;
     RunHooks hooks;
-    hooks.PathChecked = [&](int i, bool ok) { checked.emplace_back(i, ok); };
+    hooks.PathChecked = [&](int i, bool ok) { colours.emplace_back(i, ok); };
     RunOptions o = Options(c.source, c.target);
     o.SyncDeleteOn = c.sync;
     o.ConvertOn = c.convert;
@@ -151,9 +151,7 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
     EXPECT_EQ(fennick::Run(o, hooks).Outcome, RunOutcome::Warned);
     ASSERT_EQ(user.messages.messages.size(), 1u);
     const RecordedMessage& m = user.Last();
-    EXPECT_EQ(std::make_tuple(m.text, m.title, m.icon),
-              std::make_tuple(c.message, std::u16string(c.icon == MsgIcon::None ? u"処理結果" : u"パスの指定"), c.icon));
-    EXPECT_EQ(checked, c.checked);
+    EXPECT_EQ(std::tie(m.text, m.title, m.icon, colours), std::tie(c.want.text, c.want.title, c.want.icon, c.want.colours));
   }
   ExpectPairs({});
 
