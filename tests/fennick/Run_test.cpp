@@ -86,21 +86,6 @@ TEST_F(RunTest, PairingsOfSourceAndTargetFolders) {
   }
 }
 
-// Clear mode alone needs no source: the set tags of the target's own charts go, nothing is
-// deleted and no subfolder is visited.
-TEST_F(RunTest, ClearOnlyIgnoresTheSourceBox) {
-  t.Write(u"charts/c.bms", "#WAV01 <old>kick.wav\r\n");
-  t.Write(u"charts/song1/c.bms", "#WAV01 <old>kick.wav\r\n");
-  RunOptions o = Options(t / u"no such folder", Folder(u""));
-  o.ConvertMode = kModeClear;
-  o.SyncDeleteOn = false;
-  EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
-  EXPECT_EQ(ReadBytes(Folder(u"/song1/c.bms")), "#WAV01 <old>kick.wav\r\n");
-  t.Write(u"charts/song1/c.bms", kPlainChart);
-  ExpectPairs({});
-  EXPECT_EQ(Result(), u"同期削除数 = 0\r\nマテリアル変換 処理/対象 = 1 / 1");
-}
-
 // Every check that stops a run shows one message and leaves the disk as it was; the overlap question
 // turns both boxes red on No.
 TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
