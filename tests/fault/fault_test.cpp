@@ -2,19 +2,16 @@
 // a small run (strace's fault injection). Whatever fails, every chart holds its old or its new
 // content, a backup holds the old content, nothing outside what the run may change is touched, and
 // a run that did not end exactly as an undisturbed run did never reports success.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fcntl.h>
-
+#include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,9 +22,9 @@
 namespace {
 
 // The calls a run makes to read, list, write, keep, replace and delete.
-const char* const kCalls[] = {"openat",  "read",     "write",  "close",    "newfstatat", "lseek",
-                              "getdents64", "linkat", "renameat", "unlinkat", "fchmod",     "fchmodat",
-                              "utimensat", "fchown",  "flock",  "fsync",    "syncfs"};
+const char* const kCalls[] = {"openat",   "read",     "write",  "close",  "newfstatat", "lseek",
+                              "getdents64", "linkat", "renameat", "unlinkat", "fchmod", "fchmodat",
+                              "utimensat", "fchown",  "flock",  "fsync",  "syncfs"};
 
 struct File {
   std::string content;
@@ -39,73 +36,39 @@ using Tree = std::map<std::string, File>;  // relative path -> file
 
 void PrintTo(const File& f, std::ostream* os) { *os << f.content.size() << " bytes, mode " << std::oct << f.mode << std::dec; }
 
-// Gives every file of the tree one time stamp, so that the trees of two runs compare by their times.
-void Stamp(const std::string& root, const std::string& rel = "") {
-  const std::u16string folder = platform::DecodeUtf8(rel.empty() ? root : root + "/" + rel);
-  for (const std::u16string& name : Names(folder)) {
-    const std::string path = root + "/" + (rel.empty() ? "" : rel + "/") + platform::ToUtf8(name);
+// The files under root/rel. With `stamp`, every file first gets one time stamp, so that the trees of
+// two runs compare by their times.
+Tree Snapshot(const std::string& root, bool stamp = false, const std::string& rel = "") {
+  Tree tree;
+  for (const std::u16string& name : Names(platform::DecodeUtf8(rel.empty() ? root : root + "/" + rel))) {
+    const std::string path = (rel.empty() ? "" : rel + "/") + platform::ToUtf8(name), full = root + "/" + path;
     struct stat st {};
-    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_EQ(lstat(full.c_str(), &st), 0) << path;
     if (S_ISDIR(st.st_mode)) {
-      Stamp(root, (rel.empty() ? "" : rel + "/") + platform::ToUtf8(name));
+      tree.merge(Snapshot(root, stamp, path));
       continue;
     }
     const struct timespec times[2] = {{1400000000, 0}, {1400000000, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
-  }
-}
-
-void Snapshot(const std::string& root, const std::string& rel, Tree& tree) {
-  const std::u16string folder = platform::DecodeUtf8(rel.empty() ? root : root + "/" + rel);
-  for (const std::u16string& name : Names(folder)) {
-    const std::string path = (rel.empty() ? "" : rel + "/") + platform::ToUtf8(name);
-    struct stat st {};
-    ASSERT_EQ(lstat((root + "/" + path).c_str(), &st), 0) << path;
-    if (S_ISDIR(st.st_mode)) {
-      Snapshot(root, path, tree);
-      continue;
+    if (stamp) {
+      EXPECT_EQ(utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+      EXPECT_EQ(lstat(full.c_str(), &st), 0) << path;
     }
-    File f;
-    f.content = ReadBytes(platform::DecodeUtf8(root + "/" + path));
-    f.mode = st.st_mode & 07777;
-    f.mtime = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    tree[path] = f;
+    tree[path] = {ReadBytes(platform::DecodeUtf8(full)), mode_t(st.st_mode & 07777),
+                  std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
   }
+  return tree;
 }
 
 // Runs a program, its output thrown away; returns its exit status (-1 when it did not exit).
-int Spawn(std::vector<std::string> args, const std::string& log = "/dev/null") {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), nullptr);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+int Spawn(const std::vector<std::string>& args) {
+  std::string command;
+  for (const std::string& a : args) command += "'" + a + "' ";  // no argument holds a quote
+  const int status = std::system((command + ">/dev/null 2>&1").c_str());
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-struct Scenario {
-  const char* name;
-  std::function<void(const TempDir&)> make;  // builds the tree a run starts from
-  std::vector<std::string> args;             // the command and its arguments; "@" is the tree's root
-};
-
-std::vector<std::string> Resolve(const std::vector<std::string>& args, const std::string& root) {
-  std::vector<std::string> out;
-  for (const std::string& a : args) out.push_back(a[0] == '@' ? root + a.substr(1) : a);
-  return out;
-}
-
-bool IsTemporary(const std::string& path) {
-  return path.size() > 5 && (path.compare(path.size() - 5, 5, ".mbk1") == 0 || path.compare(path.size() - 5, 5, ".cbk1") == 0);
-}
+// The files a run starts from: path -> content; their folders are made with them.
+using Files = std::vector<std::pair<std::u16string, std::string>>;
 
 // The chart a backup keeps ("a.bms~1.mbk" keeps "a.bms"), or empty.
 std::string BackedUp(const std::string& path) {
@@ -114,60 +77,59 @@ std::string BackedUp(const std::string& path) {
   return std::regex_match(path, m, backup) ? m[1].str() : std::string();
 }
 
-void Inject(const Scenario& s) {
-  // The undisturbed run, and the calls it makes.
-  TempDir clean;
-  s.make(clean);
-  Stamp(U8(clean.Path()));
-  Tree before, after;
-  Snapshot(U8(clean.Path()), "", before);
-  const std::string log = "/tmp/charttools-fault-" + std::to_string(getpid()) + ".log";
-  std::vector<std::string> traced = {"/usr/bin/strace", "-f", "-qq", "-o", log, "-e", "trace=all"};
-  for (const std::string& a : Resolve(s.args, U8(clean.Path()))) traced.push_back(a);
-  ASSERT_EQ(Spawn(traced), 0) << s.name << ": the undisturbed run";
-  std::map<std::string, int> counts;
-  {
-    std::ifstream in(log);
-    static const std::regex call(R"(^\d+\s+(\w+)\()");
-    for (std::string line; std::getline(in, line);) {
-      std::smatch m;
-      if (std::regex_search(line, m, call)) ++counts[m[1].str()];
+// Runs `args` ("@" standing for the tree's root) under strace with `log` and `expression`, on a fresh
+// tree made from `files`.
+int RunOn(const TempDir& t, const Files& files, const std::vector<std::string>& args, const std::string& log,
+          const std::string& expression, Tree& before, Tree& result) {
+  for (const auto& [path, content] : files) {
+    for (std::size_t slash = path.find(u'/'); slash != std::u16string::npos; slash = path.find(u'/', slash + 1)) {
+      if (!platform::FolderExists(t / path.substr(0, slash))) t.MakeFolder(path.substr(0, slash));
     }
+    t.Write(path, content);
   }
+  const std::string root = U8(t.Path());
+  before = Snapshot(root, true);
+  std::vector<std::string> command = {"/usr/bin/strace", "-f", "-qq", "-o", log, "-e", expression};
+  for (const std::string& a : args) command.push_back(a[0] == '@' ? root + a.substr(1) : a);
+  const int status = Spawn(command);
+  result = Snapshot(root);
+  return status;
+}
+
+void Inject(const char* what, const Files& files, const std::vector<std::string>& args) {
+  // The undisturbed run, and the calls it makes.
+  const std::string log = "/tmp/charttools-fault-" + std::to_string(getpid()) + ".log";
+  Tree before, after;
+  ASSERT_EQ(RunOn(TempDir(), files, args, log, "trace=all", before, after), 0) << what << ": the undisturbed run";
+  ASSERT_NE(before, after) << what << ": the run changes something";
+  std::map<std::string, int> counts;
+  std::ifstream in(log);
+  static const std::regex call(R"(^\d+\s+(\w+)\()");
+  std::smatch m;
+  for (std::string line; std::getline(in, line);) counts[std::regex_search(line, m, call) ? m[1].str() : ""]++;
   unlink(log.c_str());
-  Snapshot(U8(clean.Path()), "", after);
-  ASSERT_NE(before, after) << s.name << ": the run changes something";
 
   int runs = 0, failures_told = 0;
   for (const char* name : kCalls) {
-    for (int n = 1; n <= counts[name]; ++n) {
-      ++runs;
-      TempDir t;
-      s.make(t);
-      const std::string root = U8(t.Path());
-      Stamp(root);
-      std::vector<std::string> args = {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e",
-                                       std::string("inject=") + name + ":error=EIO:when=" + std::to_string(n)};
-      for (const std::string& a : Resolve(s.args, root)) args.push_back(a);
-      const int status = Spawn(args);
+    for (int n = 1; n <= counts[name]; ++n, ++runs) {
       Tree result;
-      Snapshot(root, "", result);
-      const std::string where = std::string(s.name) + ", " + name + " #" + std::to_string(n) + ", exit " +
-                                std::to_string(status);
+      const int status = RunOn(TempDir(), files, args, "/dev/null",
+                               std::string("inject=") + name + ":error=EIO:when=" + std::to_string(n), before, result);
+      const std::string where = std::string(what) + ", " + name + " #" + std::to_string(n) + ", exit " + std::to_string(status);
       if (status == 0) {
         EXPECT_EQ(result, after) << where << ": success reported for a run that did not end as it should";
         continue;
       }
       ++failures_told;
       for (const auto& [path, file] : result) {
-        const auto new_one = after.find(path), old_one = before.find(path);
-        const bool as_new = new_one != after.end() && new_one->second.content == file.content;
-        const bool as_old = old_one != before.end() && old_one->second.content == file.content;
         const std::string chart = BackedUp(path);
+        const bool temporary = path.ends_with(".mbk1") || path.ends_with(".cbk1");
         if (!chart.empty()) {
           EXPECT_EQ(file.content, before.at(chart).content) << where << ": " << path << " keeps the old chart";
-        } else if (!IsTemporary(path)) {
-          EXPECT_TRUE(as_new || as_old) << where << ": " << path << " is neither old nor new";
+        } else if (!temporary) {
+          EXPECT_TRUE((after.count(path) && after.at(path).content == file.content) ||
+                      (before.count(path) && before.at(path).content == file.content))
+              << where << ": " << path << " is neither old nor new";
         }
       }
       for (const auto& [path, file] : after) {
@@ -176,8 +138,8 @@ void Inject(const Scenario& s) {
       }
     }
   }
-  EXPECT_GT(runs, 50) << s.name;
-  EXPECT_GT(failures_told, 10) << s.name << ": failures were injected where the run must tell them";
+  EXPECT_GT(runs, 50) << what;
+  EXPECT_GT(failures_told, 10) << what << ": failures were injected where the run must tell them";
 }
 
 class Faults : public ::testing::Test {
@@ -194,54 +156,30 @@ class Faults : public ::testing::Test {
 }  // namespace
 
 TEST_F(Faults, QuarrowRewritesChartsWholeOrNotAtAll) {
-  const auto make = [](const TempDir& t) {
-    t.MakeFolder(u"charts");
-    t.Write(u"charts/a.bms", "#TITLE a\r\n#WAV01 kick.wav\r\n#WAV02 gone.wav\r\n");
-    t.Write(u"charts/b.bme", "#TITLE b\n#WAV01 <set>x.wav\n");
-    t.Write(u"charts/kick.ogg", "");
-    t.MakeFolder(u"charts/sub");
-    t.Write(u"charts/sub/c.bms", "#WAV01 kick.wav\r\n");
-    t.MakeFolder(u"material");
-    t.MakeFolder(u"material/set");
-    t.Write(u"material/set/x.ogg", "");
-    t.Write(u"outside.bms", "#WAV01 kick.wav\r\n");
-  };
+  const Files files = {{u"charts/a.bms", "#TITLE a\r\n#WAV01 kick.wav\r\n#WAV02 gone.wav\r\n"},
+                       {u"charts/b.bme", "#TITLE b\n#WAV01 <set>x.wav\n"}, {u"charts/kick.ogg", ""},
+                       {u"charts/sub/c.bms", "#WAV01 kick.wav\r\n"}, {u"material/set/x.ogg", ""},
+                       {u"outside.bms", "#WAV01 kick.wav\r\n"}};
   for (const bool backup : {true, false}) {
-    Inject({backup ? "quarrow, backups" : "quarrow, no backups", make,
-            {Cli("quarrow-cli"), "--rule", "#WAV?? *.wav", "#WAV?? *.ogg", "--material-base", "@/material",
-             "--file-check", backup ? "--backup" : "--no-backup", "--recursive", "@/charts"}});
+    Inject(backup ? "quarrow, backups" : "quarrow, no backups", files,
+           {Cli("quarrow-cli"), "--rule", "#WAV?? *.wav", "#WAV?? *.ogg", "--material-base", "@/material",
+            "--file-check", backup ? "--backup" : "--no-backup", "--recursive", "@/charts"});
   }
 }
 
 TEST_F(Faults, FennickDeletesAndConvertsOnlyWhatItMay) {
-  Inject({"fennick",
-          [](const TempDir& t) {
-            t.MakeFolder(u"drums");
-            t.Write(u"drums/kick.wav", "set");
-            t.MakeFolder(u"drums/loops");
-            t.Write(u"drums/loops/l.wav", "set");
-            t.MakeFolder(u"charts");
-            t.Write(u"charts/kick.wav", "own");
-            t.MakeFolder(u"charts/loops");
-            t.Write(u"charts/loops/l.wav", "own");
-            t.Write(u"charts/c.bms", "#WAV01 kick.wav\r\n#WAV02 snare.wav\r\n");
-            t.Write(u"charts/d.bms", "#WAV01 <old>kick.wav\n");
-          },
-          {Cli("fennick-cli"), "--source", "@/drums", "--sound-set", "--no-recursive", "--sync-delete", "--convert",
-           "--mode", "redefine", "--backup", "@/charts"}});
+  Inject("fennick",
+         {{u"drums/kick.wav", "set"}, {u"drums/loops/l.wav", "set"}, {u"charts/kick.wav", "own"},
+          {u"charts/loops/l.wav", "own"}, {u"charts/c.bms", "#WAV01 kick.wav\r\n#WAV02 snare.wav\r\n"},
+          {u"charts/d.bms", "#WAV01 <old>kick.wav\n"}},
+         {Cli("fennick-cli"), "--source", "@/drums", "--sound-set", "--no-recursive", "--sync-delete", "--convert",
+          "--mode", "redefine", "--backup", "@/charts"});
 }
 
 TEST_F(Faults, TobrenzDeletesOneSideOfAPairAtMost) {
-  Inject({"tobrenz",
-          [](const TempDir& t) {
-            t.MakeFolder(u"pics");
-            t.Write(u"pics/a.png", std::string(10, 'a'));
-            t.Write(u"pics/a.bmp", std::string(90, 'A'));
-            t.Write(u"pics/b.png", std::string(90, 'b'));
-            t.Write(u"pics/b.bmp", std::string(10, 'B'));
-            t.MakeFolder(u"pics/sub");
-            t.Write(u"pics/sub/c.png", std::string(5, 'c'));
-            t.Write(u"pics/sub/c.bmp", std::string(50, 'C'));
-          },
-          {Cli("tobrenz-cli"), "--include", "*.png", "--ext", "bmp", "--recursive", "@/pics"}});
+  Inject("tobrenz",
+         {{u"pics/a.png", std::string(10, 'a')}, {u"pics/a.bmp", std::string(90, 'A')},
+          {u"pics/b.png", std::string(90, 'b')}, {u"pics/b.bmp", std::string(10, 'B')},
+          {u"pics/sub/c.png", std::string(5, 'c')}, {u"pics/sub/c.bmp", std::string(50, 'C')}},
+         {Cli("tobrenz-cli"), "--include", "*.png", "--ext", "bmp", "--recursive", "@/pics"});
 }

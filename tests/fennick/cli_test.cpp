@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/fennick/FennickTest.h"
@@ -13,15 +14,15 @@ using Args = std::vector<std::u16string>;
 
 namespace {
 
+// A sound set holding kick.wav, and a chart folder whose chart names it and which holds one too.
 class CliTest : public FennickTest {
  protected:
   CliTest() {
-    set = t.MakeFolder(u"drums");
     t.Write(u"drums/kick.wav", "");
-    charts = t.MakeFolder(u"charts");
     t.Write(u"charts/song.bms", "#WAV01 kick.wav\r\n");
     t.Write(u"charts/kick.wav", "");
   }
+  // Runs the command line, after the options that name the set unless `with_set` is false.
   int Cli(Args extra, bool with_set = true) {
     if (with_set) extra.insert(extra.begin(), {u"--source", set, u"--sound-set", u"--no-recursive"});
     ::testing::internal::CaptureStdout();
@@ -31,7 +32,8 @@ class CliTest : public FennickTest {
     ::testing::internal::GetCapturedStderr();
     return status;
   }
-  std::u16string set, charts;
+  std::string Song() const { return ReadBytes(charts + u"/song.bms"); }
+  const std::u16string set = t.MakeFolder(u"drums"), charts = t.MakeFolder(u"charts");
   std::string out;
 };
 
@@ -45,7 +47,7 @@ TEST_F(CliTest, OptionsReachTheRun) {
 
   EXPECT_EQ(Cli({u"--no-sync-delete", u"--no-backup", u"--mode=redefine", charts}), 0);
   EXPECT_EQ(Names(charts), (NameList{u"kick.wav", u"song.bms"}));
-  EXPECT_EQ(ReadBytes(charts + u"/song.bms"), "#WAV01 <drums>kick.wav\r\n");
+  EXPECT_EQ(Song(), "#WAV01 <drums>kick.wav\r\n");
 
   EXPECT_EQ(Cli({u"--no-convert", u"--sync-delete", charts}), 0);
   EXPECT_EQ(Names(charts), NameList{u"song.bms"});
@@ -55,17 +57,11 @@ TEST_F(CliTest, OptionsReachTheRun) {
                  u"*.BMS", u"--no-backup", charts},
                 false),
             0);
-  EXPECT_EQ(ReadBytes(charts + u"/song.bms"), "#WAV01 kick.wav\r\n");
+  EXPECT_EQ(Song(), "#WAV01 kick.wav\r\n");
 }
 
 TEST_F(CliTest, ExitStatus) {
-  struct Case {
-    const char* what;
-    Args args;
-    bool with_set;
-    int status;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<std::tuple<const char*, Args, bool, int>> cases = {
       {"no target", {}, true, 1},
       {"unknown mode", {u"--mode", u"loud", charts}, true, 1},
       {"target missing", {t / u"gone"}, true, 1},
@@ -74,7 +70,7 @@ TEST_F(CliTest, ExitStatus) {
       {"overlap with --yes: the sound set is kept, and that is reported",
        {u"--source", set, u"--sound-set", u"--yes", set}, false, 2},
   };
-  for (const Case& c : cases) EXPECT_EQ(Cli(c.args, c.with_set), c.status) << c.what;
-  EXPECT_EQ(ReadBytes(charts + u"/song.bms"), "#WAV01 kick.wav\r\n");
+  for (const auto& [what, args, with_set, status] : cases) EXPECT_EQ(Cli(args, with_set), status) << what;
+  EXPECT_EQ(Song(), "#WAV01 kick.wav\r\n");
   EXPECT_EQ(Names(set), NameList{u"kick.wav"});
 }

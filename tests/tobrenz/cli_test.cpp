@@ -24,9 +24,9 @@ class TobrenzCli : public ::testing::Test {
     ::testing::internal::GetCapturedStderr();
     return status;
   }
+  // base.png and base.bmp of the given sizes.
   void Pair(const std::u16string& base, std::size_t png, std::size_t bmp) {
-    dir.Write(base + u".png", std::string(png, 'x'));
-    dir.Write(base + u".bmp", std::string(bmp, 'x'));
+    for (const auto& [ext, size] : {std::pair{u".png", png}, {u".bmp", bmp}}) dir.Write(base + ext, std::string(size, 'x'));
   }
   TempDir dir;
   std::string out;
@@ -41,21 +41,17 @@ TEST_F(TobrenzCli, DryRunListsEveryPairAndChangesNothing) {
   const bool ini_existed = platform::PathExists(ini);
   EXPECT_EQ(Cli({u"--include=*.png", u"--dry-run", dir.Path()}), 0);
   const std::string d = U8(dir.Path() + Sep(u"/"));
-  EXPECT_NE(out.find("would delete " + d + "a.bmp (90 bytes), keep " + d + "a.png (10 bytes)\n"), std::string::npos)
-      << out;
-  EXPECT_NE(out.find("would delete " + d + "b.png (90 bytes), keep " + d + "b.bmp (10 bytes)\n"), std::string::npos)
-      << out;
-  EXPECT_NE(out.find(U8(u"削除\".bmp\" / 対象ファイル = 1 / 2")), std::string::npos) << out;
+  for (const std::string& line : {"would delete " + d + "a.bmp (90 bytes), keep " + d + "a.png (10 bytes)\n",
+                                  "would delete " + d + "b.png (90 bytes), keep " + d + "b.bmp (10 bytes)\n",
+                                  U8(u"削除\".bmp\" / 対象ファイル = 1 / 2")}) {
+    EXPECT_NE(out.find(line), std::string::npos) << out;
+  }
   EXPECT_EQ(dir.Names().size(), 4u);
   EXPECT_EQ(platform::PathExists(ini), ini_existed) << "the settings file is never written";
 #ifdef _WIN32
-  // Names are text here: a Japanese name shows as it is.
-  dir.Write(u"ピアノ.png", "x");
-  dir.Write(u"ピアノ.bmp", "xx");
+  Pair(u"ピアノ", 1, 2);  // names are text here: a Japanese name shows as it is
 #else
-  // A Shift-JIS name shows as its text.
-  dir.Write(platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D.png"), "x");
-  dir.Write(platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D.bmp"), "xx");
+  Pair(platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D"), 1, 2);  // a Shift-JIS name shows as its text
 #endif
   EXPECT_EQ(Cli({u"--include=*.png", u"--dry-run", dir.Path()}), 0);
   EXPECT_NE(out.find("would delete " + d + "ピアノ.bmp"), std::string::npos) << out;
@@ -65,17 +61,14 @@ TEST_F(TobrenzCli, ExitStatusesAndNothingDeletedOnBadArguments) {
   Pair(u"a", 10, 90);
   for (const auto& args : std::vector<std::vector<std::u16string>>{
            {}, {u"--bogus", dir.Path()}, {dir.Path(), u"--ext"}, {u"--ext", u"b*p", dir.Path()}, {dir / u"missing"}}) {
-    EXPECT_EQ(Cli(args), 1) << (args.empty() ? "no arguments" : U8(args[0]));
-    EXPECT_TRUE(platform::FileExists(dir / u"a.bmp"));
+    EXPECT_TRUE(Cli(args) == 1 && platform::FileExists(dir / u"a.bmp")) << (args.empty() ? "no arguments" : U8(args[0]));
   }
 #ifndef _WIN32
   // A deletion the file system refuses is a failure: exit 2, and the file is still there.
   Chmod(dir.Path(), 0555);
   const int status = RunUnprivileged([&] { return tobrenz::CliMain({u"--include", u"*.png", dir.Path()}); });
   Chmod(dir.Path(), 0700);
-  EXPECT_EQ(status, 2);
-  EXPECT_TRUE(platform::FileExists(dir / u"a.bmp"));
+  EXPECT_TRUE(status == 2 && platform::FileExists(dir / u"a.bmp"));
 #endif
-  EXPECT_EQ(Cli({u"--include", u"*.png", u"--ext", u"bmp", dir.Path()}), 0);
-  EXPECT_FALSE(platform::PathExists(dir / u"a.bmp"));
+  EXPECT_TRUE(Cli({u"--include", u"*.png", u"--ext", u"bmp", dir.Path()}) == 0 && !platform::PathExists(dir / u"a.bmp"));
 }
