@@ -145,12 +145,14 @@ TEST_F(ConvertChart, OnlyTheSetTagsChange) {
   const std::string before = platform::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav";
   t.Write(u"charts/song.bms", before);
   t.Write(u"charts/same.bms", "#WAV01 none.wav\n#BMP01 <drums>kick.wav");
+  t.Write(u"charts/lf.bms", "#WAV01 none.wav\n#WAV02 kick.wav\n");  // LF line ends: lines, kept LF
   ASSERT_TRUE(Convert(set, charts));
   EXPECT_EQ(ReadBytes(Chart(u"song.bms")),
             platform::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 <drums>ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav\r\n");
   EXPECT_EQ(ReadBytes(Chart(u"song.bms~1.cbk")), before);
-  EXPECT_EQ(Names(charts), (NameList{u"same.bms", u"song.bms", u"song.bms~1.cbk"}));
-  EXPECT_EQ(std::make_pair(state.ProcessedCount, state.TargetCount), std::make_pair(1, 2));
+  EXPECT_EQ(ReadBytes(Chart(u"lf.bms")), "#WAV01 none.wav\n#WAV02 <drums>kick.wav\n");
+  EXPECT_EQ(Names(charts), (NameList{u"lf.bms", u"lf.bms~1.cbk", u"same.bms", u"song.bms", u"song.bms~1.cbk"}));
+  EXPECT_EQ(std::make_pair(state.ProcessedCount, state.TargetCount), std::make_pair(2, 3));
 }
 
 // A set name Shift-JIS cannot write fails the chart, which stays as it was. (Other failures of a
