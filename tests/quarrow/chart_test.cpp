@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -131,12 +132,20 @@ TEST(ProcessChart, TheFirstMatchingRuleAppliesAndTheFileCheckCanRefuseIt) {
   EXPECT_EQ(same.t.Read(u"a.bms~1.mbk"), "#TITLE same\r\n");
 }
 
-// The LF charts of the real corpus through a rule that takes every line and keeps its text: every
-// line is decoded, matched and written anew, and every byte comes back. (CR LF charts' line ends:
-// mdlChartFile's tests.)
-TEST(ProcessChart, RealChartsKeepEveryByteNoRuleChanged) {
+// An LF chart is lines: a rule for its first line no longer takes the whole chart.
+TEST(ProcessChart, AnLfChartIsRewrittenLineByLineNotAsOneLine) {
+  ChartRun run(ChartRun::Rules{{u"#TITLE *", u"#TITLE New"}});
+  run.t.Write(u"a.bms", "#TITLE Old\n#WAV01 kick.wav\n#00111:01010101\n");
+  run.Process(u"a.bms");
+  EXPECT_EQ(run.t.Read(u"a.bms"), "#TITLE New\n#WAV01 kick.wav\n#00111:01010101\n") << "every note is still there";
+}
+
+// The LF charts of the real corpus through the rule users run most: each #WAV line's ".wav" becomes
+// ".ogg", worked out here on the bytes alone, and every other byte stays.
+TEST(ProcessChart, RealLfChartsKeepEveryByteTheRuleDoesNotChange) {
   const std::u16string corpus = platform::DecodeUtf8(TEST_CORPUS_DIR);
   if (!platform::FolderExists(corpus)) GTEST_SKIP() << "no corpus of real charts beside this checkout";
+  const std::regex wav("#[Ww][Aa][Vv](.. .*)\\.[Ww][Aa][Vv]");
   int lf_charts = 0;
   for (const std::u16string& repo : Names(corpus)) {
     const std::u16string folder = platform::JoinPath(corpus, repo);
@@ -144,10 +153,17 @@ TEST(ProcessChart, RealChartsKeepEveryByteNoRuleChanged) {
       const std::string before = ReadBytes(platform::JoinPath(folder, name));
       if (before.find('\r') != std::string::npos || before.find('\n') == std::string::npos) continue;
       ++lf_charts;
-      ChartRun run(ChartRun::Rules{{u"*", u"*"}});
+      std::string want;
+      for (std::size_t pos = 0, end; pos < before.size(); pos = end == std::string::npos ? end : end + 1) {
+        end = before.find('\n', pos);
+        std::string line = before.substr(pos, end - pos);
+        std::smatch m;
+        want += (std::regex_match(line, m, wav) ? "#WAV" + m[1].str() + ".ogg" : line) + (end == std::string::npos ? "" : "\n");
+      }
+      ChartRun run(ChartRun::Rules{{u"#WAV?? *.wav", u"#WAV?? *.ogg"}});
       run.t.Write(u"chart", before);
       run.Process(u"chart");
-      EXPECT_EQ(std::make_pair(run.t.Read(u"chart") == before, run.state.ProcessedCount), std::make_pair(true, 1))
+      EXPECT_EQ(std::make_pair(run.t.Read(u"chart") == want, run.state.ProcessedCount), std::make_pair(true, want != before ? 1 : 0))
           << U8(name);
     }
   }
