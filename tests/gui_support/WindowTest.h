@@ -5,26 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QDropEvent>
-#include <QElapsedTimer>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMimeData>
-#include <QStyleHints>
-#include <QTest>
-#include <QUrl>
-#include <algorithm>
+#include <QtTest>
+#include <QtWidgets>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
@@ -33,9 +18,7 @@
 #include "toolkit/gui/frmBase.h"
 #include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlTools.h"
-#include "toolkit/platform/fs.h"
 #include "toolkit/platform/shell.h"
-#include "toolkit/platform/text.h"
 
 // Readable texts in failure messages.
 QT_BEGIN_NAMESPACE
@@ -43,6 +26,8 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 QT_END_NAMESPACE
 
 namespace gui_test {
+
+using TextList = std::vector<std::u16string>;
 
 inline void StartApplication() {
   static int argc = 1;
@@ -56,10 +41,22 @@ inline void StartApplication() {
   QGuiApplication::styleHints()->setMouseDoubleClickInterval(1);
 }
 
-inline std::vector<std::u16string> Texts(const QListWidget* list) {
-  std::vector<std::u16string> texts;
-  for (int row = 0; row < list->count(); ++row) texts.push_back(FromQt(list->item(row)->text()));
+// The entries of a list or a combo box as shown.
+inline TextList Texts(const QAbstractItemModel* list) {
+  TextList texts;
+  for (int row = 0; row < list->rowCount(); ++row) texts.push_back(FromQt(list->index(row, 0).data().toString()));
   return texts;
+}
+
+// What controls show, joined by '|': a box's text, a button's check as 0/1, a window's title.
+inline QString Shown(std::initializer_list<const QWidget*> controls) {
+  QStringList shown;
+  for (const QWidget* c : controls) {
+    const auto* box = qobject_cast<const QLineEdit*>(c);
+    const auto* button = qobject_cast<const QAbstractButton*>(c);
+    shown << (box ? box->text() : button ? QString::number(button->isChecked()) : c->windowTitle());
+  }
+  return shown.join(u'|');
 }
 
 inline bool IsRed(const QLineEdit* box) { return box->palette().color(QPalette::Text) == QColor(255, 0, 0); }
@@ -99,7 +96,7 @@ inline void Choose(QComboBox* combo, int index) {
 }
 
 // A drop of files, or of plain text when no path is given; true when the drag was accepted.
-inline bool Drop(QWidget* target, const std::vector<std::u16string>& paths, const QString& text = QString()) {
+inline bool Drop(QWidget* target, const TextList& paths, const QString& text = QString()) {
   QMimeData mime;
   QList<QUrl> urls;
   // As a file manager sends them: the stored bytes of the path, percent-encoded.
@@ -118,27 +115,15 @@ inline bool Drop(QWidget* target, const std::vector<std::u16string>& paths, cons
   return enter.isAccepted();
 }
 
-// Every captioned control with its caption (access key included) and tooltip, exactly.
-struct Caption {
-  QWidget* control;
-  QString text, tip;
-};
-inline void ExpectCaptions(const std::vector<Caption>& captions) {
-  for (const Caption& c : captions) {
-    QString shown;
-    if (const auto* button = qobject_cast<QAbstractButton*>(c.control)) shown = button->text();
-    if (const auto* label = qobject_cast<QLabel*>(c.control)) shown = label->text();
-    if (const auto* frame = qobject_cast<QGroupBox*>(c.control)) shown = frame->title();
-    EXPECT_EQ(shown, c.text) << c.control->objectName().toStdString();
-    EXPECT_EQ(c.control->toolTip(), c.tip) << c.control->objectName().toStdString();
+// The captions of controls (access keys included), joined by '|'.
+inline QString Captions(std::initializer_list<const QWidget*> controls) {
+  QStringList shown;
+  for (const QWidget* c : controls) {
+    const auto* label = qobject_cast<const QLabel*>(c);
+    const auto* frame = qobject_cast<const QGroupBox*>(c);
+    shown << (label ? label->text() : frame ? frame->title() : qobject_cast<const QAbstractButton*>(c)->text());
   }
-}
-
-// The items of a combo box as shown.
-inline std::vector<std::u16string> Items(const QComboBox* list) {
-  std::vector<std::u16string> items;
-  for (int i = 0; i < list->count(); ++i) items.push_back(FromQt(list->itemText(i)));
-  return items;
+  return shown.join(u'|');
 }
 
 // Writes a settings file the way a person edits one: CP932 text.
@@ -182,13 +167,49 @@ class WindowTest : public ::testing::Test {
   }
 
   std::u16string SettingsFile() const { return app / (std::u16string(Program<Window>::kName) + u".ini"); }
-  std::vector<std::u16string> Files() const { return Texts(window->lstFiles()); }
-  // Moves the focus into a box and out again, to a control that reacts to nothing.
-  void Visit(QLineEdit* box) {
+  TextList Files() const { return Texts(window->lstFiles()->model()); }
+  // Moves the focus into a box, gives it a text if one is given, and moves the focus out again to a
+  // control that reacts to nothing.
+  void Visit(QLineEdit* box, std::optional<std::u16string> text = std::nullopt) {
     box->setFocus();
+    if (text) box->setText(ToQt(*text));
     window->lstFiles()->setFocus();
   }
   const RecordedMessage& Last() const { return messages.messages.back(); }
+  TextList Said() const {
+    TextList texts;
+    for (const RecordedMessage& m : messages.messages) texts.push_back(m.text);
+    return texts;
+  }
+  // Actions in order, each with the count of files it leaves in the list and why.
+  struct Step {
+    std::function<void()> act;
+    std::size_t files;
+    const char* why;
+  };
+  void ExpectSteps(const std::vector<Step>& steps) {
+    for (const Step& step : steps) {
+      step.act();
+      EXPECT_EQ(Files().size(), step.files) << step.why;
+    }
+  }
+
+  // Counts the moments a run lets events through, and those among them with the window enabled;
+  // `also` runs at each of them.
+  void WatchRun(std::function<void()> also = {}) {
+    cancel->on_events = [this, also](int) {
+      ++polls;
+      enabled_polls += window->isEnabled() ? 1 : 0;
+      if (also) also();
+    };
+  }
+  // After a run: it let events through, always with the window disabled, and gave the window back
+  // with the progress dialog gone.
+  void ExpectRunHeldTheWindow() {
+    EXPECT_GT(polls, 0);
+    EXPECT_EQ(enabled_polls, 0) << "the window stays disabled until the result";
+    EXPECT_TRUE(window->isEnabled() && !cancel->shown);
+  }
 
   TempDir app;  // the program's folder, with its settings file and readme
   TempDir target;
@@ -196,6 +217,7 @@ class WindowTest : public ::testing::Test {
   ScriptedCancelView* cancel = nullptr;
   std::vector<std::pair<platform::ShellVerb, std::u16string>> shell;
   std::unique_ptr<Window> window;
+  int polls = 0, enabled_polls = 0;
 };
 
 }  // namespace gui_test
