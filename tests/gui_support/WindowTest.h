@@ -16,7 +16,6 @@
 #include "toolkit/gui/Controls.h"
 #include "toolkit/gui/QtText.h"
 #include "toolkit/gui/frmBase.h"
-#include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/shell.h"
 
@@ -48,25 +47,21 @@ inline TextList Texts(const QAbstractItemModel* list) {
   return texts;
 }
 
-// What controls show, joined by '|': a box's text, a button's check as 0/1, a window's title.
-inline QString Shown(std::initializer_list<const QWidget*> controls) {
+// What controls show, joined by '|': a box's text, a button's check as 0/1 (its caption, access key
+// included, when `captions`), a label's text, a frame's title, a window's title.
+inline QString Shown(std::initializer_list<const QWidget*> controls, bool captions = false) {
   QStringList shown;
   for (const QWidget* c : controls) {
-    const auto* box = qobject_cast<const QLineEdit*>(c);
-    const auto* button = qobject_cast<const QAbstractButton*>(c);
-    shown << (box ? box->text() : button ? QString::number(button->isChecked()) : c->windowTitle());
+    if (const auto* box = qobject_cast<const QLineEdit*>(c)) shown << box->text();
+    else if (const auto* b = qobject_cast<const QAbstractButton*>(c)) shown << (captions ? b->text() : QString::number(b->isChecked()));
+    else if (const auto* label = qobject_cast<const QLabel*>(c)) shown << label->text();
+    else if (const auto* frame = qobject_cast<const QGroupBox*>(c)) shown << frame->title();
+    else shown << c->windowTitle();
   }
   return shown.join(u'|');
 }
 
 inline bool IsRed(const QLineEdit* box) { return box->palette().color(QPalette::Text) == QColor(255, 0, 0); }
-
-inline bool WaitFor(const std::function<bool()>& done, int ms = 2000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < ms) QTest::qWait(10);
-  return done();
-}
 
 // Near the left edge: a check box reacts to its box and caption, not to the whole width it gets.
 inline void Click(QAbstractButton* button) {
@@ -84,13 +79,13 @@ inline void Enter(QLineEdit* box, const std::u16string& text) {
 inline void Choose(QComboBox* combo, int index) {
   QTest::mouseClick(combo, Qt::LeftButton);
   QAbstractItemView* list = combo->view();
-  ASSERT_TRUE(WaitFor([&] { return list->isVisible(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
   // A click too soon after the list opened is taken for the end of the opening click; on a busy
   // machine that can take a while, so an ignored click is made again.
   for (int attempt = 0; attempt < 5 && list->isVisible(); ++attempt) {
     QTest::qWait(20);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(index, 0)).center());
-    WaitFor([&] { return !list->isVisible(); }, 500);
+    (void)QTest::qWaitFor([&] { return !list->isVisible(); }, 500);
   }
   ASSERT_FALSE(list->isVisible());
 }
@@ -101,9 +96,7 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
   QList<QUrl> urls;
   // As a file manager sends them: the stored bytes of the path, percent-encoded.
   for (const auto& p : paths) {
-    const std::string bytes = platform::ToUtf8(p);
-    urls.push_back(QUrl::fromEncoded("file://" + QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))
-                                                     .toPercentEncoding("/")));
+    urls.push_back(QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/")));
   }
   if (!urls.isEmpty()) mime.setUrls(urls);
   if (!text.isEmpty()) mime.setText(text);
@@ -115,22 +108,9 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
   return enter.isAccepted();
 }
 
-// The captions of controls (access keys included), joined by '|'.
-inline QString Captions(std::initializer_list<const QWidget*> controls) {
-  QStringList shown;
-  for (const QWidget* c : controls) {
-    const auto* label = qobject_cast<const QLabel*>(c);
-    const auto* frame = qobject_cast<const QGroupBox*>(c);
-    shown << (label ? label->text() : frame ? frame->title() : qobject_cast<const QAbstractButton*>(c)->text());
-  }
-  return shown.join(u'|');
-}
-
 // Writes a settings file the way a person edits one: CP932 text.
 inline void WriteSettings(const std::u16string& path, const std::u16string& text) {
-  std::string bytes;
-  ASSERT_TRUE(platform::EncodeCp932(text, bytes));
-  ASSERT_TRUE(platform::WriteWholeFile(path, bytes));
+  ASSERT_TRUE(platform::WriteWholeFile(path, platform::ToCp932(text)));
 }
 
 // The name each window's settings file is named after; each test file gives its window's.
@@ -138,14 +118,11 @@ template <class Window>
 struct Program;
 
 template <class Window>
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test, protected ScriptedUser {
  protected:
   WindowTest() {
     StartApplication();
     mdlTools::SetProgramName(Program<Window>::kName);
-    auto view = std::make_unique<ScriptedCancelView>();
-    cancel = view.get();
-    mdlAppGlobal::SetCancelView(std::move(view));
     platform::SetShellHandler([this](platform::ShellVerb verb, const std::u16string& path) {
       shell.emplace_back(verb, path);
       return platform::kShellOk;
@@ -154,7 +131,6 @@ class WindowTest : public ::testing::Test {
   ~WindowTest() override {
     window.reset();
     platform::SetShellHandler({});
-    mdlAppGlobal::SetCancelView(std::make_unique<ScriptedCancelView>());
   }
 
   Window& Open(std::optional<std::u16string> command_line = std::nullopt) {
@@ -175,7 +151,6 @@ class WindowTest : public ::testing::Test {
     if (text) box->setText(ToQt(*text));
     window->lstFiles()->setFocus();
   }
-  const RecordedMessage& Last() const { return messages.messages.back(); }
   TextList Said() const {
     TextList texts;
     for (const RecordedMessage& m : messages.messages) texts.push_back(m.text);
@@ -194,11 +169,9 @@ class WindowTest : public ::testing::Test {
     }
   }
 
-  // Counts the moments a run lets events through, and those among them with the window enabled;
-  // `also` runs at each of them.
+  // Counts the moments a run lets events through with the window enabled; `also` runs at each.
   void WatchRun(std::function<void()> also = {}) {
-    cancel->on_events = [this, also](int) {
-      ++polls;
+    view->on_events = [this, also](int) {
       enabled_polls += window->isEnabled() ? 1 : 0;
       if (also) also();
     };
@@ -206,18 +179,16 @@ class WindowTest : public ::testing::Test {
   // After a run: it let events through, always with the window disabled, and gave the window back
   // with the progress dialog gone.
   void ExpectRunHeldTheWindow() {
-    EXPECT_GT(polls, 0);
+    EXPECT_GT(view->events, 0);
     EXPECT_EQ(enabled_polls, 0) << "the window stays disabled until the result";
-    EXPECT_TRUE(window->isEnabled() && !cancel->shown);
+    EXPECT_TRUE(window->isEnabled() && !view->shown);
   }
 
   TempDir app;  // the program's folder, with its settings file and readme
   TempDir target;
-  RecordingMessages messages;
-  ScriptedCancelView* cancel = nullptr;
   std::vector<std::pair<platform::ShellVerb, std::u16string>> shell;
   std::unique_ptr<Window> window;
-  int polls = 0, enabled_polls = 0;
+  int enabled_polls = 0;
 };
 
 }  // namespace gui_test

@@ -25,19 +25,19 @@ TEST_F(TobrenzWindow, FirstStartShowsTheDefaultsEveryFileSortedAndTheTabOrder) {
   EXPECT_EQ(Shown({w.txtCmp(), w.chkR(), w.chkExt(0), w.chkExt(1), w.txtExt(0), w.txtExt(1)}), QStringLiteral("bmp|0|0|0||"));
   EXPECT_EQ(Files(), (TextList{u"a.bmp", u"B.txt", u"あ.png", u"ア.png"})) << "sorted as shown";
   // The captions with their access keys, of this window's controls and of those every window has.
-  EXPECT_EQ(Captions({w.lbltrg(), w.chkR(), w.lblCmp(), w.txtDot(), w.frmSelect(), w.chkExt(0), w.chkExt(1), w.cmdExp(),
-                      w.cmdRefresh(), w.cmdGo(), w.cmdEnd()}),
+  EXPECT_EQ(Shown({w.lbltrg(), w.chkR(), w.lblCmp(), w.txtDot(), w.frmSelect(), w.chkExt(0), w.chkExt(1), w.cmdExp(),
+                      w.cmdRefresh(), w.cmdGo(), w.cmdEnd()}, true),
             QStringLiteral(u"ターゲットフォルダ…変換対象フォルダ|再帰処理(&R)|比較ファイル拡張子|．|対象ファイルフィルタ|絞り込む(&M)|"
                            u"除外する(&O)|Explorer(&X)|更新(F5)|開始(&G)|終了(&E)"));
   EXPECT_EQ(w.mnuHelp()->title() + u'|' + w.menuHelpReadMe()->text(), QStringLiteral(u"ヘルプ(&H)|ReadMe.txt(&R)"));
 
-  const std::vector<QWidget*> order = {w.cmdGo(),  w.chkR(),    w.txtPath(1), w.cmdExp(),  w.cmdRefresh(), w.txtCmp(),
-                                       w.cmdEnd(), w.chkExt(0), w.txtExt(0),  w.chkExt(1), w.txtExt(1),    w.lstFiles()};
-  EXPECT_EQ(QApplication::focusWidget(), w.cmdGo()) << "the tab order starts at the start button";
-  for (std::size_t i = 1; i < order.size(); ++i) {
+  // The tab order, from the start button on.
+  QStringList order = {QApplication::focusWidget()->objectName()};
+  for (int i = 1; i < 12; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), order[i]) << order[i]->objectName().toStdString();
+    order << QApplication::focusWidget()->objectName();
   }
+  EXPECT_EQ(order.join(u' '), "cmdGo chkR txtPath1 cmdExp cmdRefresh txtCmp cmdEnd chkExt0 txtExt0 chkExt1 txtExt1 lstFiles");
 }
 
 TEST_F(TobrenzWindow, TheComparisonExtensionBoxIsCheckedOnlyAtTheStart) {
@@ -77,7 +77,7 @@ TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
   Click(w.chkR());
   // The folder ピ goes while the run is in the folder a, after the run has seen it.
   WatchRun([&] {
-    if (!cancel->log.empty() && cancel->log.back() == u"text:" + (target / u"a")) platform::RemoveTree(gone);
+    if (!view->log.empty() && view->log.back() == u"text:" + (target / u"a")) platform::RemoveTree(gone);
   });
   Click(w.cmdGo());
   EXPECT_EQ(Last().text, u"削除\".bmp\" / 対象ファイル = 1 / 2\r\n処理できなかったファイル・フォルダ = 1\r\n　" +
