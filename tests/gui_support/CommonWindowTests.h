@@ -142,7 +142,7 @@ TYPED_TEST_P(CommonWindow, ExplorerButtonAndReadMe) {
                                                 {platform::ShellVerb::Open, this->app / u"readme.txt"}}));
 }
 
-// TextList stored in Shift-JIS bytes (an archive unpacked on Linux) read as their text; a name that
+// Names stored in Shift-JIS bytes (an archive unpacked on Linux) read as their text; a name that
 // is no text shows a mark for each odd byte. Every operation keeps the stored name.
 TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
   const std::u16string piano = platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D");  // ピアノ

@@ -31,7 +31,7 @@ TEST_F(FennickWindow, FirstStartShowsTheDefaultsAndTheProgramFolderInBothBoxes) 
   EXPECT_TRUE(w.lstSort()->isHidden());
   // The captions with their access keys; the controls every window shares are checked in Tobrenz's.
   EXPECT_EQ(Shown({w.lblsrc(), w.optSrcType(1), w.optSrcType(0), w.lbltrg(), w.chkR(), w.frMode(), w.optMode(0),
-                      w.optMode(1), w.optMode(2), w.chkMat(), w.chkSync(), w.chkBack(), w.frmSelect(), w.Label1()}, true),
+                   w.optMode(1), w.optMode(2), w.chkMat(), w.chkSync(), w.chkBack(), w.frmSelect(), w.Label1()}, true),
             QStringLiteral(u"ソースフォルダ…|マテリアルサウンドセットフォルダ(&S)|マテリアルベースフォルダ(&M)|"
                            u"ターゲットフォルダ…変換対象フォルダ|再帰処理(&R) |変換モード|ノーマル(&N)|再定義(&P)|クリア(&W)|"
                            u"マテリアル変換(&C) |同期削除(&D)|バックアップ(*.cbk)(&B)|マテリアル変換ファイルフィルタ|"

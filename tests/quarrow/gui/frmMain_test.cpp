@@ -149,25 +149,24 @@ TEST_F(QuarrowWindow, SortedRulesRunInTheirNewOrderWithTheirOwnPatterns) {
 TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   frmMain& w = Open();
   QComboBox* assist = w.cmbTrg();
+  QLineEdit* search = w.txtCnv(0);
   w.txtCnv(1)->setFocus();
-  w.txtCnv(0)->setFocus();
-  w.txtCnv(0)->setText(QStringLiteral("*.wav"));
+  search->setFocus();
+  search->setText(QStringLiteral("*.wav"));
   Choose(assist, 0);
   Choose(assist, 0);
-  EXPECT_EQ(w.txtCnv(0)->text(), QStringLiteral("#WAV#WAV*.wav")) << "each choice inserts";
+  EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "each choice inserts";
 
-  w.txtCnv(0)->setText(QStringLiteral("*.wav"));
   assist->setFocus();
   QTest::keyClick(assist, Qt::Key_Down);
   QTest::keyClick(assist, Qt::Key_Down);
-  EXPECT_EQ(assist->currentText() + u'|' + w.txtCnv(0)->text(), QStringLiteral("#STAGEFILE|*.wav"))
-      << "the arrow keys only browse";
+  EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "the arrow keys only browse";
   QTest::keyClick(assist, Qt::Key_Return);
-  EXPECT_EQ(w.txtCnv(0)->text(), QStringLiteral("#STAGEFILE*.wav"));
+  EXPECT_EQ(search->text(), QStringLiteral("#STAGEFILE#WAV#WAV*.wav"));
   EXPECT_FALSE(w.InternalAccess);
 
   // Enter in the opened list: the list takes the press and closes, the combo box gets the release.
-  w.txtCnv(0)->setText(QStringLiteral("*.wav"));
+  search->setText(QStringLiteral("*.wav"));
   QTest::mouseClick(assist, Qt::LeftButton);
   QAbstractItemView* list = assist->view();
   ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
@@ -175,7 +174,7 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   QTest::keyPress(list, Qt::Key_Return);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !list->isVisible(); }));
   QTest::keyRelease(assist, Qt::Key_Return);
-  EXPECT_EQ(w.txtCnv(0)->text(), QStringLiteral("#MIDIFILE*.wav")) << "once";
+  EXPECT_EQ(search->text(), QStringLiteral("#MIDIFILE*.wav")) << "once";
 
   w.txtCnv(1)->setFocus();
   Choose(assist, 1);

@@ -26,7 +26,7 @@ TEST_F(TobrenzWindow, FirstStartShowsTheDefaultsEveryFileSortedAndTheTabOrder) {
   EXPECT_EQ(Files(), (TextList{u"a.bmp", u"B.txt", u"あ.png", u"ア.png"})) << "sorted as shown";
   // The captions with their access keys, of this window's controls and of those every window has.
   EXPECT_EQ(Shown({w.lbltrg(), w.chkR(), w.lblCmp(), w.txtDot(), w.frmSelect(), w.chkExt(0), w.chkExt(1), w.cmdExp(),
-                      w.cmdRefresh(), w.cmdGo(), w.cmdEnd()}, true),
+                   w.cmdRefresh(), w.cmdGo(), w.cmdEnd()}, true),
             QStringLiteral(u"ターゲットフォルダ…変換対象フォルダ|再帰処理(&R)|比較ファイル拡張子|．|対象ファイルフィルタ|絞り込む(&M)|"
                            u"除外する(&O)|Explorer(&X)|更新(F5)|開始(&G)|終了(&E)"));
   EXPECT_EQ(w.mnuHelp()->title() + u'|' + w.menuHelpReadMe()->text(), QStringLiteral(u"ヘルプ(&H)|ReadMe.txt(&R)"));
