@@ -12,13 +12,11 @@ class CommonWindow : public WindowTest<Window> {};
 TYPED_TEST_SUITE_P(CommonWindow);
 
 TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings) {
-  const QString name = QString::fromUtf16(Program<TypeParam>::kName);
   // Esc, the close box, the end button; only the last saves.
   for (int leave = 0; leave < 3; ++leave) {
     SCOPED_TRACE(leave);
     TypeParam& w = this->Open();
-    if (leave == 0) {  // the first start: the defaults, at 50 twips from the corner
-      EXPECT_EQ(Shown({&w, w.txtPath(1)}), name + u'|' + ToQt(this->app.Path()));
+    if (leave == 0) {  // the first start: quiet, at 50 twips from the corner
       EXPECT_EQ(w.pos(), QPoint(3, 3));
       EXPECT_TRUE(this->messages.messages.empty());
     }
@@ -103,17 +101,14 @@ TYPED_TEST_P(CommonWindow, TheFilterRefreshesTheListOnlyOnARealChange) {
   });
 }
 
+// A chart dropped on the box selects its folder: see the names test.
 TYPED_TEST_P(CommonWindow, DropsOnTheTargetBoxAndTheFileList) {
-  this->target.MakeFolder(u"sub");
-  const std::u16string chart = this->target.Write(u"sub/c.bms", "");
+  const std::u16string sub = this->target.MakeFolder(u"sub");
   this->target.Write(u"a.bms", "");
-  TypeParam& w = this->Open(this->target.Path());
+  TypeParam& w = this->Open(sub);
   QLineEdit* box = w.txtPath(1);
-
   EXPECT_FALSE(Drop(box, {}, QStringLiteral("/tmp")));
-  EXPECT_EQ(FromQt(box->text()), this->target.Path()) << "text is no file list";
-  EXPECT_TRUE(Drop(box, {chart}));
-  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"sub|c.bms") << "a chart selects its folder";
+  EXPECT_EQ(FromQt(box->text()), sub) << "text is no file list";
   EXPECT_TRUE(Drop(w.lstFiles()->viewport(), {this->target.Path()}));
   EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target.Path() + u"|a.bms")
       << "a folder dropped on the list is the target";

@@ -28,7 +28,6 @@ TEST_F(FennickWindow, FirstStartShowsTheDefaultsAndTheProgramFolderInBothBoxes) 
     EXPECT_EQ(w.cmbPath(i)->currentIndex(), 0);
     EXPECT_EQ(w.LastPath(i), app.Path());
   }
-  EXPECT_TRUE(w.lstSort()->isHidden());
   // The captions with their access keys; the controls every window shares are checked in Tobrenz's.
   EXPECT_EQ(Shown({w.lblsrc(), w.optSrcType(1), w.optSrcType(0), w.lbltrg(), w.chkR(), w.frMode(), w.optMode(0),
                    w.optMode(1), w.optMode(2), w.chkMat(), w.chkSync(), w.chkBack(), w.frmSelect(), w.Label1()}, true),

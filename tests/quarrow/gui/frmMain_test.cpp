@@ -45,9 +45,7 @@ TEST_F(QuarrowWindow, FirstStartShowsTheDefaults) {
                    w.chkBack(), w.chkR()}),
             QStringLiteral("|*.bms;*.bme||1|0|1|1|1|0"));
   EXPECT_EQ(Files(), (TextList{u"A.bme", u"b.bms", u"C.bms"})) << "case-insensitive order";
-  EXPECT_EQ(mdlTools::CurrentFolder(), app.Path());
   EXPECT_EQ(Texts(w.cmbTrg()->model()).back(), u"#BPM") << "the input assist offers every command";
-  EXPECT_TRUE(Rules().empty());
 }
 
 TEST_F(QuarrowWindow, OnlyTheEndButtonKeepsTheRulesAndTheMaterialBaseFolder) {
@@ -201,7 +199,6 @@ TEST_F(QuarrowWindow, DropsOnTheMaterialBaseFolderAndTheRuleList) {
       << "the folder of the first item; the target stays";
   EXPECT_EQ(Files(), TextList{u"a.bms"});
 
-  EXPECT_FALSE(Drop(w.lstRules(0)->viewport(), {}, QStringLiteral("#WAV")));
   EXPECT_TRUE(Drop(w.lstRules(0)->viewport(), {rules, target / u"missing.rul", rules}));
   EXPECT_EQ(Rules(), (TextList{u"#WAV?? *.wav → #WAV?? *.ogg", u"#BMP → #BPM", u"#WAV?? *.wav → #WAV?? *.ogg",
                             u"#BMP → #BPM"}))
