@@ -16,7 +16,8 @@ TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings) {
   for (int leave = 0; leave < 3; ++leave) {
     SCOPED_TRACE(leave);
     TypeParam& w = this->Open();
-    if (leave == 0) {  // the first start: quiet, at 50 twips from the corner
+    if (leave == 0) {  // the first start: quiet, named after the program, at 50 twips from the corner
+      EXPECT_EQ(w.windowTitle(), QString::fromUtf16(Program<TypeParam>::kName));
       EXPECT_EQ(w.pos(), QPoint(3, 3));
       EXPECT_TRUE(this->messages.messages.empty());
     }

@@ -48,12 +48,15 @@ inline TextList Texts(const QAbstractItemModel* list) {
 }
 
 // What controls show, joined by '|': a box's text, a button's check as 0/1 (its caption, access key
-// included, when `captions`), a label's text, a frame's title, a window's title.
-inline QString Shown(std::initializer_list<const QWidget*> controls, bool captions = false) {
+// included, for Show::Caption), a label's text, a frame's title, a window's title; or their tooltips.
+enum class Show { State, Caption, Tip };
+inline QString Shown(std::initializer_list<const QWidget*> controls, Show what = Show::State) {
   QStringList shown;
   for (const QWidget* c : controls) {
-    if (const auto* box = qobject_cast<const QLineEdit*>(c)) shown << box->text();
-    else if (const auto* b = qobject_cast<const QAbstractButton*>(c)) shown << (captions ? b->text() : QString::number(b->isChecked()));
+    const auto* b = qobject_cast<const QAbstractButton*>(c);
+    if (what == Show::Tip) shown << c->toolTip();
+    else if (const auto* box = qobject_cast<const QLineEdit*>(c)) shown << box->text();
+    else if (b) shown << (what == Show::Caption ? b->text() : QString::number(b->isChecked()));
     else if (const auto* label = qobject_cast<const QLabel*>(c)) shown << label->text();
     else if (const auto* frame = qobject_cast<const QGroupBox*>(c)) shown << frame->title();
     else shown << c->windowTitle();

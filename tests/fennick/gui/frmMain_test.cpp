@@ -28,13 +28,22 @@ TEST_F(FennickWindow, FirstStartShowsTheDefaultsAndTheProgramFolderInBothBoxes) 
     EXPECT_EQ(w.cmbPath(i)->currentIndex(), 0);
     EXPECT_EQ(w.LastPath(i), app.Path());
   }
-  // The captions with their access keys; the controls every window shares are checked in Tobrenz's.
-  EXPECT_EQ(Shown({w.lblsrc(), w.optSrcType(1), w.optSrcType(0), w.lbltrg(), w.chkR(), w.frMode(), w.optMode(0),
-                   w.optMode(1), w.optMode(2), w.chkMat(), w.chkSync(), w.chkBack(), w.frmSelect(), w.Label1()}, true),
+  // The captions with their access keys, and the tooltips; those of the controls every window has
+  // are checked in Tobrenz's, but for the Explorer button's tooltip, which each window gives.
+  const std::initializer_list<const QWidget*> captioned = {
+      w.lblsrc(), w.optSrcType(1), w.optSrcType(0), w.lbltrg(), w.chkR(),      w.frMode(), w.optMode(0), w.optMode(1),
+      w.optMode(2), w.chkMat(),    w.chkSync(),     w.chkBack(), w.frmSelect(), w.Label1(), w.cmdExp()};
+  EXPECT_EQ(Shown(captioned, Show::Caption),
             QStringLiteral(u"ソースフォルダ…|マテリアルサウンドセットフォルダ(&S)|マテリアルベースフォルダ(&M)|"
                            u"ターゲットフォルダ…変換対象フォルダ|再帰処理(&R) |変換モード|ノーマル(&N)|再定義(&P)|クリア(&W)|"
                            u"マテリアル変換(&C) |同期削除(&D)|バックアップ(*.cbk)(&B)|マテリアル変換ファイルフィルタ|"
-                           u"Explorerからファイルをラッグ＆ドロップ。"));
+                           u"Explorerからファイルをラッグ＆ドロップ。|Explorer(&X)"));
+  EXPECT_EQ(Shown(captioned, Show::Tip),
+            QStringLiteral(u"|BM98のMaterialフォルダにあるサウンドセットを指定します。|BM98のMaterialフォルダを指定します。||||"
+                           u"マテリアル指定の無いもののみを対象にします。|マテリアル指定の有無に関わらず対象にします。|"
+                           u"マテリアル指定を解除します。ソースフォルダ指定無しでも実行できます。|"
+                           u"リスト内ファイルの#WAV、#BMP指定に対して、そのファイルがソースフォルダに存在すれば、マテリアル指定を行います。|"
+                           u"同名のファイルがソースフォルダにあれば、ターゲットフォルダからそのファイルを削除します。||||"));
 }
 
 TEST_F(FennickWindow, OptionButtonsComeFromTheSettingsAndGoBackToThem) {

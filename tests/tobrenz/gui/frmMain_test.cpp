@@ -23,11 +23,18 @@ TEST_F(TobrenzWindow, FirstStartShowsTheDefaultsEveryFileSortedAndTheTabOrder) {
   frmMain& w = Open();
   EXPECT_EQ(Shown({w.txtCmp(), w.chkR(), w.chkExt(0), w.chkExt(1), w.txtExt(0), w.txtExt(1)}), QStringLiteral("bmp|0|0|0||"));
   EXPECT_EQ(Files(), (TextList{u"a.bmp", u"B.txt", u"あ.png", u"ア.png"})) << "sorted as shown";
-  // The captions with their access keys, of this window's controls and of those every window has.
-  EXPECT_EQ(Shown({w.lbltrg(), w.chkR(), w.lblCmp(), w.txtDot(), w.frmSelect(), w.chkExt(0), w.chkExt(1), w.cmdExp(),
-                   w.cmdRefresh(), w.cmdGo(), w.cmdEnd()}, true),
+  // The captions with their access keys and the tooltips, of this window's controls and of those
+  // every window has.
+  const std::initializer_list<const QWidget*> captioned = {w.lbltrg(), w.chkR(),    w.lblCmp(), w.txtDot(),
+                                                           w.frmSelect(), w.chkExt(0), w.chkExt(1), w.cmdExp(),
+                                                           w.cmdRefresh(), w.cmdGo(), w.cmdEnd()};
+  EXPECT_EQ(Shown(captioned, Show::Caption),
             QStringLiteral(u"ターゲットフォルダ…変換対象フォルダ|再帰処理(&R)|比較ファイル拡張子|．|対象ファイルフィルタ|絞り込む(&M)|"
                            u"除外する(&O)|Explorer(&X)|更新(F5)|開始(&G)|終了(&E)"));
+  EXPECT_EQ(Shown(captioned, Show::Tip),
+            QStringLiteral(u"||”対象ファイルフィルタ”で絞り込んだファイルを、ここで指定した同名拡張子違いファイルとサイズ比較します。|||"
+                           u"指定したファイルを操作の対象にします。|指定したファイルを処理の対象外にします。|"
+                           u"Explorerからファイルをラッグ＆ドロップ。|||"));
   EXPECT_EQ(w.mnuHelp()->title() + u'|' + w.menuHelpReadMe()->text(), QStringLiteral(u"ヘルプ(&H)|ReadMe.txt(&R)"));
 
   // The tab order, from the start button on.
