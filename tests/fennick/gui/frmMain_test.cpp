@@ -28,6 +28,7 @@ TEST_F(FennickWindow, FirstStartShowsTheDefaultsAndTheProgramFolderInBothBoxes) 
     EXPECT_EQ(w.cmbPath(i)->currentIndex(), 0);
     EXPECT_EQ(w.LastPath(i), app.Path());
   }
+  EXPECT_TRUE(w.lstSort()->isHidden()) << "the folder lists' work list";
   // The captions with their access keys, and the tooltips; those of the controls every window has
   // are checked in Tobrenz's, but for the Explorer button's tooltip, which each window gives.
   const std::initializer_list<const QWidget*> captioned = {
