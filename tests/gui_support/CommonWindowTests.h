@@ -1,12 +1,7 @@
-// What every main window does alike, run against each real window: the end button alone saves,
-// the target folder box, the filter, drops, the file list's keys, the command line's target, the
-// Explorer and readme actions, and names shown readably. Each window's test instantiates it.
+// What every main window does alike, run against each real window: the first start, the end button
+// alone saves, the target folder box, the filter, drops, the file list's keys, the command line's
+// target, the Explorer and readme actions, and names shown readably. Each window's test instantiates it.
 #pragma once
-
-#include <QAction>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QPushButton>
 
 #include "tests/gui_support/WindowTest.h"
 
@@ -17,42 +12,42 @@ class CommonWindow : public WindowTest<Window> {};
 TYPED_TEST_SUITE_P(CommonWindow);
 
 TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings) {
-  enum class Leave { EndButton, Escape, CloseBox };
-  for (const Leave leave : {Leave::Escape, Leave::CloseBox, Leave::EndButton}) {
-    SCOPED_TRACE(static_cast<int>(leave));
+  // Esc, the close box, the end button; only the last saves.
+  for (int leave = 0; leave < 3; ++leave) {
+    SCOPED_TRACE(leave);
     TypeParam& w = this->Open();
+    if (leave == 0) {  // the first start: quiet, named after the program, at 50 twips from the corner
+      EXPECT_EQ(w.windowTitle(), QString::fromUtf16(Program<TypeParam>::kName));
+      EXPECT_EQ(w.pos(), QPoint(3, 3));
+      EXPECT_TRUE(this->messages.messages.empty());
+    }
     w.move(300, 150);
     Enter(w.txtPath(1), this->target.Path());
     w.txtExt(1)->setText(QStringLiteral("*~*"));
     Click(w.chkR());
-    switch (leave) {
-      case Leave::EndButton: Click(w.cmdEnd()); break;
-      case Leave::Escape: QTest::keyClick(w.txtExt(0), Qt::Key_Escape); break;
-      case Leave::CloseBox: w.close(); break;
-    }
+    if (leave == 0) QTest::keyClick(w.txtExt(0), Qt::Key_Escape);
+    if (leave == 1) w.close();
+    if (leave == 2) Click(w.cmdEnd());
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(platform::FileExists(this->SettingsFile()), leave == Leave::EndButton);
+    EXPECT_EQ(platform::FileExists(this->SettingsFile()), leave == 2);
   }
   EXPECT_NE(ReadBytes(this->SettingsFile()).find("Window Top=2250\r\nWindow Left=4500\r\n"), std::string::npos);
   TypeParam& w = this->Open();
   EXPECT_EQ(w.pos(), QPoint(300, 150));
-  EXPECT_EQ(FromQt(w.txtPath(1)->text()), this->target.Path());
-  EXPECT_EQ(w.txtExt(1)->text(), QStringLiteral("*~*"));
-  EXPECT_TRUE(w.chkR()->isChecked());
+  EXPECT_EQ(Shown({w.txtPath(1), w.txtExt(1), w.chkR()}), ToQt(this->target.Path()) + QStringLiteral("|*~*|1"));
 }
 
 TYPED_TEST_P(CommonWindow, TheEndButtonAsksWhenTheSettingsCannotBeWritten) {
-  this->app.MakeFolder(std::u16string(Program<TypeParam>::kName) + u".ini");
+  const std::u16string name = std::u16string(Program<TypeParam>::kName) + u".ini";
+  this->app.MakeFolder(name);
   TypeParam& w = this->Open();
   this->messages.answers = {false, true};
   Click(w.cmdEnd());
-  const auto& said = this->messages.messages;
-  ASSERT_EQ(said.size(), 3u);
-  EXPECT_EQ(said[0].text, this->SettingsFile() + u" のオープンに失敗しました。") << "read at the start";
-  EXPECT_EQ(said[1].text, std::u16string(Program<TypeParam>::kName) + u".ini のオープンに失敗しました。");
-  EXPECT_EQ(said[1].icon, MsgIcon::Critical);
-  EXPECT_EQ(said[2].text, u"設定を保存できませんでした。保存せずに終了しますか？");
-  EXPECT_TRUE(said[2].question);
+  EXPECT_EQ(this->Said(), (TextList{this->SettingsFile() + u" のオープンに失敗しました。", name + u" のオープンに失敗しました。",
+                         u"設定を保存できませんでした。保存せずに終了しますか？"}))
+      << "read at the start, written at the end, the question";
+  EXPECT_EQ(this->messages.messages.at(1).icon, MsgIcon::Critical);
+  EXPECT_TRUE(this->Last().question);
   EXPECT_TRUE(w.isVisible()) << "No: the window stays";
   Click(w.cmdEnd());
   EXPECT_FALSE(w.isVisible()) << "Yes: the program ends without saving";
@@ -67,101 +62,71 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBox) {
 
   Enter(box, this->target / u"missing");
   EXPECT_TRUE(IsRed(box));
-  EXPECT_EQ(this->Files(), std::vector<std::u16string>{u"a.bms"}) << "the list keeps what it shows";
+  EXPECT_EQ(this->Files(), TextList{u"a.bms"}) << "the list keeps what it shows";
 
+  // Blanks and steps through ".." go; the cursor ends at the end.
   Enter(box, u"  " + (this->target / u"sub") + u"/../sub/");
   EXPECT_FALSE(IsRed(box));
-  EXPECT_EQ(FromQt(box->text()), this->target / u"sub");
+  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"sub|c.bms");
   EXPECT_EQ(box->cursorPosition(), box->text().size());
-  EXPECT_EQ(this->Files(), std::vector<std::u16string>{u"c.bms"});
   EXPECT_EQ(mdlTools::CurrentFolder(), this->target / u"sub");
 
-  this->target.Write(u"sub/d.bms", "");
-  this->Visit(box);
-  EXPECT_EQ(this->Files().size(), 1u) << "the same folder again";
-  QTest::keyClick(w.txtExt(0), Qt::Key_F5, Qt::ShiftModifier);
-  EXPECT_EQ(this->Files().size(), 1u) << "Shift+F5 is no refresh";
-  QTest::keyClick(w.txtExt(0), Qt::Key_F5);
-  EXPECT_EQ(this->Files().size(), 2u) << "F5 anywhere refreshes";
-  this->target.Write(u"sub/e.bms", "");
-  Click(w.cmdRefresh());
-  EXPECT_EQ(this->Files().size(), 3u);
-  box->setFocus();
-  box->setText(ToQt(this->target.Path()));
-  w.lstFiles()->setFocus();
-  EXPECT_EQ(this->Files(), std::vector<std::u16string>{u"a.bms"}) << "leaving the box with another folder";
+  auto write = [&](const char16_t* name) { this->target.Write(name, ""); };
+  this->ExpectSteps({
+      {[&] { write(u"sub/d.bms"), this->Visit(box); }, 1, "the same folder again"},
+      {[&] { QTest::keyClick(w.txtExt(0), Qt::Key_F5, Qt::ShiftModifier); }, 1, "Shift+F5 is no refresh"},
+      {[&] { QTest::keyClick(w.txtExt(0), Qt::Key_F5); }, 2, "F5 anywhere refreshes"},
+      {[&] { write(u"sub/e.bms"), Click(w.cmdRefresh()); }, 3, "the refresh button"},
+      {[&] { this->Visit(box, this->target.Path()); }, 1, "leaving the box with another folder"},
+  });
 }
 
 TYPED_TEST_P(CommonWindow, TheFilterRefreshesTheListOnlyOnARealChange) {
-  this->target.Write(u"a.bms", "");
-  this->target.Write(u"b.bme", "");
-  this->target.Write(u"n.txt", "");
+  for (const auto* name : {u"a.bms", u"b.bme", u"n.txt"}) this->target.Write(name, "");
   TypeParam& w = this->Open(this->target.Path());
+  QLineEdit* box = w.txtExt(0);
   if (!w.chkExt(0)->isChecked()) Click(w.chkExt(0));
-  Enter(w.txtExt(0), u"*.bms;*.bme");
-  ASSERT_EQ(this->Files(), (std::vector<std::u16string>{u"a.bms", u"b.bme"}));
-  this->target.Write(u"c.bms", "");
-
-  this->Visit(w.txtExt(0));
-  EXPECT_EQ(this->Files().size(), 2u) << "leaving the box unchanged";
-  QTest::keyClick(w.txtExt(0), Qt::Key_Return);
-  EXPECT_EQ(this->Files().size(), 3u) << "Enter refreshes in any case";
-
-  this->target.Write(u"d.bms", "");
-  w.txtExt(0)->setFocus();
-  w.txtExt(0)->setText(QStringLiteral("*.bms"));
-  w.lstFiles()->setFocus();
-  EXPECT_EQ(this->Files(), (std::vector<std::u16string>{u"a.bms", u"c.bms", u"d.bms"})) << "leaving the box changed";
-
-  Click(w.chkExt(0));
-  EXPECT_EQ(this->Files().size(), 5u) << "switching a list with patterns off refreshes";
-  this->target.Write(u"e.bms", "");
-  Enter(w.txtExt(0), u"*.bme");
-  this->Visit(w.txtExt(0));
-  EXPECT_EQ(this->Files().size(), 5u) << "a list that is off takes no text";
-
-  // An empty list switched on and off: a refresh only while the last applied text differs.
-  w.txtExt(0)->clear();
-  Click(w.chkExt(0));
-  EXPECT_EQ(this->Files().size(), 6u) << "'' differs from the last applied *.bms";
-  this->target.Write(u"f.bms", "");
-  Click(w.chkExt(0));
-  EXPECT_EQ(this->Files().size(), 6u) << "'' equals the last applied text";
-
-  Click(w.chkExt(1));
-  Enter(w.txtExt(1), u"*.bme;*.txt");
-  EXPECT_EQ(this->Files().size(), 5u) << "the exclude list takes its text";
+  Enter(box, u"*.bms;*.bme");
+  ASSERT_EQ(this->Files(), (TextList{u"a.bms", u"b.bme"}));
+  auto write = [&](const char16_t* name) { this->target.Write(name, ""); };
+  this->ExpectSteps({
+      {[&] { write(u"c.bms"), this->Visit(box); }, 2, "leaving the box unchanged"},
+      {[&] { QTest::keyClick(box, Qt::Key_Return); }, 3, "Enter refreshes in any case"},
+      {[&] { write(u"d.bms"), write(u"e.bms"), this->Visit(box, u"*.bms"); }, 4, "leaving the box changed"},
+      {[&] { Click(w.chkExt(0)); }, 6, "switching a list with patterns off refreshes"},
+      {[&] { write(u"f.bms"), Enter(box, u"*.bme"), this->Visit(box); }, 6, "a list that is off takes no text"},
+      // An empty list switched on and off: a refresh only while the last applied text differs.
+      {[&] { box->clear(), Click(w.chkExt(0)); }, 7, "'' differs from the last applied *.bms"},
+      {[&] { write(u"g.bms"), Click(w.chkExt(0)); }, 7, "'' equals the last applied text"},
+      {[&] { Click(w.chkExt(1)), Enter(w.txtExt(1), u"*.bme;*.txt"); }, 6, "the exclude list takes its text"},
+  });
 }
 
+// A chart dropped on the box selects its folder: see the names test.
 TYPED_TEST_P(CommonWindow, DropsOnTheTargetBoxAndTheFileList) {
-  this->target.MakeFolder(u"sub");
-  const std::u16string chart = this->target.Write(u"sub/c.bms", "");
+  const std::u16string sub = this->target.MakeFolder(u"sub");
   this->target.Write(u"a.bms", "");
-  TypeParam& w = this->Open(this->target.Path());
-
-  EXPECT_FALSE(Drop(w.txtPath(1), {}, QStringLiteral("/tmp")));
-  EXPECT_EQ(FromQt(w.txtPath(1)->text()), this->target.Path()) << "text is no file list";
-  EXPECT_TRUE(Drop(w.txtPath(1), {chart}));
-  EXPECT_EQ(FromQt(w.txtPath(1)->text()), this->target / u"sub") << "a chart selects its folder";
-  EXPECT_EQ(this->Files(), std::vector<std::u16string>{u"c.bms"});
+  TypeParam& w = this->Open(sub);
+  QLineEdit* box = w.txtPath(1);
+  EXPECT_FALSE(Drop(box, {}, QStringLiteral("/tmp")));
+  EXPECT_EQ(FromQt(box->text()), sub) << "text is no file list";
   EXPECT_TRUE(Drop(w.lstFiles()->viewport(), {this->target.Path()}));
-  EXPECT_EQ(FromQt(w.txtPath(1)->text()), this->target.Path()) << "a folder dropped on the list is the target";
-  EXPECT_EQ(this->Files(), std::vector<std::u16string>{u"a.bms"});
+  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target.Path() + u"|a.bms")
+      << "a folder dropped on the list is the target";
 }
 
 TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
   this->app.MakeFolder(u"my songs");
   const std::u16string chart = this->app.Write(u"my songs/a.bms", "");
   const std::u16string songs = this->app / u"my songs";
-  struct Case {
-    std::u16string argument, folder;
-  };
-  for (const Case& c : {Case{chart, songs}, Case{songs, songs}, Case{u"\"my songs/a.bms\"", songs},
-                        Case{u"my songs/gone/x.bms", songs}, Case{u"bad\tpath", this->app.Path()}}) {
-    SCOPED_TRACE(U8(c.argument));
-    TypeParam& w = this->Open(c.argument);
-    EXPECT_EQ(FromQt(w.txtPath(1)->text()), c.folder);
-    EXPECT_EQ(this->Files(), c.folder == songs ? std::vector<std::u16string>{u"a.bms"} : std::vector<std::u16string>{});
+  // A chart, its folder, a quoted relative path, a path into a missing folder, a path that is none.
+  for (const std::u16string& argument : {chart, songs, std::u16string(u"\"my songs/a.bms\""),
+                                         std::u16string(u"my songs/gone/x.bms"), std::u16string(u"bad\tpath")}) {
+    SCOPED_TRACE(U8(argument));
+    TypeParam& w = this->Open(argument);
+    const bool none = argument == u"bad\tpath";
+    EXPECT_EQ(FromQt(w.txtPath(1)->text()), none ? this->app.Path() : songs);
+    EXPECT_EQ(this->Files(), none ? TextList{} : TextList{u"a.bms"});
   }
 }
 
@@ -169,9 +134,8 @@ TYPED_TEST_P(CommonWindow, ExplorerButtonAndReadMe) {
   TypeParam& w = this->Open(this->target.Path());
   Click(w.cmdExp());
   w.menuHelpReadMe()->trigger();
-  ASSERT_EQ(this->shell.size(), 2u);
-  EXPECT_EQ(this->shell[0], std::make_pair(platform::ShellVerb::Explore, this->target.Path()));
-  EXPECT_EQ(this->shell[1], std::make_pair(platform::ShellVerb::Open, this->app / u"readme.txt"));
+  EXPECT_EQ(this->shell, (decltype(this->shell){{platform::ShellVerb::Explore, this->target.Path()},
+                                                {platform::ShellVerb::Open, this->app / u"readme.txt"}}));
 }
 
 // Names stored in Shift-JIS bytes (an archive unpacked on Linux) read as their text; a name that
@@ -188,32 +152,28 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
   QLineEdit* box = w.txtPath(1);
   const std::u16string shown = this->target / u"ピアノ";
   EXPECT_EQ(FromQt(box->text()), shown);
-  EXPECT_EQ(this->Files(), (std::vector<std::u16string>{u"a\\xFF.bms", u"ソ.bms"}));
+  EXPECT_EQ(this->Files(), (TextList{u"a\\xFF.bms", u"ソ.bms"}));
   EXPECT_EQ(mdlGui::StoredName(w.lstFiles()->item(1)), so);
-  // The keys of the file list copy what a person reads: the name, or its full path.
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  clipboard->setText(QStringLiteral("before"));
-  QTest::keyClick(w.lstFiles(), Qt::Key_C, Qt::ControlModifier);
-  EXPECT_EQ(clipboard->text(), QStringLiteral("before")) << "nothing selected";
-  w.lstFiles()->item(1)->setSelected(true);
-  for (const Qt::Key key : {Qt::Key_C, Qt::Key_X}) {
-    clipboard->clear();
+  // The keys of the file list copy what a person reads: the name, or its full path; nothing when
+  // nothing is selected.
+  auto copied = [&](Qt::Key key) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     QTest::keyClick(w.lstFiles(), key, Qt::ControlModifier);
-    EXPECT_EQ(clipboard->text(), QStringLiteral(u"ソ.bms"));
-  }
+    return FromQt(QGuiApplication::clipboard()->text());
+  };
+  const std::u16string none = copied(Qt::Key_C);
+  w.lstFiles()->item(1)->setSelected(true);
+  EXPECT_EQ((TextList{none, copied(Qt::Key_C), copied(Qt::Key_X), copied(Qt::Key_F)}),
+            (TextList{u"before", u"ソ.bms", u"ソ.bms", shown + u"/ソ.bms"}));
   EXPECT_EQ(this->Files().size(), 2u) << "Ctrl+X removes nothing";
-  QTest::keyClick(w.lstFiles(), Qt::Key_F, Qt::ControlModifier);
-  EXPECT_EQ(FromQt(clipboard->text()), shown + u"/ソ.bms");
 
   Enter(box, this->target.Path());
   Enter(box, shown);
   EXPECT_FALSE(IsRed(box)) << "the readable text finds the stored folder";
   EXPECT_EQ(mdlTools::CurrentFolder(), folder);
-  EXPECT_EQ(this->Files().size(), 2u);
 
   EXPECT_TRUE(Drop(box, {chart}));
-  EXPECT_EQ(FromQt(box->text()), this->target / u"x\\xFF");
-  EXPECT_EQ(this->Files(), std::vector<std::u16string>{u"c.bms"});
+  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"x\\xFF|c.bms");
   this->Visit(box);
   QTest::keyClick(box, Qt::Key_Return);
   EXPECT_FALSE(IsRed(box)) << "a marked name that resolves to nothing keeps its stored path";
@@ -222,16 +182,15 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
 
 REGISTER_TYPED_TEST_SUITE_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings, TheEndButtonAsksWhenTheSettingsCannotBeWritten,
                             TheTargetFolderBox, TheFilterRefreshesTheListOnlyOnARealChange,
-                            DropsOnTheTargetBoxAndTheFileList,
-                            CommandLineSelectsTheTargetFolder, ExplorerButtonAndReadMe,
-                            NamesShowReadablyAndKeepTheirStoredBytes);
+                            DropsOnTheTargetBoxAndTheFileList, CommandLineSelectsTheTargetFolder,
+                            ExplorerButtonAndReadMe, NamesShowReadablyAndKeepTheirStoredBytes);
 
 }  // namespace gui_test
 
-// Names a window's program (its settings file is named after it) and runs the suite against it.
-#define COMMON_WINDOW_TESTS(Name, Window)                 \
-  template <>                                             \
-  struct gui_test::Program<Window> {                      \
-    static constexpr char16_t kName[] = u"" #Name;        \
-  };                                                      \
+// TextList a window's program (its settings file is named after it) and runs the suite against it.
+#define COMMON_WINDOW_TESTS(Name, Window)          \
+  template <>                                      \
+  struct gui_test::Program<Window> {               \
+    static constexpr char16_t kName[] = u"" #Name; \
+  };                                               \
   INSTANTIATE_TYPED_TEST_SUITE_P(Name, CommonWindow, Window)

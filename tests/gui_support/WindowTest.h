@@ -5,37 +5,19 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QDropEvent>
-#include <QElapsedTimer>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMimeData>
-#include <QStyleHints>
-#include <QTest>
-#include <QUrl>
-#include <algorithm>
+#include <QtTest>
+#include <QtWidgets>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/gui/Controls.h"
 #include "toolkit/gui/QtText.h"
 #include "toolkit/gui/frmBase.h"
-#include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlTools.h"
-#include "toolkit/platform/fs.h"
 #include "toolkit/platform/shell.h"
-#include "toolkit/platform/text.h"
 
 // Readable texts in failure messages.
 QT_BEGIN_NAMESPACE
@@ -43,6 +25,8 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 QT_END_NAMESPACE
 
 namespace gui_test {
+
+using TextList = std::vector<std::u16string>;
 
 inline void StartApplication() {
   static int argc = 1;
@@ -56,20 +40,31 @@ inline void StartApplication() {
   QGuiApplication::styleHints()->setMouseDoubleClickInterval(1);
 }
 
-inline std::vector<std::u16string> Texts(const QListWidget* list) {
-  std::vector<std::u16string> texts;
-  for (int row = 0; row < list->count(); ++row) texts.push_back(FromQt(list->item(row)->text()));
+// The entries of a list or a combo box as shown.
+inline TextList Texts(const QAbstractItemModel* list) {
+  TextList texts;
+  for (int row = 0; row < list->rowCount(); ++row) texts.push_back(FromQt(list->index(row, 0).data().toString()));
   return texts;
 }
 
-inline bool IsRed(const QLineEdit* box) { return box->palette().color(QPalette::Text) == QColor(255, 0, 0); }
-
-inline bool WaitFor(const std::function<bool()>& done, int ms = 2000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < ms) QTest::qWait(10);
-  return done();
+// What controls show, joined by '|': a box's text, a button's check as 0/1 (its caption, access key
+// included, for Show::Caption), a label's text, a frame's title, a window's title; or their tooltips.
+enum class Show { State, Caption, Tip };
+inline QString Shown(std::initializer_list<const QWidget*> controls, Show what = Show::State) {
+  QStringList shown;
+  for (const QWidget* c : controls) {
+    const auto* b = qobject_cast<const QAbstractButton*>(c);
+    if (what == Show::Tip) shown << c->toolTip();
+    else if (const auto* box = qobject_cast<const QLineEdit*>(c)) shown << box->text();
+    else if (b) shown << (what == Show::Caption ? b->text() : QString::number(b->isChecked()));
+    else if (const auto* label = qobject_cast<const QLabel*>(c)) shown << label->text();
+    else if (const auto* frame = qobject_cast<const QGroupBox*>(c)) shown << frame->title();
+    else shown << c->windowTitle();
+  }
+  return shown.join(u'|');
 }
+
+inline bool IsRed(const QLineEdit* box) { return box->palette().color(QPalette::Text) == QColor(255, 0, 0); }
 
 // Near the left edge: a check box reacts to its box and caption, not to the whole width it gets.
 inline void Click(QAbstractButton* button) {
@@ -87,26 +82,24 @@ inline void Enter(QLineEdit* box, const std::u16string& text) {
 inline void Choose(QComboBox* combo, int index) {
   QTest::mouseClick(combo, Qt::LeftButton);
   QAbstractItemView* list = combo->view();
-  ASSERT_TRUE(WaitFor([&] { return list->isVisible(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
   // A click too soon after the list opened is taken for the end of the opening click; on a busy
   // machine that can take a while, so an ignored click is made again.
   for (int attempt = 0; attempt < 5 && list->isVisible(); ++attempt) {
     QTest::qWait(20);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(index, 0)).center());
-    WaitFor([&] { return !list->isVisible(); }, 500);
+    (void)QTest::qWaitFor([&] { return !list->isVisible(); }, 500);
   }
   ASSERT_FALSE(list->isVisible());
 }
 
 // A drop of files, or of plain text when no path is given; true when the drag was accepted.
-inline bool Drop(QWidget* target, const std::vector<std::u16string>& paths, const QString& text = QString()) {
+inline bool Drop(QWidget* target, const TextList& paths, const QString& text = QString()) {
   QMimeData mime;
   QList<QUrl> urls;
   // As a file manager sends them: the stored bytes of the path, percent-encoded.
   for (const auto& p : paths) {
-    const std::string bytes = platform::ToUtf8(p);
-    urls.push_back(QUrl::fromEncoded("file://" + QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))
-                                                     .toPercentEncoding("/")));
+    urls.push_back(QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/")));
   }
   if (!urls.isEmpty()) mime.setUrls(urls);
   if (!text.isEmpty()) mime.setText(text);
@@ -118,34 +111,9 @@ inline bool Drop(QWidget* target, const std::vector<std::u16string>& paths, cons
   return enter.isAccepted();
 }
 
-// Every captioned control with its caption (access key included) and tooltip, exactly.
-struct Caption {
-  QWidget* control;
-  QString text, tip;
-};
-inline void ExpectCaptions(const std::vector<Caption>& captions) {
-  for (const Caption& c : captions) {
-    QString shown;
-    if (const auto* button = qobject_cast<QAbstractButton*>(c.control)) shown = button->text();
-    if (const auto* label = qobject_cast<QLabel*>(c.control)) shown = label->text();
-    if (const auto* frame = qobject_cast<QGroupBox*>(c.control)) shown = frame->title();
-    EXPECT_EQ(shown, c.text) << c.control->objectName().toStdString();
-    EXPECT_EQ(c.control->toolTip(), c.tip) << c.control->objectName().toStdString();
-  }
-}
-
-// The items of a combo box as shown.
-inline std::vector<std::u16string> Items(const QComboBox* list) {
-  std::vector<std::u16string> items;
-  for (int i = 0; i < list->count(); ++i) items.push_back(FromQt(list->itemText(i)));
-  return items;
-}
-
 // Writes a settings file the way a person edits one: CP932 text.
 inline void WriteSettings(const std::u16string& path, const std::u16string& text) {
-  std::string bytes;
-  ASSERT_TRUE(platform::EncodeCp932(text, bytes));
-  ASSERT_TRUE(platform::WriteWholeFile(path, bytes));
+  ASSERT_TRUE(platform::WriteWholeFile(path, platform::ToCp932(text)));
 }
 
 // The name each window's settings file is named after; each test file gives its window's.
@@ -153,14 +121,11 @@ template <class Window>
 struct Program;
 
 template <class Window>
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test, protected ScriptedUser {
  protected:
   WindowTest() {
     StartApplication();
     mdlTools::SetProgramName(Program<Window>::kName);
-    auto view = std::make_unique<ScriptedCancelView>();
-    cancel = view.get();
-    mdlAppGlobal::SetCancelView(std::move(view));
     platform::SetShellHandler([this](platform::ShellVerb verb, const std::u16string& path) {
       shell.emplace_back(verb, path);
       return platform::kShellOk;
@@ -169,7 +134,6 @@ class WindowTest : public ::testing::Test {
   ~WindowTest() override {
     window.reset();
     platform::SetShellHandler({});
-    mdlAppGlobal::SetCancelView(std::make_unique<ScriptedCancelView>());
   }
 
   Window& Open(std::optional<std::u16string> command_line = std::nullopt) {
@@ -182,20 +146,52 @@ class WindowTest : public ::testing::Test {
   }
 
   std::u16string SettingsFile() const { return app / (std::u16string(Program<Window>::kName) + u".ini"); }
-  std::vector<std::u16string> Files() const { return Texts(window->lstFiles()); }
-  // Moves the focus into a box and out again, to a control that reacts to nothing.
-  void Visit(QLineEdit* box) {
+  TextList Files() const { return Texts(window->lstFiles()->model()); }
+  // Moves the focus into a box, gives it a text if one is given, and moves the focus out again to a
+  // control that reacts to nothing.
+  void Visit(QLineEdit* box, std::optional<std::u16string> text = std::nullopt) {
     box->setFocus();
+    if (text) box->setText(ToQt(*text));
     window->lstFiles()->setFocus();
   }
-  const RecordedMessage& Last() const { return messages.messages.back(); }
+  TextList Said() const {
+    TextList texts;
+    for (const RecordedMessage& m : messages.messages) texts.push_back(m.text);
+    return texts;
+  }
+  // Actions in order, each with the count of files it leaves in the list and why.
+  struct Step {
+    std::function<void()> act;
+    std::size_t files;
+    const char* why;
+  };
+  void ExpectSteps(const std::vector<Step>& steps) {
+    for (const Step& step : steps) {
+      step.act();
+      EXPECT_EQ(Files().size(), step.files) << step.why;
+    }
+  }
+
+  // Counts the moments a run lets events through with the window enabled; `also` runs at each.
+  void WatchRun(std::function<void()> also = {}) {
+    view->on_events = [this, also](int) {
+      enabled_polls += window->isEnabled() ? 1 : 0;
+      if (also) also();
+    };
+  }
+  // After a run: it let events through, always with the window disabled, and gave the window back
+  // with the progress dialog gone.
+  void ExpectRunHeldTheWindow() {
+    EXPECT_GT(view->events, 0);
+    EXPECT_EQ(enabled_polls, 0) << "the window stays disabled until the result";
+    EXPECT_TRUE(window->isEnabled() && !view->shown);
+  }
 
   TempDir app;  // the program's folder, with its settings file and readme
   TempDir target;
-  RecordingMessages messages;
-  ScriptedCancelView* cancel = nullptr;
   std::vector<std::pair<platform::ShellVerb, std::u16string>> shell;
   std::unique_ptr<Window> window;
+  int enabled_polls = 0;
 };
 
 }  // namespace gui_test

@@ -2,6 +2,7 @@
 // button is pressed by the test.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -11,6 +12,13 @@
 #include "toolkit/clsCancel.h"
 #include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlMessages.h"
+
+// The next scripted Yes/No answer; No when none is left.
+inline bool TakeAnswer(std::deque<bool>& answers) {
+  const bool yes = !answers.empty() && answers.front();
+  if (!answers.empty()) answers.pop_front();
+  return yes;
+}
 
 struct RecordedMessage {
   std::u16string text, title;
@@ -27,10 +35,7 @@ class RecordingMessages : public MessageSink {
   }
   bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) override {
     messages.push_back({text, title, icon, true});
-    if (answers.empty()) return false;
-    const bool yes = answers.front();
-    answers.pop_front();
-    return yes;
+    return TakeAnswer(answers);
   }
   std::vector<RecordedMessage> messages;
   std::deque<bool> answers;  // Yes/No answers in order; No when none is left
@@ -41,14 +46,8 @@ class ScriptedCancelView : public CancelView {
   void SetCaption(const std::u16string& text) override { log.push_back(u"caption:" + text); }
   void SetTitle(const std::u16string& text) override { log.push_back(u"title:" + text); }
   void SetText(const std::u16string& text) override { log.push_back(u"text:" + text); }
-  void ShowDialog() override {
-    shown = true;
-    log.push_back(u"show");
-  }
-  void HideDialog() override {
-    shown = false;
-    log.push_back(u"hide");
-  }
+  void ShowDialog() override { shown = true, log.push_back(u"show"); }
+  void HideDialog() override { shown = false, log.push_back(u"hide"); }
   void ProcessEvents() override {
     ++events;
     if (on_events) on_events(events);
@@ -57,10 +56,7 @@ class ScriptedCancelView : public CancelView {
   bool AskStop(const std::u16string& text, const std::u16string& caption) override {
     asked.push_back(caption);
     log.push_back(u"ask:" + text);
-    if (answers.empty()) return false;
-    const bool yes = answers.front();
-    answers.pop_front();
-    return yes;
+    return TakeAnswer(answers);
   }
   void SetCancelClick(std::function<void()> handler) override { click = std::move(handler); }
 
@@ -86,10 +82,7 @@ struct ScriptedUser {
   const RecordedMessage& Last() const { return messages.messages.back(); }
   // Whether the progress dialog ever showed this line (as "caption:", "title:" or "text:").
   bool Showed(const std::u16string& entry) const {
-    for (const auto& e : view->log) {
-      if (e == entry) return true;
-    }
-    return false;
+    return std::find(view->log.begin(), view->log.end(), entry) != view->log.end();
   }
 
   RecordingMessages messages;
