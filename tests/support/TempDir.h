@@ -1,10 +1,13 @@
 // A fresh temporary folder per test, removed with everything in it afterwards, and the small file
-// helpers every test shares.
+// helpers every test shares. Test files take GoogleTest, the standard strings, lists and tuples, and
+// the file and text layers from here rather than naming them again.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "toolkit/platform/fs.h"
