@@ -57,8 +57,7 @@ TEST(Text, RandomByteStringsRoundTrip) {
 // Each text encodes back to its bytes: escapes included.
 TEST(Cp932, KnownCharactersDecodeAndBytesThatWouldNotComeBackAreEscaped) {
   const std::vector<Case> cases = {
-      {"#WAV01 a.wav", u"#WAV01 a.wav"},
-      {Bytes({0x5C, 0x7E}), u"\\~"},                       // ASCII stays ASCII, not yen/overline
+      {"#WAV01 a.wav", u"#WAV01 a.wav"}, {Bytes({0x5C, 0x7E}), u"\\~"},  // ASCII stays ASCII, not yen/overline
       {Bytes({0xB1, 0xDF}), u"\uFF71\uFF9F"},              // half-width katakana
       {Bytes({0x82, 0xA0, 0x88, 0x9F}), u"\u3042\u4E9C"},  // hiragana, first JIS level 1 kanji
       {Bytes({0x83, 0x5C}), u"\u30BD"},                    // trail byte 0x5C is not a backslash
@@ -69,13 +68,12 @@ TEST(Cp932, KnownCharactersDecodeAndBytesThatWouldNotComeBackAreEscaped) {
       // Duplicate codes are written back under their preferred code, so they stay bytes: the
       // NEC-selected copy of an IBM extension kanji (0xFA5C), a NEC row 13 copy of a JIS symbol
       // (0x81E0) and an IBM copy of a NEC row 13 numeral (0x8754).
-      {Bytes({0xED, 0x40}), u"\xDCED\xDC40"},
-      {Bytes({0x87, 0x90}), u"\xDC87\xDC90"},
+      {Bytes({0xED, 0x40}), u"\xDCED\xDC40"}, {Bytes({0x87, 0x90}), u"\xDC87\xDC90"},
       {Bytes({0xFA, 0x4A}), u"\xDCFA\xDC4A"},
       {Bytes({0x80, 0xA0, 0xFF}), u"\xDC80\xDCA0\xDCFF"},  // no character of the code page
       {Bytes({0x85, 0x40}), u"\xDC85\xDC40"},  // a pair in form but unassigned: the trail is no "@"
-      {Bytes({0x81, 0x20, 0x41}), u"\xDC81 A"},  // a lead byte without a trail byte, then ASCII
-      {Bytes({0x41, 0x9F}), u"A\xDC9F"},
+      // A lead byte without a trail byte, then ASCII, or last.
+      {Bytes({0x81, 0x20, 0x41}), u"\xDC81 A"}, {Bytes({0x41, 0x9F}), u"A\xDC9F"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DecodeCp932(c.bytes), c.text) << c.bytes;
@@ -100,10 +98,8 @@ TEST(Cp932, CharactersWithoutCodeAreReported) {
 
 TEST(Utf8, DecodesValidTextAndEscapesEverythingElse) {
   const std::vector<Case> cases = {
-      {"kick.wav", u"kick.wav"},
-      {"\xE6\x97\xA5\xE6\x9C\xAC.wav", u"\u65E5\u672C.wav"},
-      {"\xF0\x9F\x8E\xB5", u"\U0001F3B5"},
-      {"\xFF", u"\xDCFF"},
+      {"kick.wav", u"kick.wav"}, {"\xE6\x97\xA5\xE6\x9C\xAC.wav", u"\u65E5\u672C.wav"},
+      {"\xF0\x9F\x8E\xB5", u"\U0001F3B5"}, {"\xFF", u"\xDCFF"},
       {"\xC0\x80", u"\xDCC0\xDC80"},              // overlong
       {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},    // an encoded surrogate
       {"\xE3\x81", u"\xDCE3\xDC81"},              // cut short
@@ -122,18 +118,11 @@ TEST(Utf8, DecodesValidTextAndEscapesEverythingElse) {
 
 TEST(Lines, ACrEndsLinesUnlessTheChartHasLfOnly) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\r\n", {"a"}},
-      {"a\r\nb", {"a", "b"}},
-      {"a\rb\r", {"a", "b"}},
+      {"", {}}, {"a", {"a"}}, {"a\r\n", {"a"}}, {"a\r\nb", {"a", "b"}}, {"a\rb\r", {"a", "b"}},
       {"a\nb\r\n", {"a\nb"}},  // one CR: the old rule, a lone LF stays inside its line
-      {"\r\n\r\n", {"", ""}},
-      {"a\r\r\nb", {"a", "", "b"}},
-      {"a\r\n\n", {"a", "\n"}},
+      {"\r\n\r\n", {"", ""}}, {"a\r\r\nb", {"a", "", "b"}}, {"a\r\n\n", {"a", "\n"}},
       {"a\nb\n", {"a", "b"}},  // no CR at all: an LF chart
-      {"a\n\nb", {"a", "", "b"}},
-      {"\n", {""}},
+      {"a\n\nb", {"a", "", "b"}}, {"\n", {""}},
   };
   for (const auto& [data, lines] : cases) {
     std::vector<std::string> got;
