@@ -212,6 +212,7 @@ TEST(clsMatchingReplace, RewritesMatchingNames) {
       {u"?*?", u"?-*-?", u"abcd", u"a-bc-d"},           {u"?a", u"?a_c", u"xA", u"xa_c"},
       {u"#WAV?? *.wav", u"#WAV?? *.ogg", u"#wav0A kick.wav", u"#WAV0A kick.ogg"},
       {u"*.wav", u"", u"k.wav", u""},                   {u"*_*", u"*_*", u"ab_cd", u"ab_cd"},
+      {u"*_*", u"*--*", u"a_bc", u"a--bc"},  // the literal grows onto the capture after it
       {u"abc", u"xyz", u"111abc222", u"111xyz222", 0, false},
       {u"abc", u"xyz", u"ABC", u"xyz", 0, false},       {u"abc", u"xyz", u"xabcabc", u"xxyzabc", 0, false},
       {u".wav", u"", u"k.wav", u"k", 0, false},         {u"a?c", u"a_c", u"zabcz", u"za_cz", 0, false},
@@ -290,7 +291,7 @@ TEST(clsMatchingReplace, PatternsAndModesInAnyOrder) {
   EXPECT_FALSE(m.IsMatch(u""));
   m.SetCmpMode(1);
   m.SetReplacePattern(u"xyz");
-  EXPECT_EQ(m.CanReplace(), 1);
+  EXPECT_EQ(std::pair(m.CanReplace(), m.ReplacePattern()), std::pair(1, std::u16string(u"xyz")));
   m.SetMatchPattern(u"abc");
   EXPECT_EQ(std::vector({m.MatchPattern(), m.ReplacePattern(), m.ReplacePatternDisp()}),
             std::vector<std::u16string>({u"*abc*", u"*xyz*", u"xyz"}));
@@ -415,6 +416,7 @@ TEST(clsMatchingDifferential, OneCharacterMiddlesOnNamesOfEveryLength) {
         const bool want = fnmatch(pattern.c_str(), name.c_str(), Flags(cmpMode)) == 0;
         ++tries;
         matches += want;
+        ASSERT_EQ(m.IsMatch(Wide(name)), want);  // the match alone takes routes of its own
         const Result got = Apply(m, Wide(name));
         ASSERT_EQ(got.has_value(), want);
         if (!want) continue;
