@@ -15,21 +15,15 @@ using NameList = std::vector<std::u16string>;
 
 namespace {
 
-struct Sample {
-  Sample() {
-    for (const char16_t* name : {u"a.BMS", u"b.bme", u"c.wav", u"x.mbk", u"x.mbk1", u".hidden.bms"}) t.Write(name, "");
-    t.MakeFolder(u"sub.bms");
-    t.MakeFolder(u".git");
-  }
-  NameList List(clsFilter& f) {
-    f.MakeFileList(t.Path());
-    return f.List();
-  }
-  TempDir t;
-};
+NameList List(clsFilter& f, const TempDir& t) {
+  f.MakeFileList(t.Path());
+  return f.List();
+}
 
 }  // namespace
 
+// Each rule on a fresh instance, and in turn on one instance that must follow every change of its
+// lists (the same text again reuses the compiled list).
 TEST(clsFilter, ListRules) {
   struct Case {
     bool include_on;
@@ -39,70 +33,40 @@ TEST(clsFilter, ListRules) {
     NameList want;
   };
   const NameList all = {u"a.BMS", u"b.bme", u"c.wav", u"x.mbk", u"x.mbk1"};
+  std::u16string many;  // a list of more than a hundred entries is taken whole
+  for (int i = 0; i < 150; ++i) many += u"n" + platform::DecodeUtf8(std::to_string(i)) + u".bms;";
   const std::vector<Case> cases = {
       {false, u"", false, u"", all},
       {false, u"*.bms", false, u"*", all},  // switched off lists count for nothing
       {true, u"*.bms;*.bme", false, u"", {u"a.BMS", u"b.bme"}},
-      {true, u"", false, u"", all},
-      {true, u"*", false, u"", all},
-      {true, u"*;*", false, u"", all},
+      {true, u"", false, u"", all}, {true, u"*;*", false, u"", all},
       {true, u"*.bms;;*.bme", false, u"", all},  // an empty entry matches every name
-      {true, u"*.bms;*;*.wav", false, u"", all},
-      {true, u"*.bms;", false, u"", {u"a.BMS"}},
+      {true, u"*.bms;*;*.wav", false, u"", all}, {true, u"*.bms;", false, u"", {u"a.BMS"}},
       {true, u"*.bms; *.bme", false, u"", {u"a.BMS"}},  // the space is part of the pattern
-      {false, u"", true, u"", {}},
-      {false, u"", true, u"*", {}},
+      {false, u"*.bms; *.bme", false, u"", all},
+      {true, u"*.bms; *.bme", false, u"", {u"a.BMS"}},  // switched on again, the same text
+      {true, u"*.wav;*.bme", false, u"", {u"b.bme", u"c.wav"}},
+      {false, u"", true, u"", {}}, {false, u"", true, u"*", {}},
       {false, u"", true, u"*.mbk", {u"a.BMS", u"b.bme", u"c.wav", u"x.mbk1"}},
       {true, u"?.*", true, u"*.mbk*;*.wav", {u"a.BMS", u"b.bme"}},
-      {true, u"*.ogg", false, u"", {}},
+      {true, u"*.ogg", false, u"", {}}, {true, u"x*", false, u"", {u"x.mbk", u"x.mbk1"}},
+      {true, many + u"x.mbk1", false, u"", {u"x.mbk1"}},
   };
-  Sample folder;
-  for (const auto& c : cases) {
-    clsFilter f;
-    f.SetIsMatchOther(0, c.include_on);
-    f.SetPatterns(0, c.include);
-    f.SetIsMatchOther(1, c.exclude_on);
-    f.SetPatterns(1, c.exclude);
-    EXPECT_EQ(folder.List(f), c.want) << U8(c.include) << " / " << U8(c.exclude);
-  }
-}
-
-TEST(clsFilter, OneInstanceFollowsEveryChangeOfItsLists) {
-  Sample folder;
-  clsFilter f;
-  f.SetIsMatchOther(0, true);
-  f.SetPatterns(0, u"*.bms");
-  EXPECT_EQ(folder.List(f), (NameList{u"a.BMS"}));
-  f.SetPatterns(0, u"*.wav;*.bme");
-  EXPECT_EQ(folder.List(f), (NameList{u"b.bme", u"c.wav"}));
-  f.SetPatterns(0, u"*");
-  EXPECT_EQ(folder.List(f).size(), 5u);
-  f.SetPatterns(0, u"*.wav");
-  EXPECT_EQ(folder.List(f), (NameList{u"c.wav"}));
-  f.SetIsMatchOther(0, false);
-  EXPECT_EQ(folder.List(f).size(), 5u);
-  f.SetIsMatchOther(0, true);  // the same text again: the compiled list is used as it was
-  EXPECT_EQ(folder.List(f), (NameList{u"c.wav"}));
-  f.SetPatterns(0, u"*.bms;;");
-  EXPECT_EQ(folder.List(f).size(), 5u);
-  f.SetPatterns(0, u"x*");
-  EXPECT_EQ(folder.List(f), (NameList{u"x.mbk", u"x.mbk1"}));
-}
-
-TEST(clsFilter, ListsOfMoreThanAHundredEntriesAreTakenWhole) {
   TempDir t;
-  t.Write(u"n149.bms", "");
-  t.Write(u"other.bms", "");
-  std::u16string patterns;
-  for (int i = 0; i < 150; ++i) {
-    const std::string entry = "n" + std::to_string(i) + ".bms;";
-    patterns += std::u16string(entry.begin(), entry.end());
+  for (const char16_t* name : {u"a.BMS", u"b.bme", u"c.wav", u"x.mbk", u"x.mbk1", u".hidden.bms"}) t.Write(name, "");
+  t.MakeFolder(u"sub.bms");
+  t.MakeFolder(u".git");
+  clsFilter kept;
+  for (const auto& c : cases) {
+    clsFilter fresh;
+    for (clsFilter* f : {&fresh, &kept}) {
+      f->SetIsMatchOther(0, c.include_on);
+      f->SetPatterns(0, c.include);
+      f->SetIsMatchOther(1, c.exclude_on);
+      f->SetPatterns(1, c.exclude);
+      EXPECT_EQ(List(*f, t), c.want) << U8(c.include) << " / " << U8(c.exclude) << (f == &kept ? " kept" : "");
+    }
   }
-  clsFilter f;
-  f.SetIsMatchOther(0, true);
-  f.SetPatterns(0, patterns);
-  f.MakeFileList(t.Path());
-  EXPECT_EQ(f.List(), (NameList{u"n149.bms"}));
 }
 
 #ifndef _WIN32  // links; the Windows attributes have tests of their own
@@ -110,23 +74,19 @@ TEST(clsFilter, AttributesFoldersAndLinks) {
   TempDir t;
   t.Write(u"a.bms", "");
   t.Write(u".hidden", "");
-  const auto ro = t.Write(u"ro.bms", "");
-  ASSERT_TRUE(platform::SetAttributes(ro, platform::kAttrReadOnly));
+  ASSERT_TRUE(platform::SetAttributes(t.Write(u"ro.bms", ""), platform::kAttrReadOnly));
   t.MakeFolder(u"Sub");
   t.MakeFolder(u".hiddenfolder");
   ASSERT_EQ(symlink("a.bms", platform::ToUtf8(t / u"link.bms").c_str()), 0);
   ASSERT_EQ(symlink("nothing", platform::ToUtf8(t / u"dangling.bms").c_str()), 0);
 
   clsFilter f;
-  f.MakeFileList(t.Path());
-  EXPECT_EQ(f.List(), (NameList{u"a.bms", u"link.bms", u"ro.bms"})) << "default: neither hidden nor system";
+  EXPECT_EQ(List(f, t), (NameList{u"a.bms", u"link.bms", u"ro.bms"})) << "default: neither hidden nor system";
   f.IsFolder = true;
-  f.MakeFileList(t.Path());
-  EXPECT_EQ(f.List(), (NameList{u"a.bms", u"link.bms", u"ro.bms", u"Sub"})) << "folders after files";
-  f.IsFolder = false;
+  EXPECT_EQ(List(f, t), (NameList{u"a.bms", u"link.bms", u"ro.bms", u"Sub"})) << "folders after files";
 
-  f.SetAttr(1 | 2 | 32);  // hidden files asked for
   NameList names;
+  f.SetAttr(1 | 2 | 32);  // hidden files asked for
   EXPECT_EQ(f.sGetFiles(names, t.Path()), 4);
   f.SetAttr(0);  // no bit allowed: read-only files go
   f.sGetFiles(names, t.Path());

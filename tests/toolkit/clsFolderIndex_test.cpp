@@ -19,38 +19,33 @@ std::vector<platform::DirEntry> Listing(std::vector<std::u16string> names) {
   return entries;
 }
 
+std::u16string Found(const clsFolderIndex& index, const std::u16string& name) {
+  const platform::DirEntry* e = index.Find(name);
+  return e != nullptr ? e->Name : u"(none)";
+}
+
 }  // namespace
 
 TEST(clsFolderIndex, ANameFindsItsExactEntryThenItsBytesThenTheFirstFolded) {
   // Names as stored, in name order. "ピアノ.ogg" twice: once in UTF-8, once in Shift-JIS bytes.
   const std::u16string sjis = platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D.ogg");
   clsFolderIndex index(Listing({u"Kick.WAV", u"kick.wav", u"Snare.wav", u"\uFF21.wav", u"ピアノ.ogg", sjis}));
-  struct Case {
-    std::u16string name, found;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<std::pair<std::u16string, std::u16string>> cases = {
       {u"kick.wav", u"kick.wav"},   // the exact name first
       {u"KICK.wav", u"Kick.WAV"},   // else the first in name order with ASCII letters folded
       {u"SNARE.WAV", u"Snare.wav"},
-      {u"\uFF41.wav", u""},         // a full-width letter is another letter
+      {u"\uFF41.wav", u"(none)"},   // a full-width letter is another letter
       {u"ピアノ.ogg", u"ピアノ.ogg"},  // a Shift-JIS chart's text finds the UTF-8 name
       // A UTF-8 chart read as Shift-JIS finds the UTF-8 name by its bytes.
       {platform::DecodeCp932(platform::ToUtf8(u"ピアノ.OGG")), u"ピアノ.ogg"},
-      {u"a.wav", u""},
-      {u"", u""},
+      {u"a.wav", u"(none)"},
+      {u"", u"(none)"},
   };
-  for (const auto& c : cases) {
-    const platform::DirEntry* e = index.Find(c.name);
-    EXPECT_EQ(e != nullptr ? e->Name : u"", c.found) << U8(c.name);
-  }
+  for (const auto& [name, found] : cases) EXPECT_EQ(Found(index, name), found) << U8(name);
   // A Shift-JIS name stored in Shift-JIS bytes, found by the chart's text alone.
-  clsFolderIndex raw(Listing({sjis}));
-  ASSERT_NE(raw.Find(u"ピアノ.OGG"), nullptr);
-  EXPECT_EQ(raw.Find(u"ピアノ.OGG")->Name, sjis);
-
+  EXPECT_EQ(Found(clsFolderIndex(Listing({sjis})), u"ピアノ.OGG"), sjis);
   index.Forget(index.Find(u"kick.wav"));
-  ASSERT_NE(index.Find(u"kick.wav"), nullptr);
-  EXPECT_EQ(index.Find(u"kick.wav")->Name, u"Kick.WAV") << "a forgotten entry leaves its namesakes";
+  EXPECT_EQ(Found(index, u"kick.wav"), u"Kick.WAV") << "a forgotten entry leaves its namesakes";
 }
 
 TEST(clsStoredFiles, FilesBelowAFolderAndFoldersThatCannotBeRead) {

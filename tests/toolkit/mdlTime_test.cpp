@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "tests/support/TempDir.h"
 #include "toolkit/platform/fs.h"
 
@@ -9,58 +12,46 @@ using namespace platform;
 
 namespace {
 
-FileTimes Stamp(std::int64_t seconds) {
-  FileTimes t;
-  t.Access = seconds * 1000000000LL + 300;  // Windows keeps times in 100-nanosecond units
-  t.Write = (seconds - 86400) * 1000000000LL + 500;
-  return t;
+using Times = std::pair<std::int64_t, std::int64_t>;  // access, write
+
+Times Stamp(std::int64_t seconds) {  // Windows keeps times in 100-nanosecond units
+  return {seconds * 1000000000LL + 300, (seconds - 86400) * 1000000000LL + 500};
 }
 
-FileTimes TimesOf(const std::u16string& path) {
+void Set(const std::u16string& path, Times times, bool readOnly) {
+  FileTimes t;
+  std::tie(t.Access, t.Write) = times;
+  ASSERT_TRUE(SetFileTimes(path, t));
+  ASSERT_TRUE(!readOnly || SetAttributes(path, kAttrReadOnly));
+}
+
+Times TimesOf(const std::u16string& path) {
   FileTimes t;
   EXPECT_TRUE(GetFileTimes(path, t));
-  return t;
+  return {t.Access, t.Write};
 }
 
 }  // namespace
 
 TEST(CopyFileTime, DestinationTakesSourceTimesAndSourceLosesReadOnly) {
   TempDir t;
-  const auto src = t.Write(u"a.bms", "old");
-  const auto dst = t.Write(u"a.bms.mbk1", "new");
-  ASSERT_TRUE(SetFileTimes(src, Stamp(1300000000)));
-  ASSERT_TRUE(SetAttributes(src, kAttrReadOnly));
+  const auto src = t.Write(u"a.bms", "old"), dst = t.Write(u"a.bms.mbk1", "new"), self = t.Write(u"s.bms", "x");
+  Set(src, Stamp(1300000000), true);
+  Set(dst, Stamp(1200000000), false);
+  Set(self, Stamp(1100000000), true);
 
-  EXPECT_TRUE(mdlTime::CopyFileTime(src, dst));
-  EXPECT_EQ(TimesOf(dst).Access, Stamp(1300000000).Access);
-  EXPECT_EQ(TimesOf(dst).Write, Stamp(1300000000).Write);
-  EXPECT_EQ(AttributesOf(src) & kAttrReadOnly, 0);
-}
-
-TEST(CopyFileTime, MissingSourceIsReportedAndDestinationKept) {
-  TempDir t;
-  const auto dst = t.Write(u"b.bms", "x");
-  ASSERT_TRUE(SetFileTimes(dst, Stamp(1200000000)));
   EXPECT_FALSE(mdlTime::CopyFileTime(t / u"missing.bms", dst));
-  EXPECT_EQ(TimesOf(dst).Write, Stamp(1200000000).Write);
-}
-
-TEST(CopyFileTime, MissingDestinationIsSilent) {
-  TempDir t;
-  const auto src = t.Write(u"a.bms", "x");
-  ASSERT_TRUE(SetAttributes(src, kAttrReadOnly));
+  EXPECT_EQ(TimesOf(dst), Stamp(1200000000)) << "a missing source leaves the destination alone";
+  // A missing destination is silent and stays missing; the source still loses read-only.
   EXPECT_TRUE(mdlTime::CopyFileTime(src, t / u"missing.bms"));
   EXPECT_FALSE(PathExists(t / u"missing.bms"));
   EXPECT_EQ(AttributesOf(src), kAttrNormal);
-}
-
-TEST(CopyFileTime, SameFileTwiceChangesNoTime) {
-  TempDir t;
-  const auto f = t.Write(u"a.bms", "x");
-  ASSERT_TRUE(SetFileTimes(f, Stamp(1100000000)));
-  ASSERT_TRUE(SetAttributes(f, kAttrReadOnly));
-  EXPECT_TRUE(mdlTime::CopyFileTime(f, f));
-  EXPECT_EQ(AttributesOf(f), kAttrNormal);
-  EXPECT_EQ(TimesOf(f).Access, Stamp(1100000000).Access);
-  EXPECT_EQ(TimesOf(f).Write, Stamp(1100000000).Write);
+  ASSERT_TRUE(SetAttributes(src, kAttrReadOnly));
+  EXPECT_TRUE(mdlTime::CopyFileTime(src, dst));
+  EXPECT_EQ(TimesOf(dst), Stamp(1300000000));
+  EXPECT_EQ(AttributesOf(src) & kAttrReadOnly, 0);
+  // The same file twice changes no time.
+  EXPECT_TRUE(mdlTime::CopyFileTime(self, self));
+  EXPECT_EQ(AttributesOf(self), kAttrNormal);
+  EXPECT_EQ(TimesOf(self), Stamp(1100000000));
 }

@@ -19,27 +19,16 @@ std::string Bytes(std::initializer_list<int> values) {
   return s;
 }
 
-std::string RandomBytes(std::mt19937& rng, std::size_t max_len) {
-  // Biased towards lead and trail bytes so that pairs, broken pairs and escapes all come up often.
-  std::uniform_int_distribution<std::size_t> len(0, max_len);
-  std::uniform_int_distribution<int> any(0, 255), kind(0, 3);
-  std::string s(len(rng), '\0');
-  for (char& c : s) {
-    switch (kind(rng)) {
-      case 0: c = static_cast<char>(0x81 + any(rng) % 31); break;
-      case 1: c = static_cast<char>(0xE0 + any(rng) % 29); break;
-      default: c = static_cast<char>(any(rng)); break;
-    }
-  }
-  return s;
-}
+struct Case {
+  std::string bytes;
+  std::u16string text;
+};
 
 }  // namespace
 
 TEST(Cp932, EveryOneAndTwoByteSequenceRoundTrips) {
   for (int a = 0; a < 256; ++a) {
-    const std::string one = Bytes({a});
-    ASSERT_EQ(ToCp932(DecodeCp932(one)), one) << "byte " << a;
+    ASSERT_EQ(ToCp932(DecodeCp932(Bytes({a}))), Bytes({a})) << "byte " << a;
     for (int b = 0; b < 256; ++b) {
       const std::string two = Bytes({a, b});
       const std::u16string text = DecodeCp932(two);
@@ -49,22 +38,26 @@ TEST(Cp932, EveryOneAndTwoByteSequenceRoundTrips) {
   }
 }
 
-TEST(Cp932, RandomByteStringsRoundTrip) {
+// Longer strings in both encodings, biased towards lead and trail bytes so that pairs, broken
+// pairs and escapes all come up often.
+TEST(Text, RandomByteStringsRoundTrip) {
   std::mt19937 rng(932);
+  std::uniform_int_distribution<int> any(0, 255), kind(0, 3), len(0, 80);
   for (int i = 0; i < 20000; ++i) {
-    const std::string bytes = RandomBytes(rng, 80);
-    ASSERT_EQ(ToCp932(DecodeCp932(bytes)), bytes);
+    std::string s(static_cast<std::size_t>(len(rng)), '\0');
+    for (char& c : s) {
+      const int k = kind(rng);
+      c = static_cast<char>(k == 0 ? 0x81 + any(rng) % 31 : k == 1 ? 0xE0 + any(rng) % 29 : any(rng));
+    }
+    ASSERT_EQ(ToCp932(DecodeCp932(s)), s);
+    ASSERT_EQ(ToUtf8(DecodeUtf8(s)), s);
   }
 }
 
-TEST(Cp932, KnownCharactersDecode) {
-  struct Case {
-    std::string bytes;
-    std::u16string text;
-  };
+// Each text encodes back to its bytes: escapes included.
+TEST(Cp932, KnownCharactersDecodeAndBytesThatWouldNotComeBackAreEscaped) {
   const std::vector<Case> cases = {
-      {"#WAV01 a.wav", u"#WAV01 a.wav"},
-      {Bytes({0x5C, 0x7E}), u"\\~"},                       // ASCII stays ASCII, not yen/overline
+      {"#WAV01 a.wav", u"#WAV01 a.wav"}, {Bytes({0x5C, 0x7E}), u"\\~"},  // ASCII stays ASCII, not yen/overline
       {Bytes({0xB1, 0xDF}), u"\uFF71\uFF9F"},              // half-width katakana
       {Bytes({0x82, 0xA0, 0x88, 0x9F}), u"\u3042\u4E9C"},  // hiragana, first JIS level 1 kanji
       {Bytes({0x83, 0x5C}), u"\u30BD"},                    // trail byte 0x5C is not a backslash
@@ -72,6 +65,15 @@ TEST(Cp932, KnownCharactersDecode) {
       {Bytes({0x87, 0x40, 0x87, 0x54}), u"\u2460\u2160"},  // NEC row 13
       {Bytes({0xFA, 0x40, 0xFA, 0x5C}), u"\u2170\u7E8A"},  // IBM extension rows
       {Bytes({0xF0, 0x40, 0xF9, 0xFC}), u"\uE000\uE757"},  // user-defined area
+      // Duplicate codes are written back under their preferred code, so they stay bytes: the
+      // NEC-selected copy of an IBM extension kanji (0xFA5C), a NEC row 13 copy of a JIS symbol
+      // (0x81E0) and an IBM copy of a NEC row 13 numeral (0x8754).
+      {Bytes({0xED, 0x40}), u"\xDCED\xDC40"}, {Bytes({0x87, 0x90}), u"\xDC87\xDC90"},
+      {Bytes({0xFA, 0x4A}), u"\xDCFA\xDC4A"},
+      {Bytes({0x80, 0xA0, 0xFF}), u"\xDC80\xDCA0\xDCFF"},  // no character of the code page
+      {Bytes({0x85, 0x40}), u"\xDC85\xDC40"},  // a pair in form but unassigned: the trail is no "@"
+      // A lead byte without a trail byte, then ASCII, or last.
+      {Bytes({0x81, 0x20, 0x41}), u"\xDC81 A"}, {Bytes({0x41, 0x9F}), u"A\xDC9F"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DecodeCp932(c.bytes), c.text) << c.bytes;
@@ -81,56 +83,23 @@ TEST(Cp932, KnownCharactersDecode) {
   }
 }
 
-TEST(Cp932, BytesThatWouldNotComeBackAreEscaped) {
-  struct Case {
-    std::string bytes;
-    std::u16string text;
-  };
-  const std::vector<Case> cases = {
-      // Duplicate codes are written back under their preferred code, so they stay bytes: the
-      // NEC-selected copy of an IBM extension kanji (0xFA5C), a NEC row 13 copy of a JIS symbol
-      // (0x81E0) and an IBM copy of a NEC row 13 numeral (0x8754).
-      {Bytes({0xED, 0x40}), u"\xDCED\xDC40"},
-      {Bytes({0x87, 0x90}), u"\xDC87\xDC90"},
-      {Bytes({0xFA, 0x4A}), u"\xDCFA\xDC4A"},
-      // Bytes that are no character of the code page.
-      {Bytes({0x80, 0xA0, 0xFF}), u"\xDC80\xDCA0\xDCFF"},
-      // A pair in form but unassigned: both bytes escaped, the trail is not an "@".
-      {Bytes({0x85, 0x40}), u"\xDC85\xDC40"},
-      // A lead byte without a trail byte, then ASCII.
-      {Bytes({0x81, 0x20, 0x41}), u"\xDC81 A"},
-      {Bytes({0x41, 0x9F}), u"A\xDC9F"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(DecodeCp932(c.bytes), c.text);
-  // UTF-8 text read as CP932: every byte survives.
-  const std::string utf8 = "\xE6\x97\xA5\xE6\x9C\xAC";  // "日本" in UTF-8
-  EXPECT_EQ(ToCp932(DecodeCp932(utf8)), utf8);
-}
-
 TEST(Cp932, CharactersWithoutCodeAreReported) {
-  for (const std::u16string& text : {std::u16string(u"caf\u00E9"), std::u16string(u"\uD55C\uAE00"),
-                                     std::u16string(u"\U0001F3B5"), std::u16string(u"\u20AC")}) {
+  for (const std::u16string text : {u"caf\u00E9", u"\uD55C\uAE00", u"\U0001F3B5", u"\u20AC"}) {
     EXPECT_FALSE(platform::CanEncodeCp932(text)) << ToUtf8(text);
     std::string out;
     EXPECT_FALSE(platform::EncodeCp932(text, out)) << ToUtf8(text);
     EXPECT_NE(out.find('?'), std::string::npos);
   }
   EXPECT_TRUE(platform::CanEncodeCp932(u"\u685C\u306E\u96E8 \xDC81"));  // escapes always fit
-  EXPECT_EQ(platform::Cp932Code(u'\u3042'), 0x82A0);
-  EXPECT_EQ(platform::Cp932Code(u'\uFF71'), 0xB1);
-  EXPECT_EQ(platform::Cp932Code(u'\u00E9'), -1);
+  EXPECT_EQ(std::vector<int>({platform::Cp932Code(u'\u3042'), platform::Cp932Code(u'\uFF71'),
+                              platform::Cp932Code(u'\u00E9')}),
+            std::vector<int>({0x82A0, 0xB1, -1}));
 }
 
 TEST(Utf8, DecodesValidTextAndEscapesEverythingElse) {
-  struct Case {
-    std::string bytes;
-    std::u16string text;
-  };
   const std::vector<Case> cases = {
-      {"kick.wav", u"kick.wav"},
-      {"\xE6\x97\xA5\xE6\x9C\xAC.wav", u"\u65E5\u672C.wav"},
-      {"\xF0\x9F\x8E\xB5", u"\U0001F3B5"},
-      {"\xFF", u"\xDCFF"},
+      {"kick.wav", u"kick.wav"}, {"\xE6\x97\xA5\xE6\x9C\xAC.wav", u"\u65E5\u672C.wav"},
+      {"\xF0\x9F\x8E\xB5", u"\U0001F3B5"}, {"\xFF", u"\xDCFF"},
       {"\xC0\x80", u"\xDCC0\xDC80"},              // overlong
       {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},    // an encoded surrogate
       {"\xE3\x81", u"\xDCE3\xDC81"},              // cut short
@@ -141,60 +110,36 @@ TEST(Utf8, DecodesValidTextAndEscapesEverythingElse) {
     EXPECT_EQ(DecodeUtf8(c.bytes), c.text) << c.bytes;
     EXPECT_EQ(ToUtf8(c.text), c.bytes);
   }
-}
-
-TEST(Utf8, RandomByteStringsRoundTrip) {
-  std::mt19937 rng(8);
-  for (int i = 0; i < 20000; ++i) {
-    const std::string bytes = RandomBytes(rng, 40);
-    ASSERT_EQ(ToUtf8(DecodeUtf8(bytes)), bytes);
-  }
-}
-
-TEST(Utf8, LoneSurrogateThatIsNoEscapeIsReported) {
+  // A lone surrogate that is no escape is reported.
   std::string out;
   EXPECT_FALSE(platform::EncodeUtf8(u"a\xD800" "b", out));
   EXPECT_EQ(out, "a\xEF\xBF\xBD" "b");
 }
 
 TEST(Lines, ACrEndsLinesUnlessTheChartHasLfOnly) {
-  struct Case {
-    std::string data;
-    std::vector<std::string> lines;
-  };
-  const std::vector<Case> cases = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\r\n", {"a"}},
-      {"a\r\nb", {"a", "b"}},
-      {"a\rb\r", {"a", "b"}},
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"", {}}, {"a", {"a"}}, {"a\r\n", {"a"}}, {"a\r\nb", {"a", "b"}}, {"a\rb\r", {"a", "b"}},
       {"a\nb\r\n", {"a\nb"}},  // one CR: the old rule, a lone LF stays inside its line
-      {"\r\n\r\n", {"", ""}},
-      {"a\r\r\nb", {"a", "", "b"}},
-      {"a\r\n\n", {"a", "\n"}},
+      {"\r\n\r\n", {"", ""}}, {"a\r\r\nb", {"a", "", "b"}}, {"a\r\n\n", {"a", "\n"}},
       {"a\nb\n", {"a", "b"}},  // no CR at all: an LF chart
-      {"a\n\nb", {"a", "", "b"}},
-      {"\n", {""}},
+      {"a\n\nb", {"a", "", "b"}}, {"\n", {""}},
   };
-  for (const auto& c : cases) {
+  for (const auto& [data, lines] : cases) {
     std::vector<std::string> got;
     std::size_t pos = 0;
     std::string_view line;
-    const platform::LineEnds ends = platform::ChartLineEnds(c.data);
-    while (platform::NextLine(c.data, pos, line, ends)) got.emplace_back(line);
-    EXPECT_EQ(got, c.lines) << "input of " << c.data.size() << " bytes";
+    const platform::LineEnds ends = platform::ChartLineEnds(data);
+    while (platform::NextLine(data, pos, line, ends)) got.emplace_back(line);
+    EXPECT_EQ(got, lines) << "input of " << data.size() << " bytes";
   }
-}
-
-TEST(Lines, WrittenLinesEndAsTheirChartsDo) {
+  // Written lines end as their charts do: CR LF after every line, the last one too; an LF
+  // chart's last line keeps lacking its end.
   std::string out;
   platform::AppendLine(out, "#TITLE x", platform::LineEnds::CrLf, false);
   platform::AppendLine(out, "a\nb");
-  EXPECT_EQ(out, "#TITLE x\r\na\nb\r\n") << "CR LF after every line, the last one too";
-  out.clear();
   platform::AppendLine(out, "a", platform::LineEnds::Lf, true);
   platform::AppendLine(out, "b", platform::LineEnds::Lf, false);
-  EXPECT_EQ(out, "a\nb") << "an LF chart's last line keeps lacking its end";
+  EXPECT_EQ(out, "#TITLE x\r\na\nb\r\na\nb");
 }
 
 TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
@@ -214,13 +159,15 @@ TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
   EXPECT_EQ(platform::DecodeTextLines(platform::EncodeTextLines({u"\uFF83\uFF68"})), Lines{u"\uFF83\uFF68"});
 }
 
+// In a path each name reads on its own: a UTF-8 folder keeps its text above a Shift-JIS name, and
+// one odd name leaves the readable ones beside it alone.
 TEST(ReadableName, ShiftJisNamesReadAsTextOtherBytesAsMarks) {
-  EXPECT_EQ(platform::ReadableName(u"kick.wav"), u"kick.wav");
-  EXPECT_EQ(platform::ReadableName(DecodeUtf8("\x83\x73\x83\x41\x83\x6D.bms")), u"ピアノ.bms");
-  EXPECT_EQ(platform::ReadableName(DecodeUtf8("a\xFF\x80.bms")), u"a\\xFF\\x80.bms");
-  // In a path each name reads on its own: a UTF-8 folder keeps its text above a Shift-JIS name, and
-  // one odd name leaves the readable ones beside it alone.
-  EXPECT_EQ(platform::ReadableName(DecodeUtf8("/\xE6\x9B\xB2/\x83\x73\x83\x41\x83\x6D/a\xFF.bms")),
-            u"/曲/ピアノ/a\\xFF.bms");
-  EXPECT_EQ(platform::ReadableName(DecodeUtf8("\x83\x73: \xB6\xDE\xB1")), u"ピ: ｶﾞｱ") << "half-width kana";
+  const std::vector<std::pair<std::string, std::u16string>> cases = {
+      {"kick.wav", u"kick.wav"},
+      {"\x83\x73\x83\x41\x83\x6D.bms", u"ピアノ.bms"},
+      {"a\xFF\x80.bms", u"a\\xFF\\x80.bms"},
+      {"/\xE6\x9B\xB2/\x83\x73\x83\x41\x83\x6D/a\xFF.bms", u"/曲/ピアノ/a\\xFF.bms"},
+      {"\x83\x73: \xB6\xDE\xB1", u"ピ: ｶﾞｱ"},  // half-width kana
+  };
+  for (const auto& [bytes, want] : cases) EXPECT_EQ(platform::ReadableName(DecodeUtf8(bytes)), want) << bytes;
 }
