@@ -1,14 +1,9 @@
 // The command line as another process sees it on Windows, and a read-only chart rewritten there.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "quarrow/mdlMain.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Windows.h"
-#include "toolkit/platform/fs.h"
 
 namespace {
 

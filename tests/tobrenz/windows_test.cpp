@@ -1,11 +1,9 @@
 // A file another program holds open on Windows cannot go: a failure, never a crash or a loss.
-#include <gtest/gtest.h>
 
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Windows.h"
 #include "tobrenz/mdlMain.h"
-#include "toolkit/platform/fs.h"
 
 TEST(WindowsTobrenz, AFileInUseStaysAndIsReported) {
   TempDir dir;

@@ -1,10 +1,6 @@
 #include "toolkit/clsFileString.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "tests/support/TempDir.h"
 

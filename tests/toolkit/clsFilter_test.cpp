@@ -1,15 +1,10 @@
 #include "toolkit/clsFilter.h"
 
-#include <gtest/gtest.h>
 #ifndef _WIN32
 #include <unistd.h>
 #endif
 
-#include <string>
-#include <vector>
-
 #include "tests/support/TempDir.h"
-#include "toolkit/platform/fs.h"
 
 using NameList = std::vector<std::u16string>;
 

@@ -1,15 +1,9 @@
 #include "toolkit/clsFolderIndex.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #ifndef _WIN32
 #include "tests/support/Posix.h"
 #endif
 #include "tests/support/TempDir.h"
-#include "toolkit/platform/text.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include "toolkit/clsMatching.h"
 
-#include <gtest/gtest.h>
 #ifndef _WIN32
 #include <fnmatch.h>
 #endif
@@ -9,9 +8,6 @@
 #include <cctype>
 #include <optional>
 #include <random>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "tests/support/TempDir.h"
 #include "toolkit/clsFileString.h"

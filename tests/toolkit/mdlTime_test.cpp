@@ -1,12 +1,6 @@
 #include "toolkit/mdlTime.h"
 
-#include <gtest/gtest.h>
-
-#include <tuple>
-#include <utility>
-
 #include "tests/support/TempDir.h"
-#include "toolkit/platform/fs.h"
 
 using namespace platform;
 

@@ -1,10 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <random>
-#include <string>
-#include <vector>
 
-#include "toolkit/platform/text.h"
+#include "tests/support/TempDir.h"
 
 using platform::DecodeCp932;
 using platform::DecodeUtf8;

@@ -1,17 +1,11 @@
 // What the file system does its own way on Windows: drives and shares in paths, letter case,
 // attributes, three times, shortcuts and paths longer than the old limit.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "tests/support/TempDir.h"
 #include "tests/support/Windows.h"
 #include "toolkit/clsFilter.h"
 #include "toolkit/clsFolderIndex.h"
 #include "toolkit/mdlTools.h"
-#include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
 
 using namespace platform;
 
