@@ -1,12 +1,6 @@
 #include "tests/support/Windows.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "toolkit/platform/win32.h"
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>

@@ -1,13 +1,7 @@
 // The Windows console: the arguments from the wide command line, console text in UTF-8 with the
 // progress line drawn by the console's own escape sequences, and the console's stop events (Ctrl+C,
 // Ctrl+Break, a closed window, log-off, shut-down) turned into the stop flag.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "toolkit/platform/win32.h"
 #include <shellapi.h>
 #include <signal.h>
 

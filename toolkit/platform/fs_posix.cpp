@@ -15,8 +15,8 @@
 #include <map>
 #include <utility>
 
-#include "toolkit/clsFileString.h"
 #include "toolkit/platform/fs.h"
+#include "toolkit/platform/fs_common.h"
 #include "toolkit/platform/text.h"
 
 namespace platform {
@@ -45,17 +45,6 @@ class Fd {
  private:
   int fd_;
 };
-
-// Name order of the Windows file system: ASCII letters folded first, exact spelling breaks ties.
-bool NameLess(const std::u16string& a, const std::u16string& b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t x = clsFileString::FoldAscii(a[i]), y = clsFileString::FoldAscii(b[i]);
-    if (x != y) return x < y;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
-}
 
 bool IsHiddenName(const std::u16string& name) {
   return !name.empty() && name[0] == u'.' && name != u"." && name != u"..";
@@ -279,32 +268,7 @@ std::u16string ErrorText(const IoError& error) {
   }
 }
 
-std::u16string Explained(const std::u16string& what, const IoError& error) {
-  return error ? what + u" (" + ErrorText(error) + u")" : what;
-}
-
 // ---- File ------------------------------------------------------------------------------------
-
-File::~File() { Discard(); }
-
-File::File(File&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      folder_(other.folder_),
-      mode_(other.mode_),
-      name_(std::move(other.name_)),
-      path_(std::move(other.path_)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Discard();
-    handle_ = std::exchange(other.handle_, -1);
-    folder_ = other.folder_;
-    mode_ = other.mode_;
-    name_ = std::move(other.name_);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
 
 void File::Discard() {
   if (handle_ < 0) return;
@@ -425,7 +389,7 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
     entries.push_back(std::move(entry));
   }
   if (order == Order::ByName) {
-    std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) { return NameLess(a.Name, b.Name); });
+    SortByName(entries);
   }
   return true;
 }

@@ -2,23 +2,19 @@
 // calls as they are. A Folder keeps the long form of its path ("\\?\C:\..." or
 // "\\?\UNC\server\share\..."), and every operation on an entry goes through it: no length limit
 // applies, and a stored name reaches the file system unchanged (no trailing dot or blank trimmed).
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "toolkit/platform/win32.h"
 
 #include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 #include "toolkit/clsFileString.h"
 #include "toolkit/platform/fs.h"
+#include "toolkit/platform/fs_common.h"
 #include "toolkit/platform/text.h"
 
 namespace platform {
@@ -78,18 +74,6 @@ bool Fail(IoError& error, DWORD code = GetLastError()) {
   return false;
 }
 
-// Name order of the Windows file system: ASCII letters folded first, exact spelling breaks ties,
-// the same order the POSIX side sorts by, so both list alike.
-bool NameLess(const std::u16string& a, const std::u16string& b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t x = clsFileString::FoldAscii(a[i]), y = clsFileString::FoldAscii(b[i]);
-    if (x != y) return x < y;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
-}
-
 // A symbolic link, a junction or a mount point: an entry that names another. Other reparse points
 // (cloud placeholders, deduplicated files) are the files and folders they stand for.
 bool IsLinkEntry(DWORD attributes, DWORD tag) {
@@ -118,33 +102,22 @@ FILETIME FileTime(std::int64_t ns) {
   return ft;
 }
 
-void FillInfo(const BY_HANDLE_FILE_INFORMATION& fi, FileInfo& info) {
-  info.IsFolder = (fi.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  info.IsLink = false;
-  info.Attributes = static_cast<int>(fi.dwFileAttributes & kKnownAttributes);
-  info.Size = info.IsFolder ? 0 : (std::int64_t(fi.nFileSizeHigh) << 32 | fi.nFileSizeLow);
+// What a handle's information and a directory search's entry both tell; the search has no volume
+// or file index, so Device and Id stay 0 there.
+template <class Win32Info>
+void FillInfo(const Win32Info& w, FileInfo& info) {
+  info = FileInfo{};
+  info.IsFolder = (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info.Attributes = static_cast<int>(w.dwFileAttributes & kKnownAttributes);
+  info.Size = info.IsFolder ? 0 : (std::int64_t(w.nFileSizeHigh) << 32 | w.nFileSizeLow);
   info.Times.HasCreation = true;
-  info.Times.Creation = Nanos(fi.ftCreationTime);
-  info.Times.Access = Nanos(fi.ftLastAccessTime);
-  info.Times.Write = Nanos(fi.ftLastWriteTime);
-  info.Mode = 0;
-  info.Owner = info.Group = 0;
-  info.Device = fi.dwVolumeSerialNumber;
-  info.Id = (std::uint64_t(fi.nFileIndexHigh) << 32) | fi.nFileIndexLow;
-}
-
-void FillInfo(const WIN32_FIND_DATAW& fd, FileInfo& info) {
-  info.IsFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  info.IsLink = false;
-  info.Attributes = static_cast<int>(fd.dwFileAttributes & kKnownAttributes);
-  info.Size = info.IsFolder ? 0 : (std::int64_t(fd.nFileSizeHigh) << 32 | fd.nFileSizeLow);
-  info.Times.HasCreation = true;
-  info.Times.Creation = Nanos(fd.ftCreationTime);
-  info.Times.Access = Nanos(fd.ftLastAccessTime);
-  info.Times.Write = Nanos(fd.ftLastWriteTime);
-  info.Mode = 0;
-  info.Owner = info.Group = 0;
-  info.Device = info.Id = 0;  // a directory search does not tell them
+  info.Times.Creation = Nanos(w.ftCreationTime);
+  info.Times.Access = Nanos(w.ftLastAccessTime);
+  info.Times.Write = Nanos(w.ftLastWriteTime);
+  if constexpr (std::is_same_v<Win32Info, BY_HANDLE_FILE_INFORMATION>) {
+    info.Device = w.dwVolumeSerialNumber;
+    info.Id = (std::uint64_t(w.nFileIndexHigh) << 32) | w.nFileIndexLow;
+  }
 }
 
 // The longest name a Windows file system takes (NTFS, FAT, exFAT, ReFS alike).
@@ -503,33 +476,8 @@ std::u16string ErrorText(const IoError& error) {
   return out;
 }
 
-std::u16string Explained(const std::u16string& what, const IoError& error) {
-  return error ? what + u" (" + ErrorText(error) + u")" : what;
-}
-
 // ---- File ------------------------------------------------------------------------------------
 // handle_ is the file's handle, path_ the long form of its path.
-
-File::~File() { Discard(); }
-
-File::File(File&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      folder_(other.folder_),
-      mode_(other.mode_),
-      name_(std::move(other.name_)),
-      path_(std::move(other.path_)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Discard();
-    handle_ = std::exchange(other.handle_, -1);
-    folder_ = other.folder_;
-    mode_ = other.mode_;
-    name_ = std::move(other.name_);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
 
 void File::Discard() {
   if (handle_ < 0) return;
@@ -683,7 +631,7 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
     return Fail(error, code);
   }
   if (order == Order::ByName) {
-    std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) { return NameLess(a.Name, b.Name); });
+    SortByName(entries);
   }
   return true;
 }

@@ -1,12 +1,6 @@
 // The Windows shell: ShellExecuteW for opening files and showing folders, the "Open with" dialog
 // for a file no program is associated with, and the shell's link object for ".lnk" shortcuts.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "toolkit/platform/win32.h"
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
