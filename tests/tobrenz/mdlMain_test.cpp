@@ -278,7 +278,7 @@ TEST_F(TobrenzRun, DryRunForeseesTheRealRunAndChangesNothing) {
     EXPECT_EQ(std::make_pair(kept.Write, kept.Access), std::make_pair(Stamp(dry ? 1500000000 : 1200000000).Write,
                                                                       Stamp(dry ? 1500000000 : 1200000000).Access));
     if (dry) {
-      EXPECT_EQ(std::make_pair(FilesIn(dir.Path()), platform::GetAttributes(dir / u"a.b.b.bmp")),
+      EXPECT_EQ(std::make_pair(FilesIn(dir.Path()), AttributesOf(dir / u"a.b.b.bmp")),
                 std::make_pair(before, int(platform::kAttrReadOnly)));
     }
   }
