@@ -22,10 +22,8 @@ inline platform::Folder Open(const std::u16string& path) {
 class FennickTest : public ::testing::Test {
  protected:
   FennickTest() {
-    state.ConvertOn = true;
-    state.BackupOn = true;
-    fennick::RunOptions options;
-    mdlRun::SetFileFilter(options);  // the window's default lists: *.bms;*.bme
+    state.ConvertOn = state.BackupOn = true;
+    mdlRun::SetFileFilter(fennick::RunOptions());  // the window's default lists: *.bms;*.bme
     mdlAppGlobal::Cancel().SetVisible(true);
   }
 

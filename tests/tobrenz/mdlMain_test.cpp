@@ -14,7 +14,6 @@ using namespace tobrenz;
 namespace {
 
 using Files = std::map<std::u16string, std::size_t>;  // name -> size in bytes
-using Shown = std::tuple<std::u16string, std::u16string, MsgIcon>;  // a message's text, title and icon
 
 // Access and write times `seconds` and an hour before.
 platform::FileTimes Stamp(std::int64_t seconds) { return {false, 0, seconds * 1000000000LL, (seconds - 3600) * 1000000000LL}; }
@@ -44,18 +43,13 @@ class TobrenzRun : public ::testing::Test {
   void Make(const Files& files, const std::u16string& under = u"") const {
     for (const auto& [name, size] : files) Touch(dir / (under.empty() ? name : under + u"/" + name), std::string(size, 'x'));
   }
-  void Clear() const {
-    for (const auto& name : Names(dir.Path())) ASSERT_TRUE(platform::RemoveFile(dir / name));
-  }
+  void Clear() const { for (const auto& name : Names(dir.Path())) ASSERT_TRUE(platform::RemoveFile(dir / name)); }
   RunOptions Options(const std::u16string& include = u"*.png") const {
     RunOptions o;
-    o.TargetText = dir.Path();
-    o.IncludeOn = !include.empty();
-    o.IncludeText = include;
+    std::tie(o.TargetText, o.IncludeOn, o.IncludeText) = std::make_tuple(dir.Path(), !include.empty(), include);
     return o;
   }
   const RecordedMessage& Last() const { return user.Last(); }
-  Shown LastShown() const { return {Last().text, Last().title, Last().icon}; }
 
   TempDir dir;
   ScriptedUser user;
@@ -167,10 +161,30 @@ TEST_F(TobrenzRun, RefusedDeletionIsReportedNotCounted) {
 }
 #endif
 
-// Progress, and a stop, come at each folder and at every hundredth file of a folder's list, before
-// that file; the counts shown are those reached. No to the question goes on.
-TEST_F(TobrenzRun, StopsAtTheFolderOrAtAHundredthFile) {
+// Warnings stop a run before anything changes. Progress, and a stop, come at each folder and at
+// every hundredth file of a folder's list, before that file; the counts shown are those reached. No
+// to the question goes on.
+TEST_F(TobrenzRun, WarningsAndStopsComeBeforeAnythingChanges) {
   Make({{u"a.png", 10}, {u"a.bmp", 90}});
+  const std::u16string bad_ext = u"拡張子が空白か、ファイル名として使用できない文字や表示できない文字が含まれています。";
+  // A missing target is told before the extension is looked at ("bmp"); then every extension no name can end in.
+  bool ext_ok = true;
+  hooks.CompareExtChecked = [&](bool ok) { ext_ok = ok; };
+  for (const std::u16string ext : {u"bmp", u"", u"b/mp", u"*", u"bm\"p", u"bmp\t"}) {
+    SCOPED_TRACE(U8(ext));
+    const bool target_bad = ext == u"bmp";
+    RunOptions o = Options();
+    if (target_bad) o.TargetText = dir / u"missing";
+    o.CompareExtText = ext;
+    ext_ok = true;
+    EXPECT_EQ(Run(o).Outcome, RunOutcome::Warned);
+    EXPECT_EQ(std::tie(Last().text, Last().title, Last().icon),
+              target_bad ? std::make_tuple(std::u16string(u"正確なターゲットパスを指定してください。"), u"パスの指定", MsgIcon::Exclamation)
+                         : std::make_tuple(bad_ext, u"拡張子の指定", MsgIcon::Exclamation));
+    // The extension box turns red only when it is checked; nothing is deleted, no progress shown.
+    EXPECT_EQ(std::make_tuple(ext_ok, FilesIn(dir.Path()).size(), view->shown), std::make_tuple(target_bad, std::size_t(2), false));
+  }
+
   view->on_events = [this](int) {
     if (!view->log.empty() && view->log.back() == u"text:" + dir.Path()) view->pending_clicks = 1;
   };
@@ -197,26 +211,6 @@ TEST_F(TobrenzRun, StopsAtTheFolderOrAtAHundredthFile) {
     EXPECT_EQ(user.Showed(u"caption:選択中 - 199 / 199 p1199.png"), !yes);
     const int targets = yes ? 99 : 250;
     EXPECT_EQ(std::make_pair(Last().text, FilesIn(dir.Path()).size()), std::make_pair(Result(targets, targets), std::size_t(500 - targets)));
-  }
-}
-
-TEST_F(TobrenzRun, WarningsStopBeforeAnythingChanges) {
-  Make({{u"a.png", 10}, {u"a.bmp", 90}});
-  const std::u16string bad_ext = u"拡張子が空白か、ファイル名として使用できない文字や表示できない文字が含まれています。";
-  // A missing target is told before the extension is looked at ("bmp"); then every extension no name can end in.
-  for (const std::u16string ext : {u"bmp", u"", u"b/mp", u"*", u"bm\"p", u"bmp\t"}) {
-    SCOPED_TRACE(U8(ext));
-    const bool target_bad = ext == u"bmp";
-    RunOptions o = Options();
-    if (target_bad) o.TargetText = dir / u"missing";
-    o.CompareExtText = ext;
-    bool ext_ok = true;
-    hooks.CompareExtChecked = [&](bool ok) { ext_ok = ok; };
-    EXPECT_EQ(Run(o).Outcome, RunOutcome::Warned);
-    EXPECT_EQ(LastShown(), target_bad ? Shown(u"正確なターゲットパスを指定してください。", u"パスの指定", MsgIcon::Exclamation)
-                                      : Shown(bad_ext, u"拡張子の指定", MsgIcon::Exclamation));
-    // The extension box turns red only when it is checked; nothing is deleted, no progress shown.
-    EXPECT_EQ(std::make_tuple(ext_ok, FilesIn(dir.Path()).size(), view->shown), std::make_tuple(target_bad, std::size_t(2), false));
   }
 }
 
