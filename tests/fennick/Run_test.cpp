@@ -10,8 +10,7 @@ namespace {
 
 constexpr char kPlainChart[] = "#WAV01 kick.wav\r\n";
 // The chart tree: every folder holds a chart naming kick.wav, and kick.wav itself.
-const char16_t* const kChartFolders[] = {u"", u"/song1", u"/song1/drums", u"/other", u"/other/DRUMS",
-                                         u"/other/DRUMS/drums"};
+const char16_t* const kChartFolders[] = {u"", u"/song1", u"/song1/drums", u"/other", u"/other/DRUMS", u"/other/DRUMS/drums"};
 
 class RunTest : public FennickTest {
  protected:
