@@ -157,7 +157,8 @@ TEST_F(TobrenzRun, RefusedDeletionIsReportedNotCounted) {
     return r.Failures.size() == 1 && r.Failures[0].Path == dir / u"locked/p.bmp" && pairs.size() == 2 && !pairs[1].Done &&
            Last().text.starts_with(Result(1, 2) + u"\r\n処理できなかったファイル・フォルダ = 1") ? 0 : 1;
   }), 0);
-  EXPECT_EQ(std::make_pair(FilesIn(dir / u"locked").size(), platform::PathExists(dir / u"q.bmp")), std::make_pair(std::size_t(2), false));
+  EXPECT_EQ(std::make_pair(FilesIn(dir / u"locked").size(), platform::PathExists(dir / u"q.bmp")),
+            std::make_pair(std::size_t(2), false));
 }
 #endif
 
@@ -182,7 +183,8 @@ TEST_F(TobrenzRun, WarningsAndStopsComeBeforeAnythingChanges) {
               target_bad ? std::make_tuple(std::u16string(u"正確なターゲットパスを指定してください。"), u"パスの指定", MsgIcon::Exclamation)
                          : std::make_tuple(bad_ext, u"拡張子の指定", MsgIcon::Exclamation));
     // The extension box turns red only when it is checked; nothing is deleted, no progress shown.
-    EXPECT_EQ(std::make_tuple(ext_ok, FilesIn(dir.Path()).size(), view->shown), std::make_tuple(target_bad, std::size_t(2), false));
+    EXPECT_EQ(std::make_tuple(ext_ok, FilesIn(dir.Path()).size(), view->shown),
+              std::make_tuple(target_bad, std::size_t(2), false));
   }
 
   view->on_events = [this](int) {
@@ -210,7 +212,8 @@ TEST_F(TobrenzRun, WarningsAndStopsComeBeforeAnythingChanges) {
     EXPECT_TRUE(user.Showed(u"caption:選択中 - 99 / 99 p1099.png"));
     EXPECT_EQ(user.Showed(u"caption:選択中 - 199 / 199 p1199.png"), !yes);
     const int targets = yes ? 99 : 250;
-    EXPECT_EQ(std::make_pair(Last().text, FilesIn(dir.Path()).size()), std::make_pair(Result(targets, targets), std::size_t(500 - targets)));
+    EXPECT_EQ(std::make_pair(Last().text, FilesIn(dir.Path()).size()),
+              std::make_pair(Result(targets, targets), std::size_t(500 - targets)));
   }
 }
 
