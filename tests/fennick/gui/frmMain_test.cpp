@@ -95,12 +95,12 @@ TEST_F(FennickWindow, FolderListsStepWithTheKeysAndChooseOnEnterOrAClick) {
   EXPECT_EQ(shown(), (target / u"a") + u"|..");
   EXPECT_TRUE(Files() == TextList{u"y.bms"} && !w.InternalAccess);
 
-  Choose(folders, 1);
-  EXPECT_EQ(shown(), target.Path() + u"|B") << "\"..\" goes up";
-  Choose(folders, 3);
-  EXPECT_EQ(shown(), (target / u"B") + u"|c");
-  Choose(folders, 0);
-  EXPECT_EQ(shown(), (target / u"B") + u"|c") << "\".\" stays";
+  // ".." goes up, a folder goes down, "." stays.
+  for (const auto& [index, want] :
+       {std::pair{1, target.Path() + u"|B"}, {3, (target / u"B") + u"|c"}, {0, (target / u"B") + u"|c"}}) {
+    Choose(folders, index);
+    EXPECT_EQ(shown(), want) << "entry " << index;
+  }
 
   EXPECT_TRUE(Drop(w.cmbPath(0), {chart}));
   EXPECT_EQ(FromQt(w.txtPath(0)->text()) + u'|' + w.LastPath(0), (target / u"B/c") + u'|' + (target / u"B/c"))
