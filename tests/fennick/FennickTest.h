@@ -2,11 +2,6 @@
 // scripted user, and the folders of a run opened for it.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "fennick/mdlMain.h"
 #ifndef _WIN32
 #include "tests/support/Posix.h"
@@ -14,8 +9,6 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/mdlAppGlobal.h"
-#include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
 
 namespace fennick_test {
 
@@ -23,18 +16,14 @@ using NameList = std::vector<std::u16string>;
 
 inline platform::Folder Open(const std::u16string& path) {
   platform::IoError error;
-  platform::Folder folder = platform::Folder::Open(path, error);
-  EXPECT_TRUE(folder.IsOpen()) << U8(path);
-  return folder;
+  return platform::Folder::Open(path, error);
 }
 
 class FennickTest : public ::testing::Test {
  protected:
   FennickTest() {
-    state.ConvertOn = true;
-    state.BackupOn = true;
-    fennick::RunOptions options;
-    mdlRun::SetFileFilter(options);  // the window's default lists: *.bms;*.bme
+    state.ConvertOn = state.BackupOn = true;
+    mdlRun::SetFileFilter(fennick::RunOptions());  // the window's default lists: *.bms;*.bme
     mdlAppGlobal::Cancel().SetVisible(true);
   }
 

@@ -1,9 +1,4 @@
-#include <gtest/gtest.h>
-
 #include <map>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "tests/fennick/FennickTest.h"
 #include "toolkit/mdlTools.h"
@@ -15,30 +10,23 @@ namespace {
 
 constexpr char kPlainChart[] = "#WAV01 kick.wav\r\n";
 // The chart tree: every folder holds a chart naming kick.wav, and kick.wav itself.
-const char16_t* const kChartFolders[] = {u"", u"/song1", u"/song1/drums", u"/other", u"/other/DRUMS",
-                                         u"/other/DRUMS/drums"};
+const char16_t* const kChartFolders[] = {u"", u"/song1", u"/song1/drums", u"/other", u"/other/DRUMS", u"/other/DRUMS/drums"};
 
 class RunTest : public FennickTest {
  protected:
   RunTest() {
     for (const char16_t* name : {u"Material", u"Material/song1", u"Material/drums"}) t.MakeFolder(name);
-    t.Write(u"Material/song1/kick.wav", "");
-    t.Write(u"Material/drums/kick.wav", "");
+    for (const char16_t* set : {u"song1", u"drums"}) t.Write(u"Material/" + std::u16string(set) + u"/kick.wav", "");
     for (const char16_t* folder : kChartFolders) t.MakeFolder(u"charts" + std::u16string(folder));
     Reset();
   }
   void Reset() {
-    for (const char16_t* folder : kChartFolders) {
-      platform::WriteWholeFile(Folder(folder) + u"/c.bms", kPlainChart);
-      platform::WriteWholeFile(Folder(folder) + u"/kick.wav", "");
-    }
+    for (const char16_t* f : kChartFolders) { Touch(Folder(f) + u"/c.bms", kPlainChart); Touch(Folder(f) + u"/kick.wav"); }
   }
   std::u16string Folder(const std::u16string& folder) const { return t / (u"charts" + folder); }
   RunOptions Options(const std::u16string& source, const std::u16string& target) const {
     RunOptions o;
-    o.SourceText = source;
-    o.TargetText = target;
-    o.BackupOn = false;
+    std::tie(o.SourceText, o.TargetText, o.BackupOn) = std::make_tuple(source, target, false);
     return o;
   }
   // Which folders of the chart tree were paired with which sound set: their kick.wav gone, their
@@ -58,13 +46,9 @@ class RunTest : public FennickTest {
 }  // namespace
 
 TEST_F(RunTest, PairingsOfSourceAndTargetFolders) {
-  struct Case {
-    const char* what;
-    bool base, recursive;
-    std::u16string source, target;
-    std::map<std::u16string, std::u16string> pairs;
-  };
-  const std::vector<Case> cases = {
+  using Pairs = std::map<std::u16string, std::u16string>;
+  // What, base folder, recursive, source, target, and the folders paired with their sets.
+  const std::vector<std::tuple<const char*, bool, bool, std::u16string, std::u16string, Pairs>> cases = {
       {"base folder, the target's own set", true, false, u"Material", u"/song1", {{u"/song1", u"song1"}}},
       {"base folder, no set of the target's name", true, false, u"Material", u"/other", {}},
       {"base folder, recursive: each folder's own set, nothing below a match", true, true, u"Material", u"",
@@ -73,14 +57,14 @@ TEST_F(RunTest, PairingsOfSourceAndTargetFolders) {
        u"", {{u"/song1/drums", u"drums"}, {u"/other/DRUMS", u"drums"}}},
       {"sound set, the target alone", false, false, u"Material/drums", u"", {{u"", u"drums"}}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    RunOptions o = Options(t / c.source, Folder(c.target));
-    o.BaseFolderOn = c.base;
-    o.RecursiveOn = c.recursive;
+  for (const auto& [what, base, recursive, source, target, pairs] : cases) {
+    SCOPED_TRACE(what);
+    RunOptions o = Options(t / source, Folder(target));
+    o.BaseFolderOn = base;
+    o.RecursiveOn = recursive;
     EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
-    ExpectPairs(c.pairs);
-    const std::u16string n = mdlTools::Decimal(static_cast<std::int64_t>(c.pairs.size()));
+    ExpectPairs(pairs);
+    const std::u16string n = mdlTools::Decimal(static_cast<std::int64_t>(pairs.size()));
     EXPECT_EQ(Result(), u"同期削除数 = " + n + u"\r\nマテリアル変換 処理/対象 = " + n + u" / " + n);
     Reset();
   }
@@ -92,26 +76,16 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
   const std::u16string good = t / u"Material/drums", bad = t / u"missing", target = Folder(u"");
   const auto inside = t.MakeFolder(u"charts/song1/drums/set");
   t.MakeFolder(u"charts2");
-  // What a check shows, and the colours it gives the boxes (0: source, 1: target; false: red) in order.
-  struct Outcome {
-    std::u16string text, title;
-    MsgIcon icon;
-    std::vector<std::pair<int, bool>> colours;
-  };
-  const Outcome nothing{u"処理内容が一つも選択されませんでした。", u"処理結果", MsgIcon::None, {}},
-      no_target{u"正確なターゲットパスを指定してください", u"パスの指定", MsgIcon::Exclamation, {{0, true}, {1, false}}},
-      no_source{u"正確なソースパスを指定してください", u"パスの指定", MsgIcon::Exclamation, {{0, false}, {1, true}}},
-      overlap{u"変換フォルダとソースフォルダが同一のフォルダ、\r\nあるいは一方がもう一方のフォルダに含まれています。\r\n"
-              u"想定外の結果になる可能性がありますが、このまま続行しますか？\r\n(あまりお薦めしません。)",
-              u"パスの指定", MsgIcon::Question, {{0, true}, {1, true}, {0, false}, {1, false}}};
-  struct Case {
-    const char* what;
-    bool sync, convert, recursive;
-    int mode;
-    std::u16string source, target;
-    const Outcome& want;
-  };
-  const Case cases[] = {
+  // A check's message as text|title|icon, then the colours it gives the boxes in order (0: source,
+  // 1: target; +: right, -: red).
+  const std::u16string nothing = u"処理内容が一つも選択されませんでした。|処理結果|0|",
+                       no_target = u"正確なターゲットパスを指定してください|パスの指定|1|0+1-",
+                       no_source = u"正確なソースパスを指定してください|パスの指定|1|0-1+",
+                       overlap = u"変換フォルダとソースフォルダが同一のフォルダ、\r\nあるいは一方がもう一方のフォルダに含まれています。"
+                                 u"\r\n想定外の結果になる可能性がありますが、このまま続行しますか？\r\n(あまりお薦めしません。)|"
+                                 u"パスの指定|3|0+1+0-1-";
+  // What, sync deletion, conversion, recursion, mode, source, target, what is shown.
+  const std::vector<std::tuple<const char*, bool, bool, bool, int, std::u16string, std::u16string, std::u16string>> cases = {
       {"no operation: the boxes are not examined", false, false, false, kModeNormal, good, target, nothing},
       {"no target", true, true, false, kModeNormal, good, bad, no_target},
       {"no source", true, true, false, kModeNormal, bad, target, no_source},
@@ -121,22 +95,19 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
       {"target inside the source", true, true, false, kModeNormal, target, inside, overlap},
       {"a mere common beginning of the names", true, true, false, kModeNormal, target, t / u"charts2", overlap},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, sync, convert, recursive, mode, source, target_text, want] : cases) {
+    SCOPED_TRACE(what);
     user.messages.messages.clear();
-    std::vector<std::pair<int, bool>> colours;
+    std::u16string colours;
     RunHooks hooks;
-    hooks.PathChecked = [&](int i, bool ok) { colours.emplace_back(i, ok); };
-    RunOptions o = Options(c.source, c.target);
-    o.SyncDeleteOn = c.sync;
-    o.ConvertOn = c.convert;
-    o.RecursiveOn = c.recursive;
-    o.ConvertMode = c.mode;
-    o.BaseFolderOn = false;
+    hooks.PathChecked = [&](int i, bool ok) { colours += mdlTools::Decimal(i) + (ok ? u"+" : u"-"); };
+    RunOptions o = Options(source, target_text);
+    std::tie(o.SyncDeleteOn, o.ConvertOn, o.RecursiveOn, o.ConvertMode, o.BaseFolderOn) =
+        std::make_tuple(sync, convert, recursive, mode, false);
     EXPECT_EQ(fennick::Run(o, hooks).Outcome, RunOutcome::Warned);
     ASSERT_EQ(user.messages.messages.size(), 1u);
     const RecordedMessage& m = user.Last();
-    EXPECT_EQ(std::tie(m.text, m.title, m.icon, colours), std::tie(c.want.text, c.want.title, c.want.icon, c.want.colours));
+    EXPECT_EQ(m.text + u"|" + m.title + u"|" + mdlTools::Decimal(static_cast<int>(m.icon)) + u"|" + colours, want);
   }
   ExpectPairs({});
 
@@ -144,8 +115,7 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
   user.messages.answers = {true};
   t.Write(u"Material/c.bms", kPlainChart);
   RunOptions o = Options(t / u"Material/song1", t / u"Material");
-  o.BaseFolderOn = false;
-  o.SyncDeleteOn = false;
+  o.BaseFolderOn = o.SyncDeleteOn = false;
   EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
   EXPECT_EQ(ReadBytes(t / u"Material/c.bms"), "#WAV01 <song1>kick.wav\r\n");
 }
@@ -154,29 +124,25 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
 // result shows the counts reached.
 TEST_F(RunTest, CancelInTheMiddleEndsWithTheCountsReached) {
   const std::u16string folder = Folder(u"/song1");
-  struct Case {
-    std::u16string press_at;  // the button is pressed while a caption holding this is shown
-    int converted;
-  };
-  for (const Case& c : {Case{u"ファイルリスト取得中", 0}, Case{u"c5.bms", 6}}) {
-    SCOPED_TRACE(U8(c.press_at));
+  // The button is pressed while a caption holding this text is shown; the charts converted by then.
+  for (const auto& [press_at, converted] : {std::pair{u"ファイルリスト取得中", 0}, {u"c5.bms", 6}}) {
+    SCOPED_TRACE(U8(press_at));
     for (char16_t i = u'0'; i <= u'9'; ++i) platform::WriteWholeFile(folder + u"/c" + i + u".bms", kPlainChart);
     Reset();
     user.view->on_events = [&](int) {
-      if (mdlAppGlobal::Cancel().Caption().find(c.press_at) != std::u16string::npos) user.view->pending_clicks = 1;
+      if (mdlAppGlobal::Cancel().Caption().find(press_at) != std::u16string::npos) user.view->pending_clicks = 1;
     };
     user.view->answers = {true};
-    std::vector<std::string> order;
+    std::string order;
     RunHooks hooks;
-    hooks.Refresh = [&] { order.push_back("refresh"); };
-    hooks.End = [&] { order.push_back("end"); };
+    hooks.Refresh = [&] { order += "refresh "; };
+    hooks.End = [&] { order += "end"; };
     EXPECT_EQ(fennick::Run(Options(t / u"Material", folder), hooks).Outcome, RunOutcome::Cancelled);
-    const std::u16string n = mdlTools::Decimal(c.converted);
+    const std::u16string n = mdlTools::Decimal(converted);
     EXPECT_EQ(Result(), u"同期削除数 = 1\r\nマテリアル変換 処理/対象 = " + n + u" / " + n);
-    EXPECT_FALSE(user.view->shown);
-    EXPECT_EQ(order, (std::vector<std::string>{"refresh", "end"}));
-    int converted = 0;
-    for (const auto& name : Names(folder)) converted += name.ends_with(u".bms") && ReadBytes(folder + u"/" + name) != kPlainChart;
-    EXPECT_EQ(converted, c.converted);
+    EXPECT_EQ(order + (user.view->shown ? " shown" : ""), "refresh end");
+    int changed = 0;
+    for (const auto& name : Names(folder)) changed += name.ends_with(u".bms") && ReadBytes(folder + u"/" + name) != kPlainChart;
+    EXPECT_EQ(changed, converted);
   }
 }
