@@ -17,9 +17,8 @@ TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings) {
     SCOPED_TRACE(leave);
     TypeParam& w = this->Open();
     if (leave == 0) {  // the first start: quiet, named after the program, at 50 twips from the corner
-      EXPECT_EQ(w.windowTitle(), QString::fromUtf16(Program<TypeParam>::kName));
-      EXPECT_EQ(w.pos(), QPoint(3, 3));
-      EXPECT_TRUE(this->messages.messages.empty());
+      EXPECT_EQ(std::make_tuple(w.windowTitle(), w.pos(), this->messages.messages.size()),
+                std::make_tuple(QString::fromUtf16(Program<TypeParam>::kName), QPoint(3, 3), 0u));
     }
     w.move(300, 150);
     Enter(w.txtPath(1), this->target.Path());
@@ -46,14 +45,14 @@ TYPED_TEST_P(CommonWindow, TheEndButtonAsksWhenTheSettingsCannotBeWritten) {
   EXPECT_EQ(this->Said(), (TextList{this->SettingsFile() + u" のオープンに失敗しました。", name + u" のオープンに失敗しました。",
                          u"設定を保存できませんでした。保存せずに終了しますか？"}))
       << "read at the start, written at the end, the question";
-  EXPECT_EQ(this->messages.messages.at(1).icon, MsgIcon::Critical);
-  EXPECT_TRUE(this->Last().question);
-  EXPECT_TRUE(w.isVisible()) << "No: the window stays";
+  EXPECT_EQ(std::make_tuple(this->messages.messages.at(1).icon, this->Last().question, w.isVisible()),
+            std::make_tuple(MsgIcon::Critical, true, true)) << "No: the window stays";
   Click(w.cmdEnd());
   EXPECT_FALSE(w.isVisible()) << "Yes: the program ends without saving";
 }
 
-TYPED_TEST_P(CommonWindow, TheTargetFolderBox) {
+// The target folder box, drops on it and on the file list, and the Explorer and readme actions.
+TYPED_TEST_P(CommonWindow, TheTargetFolderBoxItsDropsAndTheShellActions) {
   this->target.MakeFolder(u"sub");
   this->target.Write(u"sub/c.bms", "");
   this->target.Write(u"a.bms", "");
@@ -79,6 +78,16 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBox) {
       {[&] { write(u"sub/e.bms"), Click(w.cmdRefresh()); }, 3, "the refresh button"},
       {[&] { this->Visit(box, this->target.Path()); }, 1, "leaving the box with another folder"},
   });
+  // A chart dropped on the box selects its folder: see the names test.
+  EXPECT_FALSE(Drop(box, {}, QStringLiteral("/tmp")));
+  EXPECT_EQ(FromQt(box->text()), this->target.Path()) << "text is no file list";
+  EXPECT_TRUE(Drop(w.lstFiles()->viewport(), {this->target / u"sub"}));
+  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"sub|c.bms")
+      << "a folder dropped on the list is the target";
+  Click(w.cmdExp());
+  w.menuHelpReadMe()->trigger();
+  EXPECT_EQ(this->shell, (decltype(this->shell){{platform::ShellVerb::Explore, this->target / u"sub"},
+                                                {platform::ShellVerb::Open, this->app / u"readme.txt"}}));
 }
 
 TYPED_TEST_P(CommonWindow, TheFilterRefreshesTheListOnlyOnARealChange) {
@@ -102,19 +111,6 @@ TYPED_TEST_P(CommonWindow, TheFilterRefreshesTheListOnlyOnARealChange) {
   });
 }
 
-// A chart dropped on the box selects its folder: see the names test.
-TYPED_TEST_P(CommonWindow, DropsOnTheTargetBoxAndTheFileList) {
-  const std::u16string sub = this->target.MakeFolder(u"sub");
-  this->target.Write(u"a.bms", "");
-  TypeParam& w = this->Open(sub);
-  QLineEdit* box = w.txtPath(1);
-  EXPECT_FALSE(Drop(box, {}, QStringLiteral("/tmp")));
-  EXPECT_EQ(FromQt(box->text()), sub) << "text is no file list";
-  EXPECT_TRUE(Drop(w.lstFiles()->viewport(), {this->target.Path()}));
-  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target.Path() + u"|a.bms")
-      << "a folder dropped on the list is the target";
-}
-
 TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
   this->app.MakeFolder(u"my songs");
   const std::u16string chart = this->app.Write(u"my songs/a.bms", "");
@@ -130,14 +126,6 @@ TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
   }
 }
 
-TYPED_TEST_P(CommonWindow, ExplorerButtonAndReadMe) {
-  TypeParam& w = this->Open(this->target.Path());
-  Click(w.cmdExp());
-  w.menuHelpReadMe()->trigger();
-  EXPECT_EQ(this->shell, (decltype(this->shell){{platform::ShellVerb::Explore, this->target.Path()},
-                                                {platform::ShellVerb::Open, this->app / u"readme.txt"}}));
-}
-
 // Names stored in Shift-JIS bytes (an archive unpacked on Linux) read as their text; a name that
 // is no text shows a mark for each odd byte. Every operation keeps the stored name.
 TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
@@ -151,9 +139,8 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
   TypeParam& w = this->Open(folder);
   QLineEdit* box = w.txtPath(1);
   const std::u16string shown = this->target / u"ピアノ";
-  EXPECT_EQ(FromQt(box->text()), shown);
-  EXPECT_EQ(this->Files(), (TextList{u"a\\xFF.bms", u"ソ.bms"}));
-  EXPECT_EQ(mdlGui::StoredName(w.lstFiles()->item(1)), so);
+  EXPECT_EQ(std::make_tuple(FromQt(box->text()), this->Files(), mdlGui::StoredName(w.lstFiles()->item(1))),
+            std::make_tuple(shown, TextList{u"a\\xFF.bms", u"ソ.bms"}, so));
   // The keys of the file list copy what a person reads: the name, or its full path; nothing when
   // nothing is selected.
   auto copied = [&](Qt::Key key) {
@@ -169,21 +156,20 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
 
   Enter(box, this->target.Path());
   Enter(box, shown);
-  EXPECT_FALSE(IsRed(box)) << "the readable text finds the stored folder";
-  EXPECT_EQ(mdlTools::CurrentFolder(), folder);
+  EXPECT_EQ(std::make_tuple(IsRed(box), mdlTools::CurrentFolder()), std::make_tuple(false, folder))
+      << "the readable text finds the stored folder";
 
   EXPECT_TRUE(Drop(box, {chart}));
   EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"x\\xFF|c.bms");
   this->Visit(box);
   QTest::keyClick(box, Qt::Key_Return);
-  EXPECT_FALSE(IsRed(box)) << "a marked name that resolves to nothing keeps its stored path";
-  EXPECT_EQ(mdlTools::CurrentFolder(), odd);
+  EXPECT_EQ(std::make_tuple(IsRed(box), mdlTools::CurrentFolder()), std::make_tuple(false, odd))
+      << "a marked name that resolves to nothing keeps its stored path";
 }
 
 REGISTER_TYPED_TEST_SUITE_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings, TheEndButtonAsksWhenTheSettingsCannotBeWritten,
-                            TheTargetFolderBox, TheFilterRefreshesTheListOnlyOnARealChange,
-                            DropsOnTheTargetBoxAndTheFileList, CommandLineSelectsTheTargetFolder,
-                            ExplorerButtonAndReadMe, NamesShowReadablyAndKeepTheirStoredBytes);
+                            TheTargetFolderBoxItsDropsAndTheShellActions, TheFilterRefreshesTheListOnlyOnARealChange,
+                            CommandLineSelectsTheTargetFolder, NamesShowReadablyAndKeepTheirStoredBytes);
 
 }  // namespace gui_test
 

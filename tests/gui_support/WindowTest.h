@@ -3,12 +3,8 @@
 // recorded, and a fresh program folder per test.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QtTest>
 #include <QtWidgets>
-#include <functional>
-#include <memory>
 #include <optional>
 
 #include "tests/support/Recorders.h"
@@ -30,8 +26,7 @@ using TextList = std::vector<std::u16string>;
 
 inline void StartApplication() {
   static int argc = 1;
-  static char name[] = "gui_tests";
-  static char* argv[] = {name, nullptr};
+  static char name[] = "gui_tests", *argv[] = {name, nullptr};
   if (QApplication::instance() != nullptr) return;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   new QApplication(argc, argv);  // kept to the end of the process
@@ -98,9 +93,7 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
   QMimeData mime;
   QList<QUrl> urls;
   // As a file manager sends them: the stored bytes of the path, percent-encoded.
-  for (const auto& p : paths) {
-    urls.push_back(QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/")));
-  }
+  for (const auto& p : paths) urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/"));
   if (!urls.isEmpty()) mime.setUrls(urls);
   if (!text.isEmpty()) mime.setText(text);
   const QPoint at = target->rect().center();
@@ -182,9 +175,8 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
   // After a run: it let events through, always with the window disabled, and gave the window back
   // with the progress dialog gone.
   void ExpectRunHeldTheWindow() {
-    EXPECT_GT(view->events, 0);
-    EXPECT_EQ(enabled_polls, 0) << "the window stays disabled until the result";
-    EXPECT_TRUE(window->isEnabled() && !view->shown);
+    EXPECT_EQ(std::make_tuple(view->events > 0, enabled_polls, window->isEnabled(), view->shown),
+              std::make_tuple(true, 0, true, false)) << "the window stays disabled until the result";
   }
 
   TempDir app;  // the program's folder, with its settings file and readme
