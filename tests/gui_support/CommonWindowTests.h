@@ -11,7 +11,8 @@ template <class Window>
 class CommonWindow : public WindowTest<Window> {};
 TYPED_TEST_SUITE_P(CommonWindow);
 
-TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings) {
+// Only the end button keeps the settings, and it asks when they cannot be written.
+TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettingsAndAsksWhenItCannot) {
   // Esc, the close box, the end button; only the last saves.
   for (int leave = 0; leave < 3; ++leave) {
     SCOPED_TRACE(leave);
@@ -27,18 +28,17 @@ TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings) {
     if (leave == 0) QTest::keyClick(w.txtExt(0), Qt::Key_Escape);
     if (leave == 1) w.close();
     if (leave == 2) Click(w.cmdEnd());
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(platform::FileExists(this->SettingsFile()), leave == 2);
+    EXPECT_EQ(std::make_pair(w.isVisible(), platform::FileExists(this->SettingsFile())), std::make_pair(false, leave == 2));
   }
   EXPECT_NE(ReadBytes(this->SettingsFile()).find("Window Top=2250\r\nWindow Left=4500\r\n"), std::string::npos);
-  TypeParam& w = this->Open();
-  EXPECT_EQ(w.pos(), QPoint(300, 150));
-  EXPECT_EQ(Shown({w.txtPath(1), w.txtExt(1), w.chkR()}), ToQt(this->target.Path()) + QStringLiteral("|*~*|1"));
-}
+  TypeParam& again = this->Open();
+  EXPECT_EQ(std::make_pair(again.pos(), Shown({again.txtPath(1), again.txtExt(1), again.chkR()})),
+            std::make_pair(QPoint(300, 150), ToQt(this->target.Path()) + QStringLiteral("|*~*|1")));
 
-TYPED_TEST_P(CommonWindow, TheEndButtonAsksWhenTheSettingsCannotBeWritten) {
   const std::u16string name = std::u16string(Program<TypeParam>::kName) + u".ini";
+  ASSERT_TRUE(platform::RemoveFile(this->SettingsFile()));
   this->app.MakeFolder(name);
+  this->messages.messages.clear();
   TypeParam& w = this->Open();
   this->messages.answers = {false, true};
   Click(w.cmdEnd());
@@ -60,15 +60,14 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBoxItsDropsAndTheShellActions) {
   QLineEdit* box = w.txtPath(1);
 
   Enter(box, this->target / u"missing");
-  EXPECT_TRUE(IsRed(box));
-  EXPECT_EQ(this->Files(), TextList{u"a.bms"}) << "the list keeps what it shows";
+  EXPECT_EQ(std::make_pair(IsRed(box), this->Files()), std::make_pair(true, TextList{u"a.bms"}))
+      << "the list keeps what it shows";
 
   // Blanks and steps through ".." go; the cursor ends at the end.
   Enter(box, u"  " + (this->target / u"sub") + u"/../sub/");
-  EXPECT_FALSE(IsRed(box));
-  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"sub|c.bms");
+  EXPECT_EQ(std::make_tuple(IsRed(box), FromQt(box->text()) + u'|' + this->Files().at(0), mdlTools::CurrentFolder()),
+            std::make_tuple(false, this->target / u"sub|c.bms", this->target / u"sub"));
   EXPECT_EQ(box->cursorPosition(), box->text().size());
-  EXPECT_EQ(mdlTools::CurrentFolder(), this->target / u"sub");
 
   auto write = [&](const char16_t* name) { this->target.Write(name, ""); };
   this->ExpectSteps({
@@ -79,8 +78,8 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBoxItsDropsAndTheShellActions) {
       {[&] { this->Visit(box, this->target.Path()); }, 1, "leaving the box with another folder"},
   });
   // A chart dropped on the box selects its folder: see the names test.
-  EXPECT_FALSE(Drop(box, {}, QStringLiteral("/tmp")));
-  EXPECT_EQ(FromQt(box->text()), this->target.Path()) << "text is no file list";
+  EXPECT_EQ(std::make_pair(Drop(box, {}, QStringLiteral("/tmp")), FromQt(box->text())), std::make_pair(false, this->target.Path()))
+      << "text is no file list";
   EXPECT_TRUE(Drop(w.lstFiles()->viewport(), {this->target / u"sub"}));
   EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"sub|c.bms")
       << "a folder dropped on the list is the target";
@@ -121,8 +120,8 @@ TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
     SCOPED_TRACE(U8(argument));
     TypeParam& w = this->Open(argument);
     const bool none = argument == u"bad\tpath";
-    EXPECT_EQ(FromQt(w.txtPath(1)->text()), none ? this->app.Path() : songs);
-    EXPECT_EQ(this->Files(), none ? TextList{} : TextList{u"a.bms"});
+    EXPECT_EQ(std::make_pair(FromQt(w.txtPath(1)->text()), this->Files()),
+              std::make_pair(none ? this->app.Path() : songs, none ? TextList{} : TextList{u"a.bms"}));
   }
 }
 
@@ -167,7 +166,7 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
       << "a marked name that resolves to nothing keeps its stored path";
 }
 
-REGISTER_TYPED_TEST_SUITE_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings, TheEndButtonAsksWhenTheSettingsCannotBeWritten,
+REGISTER_TYPED_TEST_SUITE_P(CommonWindow, OnlyTheEndButtonKeepsTheSettingsAndAsksWhenItCannot,
                             TheTargetFolderBoxItsDropsAndTheShellActions, TheFilterRefreshesTheListOnlyOnARealChange,
                             CommandLineSelectsTheTargetFolder, NamesShowReadablyAndKeepTheirStoredBytes);
 

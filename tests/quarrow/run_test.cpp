@@ -122,28 +122,26 @@ TEST_F(RunFixture, EveryFolderThatCannotBeReadIsAFailureWithItsReason) {
 TEST_F(RunFixture, ATreeDeeperThanAPathCanBeIsWalkedWhole) {
   // 200 levels of 30-character names: far past the longest path the system takes.
   const std::string name(30, 'd');
-  int fd = open(U8(t / u"sub").c_str(), O_RDONLY | O_DIRECTORY);
+  int fd = open(U8(t / u"sub").c_str(), O_RDONLY | O_DIRECTORY), chart;
   for (int level = 0, next; level < 200; ++level, close(fd), fd = next) {
     ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
     next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
   }
   char bytes[32] = "#WAV01 x.wav\r\n";
-  int chart = openat(fd, "deep.bms", O_WRONLY | O_CREAT, 0644);
-  ASSERT_EQ(write(chart, bytes, 14), 14);
+  ASSERT_EQ(write(chart = openat(fd, "deep.bms", O_WRONLY | O_CREAT, 0644), bytes, 14), 14);
   close(chart);
   options.RecursiveOn = true;
   const RunResult result = quarrow::Run(options);
   EXPECT_TRUE(result.Failures.empty()) << U8(result.Failures.empty() ? u"" : result.Failures[0].Reason);
   EXPECT_EQ(user.Last().text, u"処理/対象 = 3/4");
-  chart = openat(fd, "deep.bms", O_RDONLY);
-  ASSERT_EQ(read(chart, bytes, sizeof bytes), 14);
-  close(chart);
-  close(fd);
+  ASSERT_EQ(read(chart = openat(fd, "deep.bms", O_RDONLY), bytes, sizeof bytes), 14);
+  close(chart), close(fd);
   EXPECT_STREQ(bytes, "#WAV01 x.ogg\r\n");
 }
 #endif
 
-TEST_F(RunFixture, CancelAnsweredNoGoesOnAndYesStops) {
+// The stop button answered No goes on, Yes stops; a terminate signal stops as Ctrl+C does.
+TEST_F(RunFixture, CancelAnsweredNoGoesOnYesStopsAndATerminateSignalStopsLeavingNoTemporaryFile) {
   options.RecursiveOn = true;
   // Progress events of a run: 1-4 preparing, 5-8 the target folder (8 is its poll), 9-11 a.bms,
   // 12-14 b.bme. A click is delivered at the next poll; the run is asked whether to stop.
@@ -163,14 +161,12 @@ TEST_F(RunFixture, CancelAnsweredNoGoesOnAndYesStops) {
   EXPECT_FALSE(user.view->shown);
   EXPECT_EQ(click_at(8, true), std::make_tuple(RunOutcome::Cancelled, Steps{u"ファイルリスト取得中"},
                                                u"処理/対象 = 0/0", "#WAV01 a.wav\r\n#WAV01 c.wav\r\n"));
-}
 
-TEST_F(RunFixture, ATerminateSignalStopsLikeCtrlCAndLeavesNoTemporaryFile) {
   mdlAppGlobal::SetCancelView(std::make_unique<ConsoleCancelView>());
-  options.RecursiveOn = true;
   RunHooks hooks;
   hooks.Changed = [](const ChartChange&) { raise(SIGTERM); };  // while the first folder is put in place
   EXPECT_EQ(quarrow::Run(options, hooks).Outcome, RunOutcome::Cancelled);
   EXPECT_EQ(Charts(), "#WAV01 a.ogg\r\n#WAV01 c.wav\r\n");
-  EXPECT_EQ(t.Names(), (Steps{u"a.bms", u"a.bms~1.mbk", u"b.bme", u"notes.txt", u"sub"}));
+  // The backups of the three runs that rewrote a.bms, and no temporary file.
+  EXPECT_EQ(t.Names(), (Steps{u"a.bms", u"a.bms~1.mbk", u"a.bms~2.mbk", u"a.bms~3.mbk", u"b.bme", u"notes.txt", u"sub"}));
 }
