@@ -41,24 +41,8 @@ struct ChartRun {
 
 }  // namespace
 
-TEST(SplitLine, HeadBracketAndFileName) {
-  // the line, its command, whether it takes an index, and then head|bracket|file
-  const std::vector<std::tuple<std::u16string, std::u16string, bool, std::u16string>> cases = {
-      {u"#WAV01 kick.ogg", u"#WAV", true, u"#WAV01 ||kick.ogg"}, {u"#WAV01kick.wav", u"#WAV", true, u"#WAV01||kick.wav"},
-      {u"#WAV0A\t\t<drum>kick.ogg", u"#WAV", true, u"#WAV0A\t\t|<drum>|kick.ogg"}, {u"#WAV1", u"#WAV", true, u"#WAV1||"},
-      {u"#BMP01 <>back.bmp", u"#BMP", true, u"#BMP01 |<>|back.bmp"}, {u"#BMP02 x<y>.bmp", u"#BMP", true, u"#BMP02 ||x<y>.bmp"},
-      {u"#BMP04 >a<b>", u"#BMP", true, u"#BMP04 ||>a<b>"}, {u"#WAV01 kick.wav  ", u"#WAV", true, u"#WAV01 ||kick.wav  "},
-      {u"#STAGEFILE <a>b.bmp", u"#STAGEFILE", false, u"#STAGEFILE ||<a>b.bmp"},
-      {u"#MIDIFILE\tsong.mid", u"#MIDIFILE", false, u"#MIDIFILE\t||song.mid"},
-  };
-  for (const auto& [line, command, indexed, want] : cases) {
-    const SplitLine s = indexed ? SplitIndexedLine(line, command) : SplitPlainLine(line, command);
-    EXPECT_EQ(s.Head + u"|" + s.Bracket + u"|" + s.FileName, want) << U8(line);
-  }
-}
-
 // How a name is looked up (letter case, folders, Shift-JIS bytes) is clsStoredFiles' part, tested
-// with the toolkit; here, which folder the line's name is looked up in.
+// with the toolkit; here, which name a line gives and which folder it is looked up in.
 TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindIt) {
   TempDir f, m;
   for (const char16_t* name : {u"kick.ogg", u"title.bmp"}) f.Write(name, "");
@@ -71,12 +55,13 @@ TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindI
   // the line, its command, whether a material base is set, and whether the file is found
   const std::vector<std::tuple<std::u16string, int, bool, bool>> cases = {
       {u"#WAV01 kick.ogg", 1, true, true}, {u"#WAV01 missing.ogg", 1, true, false},
-      {u"#WAV0A <DRUM>kick.ogg", 1, true, true}, {u"#BMP01 <>back.bmp", 2, true, true},
+      {u"#WAV0A\t\t<DRUM>kick.ogg", 1, true, true}, {u"#BMP01 <>back.bmp", 2, true, true},
+      {u"#WAV01kick.ogg", 1, true, true}, {u"#WAV1", 1, true, false},
       {u"#WAV01 <drum>kick.ogg", 1, false, false},  // a sound set but no material base folder
 #ifndef _WIN32
       {u"#BMP02 x<y>.bmp", 2, true, true},
 #endif
-      {u"#STAGEFILE title.bmp", 3, true, true}, {u"#MIDIFILE title.bmp", 4, true, true},
+      {u"#STAGEFILE title.bmp", 3, true, true}, {u"#MIDIFILE\ttitle.bmp", 4, true, true},
       {u"#STAGEFILE <drum>kick.ogg", 3, true, false},  // no bracket part without an index
       {u"#WAV01 kick.ogg ", 1, true, false},          // trailing blanks stay part of the name
   };

@@ -74,7 +74,8 @@ TEST_F(QuarrowWindow, FirstStartAndWhatTheEndButtonKeeps) {
   EXPECT_EQ(Shown({again.txtPath(1), again.txtPath(0)}), ToQt(app / u"songs") + u'|' + ToQt(app / u"materials"));
 }
 
-TEST_F(QuarrowWindow, RuleEditing) {
+// Rules added, changed, deleted, cleared, dropped in from files, sorted, and run.
+TEST_F(QuarrowWindow, RuleEditingSortingAndDrops) {
   frmMain& w = Open();
   // No search pattern: nothing, not even a message; a refused pair: a message, and the boxes keep it.
   AddRule(u"", u"#WAV?? *.ogg");
@@ -101,8 +102,9 @@ TEST_F(QuarrowWindow, RuleEditing) {
 
   ClickRule(1);
   QTest::keyClick(w.lstRules(0), Qt::Key_Delete);
-  EXPECT_EQ(Rules(), (TextList{u"#WAV?? *.wav → #WAV?? *.flac", u"#TITLE * → #TITLE [*]"}));
-  EXPECT_EQ(w.txtCnv(0)->text(), QStringLiteral("#BMP?? *.bmp")) << "the boxes keep the deleted pair";
+  EXPECT_EQ(std::make_pair(Rules(), w.txtCnv(0)->text()),
+            std::make_pair(TextList{u"#WAV?? *.wav → #WAV?? *.flac", u"#TITLE * → #TITLE [*]"}, QStringLiteral("#BMP?? *.bmp")))
+      << "the boxes keep the deleted pair";
   Click(w.cmdAdd(2));  // nothing selected, nothing deleted
   Click(w.cmdAdd(1));  // after a delete no entry is selected: change adds
   EXPECT_EQ(Rules().size(), 3u);
@@ -123,11 +125,10 @@ TEST_F(QuarrowWindow, RuleEditing) {
   EXPECT_EQ(Shown({w.txtPath(0), w.txtPath(1)}), ToQt(target / u"sub") + u'|' + ToQt(target.Path()))
       << "the folder of the first item; the target stays";
   EXPECT_EQ(Files(), TextList{}) << "more.txt is no chart";
-}
 
-TEST_F(QuarrowWindow, SortedRulesRunInTheirNewOrderWithTheirOwnPatterns) {
+  // Sorted rules run in their new order with their own patterns.
   target.Write(u"a.bms", "#WAV01 a.wav\r\n#TITLE x \x81\xa8 y\r\n");
-  frmMain& w = Open(target.Path());
+  Click(w.cmdAdd(3));
   Click(w.chkFileCheck());
   Click(w.chkBack());
   AddRule(u"#WAV01 a*", u"#WAV01 b*");
@@ -149,13 +150,11 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   w.txtCnv(1)->setFocus();
   search->setFocus();
   search->setText(QStringLiteral("*.wav"));
-  Choose(assist, 0);
-  Choose(assist, 0);
+  for (int twice = 0; twice < 2; ++twice) Choose(assist, 0);
   EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "each choice inserts";
 
   assist->setFocus();
-  QTest::keyClick(assist, Qt::Key_Down);
-  QTest::keyClick(assist, Qt::Key_Down);
+  for (int twice = 0; twice < 2; ++twice) QTest::keyClick(assist, Qt::Key_Down);
   EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "the arrow keys only browse";
   QTest::keyClick(assist, Qt::Key_Return);
   EXPECT_EQ(search->text(), QStringLiteral("#STAGEFILE#WAV#WAV*.wav"));
@@ -185,10 +184,9 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
 }
 
 TEST_F(QuarrowWindow, ARunBehindTheProgressDialog) {
-  target.Write(u"a.bms", "#WAV01 a.wav\r\n");
-  target.Write(u"b.bme", "#TITLE b\r\n");
   target.MakeFolder(u"sub");
-  target.Write(u"sub/c.bms", "#WAV01 c.wav\r\n");
+  for (const auto* name : {u"a.bms", u"sub/c.bms"}) target.Write(name, "#WAV01 a.wav\r\n");
+  target.Write(u"b.bme", "#TITLE b\r\n");
   frmMain& w = Open(target.Path());
   Click(w.chkFileCheck());
   target.Write(u"new.bms", "#WAV01 n.wav\r\n");
