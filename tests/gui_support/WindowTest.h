@@ -93,7 +93,9 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
   QMimeData mime;
   QList<QUrl> urls;
   // As a file manager sends them: the stored bytes of the path, percent-encoded.
-  for (const auto& p : paths) urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/"));
+  for (const auto& p : paths) {
+    urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/"));
+  }
   if (!urls.isEmpty()) mime.setUrls(urls);
   if (!text.isEmpty()) mime.setText(text);
   const QPoint at = target->rect().center();
@@ -147,17 +149,14 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
     if (text) box->setText(ToQt(*text));
     window->lstFiles()->setFocus();
   }
+  // The texts of the messages so far.
   TextList Said() const {
     TextList texts;
     for (const RecordedMessage& m : messages.messages) texts.push_back(m.text);
     return texts;
   }
   // Actions in order, each with the count of files it leaves in the list and why.
-  struct Step {
-    std::function<void()> act;
-    std::size_t files;
-    const char* why;
-  };
+  struct Step { std::function<void()> act; std::size_t files; const char* why; };
   void ExpectSteps(const std::vector<Step>& steps) {
     for (const Step& step : steps) {
       step.act();
