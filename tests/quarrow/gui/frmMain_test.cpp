@@ -157,7 +157,8 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   for (int twice = 0; twice < 2; ++twice) QTest::keyClick(assist, Qt::Key_Down);
   EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "the arrow keys only browse";
   QTest::keyClick(assist, Qt::Key_Return);
-  EXPECT_EQ(search->text(), QStringLiteral("#STAGEFILE#WAV#WAV*.wav"));
+  EXPECT_EQ(std::make_pair(search->text(), w.InternalAccess), std::make_pair(QStringLiteral("#STAGEFILE#WAV#WAV*.wav"), false))
+      << "Enter chooses, and nothing is left held";
 
   // Enter in the opened list: the list takes the press and closes, the combo box gets the release.
   search->setText(QStringLiteral("*.wav"));
