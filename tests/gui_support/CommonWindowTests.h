@@ -1,6 +1,5 @@
-// What every main window does alike, run against each real window: the first start, the end button
-// alone saves, the target folder box, the filter, drops, the file list's keys, the command line's
-// target, the Explorer and readme actions, and names shown readably. Each window's test instantiates it.
+// What every main window does alike, run against each real window (each window's test instantiates
+// it): the first start, saving, the target box, the filter, drops, keys, the command line, names.
 #pragma once
 
 #include "tests/gui_support/WindowTest.h"

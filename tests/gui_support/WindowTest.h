@@ -1,6 +1,5 @@
-// The harness of the window tests: the real window offscreen, clicks, keys and drops as the user
-// makes them, the message boxes recorded, the progress dialog scripted, the desktop's opener
-// recorded, and a fresh program folder per test.
+// The harness of the window tests: the real window offscreen, the user's clicks, keys and drops, the
+// message boxes, progress dialog and desktop opener recorded, and a fresh program folder per test.
 #pragma once
 
 #include <QtTest>
@@ -78,8 +77,7 @@ inline void Choose(QComboBox* combo, int index) {
   QTest::mouseClick(combo, Qt::LeftButton);
   QAbstractItemView* list = combo->view();
   ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
-  // A click too soon after the list opened is taken for the end of the opening click; on a busy
-  // machine that can take a while, so an ignored click is made again.
+  // A click too soon after the list opened ends the opening click; on a busy machine it is made again.
   for (int attempt = 0; attempt < 5 && list->isVisible(); ++attempt) {
     QTest::qWait(20);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(index, 0)).center());
@@ -142,8 +140,7 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
 
   std::u16string SettingsFile() const { return app / (std::u16string(Program<Window>::kName) + u".ini"); }
   TextList Files() const { return Texts(window->lstFiles()->model()); }
-  // Moves the focus into a box, gives it a text if one is given, and moves the focus out again to a
-  // control that reacts to nothing.
+  // Focus into a box, a text if one is given, and focus out again to a control that reacts to nothing.
   void Visit(QLineEdit* box, std::optional<std::u16string> text = std::nullopt) {
     box->setFocus();
     if (text) box->setText(ToQt(*text));

@@ -1,5 +1,5 @@
-// The real Quarrow window, offscreen: what it does beyond the other two windows (the material base
-// folder, the rule list and its file, the input assist, its run), and the parts every window shares.
+// The real Quarrow window, offscreen: the parts every window shares, and its own (the material base
+// folder, the rule list and its file, the input assist, its run).
 #include "quarrow/frmMain.h"
 #include "tests/gui_support/CommonWindowTests.h"
 #include "toolkit/gui/QtMessages.h"
