@@ -77,8 +77,8 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBoxItsDropsAndTheShellActions) {
       {[&] { this->Visit(box, this->target.Path()); }, 1, "leaving the box with another folder"},
   });
   // A chart dropped on the box selects its folder: see the names test.
-  EXPECT_EQ(std::make_pair(Drop(box, {}, QStringLiteral("/tmp")), FromQt(box->text())), std::make_pair(false, this->target.Path()))
-      << "text is no file list";
+  EXPECT_EQ(std::make_pair(Drop(box, {}, QStringLiteral("/tmp")), FromQt(box->text())),
+            std::make_pair(false, this->target.Path())) << "text is no file list";
   EXPECT_TRUE(Drop(w.lstFiles()->viewport(), {this->target / u"sub"}));
   EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"sub|c.bms")
       << "a folder dropped on the list is the target";

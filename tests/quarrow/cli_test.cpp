@@ -56,8 +56,8 @@ TEST(QuarrowCli, RunsDryRunsAndReportsByExitStatus) {
   EXPECT_NE(r.err.find("failed: " + U8(t / u"sub/b.BMS") + ": 一時ファイル"), std::string::npos) << r.err;
   // An invalid rule, one that could never be written, a missing target, material base or rule file
   // (refused even where the run could go on without it).
-  for (const Ran& bad : {Cli({u"--rule", u"*", u"**", t.Path()}), Cli({u"--rule", u"#TITLE *", u"#TITLE caf\u00E9", t.Path()}),
-                         with({t / u"missing"}),
+  for (const Ran& bad : {Cli({u"--rule", u"*", u"**", t.Path()}),
+                         Cli({u"--rule", u"#TITLE *", u"#TITLE caf\u00E9", t.Path()}), with({t / u"missing"}),
                          with({u"--no-file-check", u"--material-base", t / u"missing", t.Path()}),
                          with({u"--rules", t / u"none.rul", t.Path()})}) {
     EXPECT_EQ(bad.status, 1) << bad.err;

@@ -103,7 +103,8 @@ TEST_F(QuarrowWindow, RuleEditingSortingAndDrops) {
   ClickRule(1);
   QTest::keyClick(w.lstRules(0), Qt::Key_Delete);
   EXPECT_EQ(std::make_pair(Rules(), w.txtCnv(0)->text()),
-            std::make_pair(TextList{u"#WAV?? *.wav → #WAV?? *.flac", u"#TITLE * → #TITLE [*]"}, QStringLiteral("#BMP?? *.bmp")))
+            std::make_pair(TextList{u"#WAV?? *.wav → #WAV?? *.flac", u"#TITLE * → #TITLE [*]"},
+                           QStringLiteral("#BMP?? *.bmp")))
       << "the boxes keep the deleted pair";
   Click(w.cmdAdd(2));  // nothing selected, nothing deleted
   Click(w.cmdAdd(1));  // after a delete no entry is selected: change adds
@@ -157,8 +158,8 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   for (int twice = 0; twice < 2; ++twice) QTest::keyClick(assist, Qt::Key_Down);
   EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "the arrow keys only browse";
   QTest::keyClick(assist, Qt::Key_Return);
-  EXPECT_EQ(std::make_pair(search->text(), w.InternalAccess), std::make_pair(QStringLiteral("#STAGEFILE#WAV#WAV*.wav"), false))
-      << "Enter chooses, and nothing is left held";
+  EXPECT_EQ(std::make_pair(search->text(), w.InternalAccess),
+            std::make_pair(QStringLiteral("#STAGEFILE#WAV#WAV*.wav"), false)) << "Enter chooses, and nothing is left held";
 
   // Enter in the opened list: the list takes the press and closes, the combo box gets the release.
   search->setText(QStringLiteral("*.wav"));
@@ -198,7 +199,8 @@ TEST_F(QuarrowWindow, ARunBehindTheProgressDialog) {
   EXPECT_EQ(std::make_tuple(Last().text, Last().title, target.Read(u"a.bms")),
             std::make_tuple(u"処理/対象 = 2/3", u"処理結果", "#WAV01 a.ogg\r\n"));
   ExpectRunHeldTheWindow();
-  EXPECT_EQ(target.Names(), (TextList{u"a.bms", u"a.bms~1.mbk", u"b.bme", u"new.bms", u"new.bms~1.mbk", u"sub"})) << "backed up";
+  EXPECT_EQ(target.Names(), (TextList{u"a.bms", u"a.bms~1.mbk", u"b.bme", u"new.bms", u"new.bms~1.mbk", u"sub"}))
+      << "backed up";
   EXPECT_EQ(Files(), (TextList{u"a.bms", u"b.bme", u"new.bms"})) << "refreshed by the run";
   Click(w.chkR());
   Click(w.cmdGo());
