@@ -1,6 +1,5 @@
-// What every main window does alike, run against each real window: the first start, the end button
-// alone saves, the target folder box, the filter, drops, the file list's keys, the command line's
-// target, the Explorer and readme actions, and names shown readably. Each window's test instantiates it.
+// What every main window does alike, run against each real window (each window's test instantiates
+// it): the first start, saving, the target box, the filter, drops, keys, the command line, names.
 #pragma once
 
 #include "tests/gui_support/WindowTest.h"
@@ -11,15 +10,15 @@ template <class Window>
 class CommonWindow : public WindowTest<Window> {};
 TYPED_TEST_SUITE_P(CommonWindow);
 
-TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings) {
+// Only the end button keeps the settings, and it asks when they cannot be written.
+TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettingsAndAsksWhenItCannot) {
   // Esc, the close box, the end button; only the last saves.
   for (int leave = 0; leave < 3; ++leave) {
     SCOPED_TRACE(leave);
     TypeParam& w = this->Open();
     if (leave == 0) {  // the first start: quiet, named after the program, at 50 twips from the corner
-      EXPECT_EQ(w.windowTitle(), QString::fromUtf16(Program<TypeParam>::kName));
-      EXPECT_EQ(w.pos(), QPoint(3, 3));
-      EXPECT_TRUE(this->messages.messages.empty());
+      EXPECT_EQ(std::make_tuple(w.windowTitle(), w.pos(), this->messages.messages.size()),
+                std::make_tuple(QString::fromUtf16(Program<TypeParam>::kName), QPoint(3, 3), 0u));
     }
     w.move(300, 150);
     Enter(w.txtPath(1), this->target.Path());
@@ -28,32 +27,31 @@ TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings) {
     if (leave == 0) QTest::keyClick(w.txtExt(0), Qt::Key_Escape);
     if (leave == 1) w.close();
     if (leave == 2) Click(w.cmdEnd());
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(platform::FileExists(this->SettingsFile()), leave == 2);
+    EXPECT_EQ(std::make_pair(w.isVisible(), platform::FileExists(this->SettingsFile())), std::make_pair(false, leave == 2));
   }
   EXPECT_NE(ReadBytes(this->SettingsFile()).find("Window Top=2250\r\nWindow Left=4500\r\n"), std::string::npos);
-  TypeParam& w = this->Open();
-  EXPECT_EQ(w.pos(), QPoint(300, 150));
-  EXPECT_EQ(Shown({w.txtPath(1), w.txtExt(1), w.chkR()}), ToQt(this->target.Path()) + QStringLiteral("|*~*|1"));
-}
+  TypeParam& again = this->Open();
+  EXPECT_EQ(std::make_pair(again.pos(), Shown({again.txtPath(1), again.txtExt(1), again.chkR()})),
+            std::make_pair(QPoint(300, 150), ToQt(this->target.Path()) + QStringLiteral("|*~*|1")));
 
-TYPED_TEST_P(CommonWindow, TheEndButtonAsksWhenTheSettingsCannotBeWritten) {
   const std::u16string name = std::u16string(Program<TypeParam>::kName) + u".ini";
+  ASSERT_TRUE(platform::RemoveFile(this->SettingsFile()));
   this->app.MakeFolder(name);
+  this->messages.messages.clear();
   TypeParam& w = this->Open();
   this->messages.answers = {false, true};
   Click(w.cmdEnd());
   EXPECT_EQ(this->Said(), (TextList{this->SettingsFile() + u" のオープンに失敗しました。", name + u" のオープンに失敗しました。",
                          u"設定を保存できませんでした。保存せずに終了しますか？"}))
       << "read at the start, written at the end, the question";
-  EXPECT_EQ(this->messages.messages.at(1).icon, MsgIcon::Critical);
-  EXPECT_TRUE(this->Last().question);
-  EXPECT_TRUE(w.isVisible()) << "No: the window stays";
+  EXPECT_EQ(std::make_tuple(this->messages.messages.at(1).icon, this->Last().question, w.isVisible()),
+            std::make_tuple(MsgIcon::Critical, true, true)) << "No: the window stays";
   Click(w.cmdEnd());
   EXPECT_FALSE(w.isVisible()) << "Yes: the program ends without saving";
 }
 
-TYPED_TEST_P(CommonWindow, TheTargetFolderBox) {
+// The target folder box, drops on it and on the file list, and the Explorer and readme actions.
+TYPED_TEST_P(CommonWindow, TheTargetFolderBoxItsDropsAndTheShellActions) {
   this->target.MakeFolder(u"sub");
   this->target.Write(u"sub/c.bms", "");
   this->target.Write(u"a.bms", "");
@@ -61,15 +59,14 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBox) {
   QLineEdit* box = w.txtPath(1);
 
   Enter(box, this->target / u"missing");
-  EXPECT_TRUE(IsRed(box));
-  EXPECT_EQ(this->Files(), TextList{u"a.bms"}) << "the list keeps what it shows";
+  EXPECT_EQ(std::make_pair(IsRed(box), this->Files()), std::make_pair(true, TextList{u"a.bms"}))
+      << "the list keeps what it shows";
 
   // Blanks and steps through ".." go; the cursor ends at the end.
   Enter(box, u"  " + (this->target / u"sub") + u"/../sub/");
-  EXPECT_FALSE(IsRed(box));
-  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"sub|c.bms");
+  EXPECT_EQ(std::make_tuple(IsRed(box), FromQt(box->text()) + u'|' + this->Files().at(0), mdlTools::CurrentFolder()),
+            std::make_tuple(false, this->target / u"sub|c.bms", this->target / u"sub"));
   EXPECT_EQ(box->cursorPosition(), box->text().size());
-  EXPECT_EQ(mdlTools::CurrentFolder(), this->target / u"sub");
 
   auto write = [&](const char16_t* name) { this->target.Write(name, ""); };
   this->ExpectSteps({
@@ -79,6 +76,16 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBox) {
       {[&] { write(u"sub/e.bms"), Click(w.cmdRefresh()); }, 3, "the refresh button"},
       {[&] { this->Visit(box, this->target.Path()); }, 1, "leaving the box with another folder"},
   });
+  // A chart dropped on the box selects its folder: see the names test.
+  EXPECT_EQ(std::make_pair(Drop(box, {}, QStringLiteral("/tmp")), FromQt(box->text())),
+            std::make_pair(false, this->target.Path())) << "text is no file list";
+  EXPECT_TRUE(Drop(w.lstFiles()->viewport(), {this->target / u"sub"}));
+  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"sub|c.bms")
+      << "a folder dropped on the list is the target";
+  Click(w.cmdExp());
+  w.menuHelpReadMe()->trigger();
+  EXPECT_EQ(this->shell, (decltype(this->shell){{platform::ShellVerb::Explore, this->target / u"sub"},
+                                                {platform::ShellVerb::Open, this->app / u"readme.txt"}}));
 }
 
 TYPED_TEST_P(CommonWindow, TheFilterRefreshesTheListOnlyOnARealChange) {
@@ -102,19 +109,6 @@ TYPED_TEST_P(CommonWindow, TheFilterRefreshesTheListOnlyOnARealChange) {
   });
 }
 
-// A chart dropped on the box selects its folder: see the names test.
-TYPED_TEST_P(CommonWindow, DropsOnTheTargetBoxAndTheFileList) {
-  const std::u16string sub = this->target.MakeFolder(u"sub");
-  this->target.Write(u"a.bms", "");
-  TypeParam& w = this->Open(sub);
-  QLineEdit* box = w.txtPath(1);
-  EXPECT_FALSE(Drop(box, {}, QStringLiteral("/tmp")));
-  EXPECT_EQ(FromQt(box->text()), sub) << "text is no file list";
-  EXPECT_TRUE(Drop(w.lstFiles()->viewport(), {this->target.Path()}));
-  EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target.Path() + u"|a.bms")
-      << "a folder dropped on the list is the target";
-}
-
 TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
   this->app.MakeFolder(u"my songs");
   const std::u16string chart = this->app.Write(u"my songs/a.bms", "");
@@ -125,17 +119,9 @@ TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
     SCOPED_TRACE(U8(argument));
     TypeParam& w = this->Open(argument);
     const bool none = argument == u"bad\tpath";
-    EXPECT_EQ(FromQt(w.txtPath(1)->text()), none ? this->app.Path() : songs);
-    EXPECT_EQ(this->Files(), none ? TextList{} : TextList{u"a.bms"});
+    EXPECT_EQ(std::make_pair(FromQt(w.txtPath(1)->text()), this->Files()),
+              std::make_pair(none ? this->app.Path() : songs, none ? TextList{} : TextList{u"a.bms"}));
   }
-}
-
-TYPED_TEST_P(CommonWindow, ExplorerButtonAndReadMe) {
-  TypeParam& w = this->Open(this->target.Path());
-  Click(w.cmdExp());
-  w.menuHelpReadMe()->trigger();
-  EXPECT_EQ(this->shell, (decltype(this->shell){{platform::ShellVerb::Explore, this->target.Path()},
-                                                {platform::ShellVerb::Open, this->app / u"readme.txt"}}));
 }
 
 // Names stored in Shift-JIS bytes (an archive unpacked on Linux) read as their text; a name that
@@ -151,9 +137,8 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
   TypeParam& w = this->Open(folder);
   QLineEdit* box = w.txtPath(1);
   const std::u16string shown = this->target / u"ピアノ";
-  EXPECT_EQ(FromQt(box->text()), shown);
-  EXPECT_EQ(this->Files(), (TextList{u"a\\xFF.bms", u"ソ.bms"}));
-  EXPECT_EQ(mdlGui::StoredName(w.lstFiles()->item(1)), so);
+  EXPECT_EQ(std::make_tuple(FromQt(box->text()), this->Files(), mdlGui::StoredName(w.lstFiles()->item(1))),
+            std::make_tuple(shown, TextList{u"a\\xFF.bms", u"ソ.bms"}, so));
   // The keys of the file list copy what a person reads: the name, or its full path; nothing when
   // nothing is selected.
   auto copied = [&](Qt::Key key) {
@@ -169,21 +154,20 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
 
   Enter(box, this->target.Path());
   Enter(box, shown);
-  EXPECT_FALSE(IsRed(box)) << "the readable text finds the stored folder";
-  EXPECT_EQ(mdlTools::CurrentFolder(), folder);
+  EXPECT_EQ(std::make_tuple(IsRed(box), mdlTools::CurrentFolder()), std::make_tuple(false, folder))
+      << "the readable text finds the stored folder";
 
   EXPECT_TRUE(Drop(box, {chart}));
   EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"x\\xFF|c.bms");
   this->Visit(box);
   QTest::keyClick(box, Qt::Key_Return);
-  EXPECT_FALSE(IsRed(box)) << "a marked name that resolves to nothing keeps its stored path";
-  EXPECT_EQ(mdlTools::CurrentFolder(), odd);
+  EXPECT_EQ(std::make_tuple(IsRed(box), mdlTools::CurrentFolder()), std::make_tuple(false, odd))
+      << "a marked name that resolves to nothing keeps its stored path";
 }
 
-REGISTER_TYPED_TEST_SUITE_P(CommonWindow, OnlyTheEndButtonKeepsTheSettings, TheEndButtonAsksWhenTheSettingsCannotBeWritten,
-                            TheTargetFolderBox, TheFilterRefreshesTheListOnlyOnARealChange,
-                            DropsOnTheTargetBoxAndTheFileList, CommandLineSelectsTheTargetFolder,
-                            ExplorerButtonAndReadMe, NamesShowReadablyAndKeepTheirStoredBytes);
+REGISTER_TYPED_TEST_SUITE_P(CommonWindow, OnlyTheEndButtonKeepsTheSettingsAndAsksWhenItCannot,
+                            TheTargetFolderBoxItsDropsAndTheShellActions, TheFilterRefreshesTheListOnlyOnARealChange,
+                            CommandLineSelectsTheTargetFolder, NamesShowReadablyAndKeepTheirStoredBytes);
 
 }  // namespace gui_test
 

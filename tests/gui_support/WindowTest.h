@@ -1,14 +1,9 @@
-// The harness of the window tests: the real window offscreen, clicks, keys and drops as the user
-// makes them, the message boxes recorded, the progress dialog scripted, the desktop's opener
-// recorded, and a fresh program folder per test.
+// The harness of the window tests: the real window offscreen, the user's clicks, keys and drops, the
+// message boxes, progress dialog and desktop opener recorded, and a fresh program folder per test.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <QtTest>
 #include <QtWidgets>
-#include <functional>
-#include <memory>
 #include <optional>
 
 #include "tests/support/Recorders.h"
@@ -30,8 +25,7 @@ using TextList = std::vector<std::u16string>;
 
 inline void StartApplication() {
   static int argc = 1;
-  static char name[] = "gui_tests";
-  static char* argv[] = {name, nullptr};
+  static char name[] = "gui_tests", *argv[] = {name, nullptr};
   if (QApplication::instance() != nullptr) return;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   new QApplication(argc, argv);  // kept to the end of the process
@@ -83,8 +77,7 @@ inline void Choose(QComboBox* combo, int index) {
   QTest::mouseClick(combo, Qt::LeftButton);
   QAbstractItemView* list = combo->view();
   ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
-  // A click too soon after the list opened is taken for the end of the opening click; on a busy
-  // machine that can take a while, so an ignored click is made again.
+  // A click too soon after the list opened ends the opening click; on a busy machine it is made again.
   for (int attempt = 0; attempt < 5 && list->isVisible(); ++attempt) {
     QTest::qWait(20);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(index, 0)).center());
@@ -99,7 +92,7 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
   QList<QUrl> urls;
   // As a file manager sends them: the stored bytes of the path, percent-encoded.
   for (const auto& p : paths) {
-    urls.push_back(QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/")));
+    urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/"));
   }
   if (!urls.isEmpty()) mime.setUrls(urls);
   if (!text.isEmpty()) mime.setText(text);
@@ -147,24 +140,20 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
 
   std::u16string SettingsFile() const { return app / (std::u16string(Program<Window>::kName) + u".ini"); }
   TextList Files() const { return Texts(window->lstFiles()->model()); }
-  // Moves the focus into a box, gives it a text if one is given, and moves the focus out again to a
-  // control that reacts to nothing.
+  // Focus into a box, a text if one is given, and focus out again to a control that reacts to nothing.
   void Visit(QLineEdit* box, std::optional<std::u16string> text = std::nullopt) {
     box->setFocus();
     if (text) box->setText(ToQt(*text));
     window->lstFiles()->setFocus();
   }
+  // The texts of the messages so far.
   TextList Said() const {
     TextList texts;
     for (const RecordedMessage& m : messages.messages) texts.push_back(m.text);
     return texts;
   }
   // Actions in order, each with the count of files it leaves in the list and why.
-  struct Step {
-    std::function<void()> act;
-    std::size_t files;
-    const char* why;
-  };
+  struct Step { std::function<void()> act; std::size_t files; const char* why; };
   void ExpectSteps(const std::vector<Step>& steps) {
     for (const Step& step : steps) {
       step.act();
@@ -182,9 +171,8 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
   // After a run: it let events through, always with the window disabled, and gave the window back
   // with the progress dialog gone.
   void ExpectRunHeldTheWindow() {
-    EXPECT_GT(view->events, 0);
-    EXPECT_EQ(enabled_polls, 0) << "the window stays disabled until the result";
-    EXPECT_TRUE(window->isEnabled() && !view->shown);
+    EXPECT_EQ(std::make_tuple(view->events > 0, enabled_polls, window->isEnabled(), view->shown),
+              std::make_tuple(true, 0, true, false)) << "the window stays disabled until the result";
   }
 
   TempDir app;  // the program's folder, with its settings file and readme

@@ -1,16 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <tuple>
-#include <vector>
-
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "quarrow/clsRules.h"
 #include "quarrow/mdlAppParam.h"
 #include "quarrow/mdlRuleIO.h"
 #include "toolkit/mdlTools.h"
-#include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
 
 using namespace quarrow;
 
@@ -24,71 +17,60 @@ TEST(CommandTable, FindCommandIsAPrefixTestWithoutAsciiCase) {
   for (const auto& [text, want] : cases) EXPECT_EQ(FindCommand(text), want) << U8(text);
 }
 
-TEST(Rules, EntryTextSplitsAtTheStoredPositionNotAtTheArrow) {
-  const RuleEntry e = MakeRuleEntry(u"a → b*", u"c*");
+// An entry's text splits at its stored position, not at the arrow; whether a rule is taken, its
+// command, and the reason a refused one is given to the user.
+TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
+  const RuleEntry arrow = MakeRuleEntry(u"a → b*", u"c*");
   std::u16string search, replace;
-  SplitRuleText(e.Text, e.Split, search, replace);
-  EXPECT_EQ(std::tie(e.Text, e.Split, search, replace), std::make_tuple(u"a → b* → c*", 6, u"a → b*", u"c*"));
+  SplitRuleText(arrow.Text, arrow.Split, search, replace);
+  EXPECT_EQ(std::tie(arrow.Text, arrow.Split, search, replace), std::make_tuple(u"a → b* → c*", 6, u"a → b*", u"c*"));
   SplitRuleText(u"abc", 99, search, replace);  // a position past the text cuts where it can
   EXPECT_EQ(search + u"|" + replace, u"abc|");
-}
-
-TEST(Rules, ARuleIsRefusedWithTheReasonAUserCanAct) {
-  EXPECT_EQ(RuleError(u"#WAV?? *.wav", u"#WAV?? *.ogg", 1), u"");
-  EXPECT_NE(RuleError(u"*", u"**", 1).find(u"置換ルールが間違っています。"), std::u16string::npos);
-  EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE caf\u00E9 *", 1),
-            u"置換パタンに Shift-JIS で書けない文字があります: 「\u00E9」(U+00E9)");
-  EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE 曲 *", 1), u"") << "Shift-JIS text is fine";
-}
-
-TEST(Rules, ValidityAndCommandOfARule) {
   const std::vector<std::tuple<std::u16string, std::u16string, bool, int>> cases = {
-      {u"#WAV?? *.wav", u"#WAV?? *.ogg", true, 1},
-      {u"#STAGEFILE *", u"#stagefile *", true, 3},
+      {u"#WAV?? *.wav", u"#WAV?? *.ogg", true, 1}, {u"#STAGEFILE *", u"#stagefile *", true, 3},
       {u"a?c", u"x??", false, 0},  // more wildcards in the replacement
-      {u"#STAGEFILE *.bmp", u"#stagefile *.png", true, 3},
-      {u"*", u"**", false, 0},
+      {u"#STAGEFILE *.bmp", u"#stagefile *.png", true, 3}, {u"*", u"**", false, 0},
       {u"*_*", u"*", false, 0},  // cannot be read one way only
-      {u"#BPM *", u"#BPM 150", true, 9},
-      {u"*.wav", u"*.ogg", true, 0},
-      {u"#TITLE *", u"", true, 0},
+      {u"#BPM *", u"#BPM 150", true, 9}, {u"*.wav", u"*.ogg", true, 0}, {u"#TITLE *", u"", true, 0},
+      {u"#TITLE *", u"#TITLE 曲 *", true, 7},  // Shift-JIS text is fine
   };
   for (const auto& [search, replace, valid, command] : cases) {
     clsRules rule;
     const RuleEntry e = MakeRuleEntry(search, replace);
     const bool made = rule.MakeRule(e.Text, e.Split, 1);
-    EXPECT_EQ(std::make_pair(made, rule.CommandNum), std::make_pair(valid, command)) << U8(e.Text);
+    const std::u16string why = RuleError(search, replace, 1);
+    EXPECT_EQ(std::make_tuple(made, rule.CommandNum, why.empty()), std::make_tuple(valid, command, valid)) << U8(e.Text);
+    EXPECT_TRUE(valid || why.find(u"置換ルールが間違っています。") != std::u16string::npos) << U8(why);
   }
+  EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE caf\u00E9 *", 1),
+            u"置換パタンに Shift-JIS で書けない文字があります: 「\u00E9」(U+00E9)");
   clsRules rule;
   const RuleEntry e = MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg");
   std::u16string line = u"#WAV01 kick.WAV";
   ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, 0));
   EXPECT_FALSE(rule.Convert(line)) << "without text mode the letters' case counts";
   ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, 1));
-  EXPECT_TRUE(rule.Convert(line));
-  EXPECT_EQ(line, u"#WAV01 kick.ogg");
+  EXPECT_EQ(std::make_tuple(rule.Convert(line), line), std::make_tuple(true, u"#WAV01 kick.ogg"));
 }
 
 namespace {
 
 struct RuleFolder {
-  RuleFolder() {
-    mdlTools::SetAppFolder(t.Path());
-    mdlTools::SetProgramName(u"Quarrow");
-  }
-  ~RuleFolder() {
-    mdlTools::SetAppFolder(u"");
-    mdlTools::SetProgramName(u"");
-  }
+  RuleFolder() { mdlTools::SetAppFolder(t.Path()), mdlTools::SetProgramName(u"Quarrow"); }
+  ~RuleFolder() { mdlTools::SetAppFolder(u""), mdlTools::SetProgramName(u""); }
+  // The rules of a file of these CP932 lines, or of these bytes.
   std::vector<RuleEntry> Load(const std::vector<std::u16string>& lines) {
     std::string bytes;
     for (const auto& l : lines) platform::AppendLine(bytes, platform::ToCp932(l));
-    const auto path = t.Write(u"rules.rul", bytes);
+    return LoadBytes(bytes);
+  }
+  std::vector<RuleEntry> LoadBytes(const std::string& bytes) {
     std::vector<RuleEntry> list;
-    LoadRuleFile(list, 1, path);
+    LoadRuleFile(list, 1, t.Write(u"rules.rul", bytes));
     return list;
   }
   TempDir t;
+  RecordingMessages messages;
 };
 
 }  // namespace
@@ -102,30 +84,26 @@ TEST(RuleFile, ReaderTakesNonEmptyLinesInPairsAndDropsInvalidOnes) {
   EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"*", u"**", u"#BMP?? *.bmp", u"#BMP?? *.png"}), want)
       << "an invalid pair in between is dropped";
   EXPECT_EQ(f.Load({u"   ", u"x"}), (std::vector<RuleEntry>{MakeRuleEntry(u"   ", u"x")})) << "blanks are a pattern";
-  // An odd count: the last search pattern has no partner; said, not taken as a rule.
-  RecordingMessages messages;
-  EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"#TITLE *"}), std::vector<RuleEntry>{want[0]});
-  ASSERT_EQ(messages.messages.size(), 1u);
-  EXPECT_EQ(messages.messages[0].icon, MsgIcon::Exclamation);
-  EXPECT_NE(messages.messages[0].text.find(u"「#TITLE *」"), std::u16string::npos);
   // A rule file edited on Linux: LF line ends, UTF-8 without a byte-order mark.
-  std::vector<RuleEntry> list;
-  LoadRuleFile(list, 1, f.t.Write(u"linux.rul", platform::ToUtf8(u"#TITLE 曲*\n#TITLE ｿﾝｸﾞ*\n\n")));
-  EXPECT_EQ(list, (std::vector<RuleEntry>{MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*")}));
+  EXPECT_EQ(f.LoadBytes(platform::ToUtf8(u"#TITLE 曲*\n#TITLE ｿﾝｸﾞ*\n\n")),
+            (std::vector<RuleEntry>{MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*")}));
+  ASSERT_TRUE(f.messages.messages.empty());
+  // An odd count: the last search pattern has no partner; said, not taken as a rule.
+  EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"#TITLE *"}), std::vector<RuleEntry>{want[0]});
+  ASSERT_EQ(f.messages.messages.size(), 1u);
+  const RecordedMessage& m = f.messages.messages[0];
+  EXPECT_EQ(std::make_tuple(m.icon, m.text.find(u"「#TITLE *」") != std::u16string::npos),
+            std::make_tuple(MsgIcon::Exclamation, true));
 }
 
 TEST(RuleFile, SaveThenLoadGivesTheSameListAndAFileThatCannotBeWrittenIsReported) {
   RuleFolder f;
-  RecordingMessages messages;
   std::vector<RuleEntry> back = {MakeRuleEntry(u"kept", u"kept")};
   LoadRuleFile(back, 1, u"");  // no file yet: nothing, quietly
-  const std::vector<RuleEntry> list = {
-      MakeRuleEntry(u"kept", u"kept"),
-      MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),
-      MakeRuleEntry(u"#TITLE a → b", u"#TITLE c → d"),
-      MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*"),
-      MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),  // the same rule twice stays twice
-  };
+  const std::vector<RuleEntry> list = {MakeRuleEntry(u"kept", u"kept"), MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),
+                                       MakeRuleEntry(u"#TITLE a → b", u"#TITLE c → d"),
+                                       MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*"),
+                                       MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg")};  // twice stays twice
   ASSERT_TRUE(SaveRuleFile(std::vector<RuleEntry>(list.begin() + 1, list.end())));
   EXPECT_EQ(f.t.Read(u"Quarrow.rul").substr(0, 30), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n");
   LoadRuleFile(back, 1, u"");
@@ -137,14 +115,13 @@ TEST(RuleFile, SaveThenLoadGivesTheSameListAndAFileThatCannotBeWrittenIsReported
   LoadRuleFile(again, 1, u"");
   EXPECT_EQ(again, wide);
   ASSERT_TRUE(SaveRuleFile({}));
-  EXPECT_EQ(f.t.Read(u"Quarrow.rul"), "");
-  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_EQ(std::make_tuple(f.t.Read(u"Quarrow.rul"), f.messages.messages.size()), std::make_tuple("", 0u));
 
   ASSERT_TRUE(platform::RemoveFile(f.t / u"Quarrow.rul"));
   f.t.MakeFolder(u"Quarrow.rul");  // cannot be written as a file
   EXPECT_FALSE(SaveRuleFile({MakeRuleEntry(u"a", u"b")}));
-  ASSERT_EQ(messages.messages.size(), 1u);
-  const RecordedMessage& m = messages.messages[0];
+  ASSERT_EQ(f.messages.messages.size(), 1u);
+  const RecordedMessage& m = f.messages.messages[0];
   EXPECT_EQ(std::make_tuple(m.text, m.title, m.icon),
             std::make_tuple((f.t / u"Quarrow.rul") + u" のオープンに失敗しました。", u"ファイルオープンエラー", MsgIcon::Critical));
 }

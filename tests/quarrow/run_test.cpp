@@ -1,9 +1,4 @@
-#include <gtest/gtest.h>
 #include <signal.h>
-
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "quarrow/mdlMain.h"
 #ifndef _WIN32
@@ -14,9 +9,7 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/cli/ConsoleViews.h"
-#include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlTools.h"
-#include "toolkit/platform/fs.h"
 
 using namespace quarrow;
 
@@ -27,13 +20,11 @@ using Steps = std::vector<std::u16string>;
 // A target tree, the user, and the options of a run over it.
 struct RunFixture : ::testing::Test {
   RunFixture() {
-    t.Write(u"a.bms", "#WAV01 a.wav\r\n");
+    for (const char16_t* name : {u"a.bms", u"notes.txt"}) t.Write(name, "#WAV01 a.wav\r\n");
     t.Write(u"b.bme", "#TITLE b\r\n");
-    t.Write(u"notes.txt", "#WAV01 a.wav\r\n");
     t.MakeFolder(u"sub");
     t.Write(u"sub/c.bms", "#WAV01 c.wav\r\n");
-    options.TargetText = t.Path();
-    options.FileCheckOn = false;
+    std::tie(options.TargetText, options.FileCheckOn) = std::make_tuple(t.Path(), false);
     options.Rules = {MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg")};
   }
   // The last message: its text, title and icon.
@@ -50,6 +41,7 @@ struct RunFixture : ::testing::Test {
     hooks.End = [&] { steps.push_back(u"end"); };
     return hooks;
   }
+  std::string Charts() const { return t.Read(u"a.bms") + t.Read(u"sub/c.bms"); }
   TempDir t;
   ScriptedUser user;
   RunOptions options;
@@ -57,46 +49,42 @@ struct RunFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(RunFixture, WarningsStopTheRunBeforeAnythingIsTouched) {
+TEST_F(RunFixture, WarningsStopARunUntouchedAndARunRewritesTheListedChartsWithTheCounts) {
   const std::u16string target = u"正確なターゲットパスを指定してください。", path = u"パスの指定";
+  const Steps both_red = {u"box 0 red", u"box 1 red", u"box 0"};
+  // material base, target, rules?, then the warning and the boxes; nothing is begun
   const std::vector<std::tuple<std::u16string, std::u16string, bool, std::u16string, std::u16string, Steps>> cases = {
-      // material base, target, rules?, then the warning and the boxes
-      {u"", u"", true, target, path, {u"box 0 red", u"box 1 red", u"box 0"}},
-      {u"  ", t / u"missing", true, target, path, {u"box 0 red", u"box 1 red", u"box 0"}},
+      {u"", u"", true, target, path, both_red}, {u"  ", t / u"missing", true, target, path, both_red},
       {t / u"missing", t.Path(), true,
        u"正確なマテリアルベースパスを指定してください。\r\n指定しない場合は、空白にしてください。", path,
        {u"box 0 red", u"box 1"}},
       {u"", u"  " + t.Path(), false, u"ルールがありません。", u"ルールの指定", {u"box 0 red", u"box 1", u"box 0"}},
   };
+  Steps steps;
+  const RunHooks hooks = Recording(steps);
   for (const auto& [material, folder, rules, text, title, boxes] : cases) {
     RunOptions o = options;
     std::tie(o.MaterialText, o.TargetText, o.FileCheckOn) = std::make_tuple(material, folder, true);
     if (!rules) o.Rules.clear();
-    Steps steps;
-    EXPECT_EQ(quarrow::Run(o, Recording(steps)).Outcome, RunOutcome::Warned);
-    EXPECT_EQ(Said(), std::make_tuple(text, title, MsgIcon::Exclamation));
-    EXPECT_EQ(steps, boxes) << "nothing begun";
+    steps.clear();
+    EXPECT_EQ(quarrow::Run(o, hooks).Outcome, RunOutcome::Warned) << U8(text);
+    EXPECT_EQ(std::make_tuple(Said(), steps), std::make_tuple(std::make_tuple(text, title, MsgIcon::Exclamation), boxes));
   }
-}
 
-TEST_F(RunFixture, ARunRewritesTheListedChartsAndReportsTheCounts) {
   // Without the file check a missing material base is passed over; its box stays red.
   options.MaterialText = t / u"missing";
-  Steps steps;
-  const RunHooks hooks = Recording(steps);
+  steps.clear();
   EXPECT_EQ(quarrow::Run(options, hooks).Outcome, RunOutcome::Finished);
   EXPECT_EQ(steps, (Steps{u"box 0 red", u"box 1", u"begin", t / u"a.bms", u"refresh", u"end"}));
   EXPECT_EQ(Said(), std::make_tuple(u"処理/対象 = 1/2", u"処理結果", MsgIcon::None));
-  EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
-  EXPECT_EQ(t.Read(u"notes.txt"), "#WAV01 a.wav\r\n") << "not in the include list";
-  EXPECT_EQ(t.Read(u"sub/c.bms"), "#WAV01 c.wav\r\n") << "not recursive";
+  EXPECT_EQ(Charts() + t.Read(u"notes.txt"), "#WAV01 a.ogg\r\n#WAV01 c.wav\r\n#WAV01 a.wav\r\n")
+      << "not recursive; notes.txt is not in the include list";
   EXPECT_TRUE(user.Showed(u"title:置換中 - 1 / 1\r\nb.bme")) << "the counts before each chart";
   EXPECT_FALSE(user.view->shown);
-
   options.RecursiveOn = options.DryRun = true;
   quarrow::Run(options, hooks);
-  EXPECT_EQ(user.Last().text, u"処理/対象 = 1/3");
-  EXPECT_EQ(t.Read(u"sub/c.bms"), "#WAV01 c.wav\r\n") << "a dry run writes nothing";
+  EXPECT_EQ(std::make_tuple(user.Last().text, Charts()), std::make_tuple(u"処理/対象 = 1/3", "#WAV01 a.ogg\r\n#WAV01 c.wav\r\n"))
+      << "a dry run writes nothing";
   options.DryRun = false;
   quarrow::Run(options, hooks);
   EXPECT_EQ(t.Read(u"sub/c.bms"), "#WAV01 c.ogg\r\n");
@@ -133,42 +121,37 @@ TEST_F(RunFixture, EveryFolderThatCannotBeReadIsAFailureWithItsReason) {
 
 TEST_F(RunFixture, ATreeDeeperThanAPathCanBeIsWalkedWhole) {
   // 200 levels of 30-character names: far past the longest path the system takes.
-  int fd = open(U8(t / u"sub").c_str(), O_RDONLY | O_DIRECTORY);
-  for (int level = 0; level < 200; ++level) {
-    ASSERT_EQ(mkdirat(fd, std::string(30, 'd').c_str(), 0755), 0);
-    const int next = openat(fd, std::string(30, 'd').c_str(), O_RDONLY | O_DIRECTORY);
-    close(fd);
-    fd = next;
+  const std::string name(30, 'd');
+  int fd = open(U8(t / u"sub").c_str(), O_RDONLY | O_DIRECTORY), chart;
+  for (int level = 0, next; level < 200; ++level, close(fd), fd = next) {
+    ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+    next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
   }
   char bytes[32] = "#WAV01 x.wav\r\n";
-  int chart = openat(fd, "deep.bms", O_WRONLY | O_CREAT, 0644);
-  ASSERT_EQ(write(chart, bytes, 14), 14);
+  ASSERT_EQ(write(chart = openat(fd, "deep.bms", O_WRONLY | O_CREAT, 0644), bytes, 14), 14);
   close(chart);
   options.RecursiveOn = true;
   const RunResult result = quarrow::Run(options);
   EXPECT_TRUE(result.Failures.empty()) << U8(result.Failures.empty() ? u"" : result.Failures[0].Reason);
   EXPECT_EQ(user.Last().text, u"処理/対象 = 3/4");
-  chart = openat(fd, "deep.bms", O_RDONLY);
-  ASSERT_EQ(read(chart, bytes, sizeof bytes), 14);
-  close(chart);
-  close(fd);
+  ASSERT_EQ(read(chart = openat(fd, "deep.bms", O_RDONLY), bytes, sizeof bytes), 14);
+  close(chart), close(fd);
   EXPECT_STREQ(bytes, "#WAV01 x.ogg\r\n");
 }
 #endif
 
-TEST_F(RunFixture, CancelAnsweredNoGoesOnAndYesStops) {
+// The stop button answered No goes on, Yes stops; a terminate signal stops as Ctrl+C does.
+TEST_F(RunFixture, CancelAnsweredNoGoesOnYesStopsAndATerminateSignalStopsLeavingNoTemporaryFile) {
   options.RecursiveOn = true;
   // Progress events of a run: 1-4 preparing, 5-8 the target folder (8 is its poll), 9-11 a.bms,
   // 12-14 b.bme. A click is delivered at the next poll; the run is asked whether to stop.
   auto click_at = [&](int when, bool answer) {
     t.Write(u"a.bms", "#WAV01 a.wav\r\n");
     t.Write(u"sub/c.bms", "#WAV01 c.wav\r\n");
-    user.view->events = 0;
-    user.view->asked.clear();
-    user.view->answers = {answer};
+    std::tie(user.view->events, user.view->asked, user.view->answers) = std::make_tuple(0, Steps{}, std::deque{answer});
     user.view->on_events = [&, when](int n) { user.view->pending_clicks = n == when ? 1 : 0; };
     const RunOutcome outcome = quarrow::Run(options).Outcome;
-    return std::make_tuple(outcome, user.view->asked, user.Last().text, t.Read(u"a.bms") + t.Read(u"sub/c.bms"));
+    return std::make_tuple(outcome, user.view->asked, user.Last().text, Charts());
   };
   EXPECT_EQ(click_at(8, false), std::make_tuple(RunOutcome::Finished, Steps{u"ファイルリスト取得中"},
                                                 u"処理/対象 = 2/3", "#WAV01 a.ogg\r\n#WAV01 c.ogg\r\n"));
@@ -178,14 +161,12 @@ TEST_F(RunFixture, CancelAnsweredNoGoesOnAndYesStops) {
   EXPECT_FALSE(user.view->shown);
   EXPECT_EQ(click_at(8, true), std::make_tuple(RunOutcome::Cancelled, Steps{u"ファイルリスト取得中"},
                                                u"処理/対象 = 0/0", "#WAV01 a.wav\r\n#WAV01 c.wav\r\n"));
-}
 
-TEST_F(RunFixture, ATerminateSignalStopsLikeCtrlCAndLeavesNoTemporaryFile) {
   mdlAppGlobal::SetCancelView(std::make_unique<ConsoleCancelView>());
-  options.RecursiveOn = true;
   RunHooks hooks;
   hooks.Changed = [](const ChartChange&) { raise(SIGTERM); };  // while the first folder is put in place
   EXPECT_EQ(quarrow::Run(options, hooks).Outcome, RunOutcome::Cancelled);
-  EXPECT_EQ(t.Read(u"a.bms") + t.Read(u"sub/c.bms"), "#WAV01 a.ogg\r\n#WAV01 c.wav\r\n");
-  EXPECT_EQ(t.Names(), (Steps{u"a.bms", u"a.bms~1.mbk", u"b.bme", u"notes.txt", u"sub"}));
+  EXPECT_EQ(Charts(), "#WAV01 a.ogg\r\n#WAV01 c.wav\r\n");
+  // The backups of the three runs that rewrote a.bms, and no temporary file.
+  EXPECT_EQ(t.Names(), (Steps{u"a.bms", u"a.bms~1.mbk", u"a.bms~2.mbk", u"a.bms~3.mbk", u"b.bme", u"notes.txt", u"sub"}));
 }

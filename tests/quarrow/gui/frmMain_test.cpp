@@ -1,7 +1,5 @@
-// The real Quarrow window, offscreen: what it does beyond the other two windows (the material base
-// folder, the rule list and its file, the input assist, its run), and the parts every window shares.
-#include <gtest/gtest.h>
-
+// The real Quarrow window, offscreen: the parts every window shares, and its own (the material base
+// folder, the rule list and its file, the input assist, its run).
 #include "quarrow/frmMain.h"
 #include "tests/gui_support/CommonWindowTests.h"
 #include "toolkit/gui/QtMessages.h"
@@ -26,32 +24,22 @@ class QuarrowWindow : public WindowTest<frmMain> {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
   }
   QString Patterns() const { return Shown({window->txtCnv(0), window->txtCnv(1)}); }
-  // A run that asks to stop while the first chart is named in the progress dialog, answered `yes`.
-  void StopAtTheFirstChart(bool yes) {
-    view->asked.clear();
-    view->answers = {yes};
-    WatchRun([this] {
-      if (view->asked.empty() && !view->log.empty() && view->log.back().rfind(u"title:置換中", 0) == 0) {
-        view->pending_clicks = 1;
-      }
-    });
-  }
 };
 
-TEST_F(QuarrowWindow, FirstStartShowsTheDefaults) {
+// The first start's defaults, what only the end button keeps, what it asks when it cannot, and the
+// stored folders read back.
+TEST_F(QuarrowWindow, FirstStartAndWhatTheEndButtonKeeps) {
   for (const auto* name : {u"b.bms", u"C.bms", u"A.bme", u"notes.txt"}) app.Write(name, "");
-  frmMain& w = Open();
-  EXPECT_EQ(Shown({w.txtPath(0), w.txtExt(0), w.txtExt(1), w.chkExt(0), w.chkExt(1), w.chkFileCheck(), w.chkTB(),
-                   w.chkBack(), w.chkR()}),
-            QStringLiteral("|*.bms;*.bme||1|0|1|1|1|0"));
-  EXPECT_EQ(Files(), (TextList{u"A.bme", u"b.bms", u"C.bms"})) << "case-insensitive order";
-  EXPECT_EQ(Texts(w.cmbTrg()->model()).back(), u"#BPM") << "the input assist offers every command";
-}
-
-TEST_F(QuarrowWindow, OnlyTheEndButtonKeepsTheRulesAndTheMaterialBaseFolder) {
   const std::u16string base = target.MakeFolder(u"base");
   for (const bool end : {false, true}) {
     frmMain& w = Open();
+    if (!end) {  // the first start
+      EXPECT_EQ(Shown({w.txtPath(0), w.txtExt(0), w.txtExt(1), w.chkExt(0), w.chkExt(1), w.chkFileCheck(), w.chkTB(),
+                       w.chkBack(), w.chkR()}),
+                QStringLiteral("|*.bms;*.bme||1|0|1|1|1|0"));
+      EXPECT_EQ(Files(), (TextList{u"A.bme", u"b.bms", u"C.bms"})) << "case-insensitive order";
+      EXPECT_EQ(Texts(w.cmbTrg()->model()).back(), u"#BPM") << "the input assist offers every command";
+    }
     w.txtPath(0)->setText(ToQt(base));
     Click(w.chkBack());
     AddRule(u"#WAV?? *.wav", u"#WAV?? *.ogg");
@@ -63,42 +51,40 @@ TEST_F(QuarrowWindow, OnlyTheEndButtonKeepsTheRulesAndTheMaterialBaseFolder) {
   frmMain& w = Open();
   EXPECT_EQ(Shown({w.txtPath(0), w.chkBack()}), ToQt(base) + QStringLiteral("|0"));
   EXPECT_EQ(Rules(), (TextList{u"#WAV?? *.wav → #WAV?? *.ogg", u"#BMP?? *.bmp → #BMP?? *.png"}));
-}
 
-TEST_F(QuarrowWindow, StoredFoldersAreRelativeToTheProgramFolder) {
-  app.MakeFolder(u"songs");
-  WriteSettings(SettingsFile(), u"[システム]\r\nターゲットフォルダ=songs/missing/deeper\r\nマテリアルベースフォルダ=materials\r\n");
-  frmMain& w = Open();
-  EXPECT_EQ(FromQt(w.txtPath(1)->text()), app / u"songs") << "the nearest existing folder";
-  EXPECT_EQ(FromQt(w.txtPath(0)->text()), app / u"materials") << "kept even though it does not exist";
-}
-
-TEST_F(QuarrowWindow, TheEndButtonAsksWhenTheRulesCannotBeWritten) {
+  // The end button asks when the rules cannot be written.
+  ASSERT_TRUE(platform::RemoveFile(app / u"Quarrow.rul"));
   app.MakeFolder(u"Quarrow.rul");
-  frmMain& w = Open();
-  AddRule(u"#WAV?? *.wav", u"#WAV?? *.ogg");
+  platform::RemoveFile(SettingsFile());
   messages.answers = {false, true};
   Click(w.cmdEnd());
   EXPECT_EQ(Said(), (TextList{(app / u"Quarrow.rul") + u" のオープンに失敗しました。",
                            u"設定を保存できませんでした。保存せずに終了しますか？"}));
-  EXPECT_EQ(messages.messages.at(0).icon, MsgIcon::Critical);
-  EXPECT_TRUE(w.isVisible()) << "No: the rules are still there to be saved";
-  EXPECT_TRUE(platform::FileExists(SettingsFile())) << "the settings are saved all the same";
+  // No: the rules are still there to be saved; the settings are saved all the same.
+  EXPECT_EQ(std::make_tuple(messages.messages.at(0).icon, w.isVisible(), platform::FileExists(SettingsFile())),
+            std::make_tuple(MsgIcon::Critical, true, true));
   Click(w.cmdEnd());
   EXPECT_FALSE(w.isVisible()) << "Yes: the program ends without them";
+
+  // Stored folders are relative to the program folder.
+  app.MakeFolder(u"songs");
+  WriteSettings(SettingsFile(), u"[システム]\r\nターゲットフォルダ=songs/missing/deeper\r\nマテリアルベースフォルダ=materials\r\n");
+  frmMain& again = Open();
+  // The target: the nearest existing folder; the material base kept even though it does not exist.
+  EXPECT_EQ(Shown({again.txtPath(1), again.txtPath(0)}), ToQt(app / u"songs") + u'|' + ToQt(app / u"materials"));
 }
 
-TEST_F(QuarrowWindow, RuleEditing) {
+// Rules added, changed, deleted, cleared, dropped in from files, sorted, and run.
+TEST_F(QuarrowWindow, RuleEditingSortingAndDrops) {
   frmMain& w = Open();
   // No search pattern: nothing, not even a message; a refused pair: a message, and the boxes keep it.
   AddRule(u"", u"#WAV?? *.ogg");
   AddRule(u"#WAV01 a.wav", u"#WAV01 *.ogg");
   ASSERT_EQ(messages.messages.size(), 1u);
-  EXPECT_EQ(Last().text, u"置換ルールが間違っています。次の点をチェックしてください。\r\n"
-                         u"　　・置換後の方がワイルドカードの数が多い\r\n　　・置換後のパタンを一意に解釈できない");
-  EXPECT_EQ(Last().title, u"置換ルール登録");
-  EXPECT_EQ(Last().icon, MsgIcon::Exclamation);
-  EXPECT_TRUE(Rules().empty());
+  EXPECT_EQ(std::make_tuple(Last().text, Last().title, Last().icon, Rules().size()),
+            std::make_tuple(u"置換ルールが間違っています。次の点をチェックしてください。\r\n"
+                            u"　　・置換後の方がワイルドカードの数が多い\r\n　　・置換後のパタンを一意に解釈できない",
+                            u"置換ルール登録", MsgIcon::Exclamation, 0u));
   EXPECT_EQ(Patterns(), QStringLiteral("#WAV01 a.wav|#WAV01 *.ogg"));
 
   AddRule(u"#WAV?? *.wav", u"#WAV?? *.ogg");
@@ -116,20 +102,34 @@ TEST_F(QuarrowWindow, RuleEditing) {
 
   ClickRule(1);
   QTest::keyClick(w.lstRules(0), Qt::Key_Delete);
-  EXPECT_EQ(Rules(), (TextList{u"#WAV?? *.wav → #WAV?? *.flac", u"#TITLE * → #TITLE [*]"}));
-  EXPECT_EQ(w.txtCnv(0)->text(), QStringLiteral("#BMP?? *.bmp")) << "the boxes keep the deleted pair";
+  EXPECT_EQ(std::make_pair(Rules(), w.txtCnv(0)->text()),
+            std::make_pair(TextList{u"#WAV?? *.wav → #WAV?? *.flac", u"#TITLE * → #TITLE [*]"},
+                           QStringLiteral("#BMP?? *.bmp")))
+      << "the boxes keep the deleted pair";
   Click(w.cmdAdd(2));  // nothing selected, nothing deleted
   Click(w.cmdAdd(1));  // after a delete no entry is selected: change adds
   EXPECT_EQ(Rules().size(), 3u);
 
   Click(w.cmdAdd(3));
-  EXPECT_TRUE(Rules().empty());
-  EXPECT_EQ(messages.messages.size(), 1u) << "clearing asks nothing";
-}
+  EXPECT_EQ(Rules().size() + messages.messages.size(), 1u) << "cleared; clearing asks nothing";
 
-TEST_F(QuarrowWindow, SortedRulesRunInTheirNewOrderWithTheirOwnPatterns) {
+  // Rule files dropped on the list, and charts on the material base box.
+  const std::u16string rules = target.Write(u"more.txt", "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\nx\r\n*\r\n#BMP\r\n#BPM\r\n");
+  EXPECT_TRUE(Drop(w.lstRules(0)->viewport(), {rules, target / u"missing.rul", rules}));
+  EXPECT_EQ(Rules(), (TextList{u"#WAV?? *.wav → #WAV?? *.ogg", u"#BMP → #BPM", u"#WAV?? *.wav → #WAV?? *.ogg",
+                            u"#BMP → #BPM"}))
+      << "the valid pairs of each file, appended";
+  target.MakeFolder(u"sub");
+  const std::u16string chart = target.Write(u"sub/c.bms", "");
+  Enter(w.txtPath(1), target.Path());
+  EXPECT_TRUE(Drop(w.txtPath(0), {chart, rules}));
+  EXPECT_EQ(Shown({w.txtPath(0), w.txtPath(1)}), ToQt(target / u"sub") + u'|' + ToQt(target.Path()))
+      << "the folder of the first item; the target stays";
+  EXPECT_EQ(Files(), TextList{}) << "more.txt is no chart";
+
+  // Sorted rules run in their new order with their own patterns.
   target.Write(u"a.bms", "#WAV01 a.wav\r\n#TITLE x \x81\xa8 y\r\n");
-  frmMain& w = Open(target.Path());
+  Click(w.cmdAdd(3));
   Click(w.chkFileCheck());
   Click(w.chkBack());
   AddRule(u"#WAV01 a*", u"#WAV01 b*");
@@ -140,8 +140,8 @@ TEST_F(QuarrowWindow, SortedRulesRunInTheirNewOrderWithTheirOwnPatterns) {
   ClickRule(0);
   EXPECT_EQ(Patterns(), QStringLiteral(u"#TITLE x → y|#TITLE z"));
   Click(w.cmdGo());
-  EXPECT_EQ(Last().text, u"処理/対象 = 1/1");
-  EXPECT_EQ(target.Read(u"a.bms"), "#WAV01 ca.wav\r\n#TITLE z\r\n");
+  EXPECT_EQ(std::make_tuple(Last().text, target.Read(u"a.bms")),
+            std::make_tuple(u"処理/対象 = 1/1", "#WAV01 ca.wav\r\n#TITLE z\r\n"));
 }
 
 TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
@@ -151,17 +151,15 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   w.txtCnv(1)->setFocus();
   search->setFocus();
   search->setText(QStringLiteral("*.wav"));
-  Choose(assist, 0);
-  Choose(assist, 0);
+  for (int twice = 0; twice < 2; ++twice) Choose(assist, 0);
   EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "each choice inserts";
 
   assist->setFocus();
-  QTest::keyClick(assist, Qt::Key_Down);
-  QTest::keyClick(assist, Qt::Key_Down);
+  for (int twice = 0; twice < 2; ++twice) QTest::keyClick(assist, Qt::Key_Down);
   EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "the arrow keys only browse";
   QTest::keyClick(assist, Qt::Key_Return);
-  EXPECT_EQ(search->text(), QStringLiteral("#STAGEFILE#WAV#WAV*.wav"));
-  EXPECT_FALSE(w.InternalAccess);
+  EXPECT_EQ(std::make_pair(search->text(), w.InternalAccess),
+            std::make_pair(QStringLiteral("#STAGEFILE#WAV#WAV*.wav"), false)) << "Enter chooses, and nothing is left held";
 
   // Enter in the opened list: the list takes the press and closes, the combo box gets the release.
   search->setText(QStringLiteral("*.wav"));
@@ -187,65 +185,33 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   EXPECT_EQ(w.txtCnv(1)->text(), QStringLiteral("#WAV#BMP"));
 }
 
-TEST_F(QuarrowWindow, DropsOnTheMaterialBaseFolderAndTheRuleList) {
-  target.MakeFolder(u"sub");
-  const std::u16string chart = target.Write(u"sub/c.bms", "");
-  target.Write(u"a.bms", "");
-  const std::u16string rules = target.Write(u"more.txt", "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\nx\r\n*\r\n#BMP\r\n#BPM\r\n");
-  frmMain& w = Open(target.Path());
-
-  EXPECT_TRUE(Drop(w.txtPath(0), {chart, target / u"a.bms"}));
-  EXPECT_EQ(Shown({w.txtPath(0), w.txtPath(1)}), ToQt(target / u"sub") + u'|' + ToQt(target.Path()))
-      << "the folder of the first item; the target stays";
-  EXPECT_EQ(Files(), TextList{u"a.bms"});
-
-  EXPECT_TRUE(Drop(w.lstRules(0)->viewport(), {rules, target / u"missing.rul", rules}));
-  EXPECT_EQ(Rules(), (TextList{u"#WAV?? *.wav → #WAV?? *.ogg", u"#BMP → #BPM", u"#WAV?? *.wav → #WAV?? *.ogg",
-                            u"#BMP → #BPM"}))
-      << "the valid pairs of each file, appended";
-}
-
 TEST_F(QuarrowWindow, ARunBehindTheProgressDialog) {
-  target.Write(u"a.bms", "#WAV01 a.wav\r\n");
-  target.Write(u"b.bme", "#TITLE b\r\n");
   target.MakeFolder(u"sub");
-  target.Write(u"sub/c.bms", "#WAV01 c.wav\r\n");
+  for (const auto* name : {u"a.bms", u"sub/c.bms"}) target.Write(name, "#WAV01 a.wav\r\n");
+  target.Write(u"b.bme", "#TITLE b\r\n");
   frmMain& w = Open(target.Path());
   Click(w.chkFileCheck());
   target.Write(u"new.bms", "#WAV01 n.wav\r\n");
 
   AddRule(u"#WAV?? *.wav", u"#WAV?? *.ogg");
-  // The stop button pressed during the run: Yes ends it with nothing changed, No lets it go on.
-  StopAtTheFirstChart(true);
+  WatchRun();
   Click(w.cmdGo());
-  EXPECT_EQ(Last().text, u"処理/対象 = 0/0");
-  EXPECT_EQ(target.Read(u"a.bms"), "#WAV01 a.wav\r\n");
-  StopAtTheFirstChart(false);
-  Click(w.cmdGo());
-  EXPECT_EQ(Last().text + u"|" + Last().title, u"処理/対象 = 2/3|処理結果");
-  EXPECT_EQ(view->asked, TextList{u"置換中"});
+  EXPECT_EQ(std::make_tuple(Last().text, Last().title, target.Read(u"a.bms")),
+            std::make_tuple(u"処理/対象 = 2/3", u"処理結果", "#WAV01 a.ogg\r\n"));
   ExpectRunHeldTheWindow();
-  EXPECT_EQ(target.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
-  EXPECT_EQ(target.Read(u"sub/c.bms"), "#WAV01 c.wav\r\n") << "not recursive";
-  EXPECT_TRUE(platform::FileExists(target / u"a.bms~1.mbk"));
+  EXPECT_EQ(target.Names(), (TextList{u"a.bms", u"a.bms~1.mbk", u"b.bme", u"new.bms", u"new.bms~1.mbk", u"sub"}))
+      << "backed up";
   EXPECT_EQ(Files(), (TextList{u"a.bms", u"b.bme", u"new.bms"})) << "refreshed by the run";
-
   Click(w.chkR());
   Click(w.cmdGo());
   EXPECT_EQ(Last().text, u"処理/対象 = 1/4");
 
-  w.txtPath(0)->setText(ToQt(target / u"missing"));
-  Click(w.chkFileCheck());
-  Click(w.cmdGo());
-  EXPECT_EQ(Last().title, u"パスの指定");
-  EXPECT_TRUE(IsRed(w.txtPath(0)));
+  // A warning colours the boxes it is about; blanks are no material base folder.
   w.txtPath(0)->setText(QStringLiteral("   "));
   w.txtPath(1)->setText(QString());
   Click(w.cmdGo());
-  EXPECT_EQ(Last().text, u"正確なターゲットパスを指定してください。");
-  EXPECT_TRUE(IsRed(w.txtPath(1)));
-  EXPECT_FALSE(IsRed(w.txtPath(0))) << "blanks are no material base folder";
-  EXPECT_TRUE(w.isEnabled());
+  EXPECT_EQ(std::make_tuple(Last().text, IsRed(w.txtPath(1)), IsRed(w.txtPath(0)), w.isEnabled()),
+            std::make_tuple(u"正確なターゲットパスを指定してください。", true, false, true));
 }
 
 // The message boxes of every window show a stored name in a message as its readable text.
