@@ -149,10 +149,11 @@ TEST_F(FileSystem, RemovingTakesReadOnlyFilesAndLinksButNeverWhatALinkPointsTo) 
 }
 
 TEST_F(FileSystem, AFolderLockKeepsOtherRunsOutUntilItGoes) {
-  // Another run's lock: one of its own open folder, which a lock held here excludes even in one process.
+  // Another run's lock, even a shared one: on an opening of its own, which a lock held here excludes
+  // even in one process.
   auto other_run_locks = [&] {
     const int fd = open(U8(t.Path()).c_str(), O_RDONLY | O_DIRECTORY);
-    const bool locked = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool locked = fd >= 0 && flock(fd, LOCK_SH | LOCK_NB) == 0;
     return close(fd), locked;
   };
   {

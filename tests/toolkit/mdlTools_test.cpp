@@ -51,7 +51,7 @@ TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
   SetCurrentFolder(u"");
 }
 
-TEST(mdlTools, DropsNameAFolder) {
+TEST(mdlTools, DropsNameAFolderAndShellOpenExploresFoldersOpensFilesAndOffersAProgram) {
   TempDir t;
   const auto folder = t.MakeFolder(u"songs"), chart = t.Write(u"songs/a.bms", ""), other = t.Write(u"other.bms", "");
   const auto lnk = t.Write(u"songs/shortcut.LNK", "not a shortcut here");
@@ -62,20 +62,13 @@ TEST(mdlTools, DropsNameAFolder) {
   };
   for (const auto& [dropped, want] : cases) EXPECT_EQ(GetDropFolder(dropped), want) << dropped.size();
   EXPECT_EQ(std::make_pair(ResolveShortcut(chart), ResolveShortcut(lnk)), std::make_pair(chart, std::u16string()));
-}
-
-TEST(mdlTools, ShellOpenExploresFoldersOpensFilesAndOffersAProgram) {
-  TempDir t;
-  const auto folder = t.MakeFolder(u"songs"), chart = t.Write(u"a.bms", "");
   using Calls = std::vector<std::pair<platform::ShellVerb, std::u16string>>;
   Calls calls;
   platform::SetShellHandler([&](platform::ShellVerb verb, const std::u16string& path) {
     calls.emplace_back(verb, path);
     return calls.size() == 3 ? platform::kShellNoAssociation : platform::kShellOk;  // the second chart has no program
   });
-  ShellOpen(u"\"" + folder + u"\"");
-  ShellOpen(chart);
-  ShellOpen(chart);
+  for (const std::u16string& path : {u"\"" + folder + u"\"", chart, chart}) ShellOpen(path);
   EXPECT_EQ(calls, (Calls{{platform::ShellVerb::Explore, folder}, {platform::ShellVerb::Open, chart},
                           {platform::ShellVerb::Open, chart}, {platform::ShellVerb::OpenWith, chart}}));
   platform::SetShellHandler(nullptr);
