@@ -87,7 +87,7 @@ TEST(Settings, ReaderRules) {
       {"check box 2 reads 1", {P, re + u"=2"}, u"1", re, pro}, {"check box -5 reads 0", {P, re + u"=-5"}, u"0", re, pro},
       {"text after the first =", {P, ext + u"=a=b "}, u"a=b ", ext, pro},
       {"text may be empty", {P, ext + u"="}, u"", ext, pro},
-      {"keys before the first header", {T + u"=1", S}, u"50"}, {"unknown section", {u"[other]", T + u"=1"}, u"50"},
+      {"keys before the first header", {T + u"=1", S}, u"50"}, {"unknown section", {S, u"[other]", T + u"=1"}, u"50"},
       {"the last appearance of a section wins", {P, mode + u"=2", S, P, mode + u"=0"}, u"0", mode, pro},
       {"each appearance is clamped", {P, mode + u"=9", S}, u"2", mode, pro},
       {"a lone LF ends a line, as a file edited on Linux has it", {P, ext + u"=a\nb"}, u"a", ext, pro},
