@@ -61,11 +61,11 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArguments) {
     EXPECT_EQ(std::make_pair(p.status, p.err), std::make_pair(std::optional<int>(status), err)) << args.size();
   }
   EXPECT_EQ(Parse({u"-V"}).out, "test-cli 0.2.0\n");
-  const Parsed help = Parse({u"--no-flag", u"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("Does things."), std::string::npos);
   // The default shown is the one the run would take, the switch turned off before --help.
-  EXPECT_NE(help.out.find("  --flag, --no-flag               a switch (default: off)\n"), std::string::npos) << help.out;
+  const Parsed help = Parse({u"--no-flag", u"--help"});
+  EXPECT_TRUE(help.status == 0 && help.out.find("Does things.") != std::string::npos &&
+              help.out.find("  --flag, --no-flag               a switch (default: off)\n") != std::string::npos)
+      << help.out;
 }
 
 TEST(mdlCli, OptionsTheirValuesAndTheTargetTakenAsTheShellGaveIt) {
