@@ -47,7 +47,7 @@ Parsed Parse(const Args& args) {
 
 }  // namespace
 
-TEST(mdlCli, EndsAtHelpVersionAndBadArguments) {
+TEST(mdlCli, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetAsTheShellGaveThem) {
   auto bad = [](const std::string& why) { return "test-cli: " + why + "\n(see test-cli --help)\n"; };
   const std::vector<std::tuple<Args, int, std::string>> cases = {
       {{u"-V"}, 0, ""}, {{}, 1, bad("no target folder given")},
@@ -66,9 +66,6 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArguments) {
   EXPECT_TRUE(help.status == 0 && help.out.find("Does things.") != std::string::npos &&
               help.out.find("  --flag, --no-flag               a switch (default: off)\n") != std::string::npos)
       << help.out;
-}
-
-TEST(mdlCli, OptionsTheirValuesAndTheTargetTakenAsTheShellGaveIt) {
   const std::u16string here = platform::CurrentDirectory();
   // The last of opposite switches counts, a value is taken as it stands, dash or not, and "--"
   // ends the options.
