@@ -3,28 +3,23 @@
 // content, a backup holds the old content, nothing outside what the run may change is touched, and
 // a run that did not end exactly as an undisturbed run did never reports success.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
-#include <string>
-#include <vector>
 
 #include "tests/support/TempDir.h"
-#include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
 
 namespace {
 
 // The calls a run makes to read, list, write, keep, replace and delete.
-const char* const kCalls[] = {"openat",   "read",     "write",  "close",  "newfstatat", "lseek",
-                              "getdents64", "linkat", "renameat", "unlinkat", "fchmod", "fchmodat",
-                              "utimensat", "fchown",  "flock",  "fsync",  "syncfs"};
+const char* const kCalls[] = {"openat", "read", "write", "close", "newfstatat", "lseek", "getdents64", "linkat", "renameat",
+                              "unlinkat", "fchmod", "fchmodat", "utimensat", "fchown", "flock", "fsync", "syncfs"};
 
 struct File {
   std::string content;
@@ -36,25 +31,19 @@ using Tree = std::map<std::string, File>;  // relative path -> file
 
 void PrintTo(const File& f, std::ostream* os) { *os << f.content.size() << " bytes, mode " << std::oct << f.mode << std::dec; }
 
-// The files under root/rel. With `stamp`, every file first gets one time stamp, so that the trees of
-// two runs compare by their times.
-Tree Snapshot(const std::string& root, bool stamp = false, const std::string& rel = "") {
+// The files under root. With `stamp`, every file first gets one time stamp, so that the trees of two
+// runs compare by their times.
+Tree Snapshot(const std::string& root, bool stamp = false) {
   Tree tree;
-  for (const std::u16string& name : Names(platform::DecodeUtf8(rel.empty() ? root : root + "/" + rel))) {
-    const std::string path = (rel.empty() ? "" : rel + "/") + platform::ToUtf8(name), full = root + "/" + path;
-    struct stat st {};
-    EXPECT_EQ(lstat(full.c_str(), &st), 0) << path;
-    if (S_ISDIR(st.st_mode)) {
-      tree.merge(Snapshot(root, stamp, path));
-      continue;
-    }
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string full = entry.path().string();
     const struct timespec times[2] = {{1400000000, 0}, {1400000000, 0}};
-    if (stamp) {
-      EXPECT_EQ(utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-      EXPECT_EQ(lstat(full.c_str(), &st), 0) << path;
-    }
-    tree[path] = {ReadBytes(platform::DecodeUtf8(full)), mode_t(st.st_mode & 07777),
-                  std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    struct stat st {};
+    if (entry.is_directory()) continue;
+    EXPECT_TRUE((!stamp || utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0) && lstat(full.c_str(), &st) == 0)
+        << full;
+    tree[full.substr(root.size() + 1)] = {ReadBytes(platform::DecodeUtf8(full)), mode_t(st.st_mode & 07777),
+                                          std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
   }
   return tree;
 }
@@ -82,9 +71,7 @@ std::string BackedUp(const std::string& path) {
 int RunOn(const TempDir& t, const Files& files, const std::vector<std::string>& args, const std::string& log,
           const std::string& expression, Tree& before, Tree& result) {
   for (const auto& [path, content] : files) {
-    for (std::size_t slash = path.find(u'/'); slash != std::u16string::npos; slash = path.find(u'/', slash + 1)) {
-      if (!platform::FolderExists(t / path.substr(0, slash))) t.MakeFolder(path.substr(0, slash));
-    }
+    std::filesystem::create_directories(std::filesystem::path(U8(t / path)).parent_path());
     t.Write(path, content);
   }
   const std::string root = U8(t.Path());
@@ -122,11 +109,10 @@ void Inject(const char* what, const Files& files, const std::vector<std::string>
       }
       ++failures_told;
       for (const auto& [path, file] : result) {
-        const std::string chart = BackedUp(path);
-        const bool temporary = path.ends_with(".mbk1") || path.ends_with(".cbk1");
+        const std::string chart = BackedUp(path);  // a backup, or else a temporary file or one old or new
         if (!chart.empty()) {
           EXPECT_EQ(file.content, before.at(chart).content) << where << ": " << path << " keeps the old chart";
-        } else if (!temporary) {
+        } else if (!path.ends_with(".mbk1") && !path.ends_with(".cbk1")) {
           EXPECT_TRUE((after.count(path) && after.at(path).content == file.content) ||
                       (before.count(path) && before.at(path).content == file.content))
               << where << ": " << path << " is neither old nor new";
@@ -145,9 +131,9 @@ void Inject(const char* what, const Files& files, const std::vector<std::string>
 class Faults : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "strace is not installed";
-    if (Spawn({"/usr/bin/strace", "-qq", "-o", "/dev/null", "-e", "inject=getpid:error=EIO:when=1", "/bin/true"}) != 0) {
-      GTEST_SKIP() << "system calls cannot be traced here";
+    if (access("/usr/bin/strace", X_OK) != 0 ||
+        Spawn({"/usr/bin/strace", "-qq", "-o", "/dev/null", "-e", "inject=getpid:error=EIO:when=1", "/bin/true"}) != 0) {
+      GTEST_SKIP() << "strace is not installed or cannot trace system calls here";
     }
   }
   static std::string Cli(const char* name) { return std::string(TEST_BIN_DIR) + "/" + name; }

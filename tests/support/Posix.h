@@ -22,19 +22,15 @@ inline mode_t ModeOf(const std::u16string& path) {
   return st.st_mode & 07777;
 }
 
-// Runs a piece of a test in a process of its own (another run, as far as the code is concerned).
-// The child's result (0-255), or -1 when the child could not run.
-inline int RunInChild(const std::function<int()>& body, bool unprivileged = false) {
+// Runs a piece of a test in a process of its own (another run, as far as the code is concerned), as
+// "nobody" when the tests run as root. The child's result (0-255), or -1 when the child could not run.
+inline int RunUnprivileged(const std::function<int()>& body) {
   const pid_t pid = fork();
   if (pid < 0) return -1;
   if (pid == 0) {
-    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(255);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(255);
     _exit(body() & 0xFF);
   }
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-// As RunInChild, the child becoming "nobody" when the tests run as root.
-inline int RunUnprivileged(const std::function<int()>& body) { return RunInChild(body, true); }

@@ -23,7 +23,7 @@ inline bool TakeAnswer(std::deque<bool>& answers) {
 struct RecordedMessage {
   std::u16string text, title;
   MsgIcon icon;
-  bool question;
+  bool question;  // asked Yes/No rather than told
 };
 
 class RecordingMessages : public MessageSink {
@@ -64,7 +64,7 @@ class ScriptedCancelView : public CancelView {
   std::deque<bool> answers;           // answers to the stop question
   std::function<void(int)> on_events; // called with the count of ProcessEvents so far
   std::vector<std::u16string> asked;  // captions of the questions asked
-  std::vector<std::u16string> log;
+  std::vector<std::u16string> log;    // every call, in order
   bool shown = false;
   int events = 0;
   std::function<void()> click;

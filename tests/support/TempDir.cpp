@@ -20,13 +20,6 @@ std::u16string MakeTempFolder() {
   ADD_FAILURE() << "cannot make a temporary folder";
   return root;
 }
-
-void Touch(const std::u16string& path, const std::string& bytes) {
-  FILE* f = _wfopen(reinterpret_cast<const wchar_t*>(path.c_str()), L"wb");
-  ASSERT_NE(f, nullptr) << U8(path);
-  EXPECT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size()) << U8(path);
-  fclose(f);
-}
 #else
 std::u16string MakeTempFolder() {
   const char* base = getenv("TMPDIR");
@@ -34,11 +27,15 @@ std::u16string MakeTempFolder() {
   if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a temporary folder";
   return platform::DecodeUtf8(pattern);
 }
+#endif
 
 void Touch(const std::u16string& path, const std::string& bytes) {
+#ifdef _WIN32
+  FILE* f = _wfopen(reinterpret_cast<const wchar_t*>(path.c_str()), L"wb");
+#else
   FILE* f = fopen(U8(path).c_str(), "wb");
+#endif
   ASSERT_NE(f, nullptr) << U8(path);
   EXPECT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size()) << U8(path);
   fclose(f);
 }
-#endif

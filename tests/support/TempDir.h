@@ -18,9 +18,7 @@ inline std::string U8(const std::u16string& s) { return platform::ToUtf8(s); }
 
 // A path written with "/" as this platform writes it ("\" on Windows).
 inline std::u16string Sep(std::u16string path) {
-  for (char16_t& c : path) {
-    if (c == u'/') c = platform::PathSeparator();
-  }
+  for (char16_t& c : path) c = c == u'/' ? platform::PathSeparator() : c;
   return path;
 }
 

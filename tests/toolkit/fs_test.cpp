@@ -1,9 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <string>
-#include <tuple>
-#include <vector>
-
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,8 +5,6 @@
 #include "tests/support/Posix.h"
 #endif
 #include "tests/support/TempDir.h"
-#include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
 
 using namespace platform;
 
@@ -36,8 +28,7 @@ class FileSystem : public ::testing::Test {
 }  // namespace
 
 TEST_F(FileSystem, PathLooksTellMissingFromUnexaminable) {
-  const auto file = t.Write(u"a.bms", "x");
-  const auto sub = t.MakeFolder(u"sub");
+  const auto file = t.Write(u"a.bms", "x"), sub = t.MakeFolder(u"sub");
   EXPECT_TRUE(FileExists(file) && !FolderExists(file) && FolderExists(sub) && !FileExists(sub));
 #ifndef _WIN32
   Link(file, t / u"link.bms");
@@ -52,18 +43,26 @@ TEST_F(FileSystem, PathLooksTellMissingFromUnexaminable) {
       << "a name too long is no answer, not an absent folder";
 }
 
+TEST_F(FileSystem, KeepingAndReplacingNeverLoseAName) {
+  t.Write(u"a", "old");
+  t.Write(u"b", "keep");
+  EXPECT_EQ((std::vector{folder.Keep(u"a", u"b", error), folder.Keep(u"a", u"c", error), folder.Keep(u"missing", u"d", error)}),
+            (std::vector{KeepResult::Exists, KeepResult::Made, KeepResult::Failed}));
+  t.Write(u"a.new", "new");
+  EXPECT_TRUE(folder.Rename(u"a.new", u"a", error) && !folder.Rename(u"a.new", u"a", error));
+  // The kept name holds the old content; the name kept already is not overwritten.
+  EXPECT_EQ(t.Read(u"a") + t.Read(u"b") + t.Read(u"c"), "new" "keep" "old");
+}
+
 #ifndef _WIN32
 // Links, pipes, permission bits and names in any bytes: what only POSIX systems have.
-TEST_F(FileSystem, AListingTellsKindsWithoutLookingAtEachEntry) {
-  t.Write(u"b.wav", "12345");
-  t.Write(u"A.wav", "");
-  t.Write(u".hidden", "h");
+TEST_F(FileSystem, AListingTellsKindsWithoutLookingAtEachEntryAndKeepsNamesInAnyBytes) {
+  for (const char16_t* name : {u"b.wav", u"A.wav", u".hidden"}) t.Write(name, "x");
   t.MakeFolder(u"Cfolder");
   Link(outside.Path(), t / u"dlink");
   Link(t / u"b.wav", t / u"flink");
   Link(t / u"nowhere", t / u"gone");
   ASSERT_EQ(mkfifo(ToUtf8(t / u"pipe").c_str(), 0600), 0);
-
   std::vector<DirEntry> entries;
   ASSERT_TRUE(OpenFolder(t.Path()).List(entries, error));
   // Name, attributes, link, dangling, real folder; the pipe is left out.
@@ -74,69 +73,63 @@ TEST_F(FileSystem, AListingTellsKindsWithoutLookingAtEachEntry) {
                                 {"dlink", kAttrDirectory, true, false, false}, {"flink", 0, true, false, false},
                                 {"gone", 0, true, true, false}}));
   EXPECT_TRUE(!Folder::Open(t / u"missing", error).IsOpen() && error.NotFound());
-  EXPECT_FALSE(OpenFolder(t.Path()).OpenSub(u"dlink", error).IsOpen()) << "a subfolder is never reached by a link";
-}
+  EXPECT_FALSE(folder.OpenSub(u"dlink", error).IsOpen()) << "a subfolder is never reached by a link";
 
-TEST_F(FileSystem, NamesThatAreNotUtf8AreListedReadAndDeleted) {
   // "ソ.wav" in Shift-JIS, as unpacked from a Japanese archive: its second byte is a backslash.
   const std::string raw = "\x83\x5C.wav";
   const std::u16string name = DecodeUtf8(raw);
-  t.Write(name, "sound");
-  ASSERT_EQ(t.Names(), std::vector<std::u16string>{name});
+  const Folder sjis = OpenFolder(outside.MakeFolder(u"sjis"));
+  outside.Write(u"sjis/" + name, "sound");
+  ASSERT_EQ(outside.Names(u"sjis"), std::vector<std::u16string>{name});
   EXPECT_EQ(NativeBytes(name), raw) << "stored under its own bytes";
   std::string bytes;
   FileInfo info;
-  EXPECT_TRUE(folder.Read(name, bytes, info, error) && bytes == "sound");
-  EXPECT_TRUE(folder.Rename(name, u"r.wav", error) && folder.Rename(u"r.wav", name, error));
-  EXPECT_TRUE(folder.Remove(name, error) && t.Names().empty());
+  EXPECT_TRUE(sjis.Read(name, bytes, info, error) && bytes == "sound");
+  EXPECT_TRUE(sjis.Rename(name, u"r.wav", error) && sjis.Rename(u"r.wav", name, error));
+  EXPECT_TRUE(sjis.Remove(name, error) && outside.Names(u"sjis").empty());
 }
 
-TEST_F(FileSystem, ANewFileIsMadeOnlyWhereNothingIsAndTakesItsModel) {
-  const auto precious = outside.Write(u"precious.bms", "chart");
-  Link(precious, t / u"planted");
+TEST_F(FileSystem, NewFilesAttributesAndTimesNeverGoThroughALinkAndNewFilesTakeTheirModel) {
+  const auto precious = outside.Write(u"precious.bms", "chart"), f = t.Write(u"a.bms", "x");
+  Link(precious, t / u"link.bms");
   t.Write(u"taken", "keep");
   File file;
   EXPECT_TRUE(!folder.Create(u"taken", file, error) && error.AlreadyExists());
-  EXPECT_FALSE(folder.Create(u"planted", file, error)) << "a link at the name is not followed";
+  EXPECT_FALSE(folder.Create(u"link.bms", file, error)) << "a link at the name is not followed";
   {
     File dropped;
     ASSERT_TRUE(folder.Create(u"dropped", dropped, error) && dropped.Write("half", error));
   }
   EXPECT_FALSE(PathExists(t / u"dropped")) << "a file never finished is removed";
-
   for (const mode_t mode : {mode_t(0640), mode_t(0444), mode_t(0600)}) {
     Chmod(t / u"taken", mode);
     FileInfo like;
     ASSERT_TRUE(folder.Info(u"taken", like, false, error));
     like.Times.Write = 1400000000LL * 1000000000LL;
-    ASSERT_TRUE(folder.Create(u"new", file, error));
-    ASSERT_TRUE(file.Write("content", error) && file.Finish(like, false, error));
+    ASSERT_TRUE(folder.Create(u"new", file, error) && file.Write("content", error) && file.Finish(like, false, error));
     EXPECT_EQ(ModeOf(t / u"new"), mode | S_IWUSR) << "the model's permissions, writable by its owner";
     FileTimes times;
     EXPECT_TRUE(GetFileTimes(t / u"new", times) && times.Write == like.Times.Write);
     EXPECT_EQ(t.Read(u"new") + ReadBytes(precious), "content" "chart");
     ASSERT_TRUE(folder.Remove(u"new", error));
   }
+  ASSERT_TRUE(SetAttributes(precious, kAttrReadOnly));
+  EXPECT_EQ(GetAttributes(t.Write(u".x", "")), kAttrHidden);
+  EXPECT_TRUE(SetAttributes(f, kAttrReadOnly) && GetAttributes(f) == kAttrReadOnly);
+  EXPECT_FALSE(SetAttributes(t / u"link.bms", kAttrNormal));
+  FileInfo look;
+  ASSERT_TRUE(folder.Info(u"link.bms", look, true, error));  // what the link points to: read-only
+  EXPECT_FALSE(folder.MakeWritable(u"link.bms", look, error));
+  FileTimes old, now;
+  ASSERT_TRUE(GetFileTimes(precious, old));
+  ASSERT_TRUE(folder.SetTimes(u"link.bms", {false, 0, 1500000000LL * 1000000000LL, 1400000000LL * 1000000000LL}, error));
+  EXPECT_TRUE(GetFileTimes(precious, now) && now.Write == old.Write && GetAttributes(precious) == kAttrReadOnly);
+  ASSERT_TRUE(folder.Info(u"a.bms", look, false, error));
+  EXPECT_TRUE(folder.MakeWritable(u"a.bms", look, error) && GetAttributes(f) == kAttrNormal);
 }
 
-#endif
-
-TEST_F(FileSystem, KeepingAndReplacingNeverLoseAName) {
-  t.Write(u"a", "old");
-  t.Write(u"b", "keep");
-  EXPECT_EQ((std::vector{folder.Keep(u"a", u"b", error), folder.Keep(u"a", u"c", error), folder.Keep(u"missing", u"d", error)}),
-            (std::vector{KeepResult::Exists, KeepResult::Made, KeepResult::Failed}));
-  t.Write(u"a.new", "new");
-  ASSERT_TRUE(folder.Rename(u"a.new", u"a", error));
-  EXPECT_FALSE(folder.Rename(u"a.new", u"a", error));
-  // The kept name holds the old content; the name kept already is not overwritten.
-  EXPECT_EQ(t.Read(u"a") + t.Read(u"b") + t.Read(u"c"), "new" "keep" "old");
-}
-
-#ifndef _WIN32
 TEST_F(FileSystem, RemovingTakesReadOnlyFilesAndLinksButNeverWhatALinkPointsTo) {
-  const auto precious = outside.Write(u"precious.bms", "chart");
-  const auto set = outside.MakeFolder(u"set");
+  const auto precious = outside.Write(u"precious.bms", "chart"), set = outside.MakeFolder(u"set");
   outside.Write(u"set/kick.wav", "kick");
   // A tree with a read-only file, a folder it may not write, one it may not even read, and links.
   for (const char16_t* name : {u"tree", u"tree/sub", u"tree/locked", u"tree/sealed"}) t.MakeFolder(name);
@@ -146,7 +139,6 @@ TEST_F(FileSystem, RemovingTakesReadOnlyFilesAndLinksButNeverWhatALinkPointsTo) 
   Chmod(t / u"tree/sealed", 0);
   for (const char16_t* name : {u"link.wav", u"tree/file-link"}) Link(precious, t / name);
   for (const char16_t* name : {u"dir-link", u"tree/folder-link"}) Link(set, t / name);
-
   // A folder is no file; a link given to RemoveTree goes as a link.
   EXPECT_EQ((std::vector{folder.Remove(u"ro.wav", error), folder.Remove(u"link.wav", error), folder.Remove(u"tree", error),
                          folder.RemoveTree(u"tree", error), folder.RemoveTree(u"dir-link", error),
@@ -156,57 +148,28 @@ TEST_F(FileSystem, RemovingTakesReadOnlyFilesAndLinksButNeverWhatALinkPointsTo) 
   EXPECT_EQ(ReadBytes(precious) + outside.Read(u"set/kick.wav"), "chart" "kick");
 }
 
-TEST_F(FileSystem, AttributesAndTimesAreNeverChangedThroughALink) {
-  const auto precious = outside.Write(u"precious.bms", "x");
-  ASSERT_TRUE(SetAttributes(precious, kAttrReadOnly));
-  Link(precious, t / u"link.bms");
-  const auto f = t.Write(u"a.bms", "x");
-  EXPECT_EQ(GetAttributes(t.Write(u".x", "")), kAttrHidden);
-  EXPECT_TRUE(SetAttributes(f, kAttrReadOnly) && GetAttributes(f) == kAttrReadOnly);
-  EXPECT_FALSE(SetAttributes(t / u"link.bms", kAttrNormal));
-  FileInfo look;
-  ASSERT_TRUE(folder.Info(u"link.bms", look, true, error));  // what the link points to: read-only
-  EXPECT_FALSE(folder.MakeWritable(u"link.bms", look, error));
-  FileTimes old;
-  ASSERT_TRUE(GetFileTimes(precious, old));
-  FileTimes set{false, 0, 1500000000LL * 1000000000LL, 1400000000LL * 1000000000LL};
-  ASSERT_TRUE(folder.SetTimes(u"link.bms", set, error));
-  FileTimes now;
-  EXPECT_TRUE(GetFileTimes(precious, now) && now.Write == old.Write && GetAttributes(precious) == kAttrReadOnly);
-  ASSERT_TRUE(folder.Info(u"a.bms", look, false, error));
-  EXPECT_TRUE(folder.MakeWritable(u"a.bms", look, error) && GetAttributes(f) == kAttrNormal);
-}
-
 TEST_F(FileSystem, AFolderLockKeepsOtherRunsOutUntilItGoes) {
+  // Another run's lock, even a shared one: on an opening of its own, which a lock held here excludes
+  // even in one process.
   auto other_run_locks = [&] {
-    return RunInChild([&] {
-      const int fd = open(U8(t.Path()).c_str(), O_RDONLY | O_DIRECTORY);
-      return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 1 : 0;
-    });
+    const int fd = open(U8(t.Path()).c_str(), O_RDONLY | O_DIRECTORY);
+    const bool locked = fd >= 0 && flock(fd, LOCK_SH | LOCK_NB) == 0;
+    return close(fd), locked;
   };
   {
     FolderLock lock, again;
     ASSERT_TRUE(lock.Acquire(folder, error) && lock.Exclusive());
     EXPECT_TRUE(again.Acquire(OpenFolder(t.Path()), error)) << "two parts of one run";
-    EXPECT_EQ(other_run_locks(), 0);
+    EXPECT_FALSE(other_run_locks());
   }
-  EXPECT_EQ(other_run_locks(), 1);
+  EXPECT_TRUE(other_run_locks());
 }
 
+// AbsolutePath: through mdlTools' full paths and the command line's target.
 TEST_F(FileSystem, PathHelpers) {
-  const std::u16string before = CurrentDirectory();
-  ASSERT_TRUE(ChangeDirectory(t.Path()));
-  const std::u16string here = CurrentDirectory();
-  const std::vector<std::pair<std::u16string, std::u16string>> absolute = {
-      {u"a.bms", here + u"/a.bms"}, {u"./x/../y", here + u"/y"}, {u"", here},
-      {u"/a//b/./c/", u"/a/b/c"},   {u"/a/b/../../..", u"/"},     {u"/", u"/"},
-  };
-  for (const auto& [in, out] : absolute) EXPECT_EQ(AbsolutePath(in), out) << U8(in);
-  ASSERT_TRUE(ChangeDirectory(before));
-  const std::vector<std::u16string> got = {RootOf(u"/a/b"), RootOf(u"a/b"),      JoinPath(u"/", u"b"),
-                                           ParentFolder(u"/a/b/"), ParentFolder(u"/a"), ParentFolder(u"/"),
-                                           LastName(u"/a/b/"), LastName(u"/"),       ExecutableName()};
-  EXPECT_EQ(got, (std::vector<std::u16string>{u"/", u"", u"/b", u"/a", u"/", u"", u"b", u"", u"toolkit_tests"}));
+  EXPECT_EQ((std::vector{RootOf(u"/a/b"), RootOf(u"a/b"), JoinPath(u"/", u"b"), ParentFolder(u"/a/b/"), ParentFolder(u"/a"),
+                         ParentFolder(u"/"), LastName(u"/a/b/"), LastName(u"/"), ExecutableName()}),
+            (std::vector<std::u16string>{u"/", u"", u"/b", u"/a", u"/", u"", u"b", u"", u"toolkit_tests"}));
   EXPECT_TRUE(FileExists(JoinPath(ExecutableFolder(), ExecutableName())));
 }
 #endif

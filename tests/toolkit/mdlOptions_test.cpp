@@ -1,17 +1,10 @@
 #include "toolkit/mdlOptions.h"
 
-#include <gtest/gtest.h>
-
 #include <optional>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/mdlTools.h"
-#include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
 
 using namespace mdlOptions;
 
@@ -38,24 +31,19 @@ std::string File(const std::vector<std::u16string>& lines) {
 
 }  // namespace
 
-TEST(Settings, WriterProducesTheExactFile) {
+TEST(Settings, WriterProducesTheExactFileAndReadingItBackKeepsEveryValueAndPathsOutsideTheCodePage) {
   SettingsTable t = Defaults();
   t.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(1234.5f));
   t.Set(kSectionSystem, u"Window Left", SettingValue::OfSingle(600));
   t.Set(kSectionFilter, u"絞り込み文字列", SettingValue::OfText(u"*.bms;*.bme"));
   const std::string want = File({
-      u"問題が起きたらこのファイルを削除してください。",
-      u"「Tobrenz」を起動後、何もせずにEscキーを使わずに",
-      u"終了するとデフォルトの設定ファイルが生成されます。",
-      u"",
+      u"問題が起きたらこのファイルを削除してください。", u"「Tobrenz」を起動後、何もせずにEscキーを使わずに",
+      u"終了するとデフォルトの設定ファイルが生成されます。", u"",
       u"[システム]", u"Window Top=1234.5", u"Window Left=600", u"ターゲットフォルダ=", u"",
       u"[絞り込み]", u"絞り込み=0", u"絞り込み文字列=*.bms;*.bme", u"除外=0", u"除外文字列=", u"",
       u"[処理方法]", u"再帰処理=0", u"比較ファイル拡張子=bmp", u"モード=1", u"",
   });
   EXPECT_EQ(WriteSettingsText(t, u"Tobrenz"), want);
-}
-
-TEST(Settings, RoundTripKeepsEveryValueAndPathsOutsideTheCodePage) {
   // A character without a CP932 code makes the file UTF-8 with a byte-order mark: nothing is lost.
   for (const std::u16string folder : {u"/home/user/曲 ｱ=x ", u"/music/café/한글"}) {
     SettingsTable t = Defaults(), back = Defaults();
@@ -81,29 +69,25 @@ TEST(Settings, ReaderRules) {
     std::u16string key = u"Window Top";        // of [システム] unless given with its section
     std::u16string section = kSectionSystem;
   };
-  const std::u16string ext = u"比較ファイル拡張子";
+  const std::u16string ext = u"比較ファイル拡張子", pro = kSectionProcess, re = u"再帰処理", mode = u"モード";
+  const std::u16string S = u"[システム]", F = u"[絞り込み]", P = u"[処理方法]", T = u"Window Top";
   const std::vector<Case> cases = {
-      {"key names ignore letter case", {u"[システム]", u"window top=120"}, u"120"},
-      {"a blank before = belongs to the name", {u"[システム]", u"Window Top =120"}, u"50"},
-      {"leading blanks are removed", {u"   [システム]", u"   Window Top=120"}, u"120"},
-      {"blanks inside brackets", {u"[ システム ]", u"Window Top=120"}, u"50"},
-      {"header with |", {u"[システム|abc]", u"Window Top=120"}, u"120"},
-      {"a header with a trailing blank is no header", {u"[絞り込み]", u"[システム] ", u"除外=1", u"Window Top=120"},
-       u"1", u"除外", kSectionFilter},
-      {"...and its keys are looked up in the section before", {u"[絞り込み]", u"[システム] ", u"Window Top=120"}, u"50"},
-      {"comments", {u"[システム]", u"'Window Top=10", u"", u"Window Left=7"}, u"50"},
-      {"a bad value keeps the earlier line's", {u"[システム]", u"Window Top=7", u"Window Top=x"}, u"7"},
-      {"check box 2 reads 1", {u"[処理方法]", u"再帰処理=2"}, u"1", u"再帰処理", kSectionProcess},
-      {"check box -5 reads 0", {u"[処理方法]", u"再帰処理=-5"}, u"0", u"再帰処理", kSectionProcess},
-      {"text after the first =", {u"[処理方法]", ext + u"=a=b "}, u"a=b ", ext, kSectionProcess},
-      {"text may be empty", {u"[処理方法]", ext + u"="}, u"", ext, kSectionProcess},
-      {"keys before the first header", {u"Window Top=1", u"[システム]"}, u"50"},
-      {"unknown section", {u"[other]", u"Window Top=1"}, u"50"},
-      {"the last appearance of a section wins", {u"[処理方法]", u"モード=2", u"[システム]", u"[処理方法]", u"モード=0"},
-       u"0", u"モード", kSectionProcess},
-      {"each appearance is clamped", {u"[処理方法]", u"モード=9", u"[システム]"}, u"2", u"モード", kSectionProcess},
-      {"a lone LF ends a line, as a file edited on Linux has it", {u"[処理方法]", ext + u"=a\nb"}, u"a", ext,
-       kSectionProcess},
+      {"key names ignore letter case", {S, u"window top=120"}, u"120"},
+      {"a blank before = belongs to the name", {S, T + u" =120"}, u"50"},
+      {"leading blanks are removed", {u"   " + S, u"   " + T + u"=120"}, u"120"},
+      {"blanks inside brackets", {u"[ システム ]", T + u"=120"}, u"50"},
+      {"header with |", {u"[システム|abc]", T + u"=120"}, u"120"},
+      {"a header with a trailing blank is no header", {F, S + u" ", u"除外=1", T + u"=120"}, u"1", u"除外", kSectionFilter},
+      {"...and its keys are looked up in the section before", {F, S + u" ", T + u"=120"}, u"50"},
+      {"comments", {S, u"'" + T + u"=10", u"", u"Window Left=7"}, u"50"},
+      {"a bad value keeps the earlier line's", {S, T + u"=7", T + u"=x"}, u"7"},
+      {"check box 2 reads 1", {P, re + u"=2"}, u"1", re, pro}, {"check box -5 reads 0", {P, re + u"=-5"}, u"0", re, pro},
+      {"text after the first =", {P, ext + u"=a=b "}, u"a=b ", ext, pro},
+      {"text may be empty", {P, ext + u"="}, u"", ext, pro},
+      {"keys before the first header", {T + u"=1", S}, u"50"}, {"unknown section", {S, u"[other]", T + u"=1"}, u"50"},
+      {"the last appearance of a section wins", {P, mode + u"=2", S, P, mode + u"=0"}, u"0", mode, pro},
+      {"each appearance is clamped", {P, mode + u"=9", S}, u"2", mode, pro},
+      {"a lone LF ends a line, as a file edited on Linux has it", {P, ext + u"=a\nb"}, u"a", ext, pro},
   };
   for (const auto& c : cases) {
     SettingsTable t = Defaults();
@@ -114,14 +98,11 @@ TEST(Settings, ReaderRules) {
 
 TEST(Settings, ParseWholeNumber) {
   // Halves go to even (2.5, -2.5, 13.5); numbers only in plain decimal notation.
-  const std::vector<std::pair<std::u16string, std::optional<int>>> cases = {
-      {u"0", 0}, {u" -15 ", -15}, {u"2.5", 2}, {u"-2.5", -2}, {u"13.5", 14}, {u"1e3", 1000}, {u"2147483647", 2147483647},
-      {u"2147483648", {}}, {u"", {}}, {u"0x10", {}}, {u"inf", {}}, {u"1 2", {}}, {u".", {}}, {u"１", {}}, {u"abc", {}},
-  };
-  for (const auto& [text, want] : cases) {
+  for (const auto& [text, want] : std::vector<std::pair<std::u16string, std::optional<int>>>{
+           {u"0", 0}, {u" -15 ", -15}, {u"2.5", 2}, {u"-2.5", -2}, {u"13.5", 14}, {u"1e3", 1000}, {u"2147483647", 2147483647},
+           {u"2147483648", {}}, {u"", {}}, {u"0x10", {}}, {u"inf", {}}, {u"1 2", {}}, {u".", {}}, {u"１", {}}, {u"abc", {}}}) {
     std::int32_t v = 0;
-    const bool ok = ParseWholeNumber(text, v);
-    EXPECT_EQ(ok ? std::optional<int>(v) : std::nullopt, want) << U8(text);
+    EXPECT_EQ(ParseWholeNumber(text, v) ? std::optional<int>(v) : std::nullopt, want) << U8(text);
   }
 }
 

@@ -1,12 +1,6 @@
 #include "toolkit/mdlTools.h"
 
-#include <gtest/gtest.h>
-
-#include <utility>
-#include <vector>
-
 #include "tests/support/TempDir.h"
-#include "toolkit/platform/fs.h"
 #include "toolkit/platform/shell.h"
 
 using namespace mdlTools;
@@ -28,26 +22,21 @@ TEST(mdlTools, TrimQuotesAndPrintableText) {
 // Full, true and existing paths over one tree: Data/Songs/Kick.WAV.
 TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
   TempDir t;
-  t.MakeFolder(u"Data");
-  t.MakeFolder(u"Data/Songs");
+  for (const char16_t* name : {u"Data", u"Data/Songs"}) t.MakeFolder(name);
   t.Write(u"Data/Songs/Kick.WAV", "");
   const std::u16string base = t.Path(), songs = base + Sep(u"/Data/Songs");
   Pairs full = {{u"\"songs\"", base + Sep(u"/songs")}, {u"   sub/../x", base + Sep(u"/x")},
                 {u"./a/./b/", base + Sep(u"/a/b")},   {u"", base},    {u"  y", base + Sep(u"/y")},
                 {u"a\tb", u""},                       {u"\"a\nb\"", u""}};
-  Pairs stored = {{base + u"/data/songs", songs},
-                  {base + u"/DATA/SONGS/", songs},
-                  {u"  " + base + u"/Data//songs", songs},
-                  {base + u"/data/songs/kick.wav", base + Sep(u"/Data/Songs/Kick.WAV")},
-                  {base + u"/data/missing", u""},
-                  {u"relative/path", u""},
-                  {u"", u""}};
+  Pairs stored = {{base + u"/data/songs", songs}, {base + u"/DATA/SONGS/", songs}, {u"  " + base + u"/Data//songs", songs},
+                  {base + u"/data/songs/kick.wav", base + Sep(u"/Data/Songs/Kick.WAV")}, {base + u"/data/missing", u""},
+                  {u"relative/path", u""}, {u"", u""}};
   Pairs existing = {{u"data/songs/missing/deeper", songs}, {u"Data/Songs/Kick.WAV", songs},
                     {u"\"Data\"", base + Sep(u"/Data")},   {u"bad\tname", u""}};
 #ifdef _WIN32  // roots and shares of Windows paths: in the Windows tests
   existing.push_back({u"/no-such-root-folder/x", platform::RootOf(base) + u"\\"});  // the base's drive
 #else
-  full.insert(full.end(), {{u"/abs/./p/../q", u"/abs/q"}, {u"//abs//p", u"/abs/p"}});
+  full.insert(full.end(), {{u"/abs/./p/../q", u"/abs/q"}, {u"//abs//p", u"/abs/p"}, {u"/a/b/../../..", u"/"}, {u"/", u"/"}});
   // A folder stored under Shift-JIS bytes is found by its text, as a person reads it.
   const std::u16string piano = platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D");
   t.MakeFolder(u"Data/" + piano);
@@ -62,7 +51,7 @@ TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
   SetCurrentFolder(u"");
 }
 
-TEST(mdlTools, DropsNameAFolder) {
+TEST(mdlTools, DropsNameAFolderAndShellOpenExploresFoldersOpensFilesAndOffersAProgram) {
   TempDir t;
   const auto folder = t.MakeFolder(u"songs"), chart = t.Write(u"songs/a.bms", ""), other = t.Write(u"other.bms", "");
   const auto lnk = t.Write(u"songs/shortcut.LNK", "not a shortcut here");
@@ -73,25 +62,15 @@ TEST(mdlTools, DropsNameAFolder) {
   };
   for (const auto& [dropped, want] : cases) EXPECT_EQ(GetDropFolder(dropped), want) << dropped.size();
   EXPECT_EQ(std::make_pair(ResolveShortcut(chart), ResolveShortcut(lnk)), std::make_pair(chart, std::u16string()));
-}
-
-TEST(mdlTools, ShellOpenExploresFoldersOpensFilesAndOffersAProgram) {
-  TempDir t;
-  const auto folder = t.MakeFolder(u"songs"), chart = t.Write(u"a.bms", "");
   using Calls = std::vector<std::pair<platform::ShellVerb, std::u16string>>;
   Calls calls;
-  int answer = platform::kShellOk;
   platform::SetShellHandler([&](platform::ShellVerb verb, const std::u16string& path) {
     calls.emplace_back(verb, path);
-    return calls.size() == 1 ? answer : platform::kShellOk;
+    return calls.size() == 3 ? platform::kShellNoAssociation : platform::kShellOk;  // the second chart has no program
   });
-  ShellOpen(u"\"" + folder + u"\"");
-  ShellOpen(chart);
-  EXPECT_EQ(calls, (Calls{{platform::ShellVerb::Explore, folder}, {platform::ShellVerb::Open, chart}}));
-  calls.clear();
-  answer = platform::kShellNoAssociation;
-  ShellOpen(chart);
-  EXPECT_EQ(calls, (Calls{{platform::ShellVerb::Open, chart}, {platform::ShellVerb::OpenWith, chart}}));
+  for (const std::u16string& path : {u"\"" + folder + u"\"", chart, chart}) ShellOpen(path);
+  EXPECT_EQ(calls, (Calls{{platform::ShellVerb::Explore, folder}, {platform::ShellVerb::Open, chart},
+                          {platform::ShellVerb::Open, chart}, {platform::ShellVerb::OpenWith, chart}}));
   platform::SetShellHandler(nullptr);
 }
 
