@@ -14,11 +14,6 @@ namespace fennick_test {
 
 using NameList = std::vector<std::u16string>;
 
-inline platform::Folder Open(const std::u16string& path) {
-  platform::IoError error;
-  return platform::Folder::Open(path, error);
-}
-
 class FennickTest : public ::testing::Test {
  protected:
   FennickTest() {
@@ -28,10 +23,10 @@ class FennickTest : public ::testing::Test {
   }
 
   bool Sync(const std::u16string& source, const std::u16string& target) {
-    return fennick::SyncDelete(state, source, Open(target));
+    return fennick::SyncDelete(state, source, OpenFolder(target));
   }
   bool Convert(const std::u16string& source, const std::u16string& target) {
-    return fennick::ConvertFolder(state, source, Open(target));
+    return fennick::ConvertFolder(state, source, OpenFolder(target));
   }
 
   TempDir t;

@@ -80,7 +80,7 @@ TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
   // The pass goes in the order the file system lists the set; every 50th entry has a namesake.
   platform::IoError error;
   std::vector<platform::DirEntry> order;
-  ASSERT_TRUE(Open(source).List(order, error, platform::Folder::Order::AsStored));
+  ASSERT_TRUE(OpenFolder(source).List(order, error, platform::Folder::Order::AsStored));
   ASSERT_EQ(order.size(), 250u);
   for (std::size_t i = 0; i < order.size(); i += 50) t.Write(u"charts/" + order[i].Name, "");
   user.view->on_events = [&](int) {

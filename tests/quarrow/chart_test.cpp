@@ -23,7 +23,7 @@ struct ChartRun {
     t.Write(name, bytes);
     {  // the folder's charts are put in place when it is closed
       platform::IoError error;
-      const platform::Folder folder = platform::Folder::Open(t.Path(), error);
+      const platform::Folder folder = OpenFolder(t.Path());
       std::vector<platform::DirEntry> listing;
       EXPECT_TRUE(folder.List(listing, error));
       mdlChartFile::ChartFolder charts(folder, u"mbk", state.BackupOn, false, {});

@@ -36,12 +36,19 @@ inline std::string ReadBytes(const std::u16string& path) {
   return bytes;
 }
 
+// A folder opened for a test; a failure to open it fails the test.
+inline platform::Folder OpenFolder(const std::u16string& path) {
+  platform::IoError error;
+  platform::Folder folder = platform::Folder::Open(path, error);
+  EXPECT_TRUE(folder.IsOpen()) << U8(path) << " " << error.Code;
+  return folder;
+}
+
 // The names in a folder, in listing order.
 inline std::vector<std::u16string> Names(const std::u16string& folder) {
   platform::IoError error;
-  const platform::Folder open = platform::Folder::Open(folder, error);
   std::vector<platform::DirEntry> entries;
-  EXPECT_TRUE(open.IsOpen() && open.List(entries, error)) << U8(folder);
+  EXPECT_TRUE(OpenFolder(folder).List(entries, error)) << U8(folder);
   std::vector<std::u16string> names;
   for (const auto& e : entries) names.push_back(e.Name);
   return names;

@@ -10,13 +10,6 @@ using namespace platform;
 
 namespace {
 
-Folder OpenFolder(const std::u16string& path) {
-  IoError error;
-  Folder folder = Folder::Open(path, error);
-  EXPECT_TRUE(folder.IsOpen()) << U8(path) << " " << error.Code;
-  return folder;
-}
-
 // Each test's folder, open, and another folder beside it.
 class FileSystem : public ::testing::Test {
  protected:

@@ -31,7 +31,7 @@ struct Pass {
   Outcome Rewrite(const std::u16string& name, bool backup = true, bool dry_run = false,
                   const LineRewrite& rewrite = WavToOgg()) {
     platform::IoError error;
-    const platform::Folder folder = platform::Folder::Open(t.Path(), error);
+    const platform::Folder folder = OpenFolder(t.Path());
     std::vector<platform::DirEntry> listing;
     EXPECT_TRUE(folder.List(listing, error));
     CommitReport report{[this](const ChartChange& c) { placed.push_back(c); },

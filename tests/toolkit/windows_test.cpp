@@ -9,18 +9,7 @@
 
 using namespace platform;
 
-namespace {
-
-Folder OpenFolder(const std::u16string& path) {
-  IoError error;
-  Folder folder = Folder::Open(path, error);
-  EXPECT_TRUE(folder.IsOpen()) << U8(path) << " " << error.Code;
-  return folder;
-}
-
 constexpr std::int64_t kSecond = 1000000000LL;
-
-}  // namespace
 
 TEST(WindowsPaths, DrivesAndSharesInThePathHelpers) {
   struct Case {
