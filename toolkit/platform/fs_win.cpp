@@ -337,7 +337,11 @@ bool RemoveEmptiedFolder(const std::wstring& path, DWORD attributes, IoError& er
   }
 }
 
-bool RemoveContents(const std::wstring& folder, IoError& error) {
+// Calls visit(fd) for each entry of the folder but "." and ".."; false, with the reason, when the
+// folder cannot be listed to its end. A drive's root has no "." and "..": an empty root finds
+// nothing at all.
+template <class Visit>
+bool EachEntry(const std::wstring& folder, IoError& error, Visit visit) {
   WIN32_FIND_DATAW fd;
   Search search(FindFirstFileExW(Child(folder, u"*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
                                  FIND_FIRST_EX_LARGE_FETCH));
@@ -345,9 +349,16 @@ bool RemoveContents(const std::wstring& folder, IoError& error) {
     const DWORD code = GetLastError();
     return code == ERROR_FILE_NOT_FOUND || Fail(error, code);
   }
-  bool ok = true;
   do {
-    if (std::wcscmp(fd.cFileName, L".") == 0 || std::wcscmp(fd.cFileName, L"..") == 0) continue;
+    if (std::wcscmp(fd.cFileName, L".") != 0 && std::wcscmp(fd.cFileName, L"..") != 0) visit(fd);
+  } while (FindNextFileW(search.get(), &fd));
+  const DWORD code = GetLastError();
+  return code == ERROR_NO_MORE_FILES || Fail(error, code);
+}
+
+bool RemoveContents(const std::wstring& folder, IoError& error) {
+  bool ok = true;
+  const bool listed = EachEntry(folder, error, [&](const WIN32_FIND_DATAW& fd) {
     const std::wstring path = Child(folder, U(fd.cFileName));
     Look look;
     look.attributes = fd.dwFileAttributes;
@@ -358,10 +369,8 @@ bool RemoveContents(const std::wstring& folder, IoError& error) {
     } else {
       ok = RemoveEntry(path, look, error) && ok;
     }
-  } while (FindNextFileW(search.get(), &fd));
-  const DWORD code = GetLastError();
-  if (code != ERROR_NO_MORE_FILES) ok = Fail(error, code);
-  return ok;
+  });
+  return listed && ok;
 }
 
 bool RemoveTreeAt(const std::wstring& path, IoError& error) {
@@ -598,16 +607,7 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
   entries.clear();
   if (native_.empty()) return Fail(error, ERROR_INVALID_HANDLE);
   const std::wstring folder = W(native_);
-  WIN32_FIND_DATAW fd;
-  Search search(FindFirstFileExW(Child(folder, u"*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
-                                 FIND_FIRST_EX_LARGE_FETCH));
-  if (!search.ok()) {
-    // A drive's root has no "." and "..": an empty root finds nothing at all.
-    const DWORD code = GetLastError();
-    return code == ERROR_FILE_NOT_FOUND || Fail(error, code);
-  }
-  do {
-    if (std::wcscmp(fd.cFileName, L".") == 0 || std::wcscmp(fd.cFileName, L"..") == 0) continue;
+  const bool listed = EachEntry(folder, error, [&](const WIN32_FIND_DATAW& fd) {
     DirEntry entry;
     entry.Name = U(fd.cFileName);
     DWORD attributes = fd.dwFileAttributes;
@@ -624,11 +624,10 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
     }
     entry.Attributes = static_cast<int>(attributes & kKnownAttributes);
     entries.push_back(std::move(entry));
-  } while (FindNextFileW(search.get(), &fd));
-  const DWORD code = GetLastError();
-  if (code != ERROR_NO_MORE_FILES) {
+  });
+  if (!listed) {
     entries.clear();
-    return Fail(error, code);
+    return false;
   }
   if (order == Order::ByName) {
     SortByName(entries);
