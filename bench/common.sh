@@ -14,3 +14,13 @@ syscalls() {
 }
 # load: the machine's load when the bench ran, for the record.
 load() { cut -d' ' -f1-3 /proc/loadavg; }
+# program VARIABLE PATH: the command line to time: the one the variable names when it is set, else
+# PATH; stops the script when it is not built.
+program() {
+  local path=${!1:-$2}
+  [ -x "$path" ] || { echo "no $path (build it, or set $1)" >&2; return 1; }
+  echo "$path"
+}
+# A fresh scratch folder in $work, removed when the script ends.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT

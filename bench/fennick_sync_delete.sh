@@ -8,40 +8,36 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . bench/common.sh
 
-cli=${FENNICK_CLI:-build/bin/fennick-cli}
+cli=$(program FENNICK_CLI build/bin/fennick-cli)
 rounds=${1:-5}
 entries=5000
-[ -x "$cli" ] || { echo "no $cli (build the fennick-cli target, or set FENNICK_CLI)" >&2; exit 1; }
-
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
 
 # The sound set: 4,950 files and 50 folders with a few files each, as a real set may hold.
-mkdir "$scratch/set" "$scratch/model"
-(cd "$scratch/set" && seq -f 's%04g.wav' 1 $((entries - 50)) | xargs touch &&
+mkdir "$work/set" "$work/model"
+(cd "$work/set" && seq -f 's%04g.wav' 1 $((entries - 50)) | xargs touch &&
   for i in $(seq -w 1 50); do mkdir "d$i" && touch "d$i/a.wav" "d$i/b.wav"; done)
 # The chart folder: every entry of the set, and 500 of its own that must stay.
-cp -a "$scratch/set/." "$scratch/model/"
-(cd "$scratch/model" && seq -f 'own%03g.wav' 1 500 | xargs touch)
+cp -a "$work/set/." "$work/model/"
+(cd "$work/model" && seq -f 'own%03g.wav' 1 500 | xargs touch)
 
 
 fennick_times=() rm_times=()
 for ((r = 1; r <= rounds; r++)); do
-  rm -rf "$scratch/t1" "$scratch/t2"
-  cp -a "$scratch/model" "$scratch/t1"
-  cp -a "$scratch/model" "$scratch/t2"
+  rm -rf "$work/t1" "$work/t2"
+  cp -a "$work/model" "$work/t1"
+  cp -a "$work/model" "$work/t2"
   sync
 
   start=$(now)
-  "$cli" --source "$scratch/set" --sound-set --no-recursive --sync-delete --no-convert "$scratch/t1" >/dev/null
+  "$cli" --source "$work/set" --sound-set --no-recursive --sync-delete --no-convert "$work/t1" >/dev/null
   fennick_times+=($(($(now) - start)))
 
   start=$(now)
-  (cd "$scratch/set" && find . -mindepth 1 -maxdepth 1 -printf '%P\0') | (cd "$scratch/t2" && xargs -0 rm -rf --)
+  (cd "$work/set" && find . -mindepth 1 -maxdepth 1 -printf '%P\0') | (cd "$work/t2" && xargs -0 rm -rf --)
   rm_times+=($(($(now) - start)))
 
-  left1=$(find "$scratch/t1" -mindepth 1 | wc -l)
-  left2=$(find "$scratch/t2" -mindepth 1 | wc -l)
+  left1=$(find "$work/t1" -mindepth 1 | wc -l)
+  left2=$(find "$work/t2" -mindepth 1 | wc -l)
   if [ "$left1" -ne 500 ] || [ "$left2" -ne 500 ]; then
     echo "round $r: $left1 and $left2 entries left, 500 expected" >&2
     exit 1
@@ -50,8 +46,8 @@ done
 
 f=$(printf '%s\n' "${fennick_times[@]}" | median)
 m=$(printf '%s\n' "${rm_times[@]}" | median)
-rm -rf "$scratch/t1" && cp -a "$scratch/model" "$scratch/t1"
-calls=$(syscalls "$cli" --source "$scratch/set" --sound-set --no-recursive --sync-delete --no-convert "$scratch/t1")
+rm -rf "$work/t1" && cp -a "$work/model" "$work/t1"
+calls=$(syscalls "$cli" --source "$work/set" --sound-set --no-recursive --sync-delete --no-convert "$work/t1")
 per_entry=$(awk -v n="$entries" '/^(newfstatat|unlinkat|openat|fchmod|fchmodat|close|getdents64|lseek)/ { s += $2 } END { printf "%.2f", s / n }' <<<"$calls")
 awk -v f="$f" -v m="$m" -v n="$entries" -v r="$rounds" -v c="$per_entry" -v l="$(load)" 'BEGIN {
   printf "sync deletion of %d entries, median of %d rounds (load %s)\n", n, r, l

@@ -7,12 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . bench/common.sh
 size=${1:-200}
-cli=${QUARROW_CLI:-build/bin/quarrow-cli}
-[ -x "$cli" ] || { echo "no $cli (build the quarrow-cli target, or set QUARROW_CLI)" >&2; exit 1; }
+cli=$(program QUARROW_CLI build/bin/quarrow-cli)
 command -v /usr/bin/time >/dev/null || { echo "needs /usr/bin/time (Debian: time)" >&2; exit 1; }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 python3 - "$work/one.bms" "$size" <<'PY'
 import sys
 with open(sys.argv[1], "wb") as f:

@@ -8,11 +8,8 @@ cd "$(dirname "$0")/.."
 . bench/common.sh
 charts=${1:-106}
 sounds=${2:-6000}
-cli=${QUARROW_CLI:-build/bin/quarrow-cli}
-[ -x "$cli" ] || { echo "no $cli (build the quarrow-cli target, or set QUARROW_CLI)" >&2; exit 1; }
+cli=$(program QUARROW_CLI build/bin/quarrow-cli)
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 python3 bench/gen_charts.py "$work/model" "$charts"
 (cd "$work/model" && seq -f 's%05g.wav' 1 "$sounds" | xargs touch)
 mkdir "$work/empty"

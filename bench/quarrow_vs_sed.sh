@@ -9,11 +9,8 @@ cd "$(dirname "$0")/.."
 . bench/common.sh
 charts=${1:-288}
 rounds=${2:-5}
-cli=${QUARROW_CLI:-build/bin/quarrow-cli}
-[ -x "$cli" ] || { echo "no $cli (build the quarrow-cli target, or set QUARROW_CLI)" >&2; exit 1; }
+cli=$(program QUARROW_CLI build/bin/quarrow-cli)
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 python3 bench/gen_charts.py "$work/corpus" "$charts"
 
 # Every round's two copies are made first: no file is deleted while the rounds run, as in a user's

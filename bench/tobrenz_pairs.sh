@@ -11,13 +11,10 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
-cli=${TOBRENZ_CLI:-$here/../build/bin/tobrenz-cli}
+cli=$(program TOBRENZ_CLI "$here/../build/bin/tobrenz-cli")
 pairs=${1:-20000}
 rounds=${2:-5}
-[[ -x $cli ]] || { echo "no tobrenz-cli at $cli (build it, or set TOBRENZ_CLI)" >&2; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tobrenz-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
 cat > "$work/pairs.py" <<'PY'
 import os, sys
 folder, ext = sys.argv[1], "." + sys.argv[2]
