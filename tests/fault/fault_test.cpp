@@ -1,7 +1,6 @@
-// The three command lines with system calls made to fail on purpose, one at a time, at every step of
-// a small run (strace's fault injection). Whatever fails, every chart holds its old or its new
-// content, a backup holds the old content, nothing outside what the run may change is touched, and
-// a run that did not end exactly as an undisturbed run did never reports success.
+// The command lines with each system call of a small run made to fail in turn (strace). Whatever
+// fails, every chart holds its old or new content, a backup the old, nothing else is touched, and a
+// run that did not end as an undisturbed one never reports success.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -31,8 +30,7 @@ using Tree = std::map<std::string, File>;  // relative path -> file
 
 void PrintTo(const File& f, std::ostream* os) { *os << f.content.size() << " bytes, mode " << std::oct << f.mode << std::dec; }
 
-// The files under root. With `stamp`, every file first gets one time stamp, so that the trees of two
-// runs compare by their times.
+// The files under root; with `stamp`, all given one time first, so that two runs' trees compare.
 Tree Snapshot(const std::string& root, bool stamp = false) {
   Tree tree;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
@@ -66,8 +64,7 @@ std::string BackedUp(const std::string& path) {
   return std::regex_match(path, m, backup) ? m[1].str() : std::string();
 }
 
-// Runs `args` ("@" standing for the tree's root) under strace with `log` and `expression`, on a fresh
-// tree made from `files`.
+// Runs `args` ("@": the tree's root) under strace on a fresh tree made from `files`.
 int RunOn(const TempDir& t, const Files& files, const std::vector<std::string>& args, const std::string& log,
           const std::string& expression, Tree& before, Tree& result) {
   for (const auto& [path, content] : files) {

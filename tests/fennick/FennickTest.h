@@ -1,5 +1,4 @@
-// What the Fennick tests share: a run state as a fresh run leaves it (conversion and backups on), a
-// scripted user, and the folders of a run opened for it.
+// A run state as a fresh run leaves it (conversion and backups on), a scripted user, folders opened.
 #pragma once
 
 #include "fennick/mdlMain.h"

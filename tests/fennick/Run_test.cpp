@@ -29,8 +29,7 @@ class RunTest : public FennickTest {
     std::tie(o.SourceText, o.TargetText, o.BackupOn) = std::make_tuple(source, target, false);
     return o;
   }
-  // Which folders of the chart tree were paired with which sound set: their kick.wav gone, their
-  // chart tagged; every other folder as it was.
+  // Folders paired with a set lost kick.wav and have their chart tagged; the others are as they were.
   void ExpectPairs(const std::map<std::u16string, std::u16string>& pairs) {
     std::map<std::u16string, std::string> got, want;
     for (const char16_t* folder : kChartFolders) {
@@ -70,8 +69,7 @@ TEST_F(RunTest, PairingsOfSourceAndTargetFolders) {
   }
 }
 
-// Every check that stops a run shows one message and leaves the disk as it was; the overlap question
-// turns both boxes red on No.
+// Every check that stops a run shows one message and changes nothing; No to the overlap turns both red.
 TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
   const std::u16string good = t / u"Material/drums", bad = t / u"missing", target = Folder(u"");
   const auto inside = t.MakeFolder(u"charts/song1/drums/set");
@@ -110,18 +108,9 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
     EXPECT_EQ(m.text + u"|" + m.title + u"|" + mdlTools::Decimal(static_cast<int>(m.icon)) + u"|" + colours, want);
   }
   ExpectPairs({});
-
-  // Yes to the question goes on as if nothing had been asked.
-  user.messages.answers = {true};
-  t.Write(u"Material/c.bms", kPlainChart);
-  RunOptions o = Options(t / u"Material/song1", t / u"Material");
-  o.BaseFolderOn = o.SyncDeleteOn = false;
-  EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
-  EXPECT_EQ(ReadBytes(t / u"Material/c.bms"), "#WAV01 <song1>kick.wav\r\n");
 }
 
-// The stop button, confirmed, ends the run at the next poll; the lists are refreshed and the
-// result shows the counts reached.
+// A confirmed stop ends the run at the next poll; the lists are refreshed, the counts reached shown.
 TEST_F(RunTest, CancelInTheMiddleEndsWithTheCountsReached) {
   const std::u16string folder = Folder(u"/song1");
   // The button is pressed while a caption holding this text is shown; the charts converted by then.

@@ -13,8 +13,8 @@ class SyncDeleteTest : public FennickTest {
 
 }  // namespace
 
-// The name alone decides: files, folders with everything in them, hidden and read-only entries,
-// a source file against a target folder and the other way round, letter case as on Windows.
+// The name alone decides: files, whole folders, hidden and read-only entries, a file against a
+// folder and the other way round, letter case as on Windows.
 TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
   for (const char16_t* name : {u"a.wav", u".hidden.wav", u"ro.wav", u"Case.WAV", u"was_file", u"only_in_source.wav"})
     t.Write(u"set/" + std::u16string(name), "x");
@@ -25,7 +25,7 @@ TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
   for (const char16_t* name : {u"charts/ro.wav", u"charts/sub/deeper/locked.wav"})
     ASSERT_TRUE(platform::SetAttributes(t.Write(name, "y"), platform::kAttrReadOnly));
   EXPECT_TRUE(Sync(source, target));
-  // What is left of the target, the deletions and failures counted, and the sound set's entries, untouched.
+  // What is left of the target, the counts, and the sound set untouched.
   EXPECT_EQ(std::make_tuple(Names(target), state.DeletedCount, state.Failures.size(), Names(source).size()),
             std::make_tuple(NameList{u"keep.wav"}, 7, std::size_t(0), std::size_t(8)));
 
@@ -48,8 +48,7 @@ TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
 #endif
 }
 
-// The same folder as source and target (or a target entry that holds the source) would delete the
-// sound set itself: nothing goes, and the user is told.
+// A target that is or holds the source would delete the sound set itself: nothing goes, the user is told.
 TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
   for (const char16_t* name : {u"set/kick.wav", u"set/snare.wav"}) t.Write(name, "");
   EXPECT_TRUE(Sync(source, source));
@@ -73,8 +72,8 @@ TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
   EXPECT_EQ(state.Failures[0].Path, target + Sep(u"/pool"));
 }
 
-// Texts before the loop and at entries 1, 101 and 201; the stop button, pressed while entry 201 is
-// shown and confirmed, ends the pass before that entry goes and keeps what was deleted.
+// Texts before the loop and at entries 1, 101 and 201; a stop confirmed while entry 201 is shown
+// ends the pass before it goes.
 TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
   for (int i = 1001; i <= 1250; ++i) t.Write(u"set/e" + mdlTools::Decimal(i) + u".wav", "");
   // The pass goes in the order the file system lists the set; every 50th entry has a namesake.

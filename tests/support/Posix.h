@@ -1,5 +1,4 @@
-// What only POSIX systems give a test: symbolic links, and acting as an unprivileged user so that
-// file permissions hold even when the tests run as root (as they do in CI).
+// Symbolic links, and acting as an unprivileged user so that permissions hold even as root (in CI).
 #pragma once
 
 #include <sys/stat.h>
@@ -22,8 +21,7 @@ inline mode_t ModeOf(const std::u16string& path) {
   return st.st_mode & 07777;
 }
 
-// Runs a piece of a test in a process of its own (another run, as far as the code is concerned), as
-// "nobody" when the tests run as root. The child's result (0-255), or -1 when the child could not run.
+// Runs `body` in a process of its own (another run, to the code), as "nobody" under root: its result, or -1.
 inline int RunUnprivileged(const std::function<int()>& body) {
   const pid_t pid = fork();
   if (pid < 0) return -1;

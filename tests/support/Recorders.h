@@ -1,5 +1,4 @@
-// Stand-ins for the user: a message recorder with scripted answers, and a progress view whose stop
-// button is pressed by the test.
+// Stand-ins for the user: messages recorded and answered, a progress view whose stop the test presses.
 #pragma once
 
 #include <algorithm>
@@ -20,11 +19,8 @@ inline bool TakeAnswer(std::deque<bool>& answers) {
   return yes;
 }
 
-struct RecordedMessage {
-  std::u16string text, title;
-  MsgIcon icon;
-  bool question;  // asked Yes/No rather than told
-};
+// `question`: asked Yes/No rather than told.
+struct RecordedMessage { std::u16string text, title; MsgIcon icon; bool question; };
 
 class RecordingMessages : public MessageSink {
  public:
@@ -70,8 +66,7 @@ class ScriptedCancelView : public CancelView {
   std::function<void()> click;
 };
 
-// A run's user, for the length of a test: the messages recorded (and answered from `answers`), the
-// progress dialog scripted. Both are taken back when it goes.
+// A run's user for the length of a test: messages recorded and answered, the progress dialog scripted.
 struct ScriptedUser {
   ScriptedUser() {
     auto owned = std::make_unique<ScriptedCancelView>();

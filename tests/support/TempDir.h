@@ -1,6 +1,5 @@
-// A fresh temporary folder per test, removed with everything in it afterwards, and the small file
-// helpers every test shares. Test files take GoogleTest, the standard strings, lists and tuples, and
-// the file and text layers from here rather than naming them again.
+// A fresh temporary folder per test, and the file helpers every test shares. Test files take
+// GoogleTest, the standard strings, lists and tuples, and the file and text layers from here.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,8 +21,7 @@ inline std::u16string Sep(std::u16string path) {
   return path;
 }
 
-// Attribute bits as a test compares them. Wine reports every file as archived, whatever it is told,
-// and POSIX never does.
+// Attribute bits without "archived", which Wine reports for every file and POSIX never does.
 inline int AttributesOf(const std::u16string& path) {
   const int bits = platform::GetAttributes(path);
   return bits < 0 ? bits : bits & ~platform::kAttrArchive;
@@ -44,7 +42,6 @@ inline platform::Folder OpenFolder(const std::u16string& path) {
   return folder;
 }
 
-// The names in a folder, in listing order.
 inline std::vector<std::u16string> Names(const std::u16string& folder) {
   platform::IoError error;
   std::vector<platform::DirEntry> entries;
@@ -69,7 +66,6 @@ class TempDir {
   // A path below the folder; "/" in `name` parts its folders.
   std::u16string operator/(const std::u16string& name) const { return platform::JoinPath(path_, Sep(name)); }
 
-  // Writes a file below the folder and returns its full path.
   std::u16string Write(const std::u16string& name, const std::string& bytes) const {
     const std::u16string full = *this / name;
     EXPECT_TRUE(platform::WriteWholeFile(full, bytes)) << U8(full);

@@ -9,10 +9,7 @@ const clsFileString fs;
 }
 
 TEST(FileStrComp, ComparesExactlyOrFoldingAsciiLettersOnly) {
-  struct Case {
-    std::u16string a, b;
-    int mode, want;
-  };
+  struct Case { std::u16string a, b; int mode, want; };
   const std::vector<Case> cases = {
       {u"ABC.WAV", u"abc.wav", 1, 0}, {u"ABC.WAV", u"abc.wav", 0, -1}, {u"abc.wav", u"ABC.WAV", 0, 1},
       {u"ab", u"abc", 1, -1},         {u"abc", u"ab", 1, 1},            {u"", u"", 1, 0},
@@ -32,16 +29,11 @@ TEST(FileStrComp, ComparesExactlyOrFoldingAsciiLettersOnly) {
   EXPECT_EQ(fs.FileLCase(u"ABC_\uFF38.WAV[@Z]\u00C9"), u"abc_\uFF38.wav[@z]\u00C9");
 }
 
-// FileInStr gives the first place of st2 from Start on; FileInStrR the last character of the
-// right-most occurrence that ends by Start; GetSQNumText counts occurrences that do not overlap.
+// FileInStr: first place from Start on; FileInStrR: end of the right-most occurrence ending by Start;
+// GetSQNumText: occurrences that do not overlap.
 TEST(FileInStr, FindsOccurrencesFromEitherSide) {
   enum Fn { Left, Right, Count };
-  struct Case {
-    Fn fn;
-    int start;
-    std::u16string st1, st2;
-    int mode, want;
-  };
+  struct Case { Fn fn; int start; std::u16string st1, st2; int mode, want; };
   const std::vector<Case> cases = {
       {Left, 1, u"x.bmp", u"", 1, 1},          {Left, 7, u"x.bmp", u"", 1, 7},
       {Left, 1, u"a.BMP.bmp", u"bmp", 1, 3},   {Left, 1, u"a.BMP.bmp", u"bmp", 0, 7},

@@ -17,16 +17,9 @@ NameList List(clsFilter& f, const TempDir& t) {
 
 }  // namespace
 
-// Each rule on a fresh instance, and in turn on one instance that must follow every change of its
-// lists (the same text again reuses the compiled list).
+// Each rule on a fresh instance, and on one that must follow every change (same text: list reused).
 TEST(clsFilter, ListRules) {
-  struct Case {
-    bool include_on;
-    std::u16string include;
-    bool exclude_on;
-    std::u16string exclude;
-    NameList want;
-  };
+  struct Case { bool include_on; std::u16string include; bool exclude_on; std::u16string exclude; NameList want; };
   const NameList all = {u"a.BMS", u"b.bme", u"c.wav", u"x.mbk", u"x.mbk1"};
   std::u16string many;  // a list of more than a hundred entries is taken whole
   for (int i = 0; i < 150; ++i) many += u"n" + platform::DecodeUtf8(std::to_string(i)) + u".bms;";

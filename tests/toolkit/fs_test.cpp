@@ -10,7 +10,6 @@ using namespace platform;
 
 namespace {
 
-// Each test's folder, open, and another folder beside it.
 class FileSystem : public ::testing::Test {
  protected:
   TempDir t, outside;
@@ -145,8 +144,7 @@ TEST_F(FileSystem, RemovingTakesReadOnlyFilesAndLinksButNeverWhatALinkPointsTo) 
 }
 
 TEST_F(FileSystem, AFolderLockKeepsOtherRunsOutUntilItGoes) {
-  // Another run's lock, even a shared one: on an opening of its own, which a lock held here excludes
-  // even in one process.
+  // Another run's lock, even a shared one, on an opening of its own: excluded even in one process.
   auto other_run_locks = [&] {
     const int fd = open(U8(t.Path()).c_str(), O_RDONLY | O_DIRECTORY);
     const bool locked = fd >= 0 && flock(fd, LOCK_SH | LOCK_NB) == 0;

@@ -24,8 +24,7 @@ LineRewrite WavToOgg() {
   return r;
 }
 
-// One run over the charts of a temporary folder (put in place when the run ends), with what it
-// reported.
+// One run over the charts of a temporary folder (put in place when it ends), with what it reported.
 struct Pass {
   explicit Pass(const TempDir& t) : t(t) {}
   Outcome Rewrite(const std::u16string& name, bool backup = true, bool dry_run = false,
@@ -51,10 +50,9 @@ struct Pass {
 
 TEST(mdlChartFile, OnlyRewrittenLinesChangeAndLinesEndAsTheirChartEnds) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      // CR LF charts: a lone CR ends a line, a lone LF stays inside it; every line is written with
-      // CR LF, the last one too. Bytes that are no text pass through.
-      {"#TITLE \x8d\xf7\r\n#WAV01 kick.wav\r\n#WAV02 \xff\xfe.wav\r\n#ARTIST a\nb\r\xe6\x97\xa5\r\n#WAV03 last.wav",
-       "#TITLE \x8d\xf7\r\n#WAV01 kick.ogg\r\n#WAV02 \xff\xfe.ogg\r\n#ARTIST a\nb\r\n\xe6\x97\xa5\r\n#WAV03 last.ogg\r\n"},
+      // CR LF charts: a lone CR ends a line, a lone LF stays inside it; CR LF ends every line written.
+      {"#TITLE \x8d\xf7\r\n\r\n#WAV01 kick.wav\r\n#WAV02 \xff\xfe.wav\r\n#ARTIST a\nb\r\xe6\x97\xa5\r\n#WAV03 last.wav",
+       "#TITLE \x8d\xf7\r\n\r\n#WAV01 kick.ogg\r\n#WAV02 \xff\xfe.ogg\r\n#ARTIST a\nb\r\n\xe6\x97\xa5\r\n#WAV03 last.ogg\r\n"},
       // LF charts keep LF, and a last line without an end stays without one.
       {"#TITLE t\n#WAV01 a.wav\n\n#BPM 120", "#TITLE t\n#WAV01 a.ogg\n\n#BPM 120"},
       {"#WAV01 a.wav\n#WAV02 b.wav\n", "#WAV01 a.ogg\n#WAV02 b.ogg\n"},
@@ -150,8 +148,7 @@ TEST(mdlChartFile, ARenameThatFailsLeavesTheOldChartAndNoLeftovers) {
   // In a sticky folder another user may add files but not replace this chart, which root owns.
   const auto chart = t.Write(u"a.bms", "#WAV01 a.wav\r\n");
   Chmod(chart, 0644);
-  // The chart was written to its temporary file and backed up; putting it in place failed, and the
-  // backup, a second name of the unchanged chart, went.
+  // Written and backed up, then not put in place: the backup, a second name of the old chart, went.
   EXPECT_EQ(RunUnprivileged([&] {
               Pass pass(t);
               return pass.Rewrite(u"a.bms") != Outcome::Rewritten ? 1

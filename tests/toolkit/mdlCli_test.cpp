@@ -67,8 +67,7 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetA
               help.out.find("  --flag, --no-flag               a switch (default: off)\n") != std::string::npos)
       << help.out;
   const std::u16string here = platform::CurrentDirectory();
-  // The last of opposite switches counts, a value is taken as it stands, dash or not, and "--"
-  // ends the options.
+  // The last of opposite switches counts, a value is taken as it stands, "--" ends the options.
   Parsed p = Parse({u"--include", u"*.png", u"--exclude", u"--recursive", u"--no-include", u"--value=a=b",
                     u"--recursive", u"--no-recursive", u"--dry-run", u"--", u"-songs"});
   EXPECT_EQ(p.status, std::nullopt) << p.err;

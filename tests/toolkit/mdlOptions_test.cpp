@@ -62,12 +62,11 @@ TEST(Settings, WriterProducesTheExactFileAndReadingItBackKeepsEveryValueAndPaths
 }
 
 TEST(Settings, ReaderRules) {
+  // The value as text afterwards, of Window Top unless another key is given with its section.
   struct Case {
     const char* what;
     std::vector<std::u16string> lines;
-    std::u16string want;                       // the value as text afterwards
-    std::u16string key = u"Window Top";        // of [システム] unless given with its section
-    std::u16string section = kSectionSystem;
+    std::u16string want, key = u"Window Top", section = kSectionSystem;
   };
   const std::u16string ext = u"比較ファイル拡張子", pro = kSectionProcess, re = u"再帰処理", mode = u"モード";
   const std::u16string S = u"[システム]", F = u"[絞り込み]", P = u"[処理方法]", T = u"Window Top";
@@ -120,8 +119,7 @@ TEST(Settings, LoadAndSaveBesideTheExecutableAndSayWhatCannotBeOpened) {
   EXPECT_NE(t.Read(name).find("\r\nWindow Top=300\r\nWindow Left=50\r\n"), std::string::npos);
   EXPECT_TRUE(messages.messages.empty());
 
-  // A folder where the file should be: it can be neither read nor written. Loading names the whole
-  // path, saving the file's name.
+  // A folder where the file should be, neither read nor written: loading names the path, saving the name.
   mdlTools::SetAppFolder(blocked.Path());
   blocked.MakeFolder(name);
   LoadSettings(Defaults());

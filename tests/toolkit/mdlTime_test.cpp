@@ -44,7 +44,6 @@ TEST(CopyFileTime, DestinationTakesSourceTimesAndSourceLosesReadOnly) {
   EXPECT_TRUE(mdlTime::CopyFileTime(src, dst));
   EXPECT_EQ(TimesOf(dst), Stamp(1300000000));
   EXPECT_EQ(AttributesOf(src) & kAttrReadOnly, 0);
-  // The same file twice changes no time.
   EXPECT_TRUE(mdlTime::CopyFileTime(self, self));
   EXPECT_EQ(AttributesOf(self), kAttrNormal);
   EXPECT_EQ(TimesOf(self), Stamp(1100000000));

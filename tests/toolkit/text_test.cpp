@@ -15,10 +15,7 @@ std::string Bytes(std::initializer_list<int> values) {
   return s;
 }
 
-struct Case {
-  std::string bytes;
-  std::u16string text;
-};
+struct Case { std::string bytes; std::u16string text; };
 
 }  // namespace
 
@@ -34,8 +31,7 @@ TEST(Cp932, EveryOneAndTwoByteSequenceRoundTrips) {
   }
 }
 
-// Longer strings in both encodings, biased towards lead and trail bytes so that pairs, broken
-// pairs and escapes all come up often.
+// Biased towards lead and trail bytes so that pairs, broken pairs and escapes come up often.
 TEST(Text, RandomByteStringsRoundTrip) {
   std::mt19937 rng(932);
   std::uniform_int_distribution<int> any(0, 255), kind(0, 3), len(0, 80);
@@ -50,7 +46,6 @@ TEST(Text, RandomByteStringsRoundTrip) {
   }
 }
 
-// Each text encodes back to its bytes: escapes included.
 TEST(Cp932, KnownCharactersDecodeAndBytesThatWouldNotComeBackAreEscaped) {
   const std::vector<Case> cases = {
       {"#WAV01 a.wav", u"#WAV01 a.wav"}, {Bytes({0x5C, 0x7E}), u"\\~"},  // ASCII stays ASCII, not yen/overline
@@ -61,9 +56,8 @@ TEST(Cp932, KnownCharactersDecodeAndBytesThatWouldNotComeBackAreEscaped) {
       {Bytes({0x87, 0x40, 0x87, 0x54}), u"\u2460\u2160"},  // NEC row 13
       {Bytes({0xFA, 0x40, 0xFA, 0x5C}), u"\u2170\u7E8A"},  // IBM extension rows
       {Bytes({0xF0, 0x40, 0xF9, 0xFC}), u"\uE000\uE757"},  // user-defined area
-      // Duplicate codes are written back under their preferred code, so they stay bytes: the
-      // NEC-selected copy of an IBM extension kanji (0xFA5C), a NEC row 13 copy of a JIS symbol
-      // (0x81E0) and an IBM copy of a NEC row 13 numeral (0x8754).
+      // Duplicates stay bytes, as they would come back under their preferred code: NEC's copy of
+      // an IBM kanji (0xFA5C), NEC row 13's of a JIS symbol (0x81E0), IBM's of a NEC numeral (0x8754).
       {Bytes({0xED, 0x40}), u"\xDCED\xDC40"}, {Bytes({0x87, 0x90}), u"\xDC87\xDC90"},
       {Bytes({0xFA, 0x4A}), u"\xDCFA\xDC4A"},
       {Bytes({0x80, 0xA0, 0xFF}), u"\xDC80\xDCA0\xDCFF"},  // no character of the code page
@@ -155,8 +149,7 @@ TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
   EXPECT_EQ(platform::DecodeTextLines(platform::EncodeTextLines({u"\uFF83\uFF68"})), Lines{u"\uFF83\uFF68"});
 }
 
-// In a path each name reads on its own: a UTF-8 folder keeps its text above a Shift-JIS name, and
-// one odd name leaves the readable ones beside it alone.
+// Each name of a path reads on its own: UTF-8, Shift-JIS, or marks for odd bytes.
 TEST(ReadableName, ShiftJisNamesReadAsTextOtherBytesAsMarks) {
   const std::vector<std::pair<std::string, std::u16string>> cases = {
       {"kick.wav", u"kick.wav"},
