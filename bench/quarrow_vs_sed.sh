@@ -46,8 +46,8 @@ s=$(printf '%s\n' "${theirs[@]}" | median)
 qc=$(printf '%s\n' "${ours_cpu[@]}" | median)
 sc=$(printf '%s\n' "${theirs_cpu[@]}" | median)
 awk -v q="$q" -v s="$s" -v qc="$qc" -v sc="$sc" -v n="$charts" -v r="$rounds" \
-  -v size="$(du -sh "$work/corpus" | cut -f1)" -v l="$(load)" 'BEGIN {
-  printf "%d charts (%s), median of %d rounds (load %s)\n", n, size, r, l
+  -v size="$(du -sh "$work/corpus" | cut -f1)" -v l="$(load)" -v fs="$(df --output=source,fstype "$work" | tail -1)" 'BEGIN {
+  printf "%d charts (%s), median of %d rounds (load %s), on %s\n", n, size, r, l, fs
   printf "  quarrow-cli   %8.1f ms, %6.1f ms of processor time\n", q / 1e6, qc / 1e6
   printf "  sed -i.bak    %8.1f ms, %6.1f ms of processor time\n", s / 1e6, sc / 1e6
   printf "  ratio quarrow-cli / sed = %.2f (processor time %.2f)\n", q / s, qc / sc
