@@ -138,9 +138,16 @@ bool ConvertMaterialLine(RunState& state, const std::u16string& source, const st
   return true;
 }
 
+std::u16string SetTag(const std::u16string& source) {
+  std::u16string name = LastComponent(source);
+  std::string bytes;
+  if (platform::EncodeCp932(name, bytes)) name = platform::DecodeCp932(bytes);
+  return u"<" + name + u">";
+}
+
 void ConvertChart(RunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& source,
                   const std::u16string& name) {
-  const std::u16string set_tag = u"<" + LastComponent(source) + u">";
+  const std::u16string set_tag = SetTag(source);
   mdlChartFile::LineRewrite rewrite;
   rewrite.Rewrite = [&](std::u16string& line) { return ConvertMaterialLine(state, source, set_tag, line); };
   mdlRun::RewriteChart(state, charts, name, rewrite);

@@ -65,6 +65,11 @@ std::u16string ResultText(const RunState& state);
 void ReadRunOptions(RunState& state, const RunOptions& options);
 // The last name of a path (its folder name); empty for a root.
 std::u16string LastComponent(const std::u16string& path);
+// The material specification of a sound set folder as a Shift-JIS chart's text: the set name's CP932
+// bytes read back, so that a name stored in Shift-JIS bytes goes into a chart as those very bytes
+// and equals a tag a chart already holds. A name with no CP932 form stays as it is (and no chart
+// can be written with it).
+std::u16string SetTag(const std::u16string& source);
 
 // The pairing of source and target folders that the flags choose. Each returns false when the user
 // stopped the run.
