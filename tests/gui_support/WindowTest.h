@@ -134,6 +134,8 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
     return *window;
   }
 
+  // Where the window stands once a window manager has told its frame.
+  QPoint Place() const { return (void)QTest::qWaitFor([this] { return window->frameGeometry() != window->geometry(); }), window->pos(); }
   std::u16string SettingsFile() const { return app / (std::u16string(Program<Window>::kName) + u".ini"); }
   TextList Files() const { return Texts(window->lstFiles()->model()); }
   // Focus into a box, a text if one is given, and focus out again to a control that reacts to nothing.

@@ -154,6 +154,10 @@ void frmBase::Load(const StartInfo& start, mdlOptions::SettingsTable defaults) {
   const std::u16string target = CommandLineTarget(start);
   if (!target.empty()) PathBoxAt(1)->SetText(target);
   RefreshAll();
+  // The window takes the size its filled controls need before it shows. Grown once shown, it would be
+  // resized before a window manager tells its frame, which places it by its inner area: the frame,
+  // whose place is saved, would creep up and left at every end.
+  resize(size().expandedTo(minimumSizeHint()));
 }
 
 void frmBase::ApplySettings() {
