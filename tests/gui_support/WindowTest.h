@@ -117,7 +117,7 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
     mdlTools::SetProgramName(Program<Window>::kName);
     platform::SetShellHandler([this](platform::ShellVerb verb, const std::u16string& path) {
       shell.emplace_back(verb, path);
-      return platform::kShellOk;
+      return shell_answer;
     });
   }
   ~WindowTest() override {
@@ -169,6 +169,7 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
   TempDir app;  // the program's folder
   TempDir target;
   std::vector<std::pair<platform::ShellVerb, std::u16string>> shell;
+  int shell_answer = platform::kShellOk;  // what the recorded shell answers
   std::unique_ptr<Window> window;
   int enabled_polls = 0;
 };
