@@ -316,7 +316,7 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
   std::u16string target = mdlRun::RunFolder(options.TargetText, options.ExactPaths, target_why);
   if (hooks.PathChecked) hooks.PathChecked(1, !target.empty());
   if (target.empty()) {
-    mdlMessages::ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください", target_why), u"パスの指定",
+    mdlMessages::ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", target_why), u"パスの指定",
                              MsgIcon::Exclamation);
     return {};
   }

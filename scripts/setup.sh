@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-noto-cjk
   strace
+  # The window tests that need a window manager: a virtual display and a small manager.
+  xvfb openbox
   # The Windows build: mingw-w64 with the posix thread model, GoogleTest's source to build for it,
   # and wine to run its tests (wine64 alone runs 64-bit programs: no i386 architecture needed).
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev googletest

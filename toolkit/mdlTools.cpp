@@ -146,16 +146,16 @@ std::u16string GetDropFolder(const std::vector<std::u16string>& paths) {
   return platform::ParentFolder(first);
 }
 
-void ShellOpen(const std::u16string& path) {
+int ShellOpen(const std::u16string& path) {
   const std::u16string target = TrimQuotes(path);
   platform::ShellVerb verb = platform::ShellVerb::Open;
   if (platform::FolderExists(target) ||
       (platform::FileExists(target) && platform::FolderExists(ResolveShortcut(target)))) {
     verb = platform::ShellVerb::Explore;
   }
-  if (platform::ShellRun(verb, target) == platform::kShellNoAssociation) {
-    platform::ShellRun(platform::ShellVerb::OpenWith, target);
-  }
+  const int answer = platform::ShellRun(verb, target);
+  if (answer != platform::kShellNoAssociation) return answer;
+  return platform::ShellRun(platform::ShellVerb::OpenWith, target);
 }
 
 const std::u16string& AppFolder() { return g_app_folder; }

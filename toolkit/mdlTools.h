@@ -36,8 +36,9 @@ std::u16string ResolveShortcut(const std::u16string& path);
 std::u16string GetDropFolder(const std::vector<std::u16string>& paths);
 
 // Opens a file with its program, or shows a folder (or a shortcut's folder) in the file manager;
-// offers the choice of a program when no program is associated.
-void ShellOpen(const std::u16string& path);
+// offers the choice of a program when no program is associated. The shell's last answer: above
+// 32 when something opened.
+int ShellOpen(const std::u16string& path);
 
 // The program's own folder, and the base for relative paths when no base is given.
 const std::u16string& AppFolder();

@@ -77,7 +77,7 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
   // A check's message as text|title|icon, then the colours it gives the boxes in order (0: source,
   // 1: target; +: right, -: red).
   const std::u16string nothing = u"処理内容が一つも選択されませんでした。|処理結果|0|",
-                       no_target = u"正確なターゲットパスを指定してください|パスの指定|1|0+1-",
+                       no_target = u"正確なターゲットパスを指定してください。|パスの指定|1|0+1-",
                        no_source = u"正確なソースパスを指定してください|パスの指定|1|0-1+",
                        overlap = u"変換フォルダとソースフォルダが同一のフォルダ、\r\nあるいは一方がもう一方のフォルダに含まれています。"
                                  u"\r\n想定外の結果になる可能性がありますが、このまま続行しますか？\r\n(あまりお薦めしません。)|"

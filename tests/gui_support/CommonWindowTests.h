@@ -10,16 +10,18 @@ template <class Window>
 class CommonWindow : public WindowTest<Window> {};
 TYPED_TEST_SUITE_P(CommonWindow);
 
+// Esc, the close box, the end button; only the last saves, the window's place too: the frame's, which
+// a window manager tells a while after the window shows (the tests run under one too).
 TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettingsAndAsksWhenItCannot) {
-  // Esc, the close box, the end button; only the last saves.
+  std::vector<QPoint> places;
   for (int leave = 0; leave < 3; ++leave) {
     SCOPED_TRACE(leave);
     TypeParam& w = this->Open();
-    if (leave == 0) {  // the first start: quiet, named after the program, at 50 twips from the corner
-      EXPECT_EQ(std::make_tuple(w.windowTitle(), w.pos(), this->messages.messages.size()),
-                std::make_tuple(QString::fromUtf16(Program<TypeParam>::kName), QPoint(3, 3), 0u));
+    places.push_back(this->Place());
+    if (leave == 0) {  // the first start: quiet, named after the program
+      EXPECT_EQ(std::make_pair(w.windowTitle(), this->messages.messages.size()),
+                std::make_pair(QString::fromUtf16(Program<TypeParam>::kName), std::size_t{0}));
     }
-    w.move(300, 150);
     Enter(w.txtPath(1), this->target.Path());
     w.txtExt(1)->setText(QStringLiteral("*~*"));
     Click(w.chkR());
@@ -29,8 +31,13 @@ TYPED_TEST_P(CommonWindow, OnlyTheEndButtonKeepsTheSettingsAndAsksWhenItCannot) 
     EXPECT_EQ(std::make_pair(w.isVisible(), platform::FileExists(this->SettingsFile())), std::make_pair(false, leave == 2));
   }
   TypeParam& again = this->Open();
-  EXPECT_EQ(std::make_pair(again.pos(), Shown({again.txtPath(1), again.txtExt(1), again.chkR()})),
-            std::make_pair(QPoint(300, 150), ToQt(this->target.Path()) + QStringLiteral("|*~*|1")));
+  places.push_back(this->Place());
+  EXPECT_EQ(Shown({again.txtPath(1), again.txtExt(1), again.chkR()}), ToQt(this->target.Path()) + QStringLiteral("|*~*|1"));
+  again.move(300, 150);
+  Click(again.cmdEnd());
+  places.push_back((this->Open(), this->Place()));
+  // 50 twips from the corner at first, and unmoved the same again; then where it was moved to.
+  EXPECT_EQ(places, (std::vector<QPoint>{{3, 3}, {3, 3}, {3, 3}, {3, 3}, {300, 150}}));
 
   ASSERT_TRUE(platform::RemoveFile(this->SettingsFile()));
   this->app.MakeFolder(std::u16string(Program<TypeParam>::kName) + u".ini");
@@ -76,11 +83,19 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBoxItsDropsAndTheShellActions) {
       << "a folder dropped on the list is the target";
   Click(w.cmdExp());
   w.menuHelpReadMe()->trigger();
-  EXPECT_EQ(this->shell, (decltype(this->shell){{platform::ShellVerb::Explore, this->target / u"sub"},
-                                                {platform::ShellVerb::Open, this->app / u"readme.txt"}}));
+  const std::u16string sub = this->target / u"sub", readme = this->app / u"readme.txt";
+  EXPECT_EQ(this->shell, (decltype(this->shell){{platform::ShellVerb::Explore, sub}, {platform::ShellVerb::Open, readme}}));
+
+  // With nothing to open them at all, the choice of a program fails too: a message names the path.
+  this->shell.clear(), this->shell_answer = platform::kShellNoAssociation;
+  Click(w.cmdExp()), w.menuHelpReadMe()->trigger();
+  const std::u16string none = u" を開けませんでした。\r\n開くためのプログラム（ファイルマネージャなど）が見つかりません。";
+  EXPECT_EQ(std::make_tuple(this->shell.size(), this->messages.messages.at(0).text, this->Last().title, this->Last().text),
+            std::make_tuple(4u, sub + none, u"ファイルを開く", readme + none)) << "each after the choice of a program";
 }
 
-TYPED_TEST_P(CommonWindow, TheFilterRefreshesTheListOnlyOnARealChange) {
+// After every change of a switch, or of the text of a list that is on, the list shows what a run takes.
+TYPED_TEST_P(CommonWindow, EveryChangeOfTheFilterShowsWhatARunTakes) {
   for (const auto* name : {u"a.bms", u"b.bme", u"n.txt"}) this->target.Write(name, "");
   TypeParam& w = this->Open(this->target.Path());
   QLineEdit* box = w.txtExt(0);
@@ -92,25 +107,29 @@ TYPED_TEST_P(CommonWindow, TheFilterRefreshesTheListOnlyOnARealChange) {
       {[&] { write(u"c.bms"), this->Visit(box); }, 2, "leaving the box unchanged"},
       {[&] { QTest::keyClick(box, Qt::Key_Return); }, 3, "Enter refreshes in any case"},
       {[&] { write(u"d.bms"), write(u"e.bms"), this->Visit(box, u"*.bms"); }, 4, "leaving the box changed"},
-      {[&] { Click(w.chkExt(0)); }, 6, "switching a list with patterns off refreshes"},
+      {[&] { Click(w.chkExt(0)); }, 6, "switching a list off"},
       {[&] { write(u"f.bms"), Enter(box, u"*.bme"), this->Visit(box); }, 6, "a list that is off takes no text"},
-      // An empty list switched on and off: a refresh only while the last applied text differs.
-      {[&] { box->clear(), Click(w.chkExt(0)); }, 7, "'' differs from the last applied *.bms"},
-      {[&] { write(u"g.bms"), Click(w.chkExt(0)); }, 7, "'' equals the last applied text"},
+      {[&] { box->clear(), Click(w.chkExt(0)); }, 7, "an empty include list switched on takes every file"},
+      {[&] { write(u"g.bms"), Click(w.chkExt(0)); }, 8, "and switched off again, with the same empty text"},
+      {[&] { Click(w.chkExt(1)); }, 0, "an empty exclude list switched on takes every file out"},
+      {[&] { Click(w.chkExt(1)); }, 8, "and switched off gives them back"},
       {[&] { Click(w.chkExt(1)), Enter(w.txtExt(1), u"*.bme;*.txt"); }, 6, "the exclude list takes its text"},
+      {[&] { this->Visit(w.txtExt(1), u""); }, 0, "emptied, it takes every file out"},
   });
 }
 
 TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
   const std::u16string songs = this->app.MakeFolder(u"my songs");
   this->app.Write(u"my songs/a.bms", "");
-  // A chart, quoted, relative to the program folder; a path that is none. The path helpers have their own tests.
-  for (const std::u16string& argument : {std::u16string(u"\"my songs/a.bms\""), std::u16string(u"bad\tpath")}) {
-    SCOPED_TRACE(U8(argument));
+  // A chart, quoted, relative to the program folder; a missing folder; a path that is none; a folder
+  // under a root only, which neither the root nor the stored folder stands in for.
+  const std::u16string rooted = u"/" + platform::LastName(this->target.Path()) + u"-gone/drive/x";
+  using Case = std::tuple<std::u16string, std::u16string, bool>;
+  for (const auto& [argument, box, red] : {Case{u"\"my songs/a.bms\"", songs, false}, Case{u"my songs/gone/deeper", songs, false},
+                                          Case{u"bad\tpath", this->app.Path(), false}, Case{rooted, rooted, true}}) {
     TypeParam& w = this->Open(argument);
-    const bool none = argument == u"bad\tpath";
-    EXPECT_EQ(std::make_pair(FromQt(w.txtPath(1)->text()), this->Files()),
-              std::make_pair(none ? this->app.Path() : songs, none ? TextList{} : TextList{u"a.bms"}));
+    EXPECT_EQ(std::make_tuple(FromQt(w.txtPath(1)->text()), IsRed(w.txtPath(1)), this->Files().size()),
+              std::make_tuple(box, red, box == songs ? 1u : 0u)) << U8(argument);
   }
 }
 
@@ -156,7 +175,7 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
 }
 
 REGISTER_TYPED_TEST_SUITE_P(CommonWindow, OnlyTheEndButtonKeepsTheSettingsAndAsksWhenItCannot,
-                            TheTargetFolderBoxItsDropsAndTheShellActions, TheFilterRefreshesTheListOnlyOnARealChange,
+                            TheTargetFolderBoxItsDropsAndTheShellActions, EveryChangeOfTheFilterShowsWhatARunTakes,
                             CommandLineSelectsTheTargetFolder, NamesShowReadablyAndKeepTheirStoredBytes);
 
 }  // namespace gui_test

@@ -117,7 +117,7 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
     mdlTools::SetProgramName(Program<Window>::kName);
     platform::SetShellHandler([this](platform::ShellVerb verb, const std::u16string& path) {
       shell.emplace_back(verb, path);
-      return platform::kShellOk;
+      return shell_answer;
     });
   }
   ~WindowTest() override {
@@ -134,6 +134,8 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
     return *window;
   }
 
+  // Where the window stands once a window manager has told its frame.
+  QPoint Place() const { return (void)QTest::qWaitFor([this] { return window->frameGeometry() != window->geometry(); }), window->pos(); }
   std::u16string SettingsFile() const { return app / (std::u16string(Program<Window>::kName) + u".ini"); }
   TextList Files() const { return Texts(window->lstFiles()->model()); }
   // Focus into a box, a text if one is given, and focus out again to a control that reacts to nothing.
@@ -167,6 +169,7 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
   TempDir app;  // the program's folder
   TempDir target;
   std::vector<std::pair<platform::ShellVerb, std::u16string>> shell;
+  int shell_answer = platform::kShellOk;  // what the recorded shell answers
   std::unique_ptr<Window> window;
   int enabled_polls = 0;
 };

@@ -1,7 +1,6 @@
 #include "toolkit/mdlTools.h"
 
 #include "tests/support/TempDir.h"
-#include "toolkit/platform/shell.h"
 
 using namespace mdlTools;
 using Pairs = std::vector<std::pair<std::u16string, std::u16string>>;
@@ -51,7 +50,8 @@ TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
   SetCurrentFolder(u"");
 }
 
-TEST(mdlTools, DropsNameAFolderAndShellOpenExploresFoldersOpensFilesAndOffersAProgram) {
+// What the shell is asked to do is checked through the windows' buttons.
+TEST(mdlTools, DropsNameAFolder) {
   TempDir t;
   const auto folder = t.MakeFolder(u"songs"), chart = t.Write(u"songs/a.bms", ""), other = t.Write(u"other.bms", "");
   const auto lnk = t.Write(u"songs/shortcut.LNK", "not a shortcut here");
@@ -62,16 +62,6 @@ TEST(mdlTools, DropsNameAFolderAndShellOpenExploresFoldersOpensFilesAndOffersAPr
   };
   for (const auto& [dropped, want] : cases) EXPECT_EQ(GetDropFolder(dropped), want) << dropped.size();
   EXPECT_EQ(std::make_pair(ResolveShortcut(chart), ResolveShortcut(lnk)), std::make_pair(chart, std::u16string()));
-  using Calls = std::vector<std::pair<platform::ShellVerb, std::u16string>>;
-  Calls calls;
-  platform::SetShellHandler([&](platform::ShellVerb verb, const std::u16string& path) {
-    calls.emplace_back(verb, path);
-    return calls.size() == 3 ? platform::kShellNoAssociation : platform::kShellOk;  // the second chart has no program
-  });
-  for (const std::u16string& path : {u"\"" + folder + u"\"", chart, chart}) ShellOpen(path);
-  EXPECT_EQ(calls, (Calls{{platform::ShellVerb::Explore, folder}, {platform::ShellVerb::Open, chart},
-                          {platform::ShellVerb::Open, chart}, {platform::ShellVerb::OpenWith, chart}}));
-  platform::SetShellHandler(nullptr);
 }
 
 TEST(mdlTools, AppFolderIsTheExecutablesFolderWhereverTheShellIs) {

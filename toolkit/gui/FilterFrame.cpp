@@ -48,8 +48,10 @@ FilterFrame::FilterFrame(frmBase& window, const QString& caption, bool sorted, P
     connect(txtExt_[i], &QLineEdit::returnPressed, this, [this, i] {
       if (chkExt_[i]->isChecked()) ApplyFilterText(i, true);
     });
+    // A list switched on or off changes what a run takes, whatever its text: an empty exclude list
+    // switched on takes every file out.
     connect(chkExt_[i], &QCheckBox::clicked, this, [this, i] {
-      if (!window_.InternalAccess) ApplyFilterText(i, !txtExt_[i]->text().isEmpty());
+      if (!window_.InternalAccess) ApplyFilterText(i, true);
     });
   }
   lstFiles_->installEventFilter(this);

@@ -1,12 +1,14 @@
 #include "toolkit/gui/QtMessages.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
+#include <vector>
 
 #include "toolkit/gui/QtText.h"
 #include "toolkit/mdlEvents.h"
@@ -28,16 +30,27 @@ QMessageBox::Icon IconOf(MsgIcon icon) {
 // A stored name inside a message reads as a person reads it.
 void QtMessages::ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
   QMessageBox box(IconOf(icon), ToQt(title), Readable(text), QMessageBox::Ok, parent_);
-  box.exec();
+  mdlGui::AskUser(box);
 }
 
 bool QtMessages::AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
   QMessageBox box(IconOf(icon), ToQt(title), Readable(text), QMessageBox::Yes | QMessageBox::No, parent_);
   box.setDefaultButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+  return mdlGui::AskUser(box) == QMessageBox::Yes;
 }
 
 namespace mdlGui {
+
+int AskUser(QMessageBox& box) {
+  std::vector<QCursor> held;
+  while (const QCursor* cursor = QApplication::overrideCursor()) {
+    held.push_back(*cursor);
+    QApplication::restoreOverrideCursor();
+  }
+  const int answer = box.exec();
+  for (auto cursor = held.rbegin(); cursor != held.rend(); ++cursor) QApplication::setOverrideCursor(*cursor);
+  return answer;
+}
 
 void InstallServices() {
   mdlEvents::SetDoEvents([] { QApplication::processEvents(); });

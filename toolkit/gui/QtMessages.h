@@ -7,6 +7,7 @@
 #include "toolkit/mdlMessages.h"
 
 class QLineEdit;
+class QMessageBox;
 
 class QtMessages : public MessageSink {
  public:
@@ -20,6 +21,10 @@ class QtMessages : public MessageSink {
 };
 
 namespace mdlGui {
+
+// Shows a message box and waits for its answer. While the user is asked, the pointer is the usual
+// one, whatever work showed the hourglass; that pointer comes back afterwards.
+int AskUser(QMessageBox& box);
 
 // Installs the Qt event pump for runs and the desktop opener for ShellOpen.
 void InstallServices();

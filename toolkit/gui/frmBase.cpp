@@ -23,6 +23,7 @@
 #include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
+#include "toolkit/platform/shell.h"
 
 namespace mdlGui {
 namespace {
@@ -51,8 +52,13 @@ std::u16string CommandLineTarget(const StartInfo& start) {
   // The whole text is taken: a path cut short would name another folder.
   std::u16string target = mdlTools::GetFullPath(*start.CommandLine, mdlTools::AppFolder());
   if (platform::FileExists(target)) target = mdlTools::ResolveShortcut(target);
-  if (!target.empty()) target = mdlTools::GetExistingFolder(target, u"");
-  return target;
+  if (target.empty()) return target;
+  const std::u16string folder = mdlTools::GetExistingFolder(target, u"");
+  // A folder that is not there stands for its nearest existing one, but never for a root: a run there
+  // would take the whole disk. The path then stays as given, naming no folder.
+  const bool missing = !platform::FolderExists(target) && !platform::FileExists(target);
+  if (missing && (folder.empty() || platform::ParentFolder(folder).empty())) return target;
+  return folder;
 }
 
 frmBase::Busy::Busy(frmBase& window)
@@ -154,6 +160,10 @@ void frmBase::Load(const StartInfo& start, mdlOptions::SettingsTable defaults) {
   const std::u16string target = CommandLineTarget(start);
   if (!target.empty()) PathBoxAt(1)->SetText(target);
   RefreshAll();
+  // The window takes the size its filled controls need before it shows. Grown once shown, it would be
+  // resized before a window manager tells its frame, which places it by its inner area: the frame,
+  // whose place is saved, would creep up and left at every end.
+  resize(size().expandedTo(minimumSizeHint()));
 }
 
 void frmBase::ApplySettings() {
@@ -271,9 +281,21 @@ void frmBase::OnEnd() {
 void frmBase::OnExplorer() {
   const std::u16string folder = mdlTools::GetExistingFolder(PathBoxAt(1)->Text(), u"");
   // Without any folder the file manager opens where it usually does: the home folder.
-  mdlTools::ShellOpen(!folder.empty() ? folder : FromQt(QDir::toNativeSeparators(QDir::homePath())));
+  OpenWithShell(!folder.empty() ? folder : FromQt(QDir::toNativeSeparators(QDir::homePath())), u"フォルダを開く");
 }
 
-void frmBase::OnReadMe() { mdlTools::ShellOpen(platform::JoinPath(mdlTools::AppFolder(), u"readme.txt")); }
+void frmBase::OnReadMe() {
+  OpenWithShell(platform::JoinPath(mdlTools::AppFolder(), u"readme.txt"), u"ファイルを開く");
+}
+
+void frmBase::OpenWithShell(const std::u16string& path, const std::u16string& title) {
+  // Nothing opening at all (no file manager, no opener installed) would look like a button that does
+  // nothing.
+  const int answer = mdlTools::ShellOpen(path);
+  if (answer >= platform::kShellOk) return;
+  std::u16string text = path + u" を開けませんでした。";
+  if (answer == platform::kShellNoAssociation) text += u"\r\n開くためのプログラム（ファイルマネージャなど）が見つかりません。";
+  mdlMessages::ShowMessage(text, title, MsgIcon::Exclamation);
+}
 
 }  // namespace mdlGui

@@ -39,7 +39,8 @@ struct StartInfo {
 // AppFolder and CurrentFolder become the program's folder as the file system stores it.
 void InitAppFolder(const StartInfo& start);
 // The folder the command line names (a folder, a file in it, or a shortcut to either), relative to
-// the program's folder: its nearest existing folder; empty when there is none.
+// the program's folder: its nearest existing folder, unless that is only a root (then the missing
+// path itself); empty when the text is no path.
 std::u16string CommandLineTarget(const StartInfo& start);
 
 class frmBase : public QMainWindow {
@@ -135,6 +136,8 @@ class frmBase : public QMainWindow {
   bool PreviewKey(QKeyEvent* event);
   void OnExplorer();
   void OnReadMe();
+  // The path opened by the shell, or a message naming it when nothing could open it.
+  void OpenWithShell(const std::u16string& path, const std::u16string& title);
   void OnEnd();
 
   QPushButton* cmdGo_ = nullptr;

@@ -5,8 +5,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "toolkit/gui/QtMessages.h"
 #include "toolkit/gui/QtText.h"
 
 namespace {
@@ -35,19 +39,38 @@ frmDlgCancel::frmDlgCancel(QWidget* parent) : QDialog(parent) {
   layout->addWidget(text2_);
   layout->addWidget(text1_);
   layout->addWidget(cancel_button_, 0, Qt::AlignHCenter);
-  setFixedWidth(fontMetrics().averageCharWidth() * 40);
+  usual_width_ = fontMetrics().averageCharWidth() * 40;
+  setFixedWidth(usual_width_);
   connect(cancel_button_, &QPushButton::clicked, this, &frmDlgCancel::CancelClick);
   connect(this, &frmDlgCancel::CancelClick, this, [this] {
     if (click_) click_();
   });
 }
 
-void frmDlgCancel::SetCaption(const std::u16string& text) { setWindowTitle(ToQt(text)); }
+void frmDlgCancel::SetCaption(const std::u16string& text) {
+  setWindowTitle(ToQt(text));
+  // Only grown: the caption changes with every file of a run, and the dialog does not jump back and
+  // forth with it; it fits its caption anew each time it shows.
+  setFixedWidth(std::max(width(), WidthForCaption()));
+}
+
+int frmDlgCancel::WidthForCaption() const {
+  // Title bars commonly show their text in bold, beside the window's icon and close button.
+  QFont title_font = font();
+  title_font.setBold(true);
+  const int needed = QFontMetrics(title_font).horizontalAdvance(windowTitle()) +
+                     3 * style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+  const QScreen* shown_on = screen();
+  const int most = shown_on != nullptr ? shown_on->availableGeometry().width() : needed;
+  return std::clamp(needed, usual_width_, std::max(usual_width_, most));
+}
+
 void frmDlgCancel::SetTitle(const std::u16string& text) { text2_->setText(ToQt(text)); }
 void frmDlgCancel::SetText(const std::u16string& text) { text1_->setText(ToQt(text)); }
 
 void frmDlgCancel::ShowDialog() {
   setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+  setFixedWidth(WidthForCaption());
   mdlCanCelForm::SetDialogZOrder(this, 1);
 }
 
@@ -59,7 +82,7 @@ bool frmDlgCancel::AskStop(const std::u16string& text, const std::u16string& cap
   QMessageBox box(QMessageBox::NoIcon, ToQt(caption), ToQt(text), QMessageBox::Yes | QMessageBox::No,
                   parentWidget());
   box.setDefaultButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+  return mdlGui::AskUser(box) == QMessageBox::Yes;
 }
 
 void frmDlgCancel::closeEvent(QCloseEvent* event) {

@@ -37,6 +37,10 @@ class frmDlgCancel : public QDialog, public CancelView {
   void reject() override;
 
  private:
+  // Wide enough for the caption in the title bar, within the screen; never below the usual width.
+  int WidthForCaption() const;
+
+  int usual_width_ = 0;
   QLabel* text1_;
   QLabel* text2_;
   QPushButton* cancel_button_;

@@ -2,7 +2,6 @@
 // folder, the rule list and its file, the input assist, its run).
 #include "quarrow/frmMain.h"
 #include "tests/gui_support/CommonWindowTests.h"
-#include "toolkit/gui/QtMessages.h"
 
 using namespace quarrow;
 using namespace gui_test;
@@ -186,21 +185,6 @@ TEST_F(QuarrowWindow, ARunBehindTheProgressDialog) {
   w.txtPath(1)->setText(QString());
   Click(w.cmdGo());
   EXPECT_EQ(std::make_tuple(IsRed(w.txtPath(1)), IsRed(w.txtPath(0)), w.isEnabled()), std::make_tuple(true, false, true));
-}
-
-// The message boxes of every window show a stored name in a message as its readable text.
-TEST(QtMessagesTest, AStoredNameReadsAsItsText) {
-  StartApplication();
-  QtMessages sink;
-  QString shown;
-  QTimer::singleShot(0, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      shown = box->text();
-      box->accept();
-    }
-  });
-  sink.ShowMessage(u"/tmp/" + platform::DecodeUtf8("\x83\x73.rul") + u" のオープンに失敗しました。", u"t", MsgIcon::Critical);
-  EXPECT_EQ(shown, QStringLiteral(u"/tmp/ピ.rul のオープンに失敗しました。"));
 }
 
 }  // namespace

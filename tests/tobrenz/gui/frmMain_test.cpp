@@ -3,6 +3,8 @@
 
 #include "tests/gui_support/CommonWindowTests.h"
 #include "tobrenz/frmMain.h"
+#include "toolkit/gui/QtMessages.h"
+#include "toolkit/gui/frmDlgCancel.h"
 
 using namespace tobrenz;
 using namespace gui_test;
@@ -82,6 +84,36 @@ TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
   EXPECT_EQ(Last().text, u"削除\".bmp\" / 対象ファイル = 1 / 2\r\n処理できなかったファイル・フォルダ = 1\r\n　" +
                              (target / u"ピ") + u": フォルダを読めません (見つかりません)");
   ExpectRunHeldTheWindow();
+}
+
+// The real progress dialog and message boxes, answered as they open: the hourglass shows while work
+// runs, not while the user confirms the stop or reads a message (a stored name in it reads as text).
+TEST_F(TobrenzWindow, TheHourglassShowsOnlyWhileTheWorkRuns) {
+  frmMain& w = Open(target.MakeFolder(u"a folder whose name makes the dialog's title long"));
+  auto* dialog = new frmDlgCancel;
+  mdlAppGlobal::SetCancelView(std::unique_ptr<CancelView>(dialog));
+  QtMessages boxes(&w);
+  mdlMessages::SetSink(&boxes);
+  QStringList seen;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const QCursor* cursor = QApplication::overrideCursor();
+    const QString pointer = cursor == nullptr ? ":usual" : cursor->shape() == Qt::WaitCursor ? ":hourglass" : ":other";
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      QAbstractButton* yes = box->button(QMessageBox::Yes);
+      seen << box->text() + pointer, (yes != nullptr ? yes : box->button(QMessageBox::Ok))->click();
+    } else if (seen.isEmpty() && dialog->isVisible() && dialog->windowTitle() != QStringLiteral(u"準備中")) {
+      const bool fits = dialog->width() > dialog->fontMetrics().horizontalAdvance(dialog->windowTitle());
+      seen << (fits ? "working" : "cut short") + pointer, dialog->CancelButton()->click();
+    }
+  });
+  watch.start(0);
+  Click(w.cmdGo());
+  mdlMessages::ShowMessage(platform::DecodeUtf8("/tmp/\x83\x73.rul"), u"t");
+  mdlMessages::SetSink(&messages);
+  EXPECT_EQ(seen.join(u'|'), QStringLiteral(u"working:hourglass|作業を中止しますか？:usual|"
+                                            u"削除\".bmp\" / 対象ファイル = 0 / 0:usual|/tmp/ピ.rul:usual"));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
