@@ -102,6 +102,10 @@ TEST_F(TobrenzRun, ChartsAndFilesBesideEmptyOnesStay) {
   EXPECT_EQ(told, (std::vector<std::u16string>{dir / u"e.png: 残すほうが空のファイルなので削除しません",
                                                dir / u"intro.BME: 譜面との組なので削除しません",
                                                dir / u"song.bms: 譜面との組なので削除しません"}));
+  Make({{u"c.png", 5}, {u"c.bms", 90}});  // a chart as the comparison file, and the larger one
+  RunOptions o = Options();
+  o.CompareExtText = u"bms";
+  EXPECT_TRUE(Run(o).Failures.size() == 1 && platform::FileExists(dir / u"c.bms"));
 }
 
 // Two names of one file (a backup's hard link) are no pair: one would go for nothing. Nor is a link:
