@@ -44,7 +44,9 @@ int CliMain(const std::vector<std::u16string>& args) {
            [&] { return options.SourceText.empty() ? std::string("none") : mdlCli::Shown(options.SourceText); },
            [&](const Values& v, bool) -> Refusal {
              options.SourceText = mdlCli::Session::FullPath(v[0]);
-             return options.SourceText.empty() ? Refusal("the source folder is an empty path") : std::nullopt;
+             if (!options.SourceText.empty()) return std::nullopt;
+             return v[0].empty() ? Refusal("the source folder is an empty path")
+                                 : Refusal("no source folder " + mdlCli::Shown(v[0]));
            }});
   cli.Add({"--base-folder", "--sound-set", "",
            "DIR is BM98's Material folder: each chart folder is paired with the sound set of its own name;"

@@ -21,19 +21,6 @@ constexpr std::int32_t kProgressEvery = 100;
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
-// Whether the folder `outer` is `inner` or holds it, following the physical parents of `inner`.
-bool HoldsFolder(const std::u16string& outer, const std::u16string& inner) {
-  std::u16string p = inner;
-  for (;;) {
-    if (platform::SameFile(p, outer)) return true;
-    const std::u16string up = platform::JoinPath(p, u"..");
-    // Too deep to tell within the longest path the system takes: count it as held, so nothing goes.
-    if (up.size() > 3000) return true;
-    if (!platform::FolderExists(up) || platform::SameFile(up, p)) return false;
-    p = up;
-  }
-}
-
 void SetSyncProgress(const RunState& state, const std::u16string& target, const std::u16string& name) {
   clsCancel& cancel = mdlAppGlobal::Cancel();
   const std::u16string deleted = u"同期削除中 - DELETED: " + mdlTools::Decimal(state.DeletedCount);
@@ -41,6 +28,35 @@ void SetSyncProgress(const RunState& state, const std::u16string& target, const 
   cancel.SetCaption(deleted + u" " + shown);
   cancel.SetTitle(deleted + u"\r\n" + shown);
   cancel.SetText(platform::ReadableName(target));
+}
+
+// Why an entry of a tree stayed, as the user reads it.
+std::u16string StayText(const platform::TreeRemoval::Stay& stay) {
+  using Why = platform::TreeRemoval::Why;
+  switch (stay.Reason) {
+    case Why::Kept: return u"ソースフォルダなので削除しません";
+    case Why::HoldsKept: return u"ソースフォルダを含むので削除しません";
+    case Why::KeptFile: return u"譜面は削除しません";
+    case Why::HoldsKeptFile: return u"譜面を含むので削除しません";
+    case Why::MountPoint: return u"マウントポイントなので削除しません";
+    case Why::Held: return u"別の実行がこのフォルダを処理中です";
+    case Why::Failed: break;
+  }
+  return platform::Explained(u"削除できません", stay.Error);
+}
+
+// Records a tree that did not go: the tree with the reason when that lies in the tree itself, else
+// the tree as partly deleted (or not at all), then each entry that stayed with its reason.
+void ReportStayed(RunState& state, const std::u16string& path, const platform::TreeRemoval& removal) {
+  const auto& stayed = removal.Stayed;
+  if (stayed.size() == 1 && stayed[0].Path == path) {
+    state.Fail(path, StayText(stayed[0]));
+    return;
+  }
+  const std::u16string count = mdlTools::Decimal(static_cast<std::int64_t>(stayed.size()));
+  state.Fail(path, (removal.Removed > 0 ? u"一部だけ削除しました (残った項目 " : u"削除できません (残った項目 ") +
+                       count + u" 件)");
+  for (const auto& stay : stayed) state.Fail(stay.Path, StayText(stay));
 }
 
 // Walks into every real subfolder of a folder in name order; false when a step was stopped.
@@ -177,10 +193,13 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
     state.Fail(target.Path(), platform::Explained(u"ターゲットフォルダを読めません", error));
     return true;
   }
-
-  // A folder of the target can hold the source only when the target itself does; asked once, so
-  // that a pass over a large set does not walk the source's parents for every folder it deletes.
-  const bool target_holds_source = HoldsFolder(target.Path(), source);
+  // The sound set is kept by its identity, however it was reached (a link, a bind mount): no folder
+  // tree that is or holds it goes.
+  platform::FileInfo set_info;
+  if (!set.SelfInfo(set_info, error)) {
+    state.Fail(source, platform::Explained(u"ソースフォルダを読めません", error));
+    return true;
+  }
 
   state.ProgressTick = kProgressEvery;
   for (const platform::DirEntry& entry : entries) {
@@ -193,25 +212,29 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
     if (found == nullptr) continue;
     const std::u16string name = found->Name;
     const std::u16string path = target.PathOf(name);
-    // A link goes as a link; only a real folder is deleted with its contents.
-    const bool tree = found->IsRealFolder();
+    // A folder, or a link to one, goes as a tree: a link as a link, a real folder with its contents.
+    const bool tree = found->IsFolder(), real_folder = found->IsRealFolder();
     targets.Forget(found);
-    if (tree && target_holds_source && HoldsFolder(path, source)) {
-      state.Fail(path, u"ソースフォルダを含むので削除しません");
-      continue;
-    }
-    if (state.DryRun) {
-      ++state.DeletedCount;
-      state.WouldDelete.insert(path);
-      if (state.Hooks.Deleted) state.Hooks.Deleted(path);
-      continue;
-    }
-    if (tree ? target.RemoveTree(name, error, true) : target.Remove(name, error)) {
-      ++state.DeletedCount;
-      if (state.Hooks.Deleted) state.Hooks.Deleted(path);
+    platform::TreeRemoval removal;
+    removal.Keep = {{set_info.Device, set_info.Id}};
+    removal.KeepFile = mdlRun::IsChartName;
+    removal.CheckOnly = state.DryRun;
+    bool gone = false;
+    if (tree) {
+      gone = target.RemoveTree(name, removal, real_folder);
+    } else if (mdlRun::IsChartName(name)) {
+      removal.Stayed.push_back({path, platform::TreeRemoval::Why::KeptFile, {}});
     } else {
-      state.Fail(path, platform::Explained(u"削除できません", error));
+      gone = state.DryRun || target.Remove(name, error);
+      if (!gone) removal.Stayed.push_back({path, platform::TreeRemoval::Why::Failed, error});
     }
+    if (!gone) {
+      ReportStayed(state, path, removal);
+      continue;
+    }
+    ++state.DeletedCount;
+    if (state.DryRun) state.WouldDelete.insert(path);
+    if (state.Hooks.Deleted) state.Hooks.Deleted(path);
   }
   return true;
 }
@@ -241,6 +264,20 @@ bool ProcessFolderPair(RunState& state, const std::u16string& source, const plat
   // One run at a time deletes and rewrites in a folder.
   platform::FolderLock lock;
   if (!state.DryRun && !mdlRun::Lock(state, lock, target)) return true;
+  // Deleting the set's files is only sound when the charts then name them through the set: a pair
+  // whose conversion would fail is refused before anything of it goes. Only a set tag that
+  // Shift-JIS cannot hold can make it fail for certain; the charts are then tried as a dry run.
+  if (state.SyncDeleteOn && state.ConvertOn && !platform::CanEncodeCp932(LastComponent(source))) {
+    RunState trial;
+    trial.DryRun = true;
+    trial.ConvertMode = state.ConvertMode;
+    if (!ConvertFolder(trial, source, target)) return false;
+    if (!trial.Failures.empty()) {
+      state.Fail(target.Path(), u"変換できない譜面があるので、同期削除も変換もしません");
+      state.Failures.insert(state.Failures.end(), trial.Failures.begin(), trial.Failures.end());
+      return true;
+    }
+  }
   if (state.SyncDeleteOn && !SyncDelete(state, source, target)) return false;
   if (state.ConvertOn && !ConvertFolder(state, source, target)) return false;
   return true;

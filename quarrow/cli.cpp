@@ -57,14 +57,17 @@ int CliMain(const std::vector<std::u16string>& args) {
   cli.Add({"--rules", "", "FILE", "the rules of a rule file (repeatable, in order); replaces Quarrow.rul", nullptr,
            [&](const Values& v, bool) -> Refusal {
              sources.emplace_back(mdlCli::Session::FullPath(v[0]));
-             return std::nullopt;
+             return std::get<std::u16string>(sources.back()).empty() ? Refusal("no rule file " + mdlCli::Shown(v[0]))
+                                                                     : std::nullopt;
            }});
   cli.Add({"--material-base", "", "DIR", "the material base folder, for lines such as #WAV01 <set>kick.wav",
            [&] { return options.MaterialText.empty() ? std::string("none") : mdlCli::Shown(options.MaterialText); },
            [&](const Values& v, bool) -> Refusal {
              options.MaterialText = mdlCli::Session::FullPath(v[0]);
              material_given = true;
-             return options.MaterialText.empty() ? Refusal("the material base folder is an empty path") : std::nullopt;
+             if (!options.MaterialText.empty()) return std::nullopt;
+             return v[0].empty() ? Refusal("the material base folder is an empty path")
+                                 : Refusal("no material base folder " + mdlCli::Shown(v[0]));
            }});
   cli.Add({"--backup", "--no-backup", "", "keep each old chart as CHART~n.mbk",
            [&] { return mdlCli::OnOff(options.BackupOn); }, [&](const Values&, bool negated) -> Refusal {

@@ -1,5 +1,6 @@
 #include "tobrenz/mdlMain.h"
 
+#include <algorithm>
 #include <string>
 
 #include "toolkit/clsFileString.h"
@@ -41,14 +42,24 @@ void ComparePair(RunState& state, const platform::Folder& folder, const clsFolde
   const std::u16string partner = folder.PathOf(found->Name);
   const std::u16string target = folder.PathOf(name);
   if (state.DryRun && (state.DryRunGone.count(partner) || state.DryRunGone.count(target))) return;
+  // A chart is no picture in another format: whichever side it is, the pair is left and told of.
+  if (mdlRun::IsChartName(name) || mdlRun::IsChartName(found->Name)) {
+    state.Fail(target, u"譜面との組なので削除しません");
+    return;
+  }
   platform::FileInfo partner_info, target_info;
   if (!LookAt(state, folder, found->Name, partner_info) || !LookAt(state, folder, name, target_info)) return;
   // Two names of one file: deleting one would lose nothing but would count a pair that is none.
   if (partner_info.Device == target_info.Device && partner_info.Id == target_info.Id) return;
-  ++state.TargetCount;
 
   PairResult pair{target, partner, target_info.Size, partner_info.Size, partner_info.Size > target_info.Size, false};
   const std::u16string& doomed_name = pair.PartnerGoes ? found->Name : name;
+  // An empty file is what a failed conversion leaves: never kept at the cost of a real one.
+  if (std::min(pair.TargetSize, pair.PartnerSize) == 0 && std::max(pair.TargetSize, pair.PartnerSize) > 0) {
+    state.Fail(pair.PartnerGoes ? partner : target, u"残すほうが空のファイルなので削除しません");
+    return;
+  }
+  ++state.TargetCount;
   if (state.DryRun) {
     state.DryRunGone.insert(pair.PartnerGoes ? partner : target);
     pair.Done = true;

@@ -1,5 +1,6 @@
 #include "toolkit/mdlRun.h"
 
+#include "toolkit/clsFolderIndex.h"
 #include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
@@ -155,6 +156,13 @@ std::u16string RunFolder(const std::u16string& text, bool exact, std::u16string&
     return std::u16string();
   }
   return text;
+}
+
+bool IsChartName(const std::u16string& name) {
+  const std::size_t dot = name.rfind(u'.');
+  if (dot == std::u16string::npos) return false;
+  const std::u16string ext = clsFolderIndex::Folded(name.substr(dot + 1));
+  return ext == u"bms" || ext == u"bme" || ext == u"bml" || ext == u"pms" || ext == u"bmson";
 }
 
 std::u16string WithReason(const std::u16string& message, const std::u16string& why) {

@@ -108,6 +108,9 @@ void SetFileFilter(const RunOptionsBase& options);
 // system stores it; exact text must name an existing folder as it stands. `why` receives the path
 // and the reason when a folder cannot be examined or is missing.
 std::u16string RunFolder(const std::u16string& text, bool exact, std::u16string& why);
+// Whether a name is a chart's (.bms .bme .bml .pms .bmson, ASCII letters in any case): a file
+// neither Tobrenz nor sync deletion ever deletes.
+bool IsChartName(const std::u16string& name);
 // A path warning's text: the message, and the reason on a line of its own when there is one.
 std::u16string WithReason(const std::u16string& message, const std::u16string& why);
 

@@ -17,8 +17,8 @@
 namespace {
 
 // The calls a run makes to read, list, write, keep, replace and delete.
-const char* const kCalls[] = {"openat", "read", "write", "close", "newfstatat", "lseek", "getdents64", "linkat", "renameat",
-                              "unlinkat", "fchmod", "fchmodat", "utimensat", "fchown", "flock", "fsync", "syncfs"};
+const char* const kCalls[] = {"openat", "read", "write", "close", "newfstatat", "statx", "lseek", "getdents64", "linkat",
+                              "renameat", "unlinkat", "fchmod", "fchmodat", "utimensat", "fchown", "flock", "fsync", "syncfs"};
 
 struct File {
   std::string content;
@@ -54,7 +54,8 @@ int Spawn(const std::vector<std::string>& args) {
   return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The files a run starts from: path -> content; their folders are made with them.
+// The files a run starts from: path -> content ("-> target": a symbolic link); their folders are
+// made with them.
 using Files = std::vector<std::pair<std::u16string, std::string>>;
 
 // The chart a backup keeps ("a.bms~1.mbk" keeps "a.bms"), or empty.
@@ -69,7 +70,11 @@ int RunOn(const TempDir& t, const Files& files, const std::vector<std::string>& 
           const std::string& expression, Tree& before, Tree& result) {
   for (const auto& [path, content] : files) {
     std::filesystem::create_directories(std::filesystem::path(U8(t / path)).parent_path());
-    t.Write(path, content);
+    if (content.starts_with("-> ")) {
+      std::filesystem::create_directory_symlink(content.substr(3), U8(t / path));
+    } else {
+      t.Write(path, content);
+    }
   }
   const std::string root = U8(t.Path());
   before = Snapshot(root, true);
@@ -151,12 +156,19 @@ TEST_F(Faults, QuarrowRewritesChartsWholeOrNotAtAll) {
 }
 
 TEST_F(Faults, FennickDeletesAndConvertsOnlyWhatItMay) {
-  Inject("fennick",
-         {{u"drums/kick.wav", "set"}, {u"drums/loops/l.wav", "set"}, {u"charts/kick.wav", "own"},
-          {u"charts/loops/l.wav", "own"}, {u"charts/c.bms", "#WAV01 kick.wav\r\n#WAV02 snare.wav\r\n"},
-          {u"charts/d.bms", "#WAV01 <old>kick.wav\n"}},
+  const Files files = {{u"drums/kick.wav", "set"}, {u"drums/loops/l.wav", "set"}, {u"charts/kick.wav", "own"},
+                       {u"charts/loops/l.wav", "own"}, {u"charts/c.bms", "#WAV01 kick.wav\r\n#WAV02 snare.wav\r\n"},
+                       {u"charts/d.bms", "#WAV01 <old>kick.wav\n"}};
+  Inject("fennick", files,
          {Cli("fennick-cli"), "--source", "@/drums", "--sound-set", "--no-recursive", "--sync-delete", "--convert",
           "--mode", "redefine", "--backup", "@/charts"});
+  // The sound set found through a link in the material base folder: a failed look at it is no
+  // "nothing to do".
+  Files linked = files;
+  linked.push_back({u"Material/charts", "-> ../drums"});
+  Inject("fennick, base folder", linked,
+         {Cli("fennick-cli"), "--source", "@/Material", "--base-folder", "--no-recursive", "--sync-delete",
+          "--convert", "--no-backup", "@/charts"});
 }
 
 TEST_F(Faults, TobrenzDeletesOneSideOfAPairAtMost) {

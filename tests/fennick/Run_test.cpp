@@ -69,6 +69,21 @@ TEST_F(RunTest, PairingsOfSourceAndTargetFolders) {
   }
 }
 
+// A set whose name a Shift-JIS chart cannot hold: deleting its files would leave the chart naming
+// what is gone, so the pair is refused before anything of it goes, with the chart and why.
+TEST_F(RunTest, APairWhoseConversionMustFailIsRefusedWhole) {
+  const std::u16string set = t.MakeFolder(u"Ä"), folder = Folder(u"/song1");
+  t.Write(u"Ä/kick.wav", "");
+  RunOptions o = Options(set, folder);
+  o.BaseFolderOn = false;
+  EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
+  ExpectPairs({});
+  EXPECT_EQ(Result().substr(0, Result().find(u"\r\n　")),
+            u"同期削除数 = 0\r\nマテリアル変換 処理/対象 = 0 / 0\r\n処理できなかった項目 = 2");
+  EXPECT_NE(Result().find(folder + u": 変換できない譜面があるので、同期削除も変換もしません\r\n　" + folder + Sep(u"/c.bms: ")),
+            std::u16string::npos);
+}
+
 // Every check that stops a run shows one message and changes nothing; No to the overlap turns both red.
 TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
   const std::u16string good = t / u"Material/drums", bad = t / u"missing", target = Folder(u"");

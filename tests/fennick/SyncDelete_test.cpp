@@ -22,7 +22,7 @@ TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
     t.Write(u"set/" + name, "x");
   for (const char16_t* name : {u"set/sub", u"set/was_folder", u"charts/sub", u"charts/sub/deeper", u"charts/was_file"})
     t.MakeFolder(name);
-  for (const auto& name : NameList{u"a.wav", u".hidden.wav", u"case.wav", u"was_folder", u"keep.wav", u"was_file/inner.bms",
+  for (const auto& name : NameList{u"a.wav", u".hidden.wav", u"case.wav", u"was_folder", u"keep.wav", u"was_file/inner.wav",
                                    ShiftJisName(u"プンバル.wav"), ShiftJisName(u"タム.WAV")})
     t.Write(u"charts/" + name, "y");
   for (const char16_t* name : {u"charts/ro.wav", u"charts/sub/deeper/locked.wav"})
@@ -72,6 +72,35 @@ TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
   EXPECT_EQ(std::make_pair(Names(target), Names(nested)), std::make_pair(NameList{u"pool"}, NameList{u"kick.wav", u"pool"}));
   ASSERT_EQ(std::make_pair(state.DeletedCount, state.Failures.size()), std::make_pair(1, std::size_t(1)));
   EXPECT_EQ(state.Failures[0].Path, target + Sep(u"/pool"));
+}
+
+// A chart, and a folder holding one, stay whatever the set holds; a folder another run holds in part
+// leaves the rest to go, and the folder is told as partly deleted with what stayed and why. A dry
+// run tells what the checks refuse.
+TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
+  for (const char16_t* name : {u"set/a", u"set/b", u"charts/a", u"charts/b", u"charts/b/held"}) t.MakeFolder(name);
+  for (const char16_t* name : {u"set/song.BMS", u"charts/song.bms", u"charts/a/x.pms", u"charts/b/1.wav", u"charts/b/held/2.wav"})
+    t.Write(name, "");
+  auto failures = [&] {
+    NameList got;
+    for (const auto& f : state.Failures) got.push_back(f.Path.substr(target.size() + 1) + u": " + f.Reason);
+    std::sort(got.begin(), got.end());
+    return got;
+  };
+  const NameList refused = {u"a: 譜面を含むので削除しません", u"song.bms: 譜面は削除しません"};
+  state.DryRun = true;
+  EXPECT_TRUE(Sync(source, target));
+  EXPECT_EQ(std::make_pair(failures(), state.WouldDelete), std::make_pair(refused, std::set{target + Sep(u"/b")}));
+  state = RunState();
+#ifndef _WIN32
+  const int held = HoldLock(t / u"charts/b/held");
+  EXPECT_TRUE(Sync(source, target));
+  close(held);
+  EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です",
+                                  u"b: 一部だけ削除しました (残った項目 1 件)", refused[1]}));
+  EXPECT_EQ(std::make_pair(t.Names(u"charts/b"), state.DeletedCount), std::make_pair(NameList{u"held"}, 0));
+#endif
+  EXPECT_TRUE(platform::FileExists(t / u"charts/song.bms") && platform::FileExists(t / u"charts/a/x.pms"));
 }
 
 // Texts before the loop and at entries 1, 101 and 201; a stop confirmed while entry 201 is shown

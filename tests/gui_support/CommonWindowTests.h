@@ -57,9 +57,9 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBoxItsDropsAndTheShellActions) {
   TypeParam& w = this->Open(this->target.Path());
   QLineEdit* box = w.txtPath(1);
 
-  Enter(box, this->target / u"missing");
+  Enter(box, this->target / u"missing/../sub");
   EXPECT_EQ(std::make_pair(IsRed(box), this->Files()), std::make_pair(true, TextList{u"a.bms"}))
-      << "the list keeps what it shows";
+      << "a folder before \"..\" is not there; the list keeps what it shows";
 
   // Blanks and steps through ".." go; the cursor ends at the end.
   Enter(box, u"  " + (this->target / u"sub") + u"/../sub/");

@@ -1,6 +1,10 @@
 // Symbolic links, and acting as an unprivileged user so that permissions hold even as root (in CI).
 #pragma once
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,3 +36,25 @@ inline int RunUnprivileged(const std::function<int()>& body) {
   int status = 0;
   return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// Another run's lock on a folder, held while the descriptor returned stays open.
+inline int HoldLock(const std::u16string& folder) {
+  const int fd = open(U8(folder).c_str(), O_RDONLY | O_DIRECTORY);
+  EXPECT_TRUE(fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) << U8(folder);
+  return fd;
+}
+
+// Mounts of the test's own, seen by no other process; false where the system allows none (not root,
+// or a container that forbids it).
+inline bool PrivateMounts() {
+  return unshare(CLONE_NEWNS) == 0 && mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+// A folder bound at another place (same file system, another mount) while this lives.
+struct BindMount {
+  BindMount(const std::u16string& from, const std::u16string& to) : at(U8(to)) {
+    EXPECT_EQ(mount(U8(from).c_str(), at.c_str(), nullptr, MS_BIND, nullptr), 0) << at;
+  }
+  ~BindMount() { umount2(at.c_str(), MNT_DETACH); }
+  std::string at;
+};

@@ -136,12 +136,53 @@ TEST_F(FileSystem, RemovingTakesReadOnlyFilesAndLinksButNeverWhatALinkPointsTo) 
   for (const char16_t* name : {u"link.wav", u"tree/file-link"}) Link(precious, t / name);
   for (const char16_t* name : {u"dir-link", u"tree/folder-link"}) Link(set, t / name);
   // A folder is no file; a link given to RemoveTree goes as a link.
+  TreeRemoval removal;
   EXPECT_EQ((std::vector{folder.Remove(u"ro.wav", error), folder.Remove(u"link.wav", error), folder.Remove(u"tree", error),
-                         folder.RemoveTree(u"tree", error), folder.RemoveTree(u"dir-link", error),
-                         folder.RemoveTree(u"missing", error)}),
+                         folder.RemoveTree(u"tree", removal), folder.RemoveTree(u"dir-link", removal),
+                         folder.RemoveTree(u"missing", removal)}),
             (std::vector{true, true, false, true, true, false}));
   EXPECT_TRUE(t.Names().empty());
   EXPECT_EQ(ReadBytes(precious) + outside.Read(u"set/kick.wav"), "chart" "kick");
+}
+
+// A tree deletion never enters another mount, a bind mount of the same file system included, and
+// leaves a folder another run holds: the rest goes, and what stayed is told where its cause lies. A
+// tree that holds a folder or file to keep, however that folder is reached, is not touched at all.
+TEST_F(FileSystem, ATreeDeletionLeavesMountsHeldFoldersAndWhatItMustKeep) {
+  if (!PrivateMounts()) GTEST_SKIP() << "no mounts of a test's own here";
+  for (const char16_t* name : {u"tree", u"tree/sub", u"tree/held", u"tree/mnt", u"kept", u"kept/set", u"charts",
+                               u"charts/x", u"via"}) {
+    t.MakeFolder(name);
+  }
+  for (const char16_t* name : {u"tree/a.wav", u"tree/sub/b.wav", u"tree/held/c.wav", u"kept/set/k.wav", u"charts/x/s.BMS"})
+    t.Write(name, "x");
+  outside.Write(u"precious.wav", "keep");
+  const BindMount mounted(outside.Path(), t / u"tree/mnt"), set_elsewhere(t / u"kept/set", t / u"via");
+  const int held = HoldLock(t / u"tree/held");
+  const Folder top = OpenFolder(t.Path());  // opened where the mounts are seen
+  FileInfo set;
+  ASSERT_TRUE(OpenFolder(t / u"via").SelfInfo(set, error));
+  using Why = TreeRemoval::Why;
+  using Stays = std::vector<std::pair<std::u16string, Why>>;
+  const std::vector<std::tuple<const char16_t*, Stays, std::size_t>> cases = {
+      {u"kept", {{u"kept", Why::HoldsKept}}, 0},  // the set to keep, reached here by another path
+      {u"charts", {{u"charts", Why::HoldsKeptFile}}, 0},
+      {u"via", {{u"via", Why::MountPoint}}, 0},
+      {u"tree", {{u"tree/held", Why::Held}, {u"tree/mnt", Why::MountPoint}}, 3},
+  };
+  for (const auto& [tree, stays, removed] : cases) {
+    TreeRemoval removal;
+    removal.Keep = {{set.Device, set.Id}};
+    removal.KeepFile = [](const std::u16string& name) { return name.ends_with(u".BMS"); };
+    EXPECT_FALSE(top.RemoveTree(tree, removal, true));
+    Stays got;
+    for (const auto& stay : removal.Stayed) got.emplace_back(stay.Path.substr(t.Path().size() + 1), stay.Reason);
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(std::make_pair(got, removal.Removed), std::make_pair(stays, removed)) << U8(tree);
+  }
+  close(held);
+  EXPECT_EQ(t.Names(u"tree"), (std::vector<std::u16string>{u"held", u"mnt"}));
+  EXPECT_EQ(outside.Read(u"precious.wav") + t.Read(u"kept/set/k.wav") + t.Read(u"charts/x/s.BMS"), "keep" "x" "x");
 }
 
 TEST_F(FileSystem, AFolderLockKeepsOtherRunsOutUntilItGoes) {

@@ -55,6 +55,7 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetA
       {{u"--bogus=1", u"x"}, 1, bad("unknown option --bogus")}, {{u"--flag=yes", u"x"}, 1, bad("--flag takes no value")},
       {{u"--value=bad", u"x"}, 1, bad("bad value")}, {{u"x", u"y"}, 1, bad("only one target folder may be given")},
       {{u""}, 1, bad("the target folder is an empty path")},
+      {{u"missing/../x"}, 1, bad("no target folder missing/../x")},
   };
   for (const auto& [args, status, err] : cases) {
     const Parsed p = Parse(args);
@@ -80,10 +81,9 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetA
   for (const std::u16string name : {u"-songs", u" lead", u"\"dq\"", u"a\tb"}) {
     EXPECT_EQ(Parse({u"--", name}).options.TargetText, platform::JoinPath(here, name)) << U8(name);
   }
+  EXPECT_EQ(Parse({platform::JoinPath(here, u"../b/./")}).options.TargetText, platform::JoinPath(platform::ParentFolder(here), u"b"));
 #ifdef _WIN32
-  EXPECT_EQ(Parse({u"/a/../b/./"}).options.TargetText, platform::RootOf(here) + u"\\b") << "on the current drive";
-#else
-  EXPECT_EQ(Parse({u"/a/../b/./"}).options.TargetText, u"/b");
+  EXPECT_EQ(Parse({u"/b/./"}).options.TargetText, platform::RootOf(here) + u"\\b") << "on the current drive";
 #endif
 }
 

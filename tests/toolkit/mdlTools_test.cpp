@@ -1,5 +1,8 @@
 #include "toolkit/mdlTools.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include "tests/support/TempDir.h"
 
 using namespace mdlTools;
@@ -24,18 +27,22 @@ TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
   for (const char16_t* name : {u"Data", u"Data/Songs"}) t.MakeFolder(name);
   t.Write(u"Data/Songs/Kick.WAV", "");
   const std::u16string base = t.Path(), songs = base + Sep(u"/Data/Songs");
-  Pairs full = {{u"\"songs\"", base + Sep(u"/songs")}, {u"   sub/../x", base + Sep(u"/x")},
+  // ".." is what the system means by it: a folder before it that is not there names nothing.
+  Pairs full = {{u"\"songs\"", base + Sep(u"/songs")}, {u"   Data/../x", base + Sep(u"/x")}, {u"missing/../Data", u""},
                 {u"./a/./b/", base + Sep(u"/a/b")},   {u"", base},    {u"  y", base + Sep(u"/y")},
                 {u"a\tb", u""},                       {u"\"a\nb\"", u""}};
   Pairs stored = {{base + u"/data/songs", songs}, {base + u"/DATA/SONGS/", songs}, {u"  " + base + u"/Data//songs", songs},
                   {base + u"/data/songs/kick.wav", base + Sep(u"/Data/Songs/Kick.WAV")}, {base + u"/data/missing", u""},
                   {u"relative/path", u""}, {u"", u""}};
   Pairs existing = {{u"data/songs/missing/deeper", songs}, {u"Data/Songs/Kick.WAV", songs},
-                    {u"\"Data\"", base + Sep(u"/Data")},   {u"bad\tname", u""}};
+                    {u"\"Data\"", base + Sep(u"/Data")},   {u"bad\tname", u""}, {u"missing/../Data", u""}};
 #ifdef _WIN32  // roots and shares of Windows paths: in the Windows tests
   existing.push_back({u"/no-such-root-folder/x", platform::RootOf(base) + u"\\"});  // the base's drive
 #else
-  full.insert(full.end(), {{u"/abs/./p/../q", u"/abs/q"}, {u"//abs//p", u"/abs/p"}, {u"/a/b/../../..", u"/"}, {u"/", u"/"}});
+  // The ".." after a link is the parent of what the link points to.
+  ASSERT_EQ(symlink("Data/Songs", U8(base + u"/cur").c_str()), 0);
+  full.insert(full.end(), {{u"cur/..", base + u"/Data"}, {u"cur/../Songs/./", songs}, {u"//abs//p", u"/abs/p"},
+                           {u"/..", u"/"}, {u"/", u"/"}});
   // A folder stored under Shift-JIS bytes is found by its text; ピヂノ (a second byte's case) is another.
   const std::u16string piano = ShiftJisName(u"ピアノ");
   t.MakeFolder(u"Data/" + piano);

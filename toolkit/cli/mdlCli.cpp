@@ -89,7 +89,8 @@ Session::~Session() {
 
 std::u16string Session::FullPath(const std::u16string& arg) {
   // The platform's absolute form is relative to the current folder, and on Windows knows a path
-  // relative to the current drive ("\\Songs") or to a drive's own current folder ("D:Songs").
+  // relative to the current drive ("\\Songs") or to a drive's own current folder ("D:Songs"); it is
+  // empty for a path the system cannot resolve ("missing/../Songs").
   return arg.empty() ? std::u16string() : platform::AbsolutePath(arg);
 }
 
@@ -180,7 +181,8 @@ std::optional<int> Session::Parse(const std::vector<std::u16string>& args, RunOp
   if (!target) return BadArguments("no target folder given");
   // The path as the shell gave it: never trimmed, never replaced by another folder.
   options.TargetText = FullPath(*target);
-  if (options.TargetText.empty()) return BadArguments("the target folder is an empty path");
+  if (target->empty()) return BadArguments("the target folder is an empty path");
+  if (options.TargetText.empty()) return BadArguments("no target folder " + Shown(*target));
   options.ExactPaths = true;
   options.ResultListsFailures = false;
   return std::nullopt;

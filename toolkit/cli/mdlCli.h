@@ -56,7 +56,8 @@ class Session {
   // the shell gave it. Returns the exit status when the command ends here (help, version, bad
   // arguments).
   std::optional<int> Parse(const std::vector<std::u16string>& args, RunOptionsBase& options);
-  // A path given on the command line, as the shell means it: relative to the current folder.
+  // A path given on the command line, as the shell means it: relative to the current folder; empty
+  // when the system cannot resolve it.
   static std::u16string FullPath(const std::u16string& arg);
 
   // Prints why, with a pointer to --help, on stderr; returns the exit status of bad arguments.

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,6 +104,35 @@ class File {
 
 enum class KeepResult { Made, Exists, Failed };
 
+// The rules of one folder tree's deletion (Folder::RemoveTree), and its account of what stayed.
+// A tree is never left half checked: what it must keep is looked for before anything of it goes.
+struct TreeRemoval {
+  enum class Why {
+    Failed,         // the system refused (Error tells why)
+    Kept,           // a folder of Keep itself
+    HoldsKept,      // a folder that holds one of Keep: nothing of the tree was touched
+    KeptFile,       // a file that KeepFile keeps
+    HoldsKeptFile,  // a folder that holds such a file: nothing of the tree was touched
+    MountPoint,     // another file system or mount (a junction or mounted volume on Windows): not entered
+    Held,           // another run holds the folder's lock
+  };
+  struct Stay {
+    std::u16string Path;
+    Why Reason = Why::Failed;
+    IoError Error;
+  };
+  // Folders (Device and Id as FileInfo tells them) that must stay, with every folder that holds them.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> Keep;
+  // Files that must stay, by name; a tree holding one stays whole.
+  std::function<bool(const std::u16string& name)> KeepFile;
+  // Only the checks made before anything goes: what a deletion would refuse, nothing deleted.
+  bool CheckOnly = false;
+
+  // Where the cause of each stay lies (the folders holding it stay too and are not listed).
+  std::vector<Stay> Stayed;
+  std::size_t Removed = 0;  // entries deleted
+};
+
 // An open folder. The path it was opened by serves messages only; every operation goes through the
 // open folder and the names of its entries, never through a rebuilt path.
 class Folder {
@@ -127,6 +157,8 @@ class Folder {
   // Pipes, sockets and devices are left out.
   enum class Order { ByName, AsStored };
   [[nodiscard]] bool List(std::vector<DirEntry>& entries, IoError& error, Order order = Order::ByName) const;
+  // A look at the open folder itself.
+  [[nodiscard]] bool SelfInfo(FileInfo& info, IoError& error) const;
   // A look at one entry, links followed or not.
   [[nodiscard]] bool Info(const std::u16string& name, FileInfo& info, bool follow, IoError& error) const;
   // The whole content of a regular file, with a look at it taken through the same opening.
@@ -142,9 +174,11 @@ class Folder {
   [[nodiscard]] bool Rename(const std::u16string& from, const std::u16string& to, IoError& error) const;
   // Deletes a file even when it is read-only; a link is deleted as a link. Refuses folders.
   [[nodiscard]] bool Remove(const std::u16string& name, IoError& error) const;
-  // Deletes a folder with all it holds, read-only entries too, never following a link; a file or a
-  // link given is deleted itself. `folder` says the caller's listing showed a real folder.
-  [[nodiscard]] bool RemoveTree(const std::u16string& name, IoError& error, bool folder = false) const;
+  // Deletes a folder with all it holds, read-only entries too, never following a link and never
+  // crossing into another mount; each folder is locked as a run locks it before it is emptied. A
+  // file or a link given is deleted itself. `folder` says the caller's listing showed a real folder.
+  // True when the whole tree went; `removal` tells what stayed and why.
+  [[nodiscard]] bool RemoveTree(const std::u16string& name, TreeRemoval& removal, bool folder = false) const;
   // Gives an entry times, never through a link.
   [[nodiscard]] bool SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const;
   // Clears the read-only attribute of an entry whose look said it is read-only; never through a link.
@@ -156,6 +190,7 @@ class Folder {
 
  private:
   friend class FolderLock;
+  friend class TreeRemover;
   std::intptr_t handle_ = -1;
   std::u16string native_;  // where folders are reached by path (Windows): the long form of the path
   std::u16string path_;
@@ -182,6 +217,13 @@ class FolderLock {
   bool held_ = false;
   bool exclusive_ = false;
 };
+
+#ifdef _WIN32
+// Whether an entry with these attributes and reparse tag (as a directory search tells them) names a
+// folder elsewhere, maybe on another volume, that a tree deletion neither enters nor removes: a
+// junction, a mounted volume, or a reparse point that will not tell its kind.
+bool IsMountEntry(std::uint32_t attributes, std::uint32_t tag);
+#endif
 
 // The folder separator of paths on this platform, and the path join rule: folder + separator + name,
 // no separator added when the folder already ends with one.
@@ -223,8 +265,10 @@ bool CreateFolder(const std::u16string& path);
 bool ReadWholeFile(const std::u16string& path, std::string& bytes);
 bool WriteWholeFile(const std::u16string& path, const std::string& bytes);
 
-// Absolute form of a path: relative to the current folder, "." and ".." resolved, separators
-// doubled up taken as one. Links are not resolved.
+// Absolute form of a path: relative to the current folder, "." dropped, separators doubled up taken
+// as one, and ".." meaning what the system means by it (on POSIX the parent of what a link before it
+// points to). Links elsewhere stay as written. Empty when a folder before a ".." is not there or
+// cannot be examined: such a path names nothing.
 std::u16string AbsolutePath(const std::u16string& path);
 std::u16string CurrentDirectory();
 bool ChangeDirectory(const std::u16string& path);

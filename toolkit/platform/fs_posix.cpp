@@ -8,10 +8,13 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cinttypes>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -161,77 +164,41 @@ bool ReadEntries(int fd, std::vector<RawEntry>& out, IoError& error) {
   }
 }
 
-// Removes everything inside the open folder `dirfd`, never following a link. The kinds come from
-// the listing; a look is taken only when the listing does not tell.
-bool RemoveContents(int dirfd, IoError& error) {
-  std::vector<RawEntry> entries;
-  if (!ReadEntries(dirfd, entries, error)) {
-    // A folder that may not be read is made readable: it is going anyway.
-    if (error.Code != EACCES || fchmod(dirfd, 0700) != 0 || !ReadEntries(dirfd, entries, error)) return false;
-    error = {};
-  }
-  bool ok = true;
-  bool opened_up = false;
-  for (const RawEntry& e : entries) {
-    const char* name = e.name.c_str();
-    bool folder = e.type == DT_DIR;
-    if (!folder) {
-      if (unlinkat(dirfd, name, 0) == 0) continue;
-      if (errno == EACCES && !opened_up) {
-        // A folder without write permission keeps its entries until it gets one.
-        opened_up = true;
-        if (fchmod(dirfd, 0700) == 0 && unlinkat(dirfd, name, 0) == 0) continue;
-      }
-      if (errno != EISDIR && errno != EPERM) {
-        ok = Fail(error);
-        continue;
-      }
-      struct stat st {};
-      folder = fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-      if (!folder) {
-        ok = Fail(error);
-        continue;
-      }
-    }
-    Fd sub(openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!sub.ok() && errno == EACCES && fchmodat(dirfd, name, 0700, AT_SYMLINK_NOFOLLOW) == 0) {
-      sub.reset(openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    }
-    if (!sub.ok()) {
-      ok = Fail(error);
-      continue;
-    }
-    const bool emptied = RemoveContents(sub.get(), error);
-    // Closed before the folder goes: a folder removed while still open is freed only at its last
-    // close, which costs the file system far more than a removal of a closed one.
-    sub.reset(-1);
-    if (!emptied) {
-      ok = false;
-      continue;
-    }
-    if (unlinkat(dirfd, name, AT_REMOVEDIR) == 0) continue;
-    if (errno == EACCES && !opened_up) {
-      opened_up = true;
-      if (fchmod(dirfd, 0700) == 0 && unlinkat(dirfd, name, AT_REMOVEDIR) == 0) continue;
-    }
-    ok = Fail(error);
-  }
-  return ok;
+// Where an open folder lies: its identity and the mount it belongs to.
+struct Place {
+  std::uint64_t device = 0, id = 0, mount = 0;
+  bool has_mount = false;
+  bool mount_root = false;  // the top of a mount
+};
+
+// The mount of an open descriptor as /proc tells it, for systems whose statx does not.
+bool MountFromProc(int fd, std::uint64_t& mount) {
+  const std::string path = "/proc/self/fdinfo/" + std::to_string(fd);
+  Fd info(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  char buffer[512];
+  const ssize_t got = info.ok() ? read(info.get(), buffer, sizeof buffer - 1) : -1;
+  if (got <= 0) return false;
+  buffer[got] = '\0';
+  const char* at = std::strstr(buffer, "mnt_id:");
+  return at != nullptr && std::sscanf(at, "mnt_id: %" SCNu64, &mount) == 1;
 }
 
-bool RemoveTreeAt(int dirfd, const char* name, IoError& error, bool folder = false) {
-  if (!folder && unlinkat(dirfd, name, 0) == 0) return true;
-  if (!folder && errno != EISDIR && errno != EPERM) return Fail(error);
-  // Opened as a folder and never through a link: anything else is refused by the opening itself.
-  Fd sub(openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!sub.ok() && errno == EACCES && fchmodat(dirfd, name, S_IRWXU, AT_SYMLINK_NOFOLLOW) == 0) {
-    sub.reset(openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  }
-  if (!sub.ok()) return Fail(error);
-  const bool emptied = RemoveContents(sub.get(), error);
-  sub.reset(-1);  // closed before the folder goes, as above
-  if (!emptied) return false;
-  return unlinkat(dirfd, name, AT_REMOVEDIR) == 0 || Fail(error);
+bool PlaceOf(int fd, Place& place, IoError& error) {
+  struct statx sx {};
+  if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_MNT_ID, &sx) != 0) return Fail(error);
+  place.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+  place.id = sx.stx_ino;
+  place.mount = sx.stx_mnt_id;
+  place.has_mount = (sx.stx_mask & STATX_MNT_ID) != 0 || MountFromProc(fd, place.mount);
+  place.mount_root = (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+  return true;
+}
+
+// Whether `inner`, reached from a folder at `outer`, lies on another file system or mount: a bind
+// mount of the same file system has the same device, so the mounts are compared too.
+bool Crosses(const Place& outer, const Place& inner) {
+  return inner.mount_root || inner.device != outer.device ||
+         (outer.has_mount && inner.has_mount && inner.mount != outer.mount);
 }
 
 // The locks this process holds, by folder: two parts of one run may lock the same folder.
@@ -371,11 +338,21 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
     unsigned char type = e.type;
     if (type == DT_LNK || type == DT_UNKNOWN) {
       // Only a link, or a file system that does not tell kinds, costs a look.
+      // A look that fails for another reason than a missing name leaves the listing untold: an entry
+      // quietly left out (a sound set behind a link) would make work look like none.
       struct stat lst {}, st {};
-      if (fstatat(fd, e.name.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
+      if (fstatat(fd, e.name.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) continue;  // gone meanwhile
+        entries.clear();
+        return Fail(error);
+      }
       entry.IsLink = S_ISLNK(lst.st_mode);
       if (entry.IsLink) {
         entry.Dangling = fstatat(fd, e.name.c_str(), &st, 0) != 0;
+        if (entry.Dangling && errno != ENOENT && errno != ENOTDIR && errno != ELOOP) {
+          entries.clear();
+          return Fail(error);
+        }
         if (entry.Dangling) st = lst;
       } else {
         st = lst;
@@ -392,6 +369,13 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
   if (order == Order::ByName) {
     SortByName(entries);
   }
+  return true;
+}
+
+bool Folder::SelfInfo(FileInfo& info, IoError& error) const {
+  struct stat st {};
+  if (fstat(static_cast<int>(handle_), &st) != 0) return Fail(error);
+  FillInfo(st, LastName(path_), info);
   return true;
 }
 
@@ -468,10 +452,6 @@ bool Folder::Remove(const std::u16string& name, IoError& error) const {
   return unlinkat(static_cast<int>(handle_), Native(name).c_str(), 0) == 0 || Fail(error);
 }
 
-bool Folder::RemoveTree(const std::u16string& name, IoError& error, bool folder) const {
-  return RemoveTreeAt(static_cast<int>(handle_), Native(name).c_str(), error, folder);
-}
-
 bool Folder::SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const {
   const struct timespec ts[2] = {Timespec(times.Access), Timespec(times.Write)};
   return utimensat(static_cast<int>(handle_), Native(name).c_str(), ts, AT_SYMLINK_NOFOLLOW) == 0 || Fail(error);
@@ -541,6 +521,212 @@ bool FolderLock::Acquire(const Folder& folder, IoError& error) {
   held_ = true;
   exclusive_ = it->second.fd >= 0;
   return true;
+}
+
+// ---- Tree deletion ---------------------------------------------------------------------------
+
+class TreeRemover {
+ public:
+  explicit TreeRemover(TreeRemoval& removal) : r_(removal) {}
+
+  bool Remove(const Folder& parent, const std::u16string& name, bool folder) {
+    const int dirfd = static_cast<int>(parent.handle_);
+    const std::string native = Native(name);
+    const std::u16string path = parent.PathOf(name);
+    IoError error;
+    if (!folder) {
+      struct stat st {};
+      if (fstatat(dirfd, native.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Refused(path, error);
+      if (!S_ISDIR(st.st_mode)) {
+        if (r_.KeepFile && r_.KeepFile(name)) return Stay(path, TreeRemoval::Why::KeptFile);
+        if (r_.CheckOnly) return true;
+        if (unlinkat(dirfd, native.c_str(), 0) != 0) return Refused(path, error);
+        ++r_.Removed;
+        return true;
+      }
+    }
+    const bool rules = r_.KeepFile || !r_.Keep.empty();
+    Folder root = Open(dirfd, native, path, !rules && !r_.CheckOnly, error);
+    Place home, here;
+    if (!root.IsOpen() || !PlaceOf(dirfd, home, error) || !PlaceOf(Handle(root), here, error)) {
+      return Refused(path, error);
+    }
+    if (Crosses(home, here)) return Stay(path, TreeRemoval::Why::MountPoint);
+    if (IsKept(here)) return Stay(path, TreeRemoval::Why::Kept);
+    tree_ = here;
+    // Only a folder on the same device can be one to keep: a tree elsewhere is not searched for one.
+    for (const auto& kept : r_.Keep) check_ids_ = check_ids_ || kept.first == here.device;
+    if (check_ids_ || r_.KeepFile) {
+      TreeRemoval::Why why = TreeRemoval::Why::Failed;
+      if (!Scan(Handle(root), why, error)) return Stay(path, why, error);
+    }
+    if (r_.CheckOnly) return true;
+    if (!EmptyLocked(root)) return false;
+    root = Folder();  // closed before the folder goes, as below
+    if (unlinkat(dirfd, native.c_str(), AT_REMOVEDIR) != 0) return Refused(path, error);
+    ++r_.Removed;
+    return true;
+  }
+
+ private:
+  static int Handle(const Folder& folder) { return static_cast<int>(folder.handle_); }
+
+  // A subfolder, never through a link. A folder that may not be read is made readable when
+  // `open_up`: it is going anyway.
+  static Folder Open(int dirfd, const std::string& name, const std::u16string& path, bool open_up, IoError& error) {
+    Folder folder;
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = openat(dirfd, name.c_str(), kFlags);
+    if (fd < 0 && errno == EACCES && open_up && fchmodat(dirfd, name.c_str(), S_IRWXU, AT_SYMLINK_NOFOLLOW) == 0) {
+      fd = openat(dirfd, name.c_str(), kFlags);
+    }
+    if (fd < 0) {
+      Fail(error);
+      return folder;
+    }
+    folder.handle_ = fd;
+    folder.path_ = path;
+    return folder;
+  }
+
+  bool IsKept(const Place& place) const {
+    return std::find(r_.Keep.begin(), r_.Keep.end(), std::make_pair(place.device, place.id)) != r_.Keep.end();
+  }
+
+  // Records what stayed; always false, the tree's answer.
+  bool Stay(const std::u16string& path, TreeRemoval::Why why, const IoError& error = {}) {
+    r_.Stayed.push_back({path, why, error});
+    return false;
+  }
+  // Records a failure of the system; errno tells why when `error` does not yet.
+  bool Refused(const std::u16string& path, IoError& error) {
+    if (!error) Fail(error);
+    return Stay(path, TreeRemoval::Why::Failed, error);
+  }
+
+  // The kind of an entry the listing did not tell; false when it has gone.
+  static bool Kind(int dirfd, RawEntry& entry, IoError& error) {
+    if (entry.type != DT_UNKNOWN) return true;
+    struct stat st {};
+    if (fstatat(dirfd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno != ENOENT && Fail(error);
+    entry.type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+    return true;
+  }
+
+  // Whether the tree below an open folder may go: it holds no folder nor file to keep. What lies
+  // on another mount is not searched, for it is never entered.
+  bool Scan(int fd, TreeRemoval::Why& why, IoError& error) {
+    std::vector<RawEntry> entries;
+    if (!ReadEntries(fd, entries, error)) return false;
+    for (RawEntry& e : entries) {
+      if (!Kind(fd, e, error)) {
+        if (error) return false;
+        continue;
+      }
+      if (e.type != DT_DIR) {
+        if (!r_.KeepFile || !r_.KeepFile(FromNative(e.name.c_str()))) continue;
+        why = TreeRemoval::Why::HoldsKeptFile;
+        return false;
+      }
+      const Fd sub(openat(fd, e.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      Place place;
+      if (!sub.ok() && errno == ENOENT) continue;
+      if (!sub.ok() ? Fail(error) : !PlaceOf(sub.get(), place, error)) return false;
+      if (Crosses(tree_, place)) continue;
+      if (check_ids_ && IsKept(place)) {
+        why = TreeRemoval::Why::HoldsKept;
+        return false;
+      }
+      if (!Scan(sub.get(), why, error)) return false;
+    }
+    return true;
+  }
+
+  // Empties a folder under its lock, taken as any run takes it; a folder another run holds is left.
+  bool EmptyLocked(const Folder& folder) {
+    FolderLock lock;
+    IoError error;
+    if (!lock.Acquire(folder, error)) {
+      return Stay(folder.Path(), error ? TreeRemoval::Why::Failed : TreeRemoval::Why::Held, error);
+    }
+    return Empty(folder);
+  }
+
+  // Removes everything inside an open folder; true when it is empty. The kinds come from the
+  // listing; a look is taken only when the listing does not tell.
+  bool Empty(const Folder& folder) {
+    const int dirfd = Handle(folder);
+    std::vector<RawEntry> entries;
+    IoError error;
+    if (!ReadEntries(dirfd, entries, error)) {
+      // A folder that may not be read is made readable: it is going anyway.
+      if (error.Code != EACCES || fchmod(dirfd, 0700) != 0 || !ReadEntries(dirfd, entries, error)) {
+        return Refused(folder.Path(), error);
+      }
+    }
+    bool ok = true;
+    bool opened_up = false;
+    // Deletes an entry; a folder without write permission keeps its entries until it gets one.
+    auto remove = [&](const char* name, int flags) {
+      if (unlinkat(dirfd, name, flags) == 0) return true;
+      if (errno != EACCES || opened_up) return false;
+      opened_up = true;
+      return fchmod(dirfd, 0700) == 0 && unlinkat(dirfd, name, flags) == 0;
+    };
+    for (RawEntry& e : entries) {
+      error = {};
+      if (!Kind(dirfd, e, error)) {
+        if (error) ok = Refused(folder.PathOf(FromNative(e.name.c_str())), error);
+        continue;
+      }
+      const char* name = e.name.c_str();
+      if (e.type != DT_DIR) {
+        if (r_.KeepFile && r_.KeepFile(FromNative(name))) {
+          ok = Stay(folder.PathOf(FromNative(name)), TreeRemoval::Why::KeptFile);
+        } else if (remove(name, 0)) {
+          ++r_.Removed;
+        } else {
+          ok = Refused(folder.PathOf(FromNative(name)), error);
+        }
+        continue;
+      }
+      const std::u16string path = folder.PathOf(FromNative(name));
+      Folder sub = Open(dirfd, name, path, true, error);
+      Place place;
+      if (!sub.IsOpen() || !PlaceOf(Handle(sub), place, error)) {
+        ok = Refused(path, error);
+        continue;
+      }
+      if (Crosses(tree_, place)) {
+        ok = Stay(path, TreeRemoval::Why::MountPoint);
+        continue;
+      }
+      if (IsKept(place)) {
+        ok = Stay(path, TreeRemoval::Why::Kept);
+        continue;
+      }
+      const bool emptied = EmptyLocked(sub);
+      // Closed before the folder goes: a folder removed while still open is freed only at its last
+      // close, which costs the file system far more than a removal of a closed one.
+      sub = Folder();
+      if (!emptied) {
+        ok = false;
+      } else if (remove(name, AT_REMOVEDIR)) {
+        ++r_.Removed;
+      } else {
+        ok = Refused(path, error);
+      }
+    }
+    return ok;
+  }
+
+  TreeRemoval& r_;
+  Place tree_;
+  bool check_ids_ = false;
+};
+
+bool Folder::RemoveTree(const std::u16string& name, TreeRemoval& removal, bool folder) const {
+  return TreeRemover(removal).Remove(*this, name, folder);
 }
 
 // ---- Paths -----------------------------------------------------------------------------------
@@ -640,9 +826,11 @@ bool RemoveFile(const std::u16string& path) {
 }
 
 bool RemoveTree(const std::u16string& path) {
-  if (path.empty()) return false;
+  const std::u16string full = path.empty() ? path : AbsolutePath(path);
   IoError error;
-  return RemoveTreeAt(AT_FDCWD, Native(path).c_str(), error);
+  const Folder parent = Folder::Open(ParentFolder(full), error);
+  TreeRemoval removal;
+  return parent.IsOpen() && !LastName(full).empty() && parent.RemoveTree(LastName(full), removal);
 }
 
 bool CreateFolder(const std::u16string& path) { return !path.empty() && mkdir(Native(path).c_str(), 0777) == 0; }
@@ -679,20 +867,28 @@ std::u16string AbsolutePath(const std::u16string& path) {
   std::u16string full = path;
   if (full.empty() || full[0] != u'/') full = JoinPath(CurrentDirectory(), full);
   std::vector<std::u16string> parts;
+  std::size_t up_to = 0;  // the parts up to the last ".." are the system's to resolve
   std::size_t i = 0;
   while (i <= full.size()) {
     std::size_t j = full.find(u'/', i);
     if (j == std::u16string::npos) j = full.size();
     std::u16string part = full.substr(i, j - i);
-    if (part == u"..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != u".") {
-      parts.push_back(std::move(part));
-    }
+    if (!part.empty() && part != u".") parts.push_back(std::move(part));
+    if (!parts.empty() && parts.back() == u"..") up_to = parts.size();
     i = j + 1;
   }
   std::u16string out;
-  for (const auto& part : parts) out += u'/' + part;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    out += u'/' + parts[k];
+    if (k + 1 != up_to) continue;
+    // ".." is the parent of what the path before it names, a link followed; a path whose folders are
+    // not all there names nothing.
+    char* real = realpath(Native(out).c_str(), nullptr);
+    if (real == nullptr) return std::u16string();
+    out = FromNative(real);
+    std::free(real);
+    if (out == u"/") out.clear();
+  }
   return out.empty() ? std::u16string(u"/") : out;
 }
 

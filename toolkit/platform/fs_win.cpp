@@ -356,30 +356,6 @@ bool EachEntry(const std::wstring& folder, IoError& error, Visit visit) {
   return code == ERROR_NO_MORE_FILES || Fail(error, code);
 }
 
-bool RemoveContents(const std::wstring& folder, IoError& error) {
-  bool ok = true;
-  const bool listed = EachEntry(folder, error, [&](const WIN32_FIND_DATAW& fd) {
-    const std::wstring path = Child(folder, U(fd.cFileName));
-    Look look;
-    look.attributes = fd.dwFileAttributes;
-    look.tag = fd.dwReserved0;
-    if (look.IsRealFolder()) {
-      // Never into a link: the listing tells links, and only real folders are entered.
-      ok = RemoveContents(path, error) && RemoveEmptiedFolder(path, look.attributes, error) && ok;
-    } else {
-      ok = RemoveEntry(path, look, error) && ok;
-    }
-  });
-  return listed && ok;
-}
-
-bool RemoveTreeAt(const std::wstring& path, IoError& error) {
-  Look look;
-  if (!LookAt(path, look, error)) return false;
-  if (!look.IsRealFolder()) return RemoveEntry(path, look, error);
-  return RemoveContents(path, error) && RemoveEmptiedFolder(path, look.attributes, error);
-}
-
 // Files finished without a flush, flushed by the next Folder::Sync: Windows lets only an
 // administrator flush a whole volume, so a run flushes the files it wrote instead. Bounded: past
 // the bound the oldest is flushed at once.
@@ -607,6 +583,7 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
   entries.clear();
   if (native_.empty()) return Fail(error, ERROR_INVALID_HANDLE);
   const std::wstring folder = W(native_);
+  IoError untold;
   const bool listed = EachEntry(folder, error, [&](const WIN32_FIND_DATAW& fd) {
     DirEntry entry;
     entry.Name = U(fd.cFileName);
@@ -615,17 +592,23 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
     if (entry.IsLink) {
       // Only a link costs a look: its attributes are those of what it points to.
       DWORD target = 0;
+      IoError looked;
       if (FollowedAttributes(Child(folder, entry.Name), target)) {
         attributes = target;
-      } else {
+      } else if (Fail(looked); looked.NotFound() || looked.Code == ERROR_CANT_RESOLVE_FILENAME) {
         entry.Dangling = true;
         attributes &= ~DWORD(FILE_ATTRIBUTE_DIRECTORY);  // nothing there that could be entered
+      } else {
+        // A link that cannot be followed for another reason leaves the listing untold: an entry
+        // taken for dangling (a sound set behind a link) would make work look like none.
+        untold = looked;
       }
     }
     entry.Attributes = static_cast<int>(attributes & kKnownAttributes);
     entries.push_back(std::move(entry));
   });
-  if (!listed) {
+  if (listed && untold) error = untold;
+  if (!listed || untold) {
     entries.clear();
     return false;
   }
@@ -633,6 +616,10 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
     SortByName(entries);
   }
   return true;
+}
+
+bool Folder::SelfInfo(FileInfo& info, IoError& error) const {
+  return native_.empty() ? Fail(error, ERROR_INVALID_HANDLE) : InfoOf(W(native_), info, true, error);
 }
 
 bool Folder::Info(const std::u16string& name, FileInfo& info, bool follow, IoError& error) const {
@@ -700,10 +687,6 @@ bool Folder::Remove(const std::u16string& name, IoError& error) const {
   return EntryPath(native_, name, path, error) && LookAt(path, look, error) && RemoveEntry(path, look, error);
 }
 
-bool Folder::RemoveTree(const std::u16string& name, IoError& error, bool) const {
-  std::wstring path;
-  return EntryPath(native_, name, path, error) && RemoveTreeAt(path, error);
-}
 
 bool Folder::SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const {
   std::wstring path;
@@ -784,6 +767,168 @@ bool FolderLock::Acquire(const Folder& folder, IoError& error) {
   held_ = true;
   exclusive_ = it->second.handle != INVALID_HANDLE_VALUE;
   return true;
+}
+
+// ---- Tree deletion ---------------------------------------------------------------------------
+
+bool IsMountEntry(std::uint32_t attributes, std::uint32_t tag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (tag == IO_REPARSE_TAG_MOUNT_POINT || tag == 0);
+}
+
+class TreeRemover {
+ public:
+  explicit TreeRemover(TreeRemoval& removal) : r_(removal) {}
+
+  bool Remove(const Folder& parent, const std::u16string& name) {
+    const std::u16string path = parent.PathOf(name);
+    std::wstring native;
+    IoError error;
+    Look look;
+    if (!EntryPath(parent.native_, name, native, error) || !LookAt(native, look, error)) return Refused(path, error);
+    if (IsMount(look)) return Stay(path, TreeRemoval::Why::MountPoint);
+    if (!look.IsRealFolder()) {
+      if (r_.KeepFile && r_.KeepFile(name)) return Stay(path, TreeRemoval::Why::KeptFile);
+      if (r_.CheckOnly) return true;
+      if (!RemoveEntry(native, look, error)) return Refused(path, error);
+      ++r_.Removed;
+      return true;
+    }
+    std::pair<std::uint64_t, std::uint64_t> id;
+    if (!IdentityOf(native, id.first, id.second, error)) return Refused(path, error);
+    if (IsKept(id)) return Stay(path, TreeRemoval::Why::Kept);
+    // Only a folder on the same volume can be one to keep: a tree elsewhere is not searched for one.
+    for (const auto& kept : r_.Keep) check_ids_ = check_ids_ || kept.first == id.first;
+    if (check_ids_ || r_.KeepFile) {
+      TreeRemoval::Why why = TreeRemoval::Why::Failed;
+      if (!Scan(native, why, error)) return Stay(path, why, error);
+    }
+    if (r_.CheckOnly) return true;
+    if (!EmptyLocked(Sub(native, path))) return false;
+    if (!RemoveEmptiedFolder(native, look.attributes, error)) return Refused(path, error);
+    ++r_.Removed;
+    return true;
+  }
+
+ private:
+  static bool IsMount(const Look& look) { return IsMountEntry(look.attributes, look.tag); }
+  static Look LookOf(const WIN32_FIND_DATAW& fd) {
+    Look look;
+    look.attributes = fd.dwFileAttributes;
+    look.tag = fd.dwReserved0;
+    return look;
+  }
+  static Folder Sub(const std::wstring& native, const std::u16string& path) {
+    Folder folder;
+    folder.native_ = U(native);
+    folder.path_ = path;
+    return folder;
+  }
+
+  bool IsKept(const std::pair<std::uint64_t, std::uint64_t>& id) const {
+    return std::find(r_.Keep.begin(), r_.Keep.end(), id) != r_.Keep.end();
+  }
+  // Whether a folder is one to keep; false, with the reason recorded, when it cannot be told.
+  bool Kept(const std::wstring& native, const std::u16string& path, bool& kept) {
+    std::pair<std::uint64_t, std::uint64_t> id;
+    IoError error;
+    if (!IdentityOf(native, id.first, id.second, error)) return Refused(path, error);
+    kept = IsKept(id);
+    return true;
+  }
+
+  // Records what stayed; always false, the tree's answer.
+  bool Stay(const std::u16string& path, TreeRemoval::Why why, const IoError& error = {}) {
+    r_.Stayed.push_back({path, why, error});
+    return false;
+  }
+  bool Refused(const std::u16string& path, IoError& error) {
+    if (!error) Fail(error);
+    return Stay(path, TreeRemoval::Why::Failed, error);
+  }
+
+  // Whether the tree below a folder may go: it holds no folder nor file to keep. What a junction
+  // or a mounted volume names is not searched, for it is never entered.
+  bool Scan(const std::wstring& folder, TreeRemoval::Why& why, IoError& error) {
+    bool ok = true;
+    const bool listed = EachEntry(folder, error, [&](const WIN32_FIND_DATAW& fd) {
+      const Look look = LookOf(fd);
+      if (!ok || IsMount(look)) return;
+      if (!look.IsRealFolder()) {
+        if (r_.KeepFile && r_.KeepFile(U(fd.cFileName))) {
+          why = TreeRemoval::Why::HoldsKeptFile;
+          ok = false;
+        }
+        return;
+      }
+      const std::wstring path = Child(folder, U(fd.cFileName));
+      std::pair<std::uint64_t, std::uint64_t> id;
+      if (check_ids_ && !IdentityOf(path, id.first, id.second, error)) {
+        ok = false;
+      } else if (check_ids_ && IsKept(id)) {
+        why = TreeRemoval::Why::HoldsKept;
+        ok = false;
+      } else {
+        ok = Scan(path, why, error);
+      }
+    });
+    return listed && ok;
+  }
+
+  // Empties a folder under its lock, taken as any run takes it; a folder another run holds is left.
+  bool EmptyLocked(const Folder& folder) {
+    FolderLock lock;
+    IoError error;
+    if (!lock.Acquire(folder, error)) {
+      return Stay(folder.Path(), error ? TreeRemoval::Why::Failed : TreeRemoval::Why::Held, error);
+    }
+    return Empty(folder);
+  }
+
+  // Removes everything inside a folder; true when it is empty.
+  bool Empty(const Folder& folder) {
+    const std::wstring native = W(folder.native_);
+    bool ok = true;
+    IoError error;
+    const bool listed = EachEntry(native, error, [&](const WIN32_FIND_DATAW& fd) {
+      const std::u16string name = U(fd.cFileName);
+      const std::wstring path = Child(native, name);
+      const Look look = LookOf(fd);
+      IoError failed;
+      if (IsMount(look)) {
+        ok = Stay(folder.PathOf(name), TreeRemoval::Why::MountPoint);
+      } else if (!look.IsRealFolder()) {
+        if (r_.KeepFile && r_.KeepFile(name)) {
+          ok = Stay(folder.PathOf(name), TreeRemoval::Why::KeptFile);
+        } else if (RemoveEntry(path, look, failed)) {
+          ++r_.Removed;
+        } else {
+          ok = Refused(folder.PathOf(name), failed);
+        }
+      } else {
+        bool kept = false;
+        if (check_ids_ && !Kept(path, folder.PathOf(name), kept)) {
+          ok = false;
+        } else if (kept) {
+          ok = Stay(folder.PathOf(name), TreeRemoval::Why::Kept);
+        } else if (!EmptyLocked(Sub(path, folder.PathOf(name)))) {
+          ok = false;
+        } else if (RemoveEmptiedFolder(path, look.attributes, failed)) {
+          ++r_.Removed;
+        } else {
+          ok = Refused(folder.PathOf(name), failed);
+        }
+      }
+    });
+    return listed ? ok : Refused(folder.Path(), error);
+  }
+
+  TreeRemoval& r_;
+  bool check_ids_ = false;
+};
+
+bool Folder::RemoveTree(const std::u16string& name, TreeRemoval& removal, bool) const {
+  return TreeRemover(removal).Remove(*this, name);
 }
 
 // ---- Paths -----------------------------------------------------------------------------------
@@ -905,8 +1050,10 @@ bool RemoveFile(const std::u16string& path) {
 }
 
 bool RemoveTree(const std::u16string& path) {
-  IoError ignored;
-  return !path.empty() && RemoveTreeAt(LongPath(path), ignored);
+  IoError error;
+  const Folder parent = Folder::Open(ParentFolder(path), error);
+  TreeRemoval removal;
+  return parent.IsOpen() && !LastName(path).empty() && parent.RemoveTree(LastName(path), removal);
 }
 
 bool CreateFolder(const std::u16string& path) {
@@ -957,6 +1104,16 @@ bool ChangeDirectory(const std::u16string& path) { return !path.empty() && SetCu
 std::u16string AbsolutePath(const std::u16string& path) {
   if (path.empty()) return CurrentDirectory();
   if (IsVerbatim(path)) return path;
+  // The system takes ".." on the text; a folder before one must be there all the same, or the path
+  // names nothing.
+  for (std::size_t i = 0; i < path.size();) {
+    std::size_t j = i;
+    while (j < path.size() && !IsSeparator(path[j])) ++j;
+    if (j - i == 2 && path[i] == u'.' && path[i + 1] == u'.' && i > 0 && !FolderExists(path.substr(0, i))) {
+      return std::u16string();
+    }
+    i = j + 1;
+  }
   // The system's own rules: the current folder (of the drive, for "C:x"), "." and "..", "/" as
   // "\", separators doubled up taken as one, trailing dots and blanks of a name dropped.
   const std::wstring in = W(path);
