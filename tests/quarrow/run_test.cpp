@@ -80,8 +80,7 @@ TEST_F(RunFixture, WarningsStopARunUntouchedAndARunRewritesTheListedChartsWithTh
   EXPECT_TRUE(user.Showed(u"title:置換中 - 1 / 1\r\nb.bme")) << "the counts before each chart";
 }
 
-// A backup may be the only copy of a chart as it was, a temporary file is half a chart: whatever the
-// include list takes, neither program's own files are charts.
+// Whatever the include list takes, neither program's backups nor temporary files are charts.
 TEST_F(RunFixture, TheProgramsOwnFilesAreNeverCharts) {
   for (const char16_t* name : {u"a.bms~1.mbk", u"b.bme~2.cbk", u"x.bms.cbk1", u"notes.txt.MBK1"}) t.Write(name, "#WAV01 a.wav\r\n");
   std::tie(options.IncludeText, options.BackupOn) = std::make_tuple(u"*", false);

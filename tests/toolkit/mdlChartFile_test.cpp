@@ -186,16 +186,17 @@ TEST(mdlChartFile, ARenameThatFailsLeavesTheOldChartAndNoLeftovers) {
 }
 #endif
 
-// A writer racing the run, between the chart's reading and its placing: an editor that puts a new
-// file at its name, or writes into it (an old time stamp: a save in the same clock tick shows).
+// A writer racing the run between the chart's reading and its placing, as an editor saves: into the
+// chart (an old time stamp, so a save in the same tick shows) or a new file of its size and time.
 TEST(mdlChartFile, AChartSavedWhileItIsRewrittenKeepsTheUsersVersionAndGetsNoBackup) {
+  const platform::FileTimes stamp{false, 0, 0, 1400000000LL * 1000000000LL};
   for (const auto& [in_place, backup] : {std::pair{false, true}, {false, false}, {true, true}, {true, false}}) {
     TempDir t;
-    ASSERT_TRUE(platform::SetFileTimes(t.Write(u"a.bms", "#WAV01 a.wav\r\n"), {false, 0, 0, 1400000000LL * 1000000000LL}));
+    ASSERT_TRUE(platform::SetFileTimes(t.Write(u"a.bms", "#WAV01 a.wav\r\n"), stamp));
     LineRewrite racing = WavToOgg();
     racing.Rewrite = [&, rewrite = racing.Rewrite](std::u16string& line) {
       const std::u16string saved = t.Write(in_place ? u"a.bms" : u"new", "#WAV01 z.wav\r\n");
-      EXPECT_TRUE(in_place || platform::RenameReplace(saved, t / u"a.bms"));
+      EXPECT_TRUE(in_place || (platform::SetFileTimes(saved, stamp) && platform::RenameReplace(saved, t / u"a.bms")));
       return rewrite(line);
     };
     Pass pass(t);

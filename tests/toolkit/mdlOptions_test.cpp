@@ -1,9 +1,8 @@
 #include "toolkit/mdlOptions.h"
 
-#include <optional>
-#ifndef _WIN32
 #include <sys/stat.h>
-#endif
+
+#include <optional>
 
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
