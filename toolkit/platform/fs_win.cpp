@@ -67,6 +67,8 @@ constexpr DWORD kKnownAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDD
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
 // What a link refused as a link reports: the name is one the system would have to resolve.
 constexpr DWORD kIsLinkError = ERROR_CANT_RESOLVE_FILENAME;
+// What a folder read as a file reports (ERROR_DIRECTORY_NOT_SUPPORTED, which older headers lack).
+constexpr DWORD kIsFolderError = 336;
 
 bool Fail(IoError& error, DWORD code = GetLastError()) {
   error.Code = code != 0 ? static_cast<int>(code) : ERROR_GEN_FAILURE;
@@ -297,14 +299,14 @@ bool ReadFileAt(const std::wstring& path, std::string& bytes, FileInfo& info, Io
     const DWORD code = GetLastError();
     const DWORD attributes = GetFileAttributesW(path.c_str());
     const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return Fail(error, code == ERROR_ACCESS_DENIED && folder ? ERROR_DIRECTORY_NOT_SUPPORTED : code);
+    return Fail(error, code == ERROR_ACCESS_DENIED && folder ? kIsFolderError : code);
   }
   // Only files on a disk are read: never a device or a pipe planted at the name.
   if (GetFileType(h.get()) != FILE_TYPE_DISK) return Fail(error, ERROR_INVALID_FUNCTION);
   BY_HANDLE_FILE_INFORMATION fi;
   if (!GetFileInformationByHandle(h.get(), &fi)) return Fail(error);
   FillInfo(fi, info);
-  if (info.IsFolder) return Fail(error, ERROR_DIRECTORY_NOT_SUPPORTED);
+  if (info.IsFolder) return Fail(error, kIsFolderError);
   if (limit >= 0 && info.Size > limit) return Fail(error, ERROR_FILE_TOO_LARGE);
   return ReadAll(h.get(), info.Size, bytes, error);
 }
@@ -460,7 +462,7 @@ std::u16string ErrorText(const IoError& error) {
     case ERROR_BUSY: return u"使用中です";
     case kIsLinkError: return u"シンボリックリンクです";
     case ERROR_DIR_NOT_EMPTY: return u"フォルダが空ではありません";
-    case ERROR_DIRECTORY_NOT_SUPPORTED: return u"フォルダです";
+    case kIsFolderError: return u"フォルダです";
     case ERROR_NOT_SAME_DEVICE: return u"別のドライブです";
     case ERROR_FILE_TOO_LARGE: return u"ファイルが大きすぎます";
     case ERROR_TOO_MANY_OPEN_FILES: return u"開いているファイルが多すぎます";
@@ -474,7 +476,7 @@ std::u16string ErrorText(const IoError& error) {
     case ERROR_UNEXP_NET_ERR: return u"接続が切れました";
     default: break;
   }
-  // The system's text in Japanese where the system has it, never in another language.
+  // The system's text where it is Japanese (a text all ASCII is in another language), else the code.
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                  nullptr, static_cast<DWORD>(error.Code), MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN),
@@ -485,7 +487,9 @@ std::u16string ErrorText(const IoError& error) {
                           out.back() == u'。')) {
     out.pop_back();
   }
-  if (out.empty()) out = u"不明なエラー (" + DecodeUtf8(std::to_string(error.Code)) + u")";
+  if (std::all_of(out.begin(), out.end(), [](char16_t c) { return c < 0x80; })) {
+    out = u"不明なエラー (" + DecodeUtf8(std::to_string(error.Code)) + u")";
+  }
   return out;
 }
 
