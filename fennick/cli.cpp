@@ -89,6 +89,7 @@ int CliMain(const std::vector<std::u16string>& args) {
       std::printf("  - %s\n  + %s\n", platform::ToUtf8(before).c_str(), platform::ToUtf8(after).c_str());
     }
   };
+  hooks.Leftover = mdlCli::LeftoverPrinter(dry_run);
   hooks.Deleted = [dry_run](const std::u16string& path) {
     std::printf("%s %s\n", dry_run ? "would delete" : "deleted", mdlCli::Shown(path).c_str());
   };

@@ -344,7 +344,7 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
   state.Hooks = hooks;
   ReadRunOptions(state, options);
   if (!state.SyncDeleteOn && !state.ConvertOn) {
-    mdlMessages::ShowMessage(u"処理内容が一つも選択されませんでした。", u"処理結果", MsgIcon::None);
+    mdlMessages::ShowWarning(u"処理内容が一つも選択されませんでした。", u"処理結果", MsgIcon::None);
     return {};
   }
   std::u16string source_why, target_why;

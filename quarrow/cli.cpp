@@ -95,7 +95,8 @@ int CliMain(const std::vector<std::u16string>& args) {
   if (material_given && !platform::FolderExists(options.MaterialText)) {
     return cli.BadArguments("no material base folder " + mdlCli::Shown(options.MaterialText));
   }
-  if (sources.empty()) LoadRuleFile(options.Rules, options.TextModeOn, u"");
+  // A rule file that cannot be read whole stops the run: it would run with other rules than the user's.
+  if (sources.empty() && !LoadRuleFile(options.Rules, options.TextModeOn, u"")) return 1;
   for (const RuleSource& source : sources) {
     if (const auto* typed = std::get_if<TypedRule>(&source)) {
       const std::u16string error = RuleError(typed->search, typed->replace, options.TextModeOn);
@@ -109,13 +110,14 @@ int CliMain(const std::vector<std::u16string>& args) {
     }
     const std::u16string& file = std::get<std::u16string>(source);
     if (!platform::FileExists(file)) return cli.BadArguments("no rule file " + mdlCli::Shown(file));
-    LoadRuleFile(options.Rules, options.TextModeOn, file);
+    if (!LoadRuleFile(options.Rules, options.TextModeOn, file)) return 1;
   }
 
   RunHooks hooks;
   const bool dry_run = options.DryRun;
   hooks.Changed = [=](const ChartChange& change) { PrintChange(change, dry_run, dry_run || verbose); };
   hooks.ChangedLines = dry_run || verbose;
+  hooks.Leftover = mdlCli::LeftoverPrinter(dry_run);
   const RunResult result = Run(options, hooks);
   return cli.Finish(result.Outcome, result.Failures);
 }

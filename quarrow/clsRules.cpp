@@ -33,13 +33,16 @@ bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std:
   return (matcher.CanReplace() & (1 | 4)) == 0;
 }
 
-std::u16string RuleError(const std::u16string& search, const std::u16string& replace, int textMode) {
-  clsMatching checker;
-  if (!SetupMatcher(checker, search, replace, textMode)) {
-    return u"置換ルールが間違っています。次の点をチェックしてください。\r\n"
-           u"　　・置換後の方がワイルドカードの数が多い\r\n"
-           u"　　・置換後のパタンを一意に解釈できない";
+namespace {
+constexpr char16_t kPairingReason[] = u"置換後の方がワイルドカードの数が多いか、置換後のパタンを一意に解釈できません";
+}  // namespace
+
+std::u16string RuleReason(const std::u16string& search, const std::u16string& replace, int textMode) {
+  if ((search + replace).find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string::npos) {
+    return u"パタンに改行文字か NUL 文字があります";
   }
+  clsMatching checker;
+  if (!SetupMatcher(checker, search, replace, textMode)) return kPairingReason;
   // Wildcards bring text of the chart itself; only the pattern's own characters can be foreign.
   for (std::size_t i = 0; i < replace.size(); ++i) {
     if (platform::Cp932Code(replace[i]) >= 0) continue;
@@ -52,6 +55,14 @@ std::u16string RuleError(const std::u16string& search, const std::u16string& rep
     return u"置換パタンに Shift-JIS で書けない文字があります: 「" + shown + u"」(" + hex + u")";
   }
   return std::u16string();
+}
+
+std::u16string RuleError(const std::u16string& search, const std::u16string& replace, int textMode) {
+  const std::u16string reason = RuleReason(search, replace, textMode);
+  if (reason != kPairingReason) return reason;
+  return u"置換ルールが間違っています。次の点をチェックしてください。\r\n"
+         u"　　・置換後の方がワイルドカードの数が多い\r\n"
+         u"　　・置換後のパタンを一意に解釈できない";
 }
 
 bool clsRules::MakeRule(const std::u16string& listStr, int iData, int textMode) {

@@ -24,9 +24,13 @@ void SplitRuleText(const std::u16string& text, int split, std::u16string& search
 // Sets the matcher up for the pair (whole lines; ASCII letters without case when textMode is
 // non-zero); true when the pair is a usable rule.
 bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace, int textMode);
-// Why a pattern pair is refused as a rule, empty when it is a usable one: the rule error message when
-// the replace pattern cannot be paired with the search pattern, or the character a rewritten line
-// could never be written with (charts are Shift-JIS).
+// Why a pattern pair is refused as a rule, in one line; empty when it is a usable one. Refused are a
+// pattern with a line break or a NUL (it would break the chart's lines, and no rule file could keep
+// it), a replace pattern that cannot be paired with the search pattern, and one with a character a
+// rewritten line could never be written with (charts are Shift-JIS).
+std::u16string RuleReason(const std::u16string& search, const std::u16string& replace, int textMode);
+// The message a refused pair is shown with: the rule error message when the patterns cannot be
+// paired, else the reason; empty for a usable rule.
 std::u16string RuleError(const std::u16string& search, const std::u16string& replace, int textMode);
 
 class clsRules {

@@ -1,6 +1,7 @@
 #include "quarrow/mdlRuleIO.h"
 
 #include "toolkit/mdlMessages.h"
+#include "toolkit/mdlOptions.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/text.h"
@@ -8,7 +9,9 @@
 namespace quarrow {
 namespace {
 constexpr char16_t kOpenErrorTitle[] = u"ファイルオープンエラー";
-constexpr char16_t kOpenErrorText[] = u" のオープンに失敗しました。";
+constexpr char16_t kRuleFileTitle[] = u"ルールファイル";
+// How many of a file's unusable pairs a warning names; the rest are counted.
+constexpr std::size_t kListedProblems = 10;
 }  // namespace
 
 std::u16string DefaultRuleFilePath() {
@@ -24,31 +27,61 @@ std::u16string ReadNonEmptyLine(RuleFileReader& file) {
   return std::u16string();
 }
 
-void AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file) {
-  RuleFileReader reader(platform::DecodeTextLines(bytes));
-  clsMatching checker;
-  for (std::u16string search = ReadNonEmptyLine(reader); !search.empty(); search = ReadNonEmptyLine(reader)) {
-    const std::u16string replace = ReadNonEmptyLine(reader);
-    if (replace.empty()) {
-      // An odd number of patterns: the last one has no partner, and is no rule the user wrote.
-      mdlMessages::ShowMessage(file + u" の最後の検索パタン「" + search +
-                                   u"」には置換パタンがありません。このパタンは読み込みませんでした。",
-                               u"ルールファイル", MsgIcon::Exclamation);
-      break;
-    }
-    if (SetupMatcher(checker, search, replace, textMode)) list.push_back(MakeRuleEntry(search, replace));
+std::vector<RuleFilePair> ReadRulePairs(const std::vector<std::u16string>& lines) {
+  // As the writer lays rules out: a search pattern, its replace pattern (an empty one is an empty
+  // line), an empty line; the file's last empty line may have gone.
+  std::vector<RuleFilePair> pairs;
+  bool written = true;
+  for (std::size_t i = 0; written && i < lines.size(); i += 3) {
+    written = !lines[i].empty() && i + 1 < lines.size() && (i + 2 >= lines.size() || lines[i + 2].empty());
+    if (written) pairs.push_back({i + 1, lines[i], lines[i + 1], true});
   }
+  if (written) return pairs;
+  pairs.clear();
+  RuleFileReader reader(lines);
+  for (std::u16string search = ReadNonEmptyLine(reader); !search.empty(); search = ReadNonEmptyLine(reader)) {
+    const std::size_t line = reader.LineNumber();
+    std::u16string replace = ReadNonEmptyLine(reader);
+    const bool paired = !replace.empty();
+    pairs.push_back({line, std::move(search), std::move(replace), paired});
+  }
+  return pairs;
 }
 
-void LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& path) {
-  const std::u16string file = path.empty() ? DefaultRuleFilePath() : path;
-  if (!platform::FileExists(file)) return;
-  std::string bytes;
-  if (!platform::ReadWholeFile(file, bytes)) {
-    mdlMessages::ShowMessage(file + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
-    return;
+bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file) {
+  std::u16string problems;
+  std::size_t count = 0;
+  for (const RuleFilePair& pair : ReadRulePairs(platform::DecodeTextLines(bytes))) {
+    const std::u16string why =
+        pair.HasReplace ? RuleReason(pair.Search, pair.Replace, textMode) : u"置換パタンがありません";
+    if (why.empty()) {
+      list.push_back(MakeRuleEntry(pair.Search, pair.Replace));
+      continue;
+    }
+    if (++count > kListedProblems) continue;
+    problems += u"\r\n　" + mdlTools::Decimal(static_cast<std::int64_t>(pair.Line)) + u" 行目「" +
+                (pair.HasReplace ? JoinRuleText(pair.Search, pair.Replace) : pair.Search) + u"」: " + why;
   }
-  AppendRules(bytes, textMode, list, file);
+  if (count == 0) return true;
+  if (count > kListedProblems) {
+    problems += u"\r\n　… ほか " + mdlTools::Decimal(static_cast<std::int64_t>(count - kListedProblems)) + u" 件";
+  }
+  mdlMessages::ShowMessage(file + u" の次のルールは使えないため、読み込みませんでした。" + problems, kRuleFileTitle,
+                           MsgIcon::Exclamation);
+  return false;
+}
+
+bool LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& path) {
+  const std::u16string file = path.empty() ? DefaultRuleFilePath() : path;
+  if (!platform::PathExists(file)) return true;
+  std::string bytes;
+  platform::IoError error;
+  if (!platform::ReadWholeFile(file, bytes, error, mdlOptions::kMaxOwnFileSize)) {
+    mdlMessages::ShowMessage(mdlOptions::OpenFailedText(file, platform::ErrorText(error)), kOpenErrorTitle,
+                             MsgIcon::Critical);
+    return false;
+  }
+  return AppendRules(bytes, textMode, list, file);
 }
 
 std::string RuleFileText(const std::vector<RuleEntry>& list) {
@@ -65,8 +98,22 @@ std::string RuleFileText(const std::vector<RuleEntry>& list) {
 
 bool SaveRuleFile(const std::vector<RuleEntry>& list) {
   const std::u16string path = DefaultRuleFilePath();
-  if (!platform::WriteWholeFile(path, RuleFileText(list))) {
-    mdlMessages::ShowMessage(path + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
+  const std::string bytes = RuleFileText(list);
+  // The file is read back before it is written: a rule it would not give back as it is, or give
+  // back as no rule, keeps the old file as it was.
+  const std::vector<RuleFilePair> back = ReadRulePairs(platform::DecodeTextLines(bytes));
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    std::u16string search, replace;
+    SplitRuleText(list[i].Text, list[i].Split, search, replace);
+    const std::u16string why = RuleReason(search, replace, 1);
+    if (why.empty() && i < back.size() && back[i].Search == search && back[i].Replace == replace) continue;
+    mdlMessages::ShowMessage(path + u" に次のルールを保存できないため、ルールファイルを書き換えませんでした。\r\n" +
+                                 JoinRuleText(search, replace) + (why.empty() ? std::u16string() : u"\r\n" + why),
+                             kRuleFileTitle, MsgIcon::Exclamation);
+    return false;
+  }
+  if (!platform::WriteWholeFile(path, bytes)) {
+    mdlMessages::ShowMessage(mdlOptions::OpenFailedText(path, u""), kOpenErrorTitle, MsgIcon::Critical);
     return false;
   }
   return true;

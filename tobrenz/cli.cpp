@@ -34,7 +34,7 @@ int CliMain(const std::vector<std::u16string>& args) {
   mdlCli::Session cli(u"Tobrenz", "tobrenz-cli", kDescription, InitSettingsTable());
   RunOptions options;
   options.FromSettings(mdlOptions::Table());
-  cli.Add({"--ext", "", "EXT", "the comparison extension, without the dot",
+  cli.Add({"--ext", "", "EXT", "the comparison extension (\".bmp\" means bmp)",
            [&] { return platform::ToUtf8(options.CompareExtText); },
            [&](const std::vector<std::u16string>& v, bool) -> std::optional<std::string> {
              options.CompareExtText = v[0];

@@ -130,6 +130,14 @@ bool ProcessFolder(RunState& state, const platform::Folder& folder) {
 
 void ReadRunOptions(RunState& state, const RunOptions& options) { state.ReadBase(options); }
 
+std::u16string CompareExtension(const std::u16string& text) {
+  const std::size_t first = text.find_first_not_of(u" \t");
+  if (first == std::u16string::npos) return std::u16string();
+  std::u16string ext = text.substr(first, text.find_last_not_of(u" \t") + 1 - first);
+  if (ext[0] == u'.') ext.erase(0, 1);
+  return ext;
+}
+
 bool CheckCompareExt(const std::u16string& text) {
   return !text.empty() && text.find_first_of(u"\\/:*?\"<>|") == std::u16string::npos &&
          mdlTools::IsPrintableText(text);
@@ -152,7 +160,8 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
                              MsgIcon::Exclamation);
     return {};
   }
-  const bool ext_ok = CheckCompareExt(options.CompareExtText);
+  const std::u16string ext = CompareExtension(options.CompareExtText);
+  const bool ext_ok = CheckCompareExt(ext);
   if (hooks.CompareExtChecked) hooks.CompareExtChecked(ext_ok);
   if (!ext_ok) {
     mdlMessages::ShowMessage(u"拡張子が空白か、ファイル名として使用できない文字や表示できない文字が含まれています。",
@@ -161,7 +170,7 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
   }
 
   mdlRun::BeginWork(hooks, u"");
-  state.CompareExt = u"." + options.CompareExtText;
+  state.CompareExt = u"." + ext;
   const platform::Folder folder = mdlRun::OpenFolder(state, target);
   const bool finished = !folder.IsOpen() || ProcessFolder(state, folder);
   return mdlRun::EndWork(hooks, finished, ResultText(state), state);

@@ -57,6 +57,9 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks = {});
 std::u16string ResultText(const RunState& state);
 
 void ReadRunOptions(RunState& state, const RunOptions& options);
+// The comparison extension a box or an option gives, without the blanks around it and without a
+// leading dot (".bmp" means bmp).
+std::u16string CompareExtension(const std::u16string& text);
 // False for an empty extension, one with a character no file name may hold, or a control character.
 bool CheckCompareExt(const std::u16string& text);
 // The name without its last extension: "a.b" for "a.b.png", "readme" for "readme".

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "toolkit/clsFileString.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/text.h"
 
@@ -23,31 +24,74 @@ bool LockFolder(platform::FolderLock& lock, const platform::Folder& folder, std:
   return false;
 }
 
-ChartFolder::ChartFolder(const platform::Folder& folder, std::u16string ext, bool backup, bool dry_run,
-                         CommitReport report)
-    : folder_(folder), ext_(std::move(ext)), backup_(backup), dry_run_(dry_run), report_(std::move(report)) {}
+bool IsOwnFile(std::u16string_view name) {
+  // Whether the name ends with `tail` (lower case), ASCII letters in any case, after a name of its own.
+  auto ends_with = [&name](std::u16string_view tail) {
+    if (name.size() <= tail.size()) return false;
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+      if (clsFileString::FoldAscii(name[name.size() - tail.size() + i]) != tail[i]) return false;
+    }
+    return true;
+  };
+  for (const std::u16string_view ext : {std::u16string_view(u".mbk"), std::u16string_view(u".cbk")}) {
+    if (ends_with(std::u16string(ext) + u"1")) return true;
+    if (!ends_with(ext)) continue;
+    std::size_t at = name.size() - ext.size();
+    const std::size_t digits_end = at;
+    while (at > 0 && name[at - 1] >= u'0' && name[at - 1] <= u'9') --at;
+    if (at < digits_end && at >= 2 && name[at - 1] == u'~') return true;
+  }
+  return false;
+}
 
-ChartFolder::~ChartFolder() { Commit(); }
+ChartFolder::ChartFolder(const platform::Folder& folder, std::u16string ext, bool backup, bool dry_run)
+    : folder_(folder), ext_(std::move(ext)), backup_(backup), dry_run_(dry_run) {}
 
-bool ChartFolder::Begin(const std::vector<platform::DirEntry>& listing, std::u16string& why) {
+bool ChartFolder::IsLeftover(const platform::DirEntry& entry, const std::set<std::u16string>& files) const {
+  const std::u16string tail = u"." + ext_ + u"1";
+  const std::u16string& name = entry.Name;
+  if (!entry.IsFile() || entry.IsLink || name.size() <= tail.size() ||
+      name.compare(name.size() - tail.size(), tail.size(), tail) != 0) {
+    return false;
+  }
+  const std::u16string chart = name.substr(0, name.size() - tail.size());
+  if (files.count(chart) == 0 || IsOwnFile(chart)) return false;
+  // A run writes its temporary file alone, and only for a chart that has no other name.
+  platform::FileInfo temp, original;
+  platform::IoError error;
+  return folder_.Info(name, temp, false, error) && !temp.IsFolder && !temp.IsLink && temp.Links == 1 &&
+         folder_.Info(chart, original, false, error) && !original.IsFolder && !original.IsLink && original.Links == 1;
+}
+
+bool ChartFolder::Begin(const std::vector<platform::DirEntry>& listing, std::u16string& why,
+                        const std::function<void(const std::u16string& path)>& leftover) {
+  std::set<std::u16string> files;  // the regular files that are no links: the charts a run can rewrite
   for (const platform::DirEntry& e : listing) {
     if (e.IsLink) links_.insert(e.Name);
+    if (e.IsFile() && !e.IsLink) files.insert(e.Name);
   }
-  if (dry_run_) return true;  // reading needs no lock: every chart is replaced in one step
+  if (dry_run_) {
+    // Reading needs no lock: every chart is replaced in one step. A lock held for a moment tells
+    // whether another run is at work here, whose temporary files are no leftovers.
+    platform::FolderLock probe;
+    platform::IoError error;
+    if (leftover && probe.Acquire(folder_, error) && probe.Exclusive()) {
+      for (const platform::DirEntry& e : listing) {
+        if (IsLeftover(e, files)) leftover(folder_.PathOf(e.Name));
+      }
+    }
+    return true;
+  }
   if (!LockFolder(lock_, folder_, why)) return false;
   for (const platform::DirEntry& e : listing) names_.insert(e.Name);
   if (!lock_.Exclusive()) return true;
   // No run holds the folder but this one, so a temporary file beside a chart is what a killed run
   // left behind.
-  const std::u16string tail = u"." + ext_ + u"1";
   platform::IoError error;
   for (const platform::DirEntry& e : listing) {
-    if (!e.IsFile() || e.IsLink || e.Name.size() <= tail.size() ||
-        e.Name.compare(e.Name.size() - tail.size(), tail.size(), tail) != 0) {
-      continue;
-    }
-    if (names_.count(e.Name.substr(0, e.Name.size() - tail.size())) == 0) continue;
-    if (folder_.Remove(e.Name, error)) names_.erase(e.Name);
+    if (!IsLeftover(e, files) || !folder_.Remove(e.Name, error)) continue;
+    names_.erase(e.Name);
+    if (leftover) leftover(folder_.PathOf(e.Name));
   }
   return true;
 }
@@ -158,11 +202,23 @@ Outcome ChartFolder::Rewrite(const std::u16string& name, const LineRewrite& rewr
   }
   // The look through the opened chart describes what a link points to; the listing tells links.
   info.IsLink = links_.count(name) != 0;
+  // A new chart would take this one name alone: the link's target, or the file's other names, would
+  // keep the old content. Such a chart is left as it is.
+  std::u16string refusal;
+  if (info.IsLink) {
+    refusal = u"シンボリックリンクなので書き換えません";
+  } else if (info.Links > 1) {
+    refusal = u"ほかの名前 (ハードリンク) もあるファイルなので書き換えません";
+  }
   // The temporary file is made at the first piece of new content: a chart that does not change
   // costs no file at all, and one that does is written as it goes.
   platform::File temp;
   std::u16string temp_why;
   auto sink = [&](std::string_view piece) {
+    if (!refusal.empty()) {
+      temp_why = refusal;
+      return false;
+    }
     if (dry_run_) return true;
     if (!temp.IsOpen() && !CreateTemp(name, info.Mode | 0200, temp, temp_why)) return false;
     if (temp.Write(piece, error)) return true;
@@ -174,81 +230,73 @@ Outcome ChartFolder::Rewrite(const std::u16string& name, const LineRewrite& rewr
   if (outcome == Outcome::Failed) return outcome;
   if (outcome == Outcome::Unchanged) {
     // Nothing to write: the chart only loses a read-only attribute, as every examined chart does (a
-    // linked chart keeps it: it belongs to the file the link points to).
-    if (!dry_run_ && !info.IsLink && !folder_.MakeWritable(name, info, error)) {
+    // linked chart keeps it: it belongs to its other names as well).
+    if (!dry_run_ && refusal.empty() && !folder_.MakeWritable(name, info, error)) {
       why = platform::Explained(u"読み取り専用を解除できません", error);
       return Outcome::Failed;
     }
     return Outcome::Unchanged;
   }
   if (dry_run_) return Outcome::Rewritten;
-  // Without a backup the folder is flushed once before the charts are replaced (Commit), far
-  // cheaper than a flush per chart; with one, the old content survives in the backup.
-  if (!temp.Finish(info, false, error)) {
+  // Without a backup the new content is on the disk before it replaces the old; with one, the old
+  // content survives in the backup.
+  if (!temp.Finish(info, !backup_, error)) {
     why = platform::Explained(u"一時ファイル " + folder_.PathOf(TempName(name)) + u" を書けません", error);
     return Outcome::Failed;
   }
-  waiting_.push_back({name, change, info});
-  return Outcome::Rewritten;
+  return Place(name, info, why) ? Outcome::Rewritten : Outcome::Failed;
 }
 
 bool ChartFolder::CreateTemp(const std::u16string& name, std::uint32_t mode, platform::File& file,
                              std::u16string& why) {
+  // A name that is taken is never written into: what a killed run left there went at Begin.
   const std::u16string temp = TempName(name);
   platform::IoError error;
-  bool made = folder_.Create(temp, file, error, mode);
-  if (!made && error.AlreadyExists() && lock_.Exclusive()) {
-    // The name is taken. With the folder locked by this run it can only be a leftover of a killed
-    // run; a folder (or anything else that will not go) stays, and the chart with it.
-    platform::FileInfo look;
-    platform::IoError ignored;
-    if (folder_.Info(temp, look, false, ignored) && !look.IsFolder && folder_.Remove(temp, ignored)) {
-      error = {};
-      made = folder_.Create(temp, file, error, mode);
-    }
-  }
-  if (!made) why = platform::Explained(u"一時ファイル " + folder_.PathOf(temp) + u" を作れません", error);
-  return made;
+  if (folder_.Create(temp, file, error, mode)) return true;
+  why = platform::Explained(u"一時ファイル " + folder_.PathOf(temp) + u" を作れません", error);
+  return false;
 }
 
-void ChartFolder::Commit() {
-  if (waiting_.empty()) return;
-  if (!backup_) folder_.Sync();
-  std::vector<Waiting> charts;
-  charts.swap(waiting_);
-  for (const Waiting& chart : charts) Place(chart);
-}
-
-void ChartFolder::Place(const Waiting& chart) {
-  const std::u16string temp = TempName(chart.name);
+bool ChartFolder::Place(const std::u16string& name, const platform::FileInfo& read, std::u16string& why) {
+  const std::u16string temp = TempName(name);
   platform::IoError error;
-  auto fail = [&](const std::u16string& why) {
+  auto fail = [&](const std::u16string& reason) {
     platform::IoError ignored;
     (void)folder_.Remove(temp, ignored);
-    if (report_.Failed) report_.Failed(folder_.PathOf(chart.name), why);
+    why = reason;
+    return false;
   };
-  // The old chart loses a read-only attribute as every examined chart does; a linked chart keeps it.
-  if (!chart.info.IsLink) (void)folder_.MakeWritable(chart.name, chart.info, error);
+  // The chart must still be the file that was read: one saved meanwhile (a new file put at its name,
+  // or the file written in place) keeps the user's version, and no backup is made of it.
+  platform::FileInfo now;
+  if (!folder_.Info(name, now, false, error) || now.IsLink || now.Device != read.Device || now.Id != read.Id ||
+      now.Size != read.Size || now.Times.Write != read.Times.Write || now.Change != read.Change ||
+      now.Links != read.Links) {
+    return fail(platform::Explained(u"実行中に変更されたので書き換えません", error));
+  }
+  // The old chart loses a read-only attribute as every examined chart does.
+  (void)folder_.MakeWritable(name, now, error);
   std::u16string kept;
   if (backup_) {
     // A new name for the old content, never one that exists: the chart's path keeps the old content
-    // until the new one takes its place in one step.
+    // until the new one takes its place in one step. The chart has no other name, so after the
+    // rename the backup is the old content's only name.
     for (int n = 1; n <= kMaxBackupNumber && kept.empty(); ++n) {
-      const std::u16string candidate = chart.name + u"~" + mdlTools::Decimal(n) + u"." + ext_;
+      const std::u16string candidate = name + u"~" + mdlTools::Decimal(n) + u"." + ext_;
       if (names_.count(candidate) != 0) continue;
-      const platform::KeepResult result = folder_.Keep(chart.name, candidate, error);
+      const platform::KeepResult result = folder_.Keep(name, candidate, error);
       if (result == platform::KeepResult::Failed) break;
       names_.insert(candidate);
       if (result == platform::KeepResult::Made) kept = candidate;
     }
     if (kept.empty()) return fail(platform::Explained(u"バックアップを作れません", error));
   }
-  if (!folder_.Rename(temp, chart.name, error)) {
+  if (!folder_.Rename(temp, name, error)) {
     platform::IoError ignored;
     if (!kept.empty()) (void)folder_.Remove(kept, ignored);  // a second name of the unchanged chart
     return fail(platform::Explained(u"書き換えたファイルを置けません", error));
   }
-  if (report_.Placed) report_.Placed(chart.change);
+  return true;
 }
 
 }  // namespace mdlChartFile

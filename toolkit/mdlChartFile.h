@@ -2,11 +2,13 @@
 // program's rewrite, and puts the new content in place.
 //
 // The new content goes to a temporary file beside the chart, created exclusively so that no two runs
-// ever write into one file. Once every changed chart of a folder is written, each takes its chart's
-// place in one atomic rename, the old chart kept under a backup name first when asked (the folder is
-// flushed to the disk once before, when no backup keeps the old content). At every moment a chart's
-// path holds its old or its new content, and a failure leaves the chart as it was. Lines that do not
-// change are written back from their own bytes, whatever the chart's encoding.
+// ever write into one file. As soon as it is written it takes the chart's place in one atomic rename,
+// the old chart kept under a backup name first when asked (without a backup the new content is on
+// the disk before it replaces the old), provided the chart is still the file that was read: a chart
+// saved meanwhile keeps the user's version. At every moment a chart's path holds its old or its new
+// content, and a failure leaves the chart as it was. A chart that is a link, or one name of a file
+// that has others, is never rewritten, for the rewrite would part it from its other names. Lines that
+// do not change are written back from their own bytes, whatever the chart's encoding.
 #pragma once
 
 #include <cstddef>
@@ -64,54 +66,51 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, std::st
 // another run holds it or it cannot be locked.
 bool LockFolder(platform::FolderLock& lock, const platform::Folder& folder, std::u16string& why);
 
-// How a front end hears of the charts as they take their places, and of those that could not.
-struct CommitReport {
-  std::function<void(const ChartChange&)> Placed;
-  std::function<void(const std::u16string& chart, const std::u16string& why)> Failed;
-};
+// Whether a name is one the chart-rewriting programs give their own files: a backup (chart + "~" +
+// n + ".mbk" or ".cbk") or a temporary file (chart + ".mbk1" or ".cbk1"), ASCII letters in any case.
+// Such a file is never a chart of a run, whatever the file list takes.
+bool IsOwnFile(std::u16string_view name);
 
 // The charts of one open folder that one run rewrites. The program names its temporary and backup
 // files by its own extension ext (without the dot): chart + "." + ext + "1" while the new content
-// waits, chart + "~" + n + "." + ext for a backup.
+// is written, chart + "~" + n + "." + ext for a backup.
 class ChartFolder {
  public:
-  ChartFolder(const platform::Folder& folder, std::u16string ext, bool backup, bool dry_run, CommitReport report);
-  // Puts in place whatever was written and not yet committed.
-  ~ChartFolder();
+  ChartFolder(const platform::Folder& folder, std::u16string ext, bool backup, bool dry_run);
   ChartFolder(const ChartFolder&) = delete;
   ChartFolder& operator=(const ChartFolder&) = delete;
 
   // Before the first chart: the folder's listing; the folder is locked against other runs and the
-  // temporary files a killed run left beside its charts are removed. False, with the reason, when
-  // another run works in the folder or it cannot be locked: then nothing here may be rewritten.
-  [[nodiscard]] bool Begin(const std::vector<platform::DirEntry>& listing, std::u16string& why);
+  // temporary files a killed run left beside its charts are removed, each told to `leftover` (a dry
+  // run only tells them, and only when no other run is at work in the folder). False, with the
+  // reason, when another run works in the folder or it cannot be locked: then nothing here may be
+  // rewritten.
+  [[nodiscard]] bool Begin(const std::vector<platform::DirEntry>& listing, std::u16string& why,
+                           const std::function<void(const std::u16string& path)>& leftover = {});
   // Reads the chart and offers its lines. When a line changes, the new content is written to the
-  // temporary file (in a dry run nothing is written) and the chart waits for Commit. `change`
+  // temporary file and takes the chart's place at once (a dry run writes nothing). `change`
   // receives the changed lines; `why` the reason of a failure, after which the chart is as it was.
   Outcome Rewrite(const std::u16string& name, const LineRewrite& rewrite, ChartChange& change, std::u16string& why);
-  // Puts every waiting chart in its place and reports each.
-  void Commit();
 
  private:
-  struct Waiting {
-    std::u16string name;
-    ChartChange change;
-    platform::FileInfo info;
-  };
   std::u16string TempName(const std::u16string& name) const { return name + u"." + ext_ + u"1"; }
-  // Creates the chart's temporary file, removing what a killed run left at its name.
-  // `mode`: the chart's permission bits, made writable by its owner.
+  // Whether `entry` is this program's temporary file of a chart a run could have rewritten, so that
+  // a run that was killed can have left it: a lone regular file beside a lone regular chart (`files`:
+  // the folder's regular files that are no links).
+  bool IsLeftover(const platform::DirEntry& entry, const std::set<std::u16string>& files) const;
+  // Creates the chart's temporary file. `mode`: the chart's permission bits, made writable by its
+  // owner.
   bool CreateTemp(const std::u16string& name, std::uint32_t mode, platform::File& file, std::u16string& why);
-  void Place(const Waiting& chart);
+  // Puts the written temporary file in the chart's place, when the chart is still the file `read`
+  // describes; false, with the reason, when it is not put there.
+  bool Place(const std::u16string& name, const platform::FileInfo& read, std::u16string& why);
 
   const platform::Folder& folder_;
   std::u16string ext_;
   bool backup_, dry_run_;
-  CommitReport report_;
   platform::FolderLock lock_;
   std::set<std::u16string> names_;  // the folder's entries, to find a free backup number at once
-  std::set<std::u16string> links_;  // entries that are links: their attributes are not ours
-  std::vector<Waiting> waiting_;
+  std::set<std::u16string> links_;  // entries that are links: never rewritten, their attributes not ours
 };
 
 }  // namespace mdlChartFile

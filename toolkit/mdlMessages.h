@@ -10,6 +10,11 @@ class MessageSink {
  public:
   virtual ~MessageSink() = default;
   virtual void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) = 0;
+  // A message that stops a run before it begins: shown as any message is, but a console puts it
+  // where warnings go, whatever its icon.
+  virtual void ShowWarning(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
+    ShowMessage(text, title, icon);
+  }
   // Yes/No with No as the default answer; true for Yes.
   virtual bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) = 0;
 };
@@ -23,6 +28,9 @@ void SetSink(MessageSink* sink);  // nullptr restores that silent sink
 
 inline void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon = MsgIcon::None) {
   Sink().ShowMessage(text, title, icon);
+}
+inline void ShowWarning(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
+  Sink().ShowWarning(text, title, icon);
 }
 inline bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon = MsgIcon::Question) {
   return Sink().AskYesNo(text, title, icon);

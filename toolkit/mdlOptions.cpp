@@ -187,25 +187,32 @@ std::string WriteSettingsText(const SettingsTable& table, const std::u16string& 
   return platform::EncodeTextLines(lines);
 }
 
+std::u16string OpenFailedText(const std::u16string& path, const std::u16string& why) {
+  return path + kOpenErrorText + (why.empty() ? std::u16string() : u"\r\n" + why);
+}
+
 SettingsTable& Table() { return g_table; }
 const std::u16string& SettingsPath() { return g_settings_path; }
 const std::u16string& SettingsFileName() { return g_file_name; }
 
-void LoadSettings(SettingsTable defaults) {
+bool LoadSettings(SettingsTable defaults) {
   g_table = std::move(defaults);
   if (mdlTools::AppFolder().empty()) mdlTools::InitAppFolder();
   g_file_name = mdlTools::ProgramName() + u".ini";
   g_settings_path = platform::JoinPath(mdlTools::AppFolder(), g_file_name);
-  if (platform::PathExists(g_settings_path)) ReadSettingsFile();
+  return !platform::PathExists(g_settings_path) || ReadSettingsFile();
 }
 
-void ReadSettingsFile() {
+bool ReadSettingsFile() {
   std::string bytes;
-  if (!platform::ReadWholeFile(g_settings_path, bytes)) {
-    mdlMessages::ShowMessage(g_settings_path + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
-    return;
+  platform::IoError error;
+  if (!platform::ReadWholeFile(g_settings_path, bytes, error, kMaxOwnFileSize)) {
+    mdlMessages::ShowMessage(OpenFailedText(g_settings_path, platform::ErrorText(error)), kOpenErrorTitle,
+                             MsgIcon::Critical);
+    return false;
   }
   ReadSettingsText(g_table, bytes);
+  return true;
 }
 
 bool SaveSettings(const std::function<void(SettingsTable&)>& collect_settings) {

@@ -87,14 +87,21 @@ std::string WriteSettingsText(const SettingsTable& table, const std::u16string& 
 // the nearest whole number with halves to even. False when the text is no number or out of range.
 bool ParseWholeNumber(std::u16string_view text, std::int32_t& value);
 
+// The most bytes a settings or rule file may hold: far more than any real one, and little enough to
+// read whole.
+inline constexpr std::int64_t kMaxOwnFileSize = 16 << 20;
+// The message for one of the programs' own files that cannot be read: the path, then the reason.
+std::u16string OpenFailedText(const std::u16string& path, const std::u16string& why);
+
 // The program-wide settings.
 SettingsTable& Table();
 const std::u16string& SettingsPath();
 const std::u16string& SettingsFileName();
 // Takes the program's table of defaults, names the file after the executable in AppFolder, and
-// reads the file when there is one.
-void LoadSettings(SettingsTable defaults);
-void ReadSettingsFile();
+// reads the file when there is one. False (after the message) when a file is there that cannot be
+// read: the defaults stay.
+bool LoadSettings(SettingsTable defaults);
+bool ReadSettingsFile();
 // Lets the program store its window's values into the table, then writes the file. False (after
 // the message) when the file cannot be written.
 [[nodiscard]] bool SaveSettings(const std::function<void(SettingsTable&)>& collect_settings);

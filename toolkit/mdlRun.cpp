@@ -80,23 +80,15 @@ bool Lock(RunRecord& record, platform::FolderLock& lock, const platform::Folder&
 bool RewriteCharts(ChartRunState& state, const platform::Folder& folder, const std::vector<platform::DirEntry>& listing,
                    const std::vector<std::u16string>& names, const std::u16string& ext, const std::u16string& label,
                    const std::function<void(mdlChartFile::ChartFolder& charts, const std::u16string& name)>& chart) {
-  mdlChartFile::CommitReport report;
-  report.Placed = [&state](const mdlChartFile::ChartChange& change) {
-    if (state.Hooks.Changed) state.Hooks.Changed(change);
-  };
-  report.Failed = [&state](const std::u16string& path, const std::u16string& why) {
-    // Counted when its new content was written; it is not rewritten after all.
-    --state.ProcessedCount;
-    state.Fail(path, why);
-  };
-  // Every chart written is put in place when this goes, also when the user stops the run.
-  mdlChartFile::ChartFolder charts(folder, ext, state.BackupOn, state.DryRun, report);
+  mdlChartFile::ChartFolder charts(folder, ext, state.BackupOn, state.DryRun);
   std::u16string why;
-  if (!charts.Begin(listing, why)) {
+  if (!charts.Begin(listing, why, state.Hooks.Leftover)) {
     state.Fail(folder.Path(), why);
     return true;
   }
   for (const std::u16string& name : names) {
+    // A backup may be the only copy of a chart as it was; a temporary file is half a chart.
+    if (mdlChartFile::IsOwnFile(name)) continue;
     if (ItemStopped(label, state.ProcessedCount, state.TargetCount, name)) return false;
     chart(charts, name);
   }
@@ -116,7 +108,7 @@ void RewriteChart(ChartRunState& state, mdlChartFile::ChartFolder& charts, const
       break;
     case mdlChartFile::Outcome::Rewritten:
       ++state.ProcessedCount;
-      if (state.DryRun && state.Hooks.Changed) state.Hooks.Changed(change);
+      if (state.Hooks.Changed) state.Hooks.Changed(change);
       break;
     case mdlChartFile::Outcome::Unchanged:
       break;

@@ -70,6 +70,8 @@ struct RunHooks {
   std::function<void(const mdlChartFile::ChartChange&)> Changed;  // a chart rewritten
   bool ChangedLines = true;  // whether Changed is told the changed lines' text, not only their count
   std::function<void(const std::u16string& path)> Deleted;         // an entry deleted
+  // A temporary file a killed run left beside a chart, removed (or, in a dry run, to be removed).
+  std::function<void(const std::u16string& path)> Leftover;
 };
 
 enum class RunOutcome { Warned, Finished, Cancelled };
@@ -130,14 +132,13 @@ bool EachSubfolder(RunRecord& record, const platform::Folder& folder, const std:
 bool Lock(RunRecord& record, platform::FolderLock& lock, const platform::Folder& folder);
 
 // The charts of an open folder, each offered in turn to `chart` after its progress step (label:
-// "置換中"), the folder locked against other runs; every chart written is put in place at the end,
-// also when the user stops the run (false then). A failure to put one in place takes it back out of
-// the rewritten count.
+// "置換中"), the folder locked against other runs; false when the user stopped the run. The
+// programs' own backups and temporary files are never offered.
 bool RewriteCharts(ChartRunState& state, const platform::Folder& folder, const std::vector<platform::DirEntry>& listing,
                    const std::vector<std::u16string>& names, const std::u16string& ext, const std::u16string& label,
                    const std::function<void(mdlChartFile::ChartFolder& charts, const std::u16string& name)>& chart);
-// One chart of RewriteCharts: counted, rewritten line by line, and its failure recorded; a dry
-// run's chart is told of at once, a real one when it takes its place.
+// One chart of RewriteCharts: counted, rewritten line by line and put in place, and told of, or its
+// failure recorded.
 void RewriteChart(ChartRunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& name,
                   mdlChartFile::LineRewrite rewrite);
 

@@ -100,18 +100,3 @@ TEST_F(ConvertChart, TheSetsTagIsItsNameInTheChartsBytes) {
   ASSERT_TRUE(Convert(t / ShiftJisName(u"効果音"), charts));
   EXPECT_EQ(std::make_pair(ReadBytes(Chart(u"a.bms")), state.ProcessedCount), std::make_pair(tagged, 1));
 }
-
-// A linked chart becomes a file of its own; the file it points to keeps its content and permissions.
-#ifndef _WIN32  // links wine cannot make
-TEST_F(ConvertChart, LinkedChartIsReplacedAndItsTargetNotTouched) {
-  const auto outside = t.Write(u"outside.bms", "#WAV01 kick.wav\r\n");
-  const auto unchanged = t.Write(u"unchanged.bms", "#WAV01 none.wav\r\n");
-  for (const auto& file : {outside, unchanged}) ASSERT_TRUE(platform::SetAttributes(file, platform::kAttrReadOnly));
-  Link(outside, Chart(u"song.bms"));
-  Link(unchanged, Chart(u"same.bms"));
-  ASSERT_TRUE(Convert(set, charts));
-  EXPECT_EQ(ReadBytes(Chart(u"song.bms")) + ReadBytes(outside), "#WAV01 <drums>kick.wav\r\n#WAV01 kick.wav\r\n");
-  EXPECT_EQ(platform::GetAttributes(Chart(u"same.bms")), platform::kAttrReadOnly) << "still the link";
-  for (const auto& file : {outside, unchanged}) EXPECT_EQ(platform::GetAttributes(file), platform::kAttrReadOnly) << U8(file);
-}
-#endif

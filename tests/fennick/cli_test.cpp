@@ -24,12 +24,12 @@ class CliTest : public FennickTest {
     ::testing::internal::CaptureStderr();
     const int status = CliMain(extra);
     out = ::testing::internal::GetCapturedStdout();
-    ::testing::internal::GetCapturedStderr();
+    err = ::testing::internal::GetCapturedStderr();
     return status;
   }
   std::string Song() const { return ReadBytes(charts + u"/song.bms"); }
   const std::u16string set = t.MakeFolder(u"drums"), charts = t.MakeFolder(u"charts");
-  std::string out;
+  std::string out, err;
 };
 
 }  // namespace
@@ -64,5 +64,6 @@ TEST_F(CliTest, ExitStatus) {
        {u"--source", set, u"--sound-set", u"--yes", set}, false, 2},
   };
   for (const auto& [what, args, with_set, status] : cases) EXPECT_EQ(Cli(args, with_set), status) << what;
+  EXPECT_EQ(Cli({u"--no-convert", u"--no-sync-delete", charts}) + out.size(), 1u) << "nothing chosen: a warning, not on stdout " << err;
   EXPECT_EQ(std::make_pair(Song(), Names(set)), std::make_pair(std::string("#WAV01 kick.wav\r\n"), NameList{u"kick.wav"}));
 }

@@ -21,12 +21,12 @@ struct ChartRun {
   // ProcessChart; gives what the chart holds afterwards.
   std::string Process(const std::u16string& name, const std::string& bytes) {
     t.Write(name, bytes);
-    {  // the folder's charts are put in place when it is closed
+    {
       platform::IoError error;
       const platform::Folder folder = OpenFolder(t.Path());
       std::vector<platform::DirEntry> listing;
       EXPECT_TRUE(folder.List(listing, error));
-      mdlChartFile::ChartFolder charts(folder, u"mbk", state.BackupOn, false, {});
+      mdlChartFile::ChartFolder charts(folder, u"mbk", state.BackupOn, false);
       std::u16string why;
       EXPECT_TRUE(charts.Begin(listing, why));
       state.Materials.Seed(folder, listing);

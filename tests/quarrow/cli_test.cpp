@@ -36,8 +36,10 @@ TEST(QuarrowCli, RunsDryRunsAndReportsByExitStatus) {
     extra.insert(extra.begin(), {u"--rule", u"#WAV?? *.wav", u"#WAV?? *.ogg", u"--no-backup"});
     return Cli(extra);
   };
+  t.Write(u"a.bms.mbk1", "#WAV01 a.o");  // a killed run's half-written chart
   Ran r = with({u"--dry-run", u"--recursive", u"--no-file-check", t.Path()});
   EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("would remove " + U8(t / u"a.bms.mbk1") + " (left by a stopped run)\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("would rewrite " + U8(t / u"a.bms") + " (2 lines changed)\n  - #WAV01 a.wav\n  + #WAV01 a.ogg\n"),
             std::string::npos) << r.out;
   EXPECT_EQ(with({u"--file-check", u"--", t.Path()}).status, 0);
@@ -49,10 +51,12 @@ TEST(QuarrowCli, RunsDryRunsAndReportsByExitStatus) {
   t.MakeFolder(u"sub/b.BMS.mbk1");
   r = with({u"--recursive", u"--no-file-check", u"--include=*.bms", t.Path()});
   EXPECT_EQ(r.status, 2) << r.err;
-  // An invalid rule, one that could never be written, a missing target, material base or rule file
-  // (refused even where the run could go on without it).
+  // An invalid rule, one that could never be written, a rule file holding one, a
+  // missing target, material base or rule file (refused even where the run could go on without it).
   for (const Ran& bad : {Cli({u"--rule", u"*", u"**", t.Path()}),
-                         Cli({u"--rule", u"#TITLE *", u"#TITLE caf\u00E9", t.Path()}), with({t / u"missing"}),
+                         Cli({u"--rule", u"#TITLE *", u"#TITLE caf\u00E9", t.Path()}),
+                         Cli({u"--rules", t.Write(u"bad.rul", "#TITLE *\r\n#TITLE a\r\n\r\n*\r\n**\r\n"), t.Path()}),
+                         with({t / u"missing"}),
                          with({u"--no-file-check", u"--material-base", t / u"missing", t.Path()}),
                          with({u"--rules", t / u"none.rul", t.Path()})}) {
     EXPECT_EQ(bad.status, 1) << bad.err;

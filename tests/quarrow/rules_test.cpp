@@ -42,6 +42,10 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
   }
   EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE caf\u00E9 *", 1),
             u"置換パタンに Shift-JIS で書けない文字があります: 「\u00E9」(U+00E9)");
+  // A line break or a NUL would break the chart's lines, and no rule file could keep it.
+  for (const std::u16string& bad : {std::u16string(u"a\rb"), std::u16string(u"a\nb"), std::u16string(u"a\0b", 3)})
+    EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE " + bad, 1) + RuleError(u"#TITLE " + bad, u"#TITLE *", 1),
+              u"パタンに改行文字か NUL 文字がありますパタンに改行文字か NUL 文字があります");
   clsRules rule;
   const RuleEntry e = MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg");
   std::u16string line = u"#WAV01 kick.WAV";
@@ -73,53 +77,68 @@ struct RuleFolder {
 
 }  // namespace
 
-TEST(RuleFile, ReaderTakesNonEmptyLinesInPairsAndDropsInvalidOnes) {
+TEST(RuleFile, ReaderTakesTheWrittenLayoutElseNonEmptyLinesInPairsAndNamesWhatIsNoRule) {
   RuleFolder f;
   const std::vector<RuleEntry> want = {MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),
                                        MakeRuleEntry(u"#BMP?? *.bmp", u"#BMP?? *.png")};
   EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"", u"#BMP?? *.bmp", u"#BMP?? *.png", u""}), want);
   EXPECT_EQ(f.Load({u"", u"", u"#WAV?? *.wav", u"", u"#WAV?? *.ogg", u"#BMP?? *.bmp", u"#BMP?? *.png"}), want);
-  EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"*", u"**", u"#BMP?? *.bmp", u"#BMP?? *.png"}), want)
-      << "an invalid pair in between is dropped";
   EXPECT_EQ(f.Load({u"   ", u"x"}), (std::vector<RuleEntry>{MakeRuleEntry(u"   ", u"x")})) << "blanks are a pattern";
+  // An empty replace pattern keeps its place in the written layout, the last empty line gone or not.
+  EXPECT_EQ(f.Load({u"#ARTIST *", u"", u"", u"#GENRE *", u"#GENRE rock"}),
+            (std::vector<RuleEntry>{MakeRuleEntry(u"#ARTIST *", u""), MakeRuleEntry(u"#GENRE *", u"#GENRE rock")}));
   // A rule file edited on Linux: LF line ends, UTF-8 without a byte-order mark.
   EXPECT_EQ(f.LoadBytes(platform::ToUtf8(u"#TITLE 曲*\n#TITLE ｿﾝｸﾞ*\n\n")),
             (std::vector<RuleEntry>{MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*")}));
   ASSERT_TRUE(f.messages.messages.empty());
-  // An odd count: the last search pattern has no partner; said, not taken as a rule.
-  EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"#TITLE *"}), std::vector<RuleEntry>{want[0]});
+  // Pairs that are no rules are named, by line and why, in one warning; the others are taken.
+  EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"*", u"", u"**", u"#BMP?? *.bmp", u"#BMP?? *.png", u"#TITLE *"}), want);
   ASSERT_EQ(f.messages.messages.size(), 1u);
   const RecordedMessage& m = f.messages.messages[0];
-  EXPECT_EQ(std::make_tuple(m.icon, m.text.find(u"「#TITLE *」") != std::u16string::npos),
-            std::make_tuple(MsgIcon::Exclamation, true));
+  EXPECT_EQ(std::make_tuple(m.text, m.title, m.icon),
+            std::make_tuple((f.t / u"rules.rul") + u" の次のルールは使えないため、読み込みませんでした。\r\n"
+                            u"　3 行目「* → **」: 置換後の方がワイルドカードの数が多いか、置換後のパタンを一意に解釈できません\r\n"
+                            u"　8 行目「#TITLE *」: 置換パタンがありません",
+                            u"ルールファイル", MsgIcon::Exclamation));
 }
 
-TEST(RuleFile, SaveThenLoadGivesTheSameListAndAFileThatCannotBeWrittenIsReported) {
+TEST(RuleFile, SaveThenLoadGivesTheSameListOrSaysWhichRuleItCannotKeep) {
   RuleFolder f;
   std::vector<RuleEntry> back = {MakeRuleEntry(u"kept", u"kept")};
-  LoadRuleFile(back, 1, u"");  // no file yet: nothing, quietly
+  EXPECT_TRUE(LoadRuleFile(back, 1, u""));  // no file yet: nothing, quietly
   const std::vector<RuleEntry> list = {MakeRuleEntry(u"kept", u"kept"), MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),
-                                       MakeRuleEntry(u"#TITLE a → b", u"#TITLE c → d"),
+                                       MakeRuleEntry(u"#ARTIST *", u""), MakeRuleEntry(u"#TITLE a → b", u"#TITLE c → d"),
                                        MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*"),
                                        MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg")};  // twice stays twice
   ASSERT_TRUE(SaveRuleFile(std::vector<RuleEntry>(list.begin() + 1, list.end())));
-  EXPECT_EQ(f.t.Read(u"Quarrow.rul").substr(0, 30), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n");
-  LoadRuleFile(back, 1, u"");
+  const std::string saved = f.t.Read(u"Quarrow.rul");
+  EXPECT_EQ(saved.substr(0, 45), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n#ARTIST *\r\n\r\n\r\n");
+  EXPECT_TRUE(LoadRuleFile(back, 1, u""));
   EXPECT_EQ(back, list) << "loading appends";
+  // A rule that would not come back as it is keeps the file as it was, and is named.
+  for (const RuleEntry& lost : {MakeRuleEntry(u"#TITLE \xD800", u"#TITLE *"), MakeRuleEntry(u"#TITLE *", u"caf\u00E9")}) {
+    EXPECT_FALSE(SaveRuleFile({MakeRuleEntry(u"a", u"b"), lost}));
+    EXPECT_NE(f.messages.messages.back().text.find(u"を保存できないため、ルールファイルを書き換えませんでした。\r\n" + lost.Text),
+              std::u16string::npos);
+  }
+  EXPECT_EQ(f.t.Read(u"Quarrow.rul"), saved);
   // A pattern outside CP932 makes the file UTF-8 with a byte-order mark instead of losing it.
-  const std::vector<RuleEntry> wide = {MakeRuleEntry(u"#TITLE 한*", u"#TITLE é*")};
+  const std::vector<RuleEntry> wide = {MakeRuleEntry(u"#TITLE 한*", u"#TITLE *")};
   ASSERT_TRUE(SaveRuleFile(wide));
   std::vector<RuleEntry> again;
   LoadRuleFile(again, 1, u"");
   EXPECT_EQ(again, wide);
   ASSERT_TRUE(SaveRuleFile({}));
-  EXPECT_EQ(std::make_tuple(f.t.Read(u"Quarrow.rul"), f.messages.messages.size()), std::make_tuple("", 0u));
+  EXPECT_EQ(std::make_tuple(f.t.Read(u"Quarrow.rul"), f.messages.messages.size()), std::make_tuple("", std::size_t{2}));
+  f.messages.messages.clear();
 
   ASSERT_TRUE(platform::RemoveFile(f.t / u"Quarrow.rul"));
-  f.t.MakeFolder(u"Quarrow.rul");  // cannot be written as a file
+  f.t.MakeFolder(u"Quarrow.rul");  // cannot be read or written as a file
+  EXPECT_FALSE(LoadRuleFile(again, 1, u""));
   EXPECT_FALSE(SaveRuleFile({MakeRuleEntry(u"a", u"b")}));
-  ASSERT_EQ(f.messages.messages.size(), 1u);
-  const RecordedMessage& m = f.messages.messages[0];
-  EXPECT_EQ(std::make_tuple(m.text, m.title, m.icon),
-            std::make_tuple((f.t / u"Quarrow.rul") + u" のオープンに失敗しました。", u"ファイルオープンエラー", MsgIcon::Critical));
+  ASSERT_EQ(f.messages.messages.size(), 2u);
+  const RecordedMessage& m = f.messages.messages[1];
+  const std::u16string failed = (f.t / u"Quarrow.rul") + u" のオープンに失敗しました。";
+  EXPECT_EQ(std::make_tuple(f.messages.messages[0].text, m.text, m.title, m.icon),
+            std::make_tuple(failed + u"\r\nフォルダです", failed, u"ファイルオープンエラー", MsgIcon::Critical));
 }

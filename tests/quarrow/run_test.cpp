@@ -80,6 +80,16 @@ TEST_F(RunFixture, WarningsStopARunUntouchedAndARunRewritesTheListedChartsWithTh
   EXPECT_TRUE(user.Showed(u"title:置換中 - 1 / 1\r\nb.bme")) << "the counts before each chart";
 }
 
+// Whatever the include list takes, neither program's backups nor temporary files are charts.
+TEST_F(RunFixture, TheProgramsOwnFilesAreNeverCharts) {
+  for (const char16_t* name : {u"a.bms~1.mbk", u"b.bme~2.cbk", u"x.bms.cbk1", u"b.bme.MBK1"}) t.Write(name, "#WAV01 a.wav\r\n");
+  std::tie(options.IncludeText, options.BackupOn) = std::make_tuple(u"*", false);
+  quarrow::Run(options);
+  EXPECT_EQ(user.Last().text, u"処理/対象 = 2/3");
+  EXPECT_EQ(t.Read(u"a.bms~1.mbk") + t.Read(u"b.bme~2.cbk") + t.Read(u"x.bms.cbk1") + t.Read(u"b.bme.MBK1"),
+            "#WAV01 a.wav\r\n#WAV01 a.wav\r\n#WAV01 a.wav\r\n#WAV01 a.wav\r\n");
+}
+
 #ifndef _WIN32  // permissions, descriptors and processes of POSIX; Windows has tests of its own
 TEST_F(RunFixture, EveryFolderThatCannotBeReadIsAFailureWithItsReason) {
   t.MakeFolder(u"a.bms.mbk1");  // the temporary file's name is taken by a folder

@@ -36,6 +36,8 @@ TEST_F(FileSystem, PathLooksTellMissingFromUnexaminable) {
   EXPECT_TRUE(!PathInfo(file + u"/x", info, error) && error.NotFound()) << "a file on the way";
   EXPECT_TRUE(!PathInfo(std::u16string(5000, u'x'), info, error) && !error.NotFound())
       << "a name too long is no answer, not an absent folder";
+  for (int code = 1; code < 4000; ++code)  // every reason in Japanese (more UTF-8 bytes than characters)
+    EXPECT_GT(ToUtf8(ErrorText(IoError{code})).size(), ErrorText(IoError{code}).size()) << code;
 }
 
 TEST_F(FileSystem, KeepingAndReplacingNeverLoseAName) {

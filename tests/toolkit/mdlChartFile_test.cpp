@@ -24,7 +24,7 @@ LineRewrite WavToOgg() {
   return r;
 }
 
-// One run over the charts of a temporary folder (put in place when it ends), with what it reported.
+// One run over a chart of a temporary folder, with what it reported.
 struct Pass {
   explicit Pass(const TempDir& t) : t(t) {}
   Outcome Rewrite(const std::u16string& name, bool backup = true, bool dry_run = false,
@@ -33,15 +33,12 @@ struct Pass {
     const platform::Folder folder = OpenFolder(t.Path());
     std::vector<platform::DirEntry> listing;
     EXPECT_TRUE(folder.List(listing, error));
-    CommitReport report{[this](const ChartChange& c) { placed.push_back(c); },
-                        [this](const std::u16string&, const std::u16string& why) { failed.push_back(why); }};
-    ChartFolder charts(folder, u"mbk", backup, dry_run, report);
-    if (!charts.Begin(listing, why)) return Outcome::Failed;
+    ChartFolder charts(folder, u"mbk", backup, dry_run);
+    if (!charts.Begin(listing, why, [this](const std::u16string& p) { leftovers.push_back(p); })) return Outcome::Failed;
     return charts.Rewrite(name, rewrite, changed, why);
   }
   const TempDir& t;
-  std::vector<ChartChange> placed;
-  std::vector<std::u16string> failed;  // why each chart could not be put in place
+  std::vector<std::u16string> leftovers;  // the temporary files of killed runs, told at Begin
   ChartChange changed;
   std::u16string why;
 };
@@ -71,8 +68,8 @@ TEST(mdlChartFile, OnlyRewrittenLinesChangeAndLinesEndAsTheirChartEnds) {
     Pass pass(t);
     // No temporary file is left; the chart keeps its time stamp and permissions.
     EXPECT_EQ(pass.Rewrite(u"a.bms"), Outcome::Rewritten);
-    EXPECT_EQ(std::make_tuple(pass.placed.size(), t.Read(u"a.bms"), t.Read(u"a.bms~1.mbk"), t.Names()),
-              std::make_tuple(1u, after, before, std::vector<std::u16string>{u"a.bms", u"a.bms~1.mbk"}));
+    EXPECT_EQ(std::make_tuple(t.Read(u"a.bms"), t.Read(u"a.bms~1.mbk"), t.Names()),
+              std::make_tuple(after, before, std::vector<std::u16string>{u"a.bms", u"a.bms~1.mbk"}));
     EXPECT_TRUE(platform::GetFileTimes(chart, got) && got.Write == stamp.Write);
 #ifndef _WIN32
     EXPECT_EQ(ModeOf(chart), 0640u);
@@ -92,8 +89,8 @@ TEST(mdlChartFile, DryRunsUnchangedAndFailedChartsWriteNothingAndLoseOnlyReadOnl
   EXPECT_EQ(pass.changed.Lines[0], std::make_pair(std::u16string(u"#WAV01 a.wav"), std::u16string(u"#WAV01 a.ogg")));
   EXPECT_EQ(pass.changed.Lines[1].first.size(), kShownLineLength + 1) << "a long line is kept cut";
   EXPECT_EQ(pass.Rewrite(u"u.bms", true, true), Outcome::Unchanged);
-  EXPECT_EQ(std::make_tuple(AttributesOf(chart), pass.placed.size(), t.Names().size()),
-            std::make_tuple(platform::kAttrReadOnly, 0u, 2u)) << "a dry run changes nothing";
+  EXPECT_EQ(std::make_tuple(AttributesOf(chart), t.Names().size()), std::make_tuple(platform::kAttrReadOnly, 2u))
+      << "a dry run changes nothing";
   EXPECT_EQ(pass.Rewrite(u"u.bms"), Outcome::Unchanged);
   EXPECT_EQ(AttributesOf(chart), platform::kAttrNormal);
   EXPECT_EQ(pass.Rewrite(u"missing.bms"), Outcome::Failed);
@@ -105,26 +102,56 @@ TEST(mdlChartFile, DryRunsUnchangedAndFailedChartsWriteNothingAndLoseOnlyReadOnl
             std::make_tuple(wav, ogg, std::size_t{2}));
 }
 
-TEST(mdlChartFile, BackupsAndTemporaryFilesNeverReplaceAnythingButAKilledRunsLeftovers) {
+// What a run leaves alone: a linked chart (a new file at one of its names would part it from the
+// others), whose other names nothing reaches; the programs' own files, of which only a temporary
+// file beside a chart a run could rewrite, itself a lone file, is a killed run's, and goes.
+TEST(mdlChartFile, LinkedChartsAndOwnFilesOtherThanAKilledRunsTemporaryFileAreLeftAlone) {
+  for (const std::u16string own : {u"a.bms~1.mbk", u"A.BMS~12.CBK", u"a.bms.mbk1", u"x.Cbk1"}) EXPECT_TRUE(IsOwnFile(own));
+  for (const std::u16string other : {u"~1.mbk", u"a~.mbk", u"a~1x.mbk", u"a.mbk", u"a.mbk2", u".mbk1"}) EXPECT_FALSE(IsOwnFile(other));
+  TempDir t, outside;
+  for (const char16_t* name : {u"a.bms", u"a.bms.mbk1", u"orphan.bms.mbk1", u"h.bms", u"h.bms.mbk1", u"l.bms",
+                               u"l.bms.mbk1", u"a.bms~9.mbk", u"a.bms~9.mbk.mbk1", u"sub.mbk1"}) {
+    t.Write(name, "#WAV01 a.wav\r\n");
+  }
+  t.MakeFolder(u"sub");
+  ASSERT_TRUE(platform::SetAttributes(t.Write(u"u.bms", "#TITLE t\r\n"), platform::kAttrReadOnly));  // unchanged
+  platform::IoError error;
+  for (const std::u16string name : {u"h.bms", u"l.bms.mbk1", u"u.bms"})
+    ASSERT_EQ(OpenFolder(t.Path()).Keep(name, name + u"2", error), platform::KeepResult::Made);
+  std::vector<std::pair<std::u16string, std::u16string>> linked = {
+      {u"h.bms", u"ほかの名前 (ハードリンク) もあるファイルなので書き換えません"}};
+#ifndef _WIN32
+  Link(outside.Write(u"target.bms", "#WAV01 a.wav\r\n"), t / u"s.bms");
+  linked.push_back({u"s.bms", u"シンボリックリンクなので書き換えません"});
+#endif
+  const std::vector<std::u16string> all = t.Names();
+  for (const bool dry_run : {true, false}) {
+    Pass pass(t);
+    for (const auto& [name, why] : linked) {
+      EXPECT_EQ(std::make_pair(pass.Rewrite(name, true, dry_run), pass.why), std::make_pair(Outcome::Failed, why));
+    }
+    EXPECT_EQ(pass.Rewrite(u"u.bms", true, dry_run), Outcome::Unchanged);
+    EXPECT_EQ(AttributesOf(t / u"u.bms2"), platform::kAttrReadOnly) << "its other name keeps read-only";
+    EXPECT_EQ(std::make_pair(pass.leftovers.front(), t.Names().size()), std::make_pair(t / u"a.bms.mbk1", all.size() - !dry_run));
+  }
+}
+
+TEST(mdlChartFile, BackupsAndTemporaryFilesNeverReplaceAnything) {
   TempDir t;
   t.Write(u"a.bms", "#WAV01 a.wav\r\n");
   t.Write(u"a.bms~1.mbk", "older");
-  t.Write(u"a.bms.mbk1", "a killed run's half-written chart");
-  t.Write(u"orphan.bms.mbk1", "no chart of this name: not ours to remove");
   t.Write(u"b.bms", "#WAV01 b.wav\r\n");
   t.MakeFolder(u"b.bms.mbk1");
   Pass pass(t);
   ASSERT_EQ(pass.Rewrite(u"a.bms"), Outcome::Rewritten);
   EXPECT_EQ(t.Read(u"a.bms") + "|" + t.Read(u"a.bms~1.mbk") + "|" + t.Read(u"a.bms~2.mbk"),
             "#WAV01 a.ogg\r\n|older|#WAV01 a.wav\r\n");
-  EXPECT_TRUE(platform::PathExists(t / u"orphan.bms.mbk1") && !platform::PathExists(t / u"a.bms.mbk1"));
   EXPECT_EQ(pass.Rewrite(u"b.bms"), Outcome::Failed) << "a name that will not go is never written into";
   EXPECT_TRUE(t.Read(u"b.bms") == "#WAV01 b.wav\r\n" && platform::FolderExists(t / u"b.bms.mbk1"));
   // Every backup number taken: the chart is written, its failure told, no temporary file left.
   for (int n = 3; n <= kMaxBackupNumber; ++n) Touch(t / (u"a.bms~" + mdlTools::Decimal(n) + u".mbk"));
   t.Write(u"a.bms", "#WAV01 b.wav\r\n");
-  EXPECT_EQ(pass.Rewrite(u"a.bms"), Outcome::Rewritten);
-  EXPECT_EQ(pass.failed, std::vector<std::u16string>{u"バックアップを作れません"});
+  EXPECT_EQ(std::make_pair(pass.Rewrite(u"a.bms"), pass.why), std::make_pair(Outcome::Failed, std::u16string(u"バックアップを作れません")));
   EXPECT_EQ(std::make_pair(t.Read(u"a.bms"), platform::PathExists(t / u"a.bms.mbk1")),
             std::make_pair(std::string("#WAV01 b.wav\r\n"), false));
 #ifndef _WIN32  // another run on Windows: in the Windows tests, through a command line
@@ -151,10 +178,30 @@ TEST(mdlChartFile, ARenameThatFailsLeavesTheOldChartAndNoLeftovers) {
   // Written and backed up, then not put in place: the backup, a second name of the old chart, went.
   EXPECT_EQ(RunUnprivileged([&] {
               Pass pass(t);
-              return pass.Rewrite(u"a.bms") != Outcome::Rewritten ? 1
-                     : pass.failed.size() == 1 && pass.failed[0].starts_with(u"書き換えたファイルを置けません") ? 0 : 2;
+              return pass.Rewrite(u"a.bms") != Outcome::Failed ? 1
+                     : pass.why.starts_with(u"書き換えたファイルを置けません") ? 0 : 2;
             }), 0);
   EXPECT_EQ(std::make_pair(ReadBytes(chart), t.Names()),
             std::make_pair(std::string("#WAV01 a.wav\r\n"), std::vector<std::u16string>{u"a.bms"}));
 }
 #endif
+
+// A writer racing the run between the chart's reading and its placing, as an editor saves: into the
+// chart (an old time stamp, so a save in the same tick shows) or a new file of its size and time.
+TEST(mdlChartFile, AChartSavedWhileItIsRewrittenKeepsTheUsersVersionAndGetsNoBackup) {
+  const platform::FileTimes stamp{false, 0, 0, 1400000000LL * 1000000000LL};
+  for (const auto& [in_place, backup] : {std::pair{false, true}, {false, false}, {true, true}, {true, false}}) {
+    TempDir t;
+    ASSERT_TRUE(platform::SetFileTimes(t.Write(u"a.bms", "#WAV01 a.wav\r\n"), stamp));
+    LineRewrite racing = WavToOgg();
+    racing.Rewrite = [&, rewrite = racing.Rewrite](std::u16string& line) {
+      const std::u16string saved = t.Write(in_place ? u"a.bms" : u"new", "#WAV01 z.wav\r\n");
+      EXPECT_TRUE(in_place || (platform::SetFileTimes(saved, stamp) && platform::RenameReplace(saved, t / u"a.bms")));
+      return rewrite(line);
+    };
+    Pass pass(t);
+    EXPECT_EQ(pass.Rewrite(u"a.bms", backup, false, racing), Outcome::Failed);
+    EXPECT_EQ(std::make_tuple(pass.why, t.Names(), t.Read(u"a.bms")),
+              std::make_tuple(u"実行中に変更されたので書き換えません", std::vector<std::u16string>{u"a.bms"}, "#WAV01 z.wav\r\n"));
+  }
+}

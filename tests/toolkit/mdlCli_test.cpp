@@ -62,6 +62,11 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetA
     EXPECT_EQ(std::make_pair(p.status, p.err), std::make_pair(std::optional<int>(status), err)) << args.size();
   }
   EXPECT_EQ(Parse({u"-V"}).out, "test-cli 0.2.0\n");
+  const std::u16string ini = platform::JoinPath(platform::ExecutableFolder(), u"mdlCliTest.ini");
+  ASSERT_TRUE(platform::CreateFolder(ini));  // settings that cannot be read: said, and nothing runs on defaults
+  const Parsed unread = Parse({u"x"});
+  ASSERT_TRUE(platform::RemoveTree(ini));
+  EXPECT_TRUE(unread.status == 1 && unread.err.find(U8(ini + u" のオープンに失敗しました。")) != std::string::npos) << unread.err;
   // The default shown is the one the run would take, the switch turned off before --help.
   const Parsed help = Parse({u"--no-flag", u"--help"});
   EXPECT_TRUE(help.status == 0 && help.out.find("Does things.") != std::string::npos &&
@@ -123,13 +128,15 @@ TEST(ConsoleMessages, PrintsTitleAndTextAndAnswersByFlag) {
   messages.SetAssumeYes(true);
   EXPECT_TRUE(messages.AskYesNo(u"続けますか？", u"確認", MsgIcon::Question));
   messages.ShowMessage(u"a\r\n" + platform::DecodeNativeName("\x83\x73"), u"t", MsgIcon::Exclamation);
+  ConsoleMessages(false, nullptr, out).ShowWarning(u"中止", u"処理結果", MsgIcon::None);  // stderr only
   std::rewind(out);
   char buffer[512] = {};
   const std::string text(buffer, std::fread(buffer, 1, sizeof buffer - 1, out));
   std::fclose(out);
-  // A result stands alone; a question shows its answer, a warning says so.
+  // A result stands alone; a question shows its answer, a warning (one that stops a run too, whatever
+  // its icon) says so.
   EXPECT_EQ(text, "処理/対象 = 1/2\n[確認] 続けますか？ -> no (give --yes to answer yes)\n[確認] 続けますか？ -> yes (--yes)\n"
-                  "warning: [t] a\nピ\n");
+                  "warning: [t] a\nピ\nwarning: [処理結果] 中止\n");
 }
 
 TEST(ConsoleCancelView, TheProgressLineFitsTheTerminalsColumns) {

@@ -60,6 +60,12 @@ void ConsoleMessages::ShowMessage(const std::u16string& text, const std::u16stri
   std::fflush(err_);
 }
 
+void ConsoleMessages::ShowWarning(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
+  std::fprintf(err_, "%s[%s] %s\n", icon == MsgIcon::None ? "warning: " : Prefix(icon), Plain(title).c_str(),
+               Plain(text).c_str());
+  std::fflush(err_);
+}
+
 bool ConsoleMessages::AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
   std::fprintf(err_, "%s[%s] %s -> %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str(),
                assume_yes_ ? "yes (--yes)" : "no (give --yes to answer yes)");

@@ -10,13 +10,15 @@
 #include "toolkit/mdlMessages.h"
 
 // The same Japanese texts as the windows' message boxes. A result (a message without icon) goes to
-// stdout as it stands; warnings, errors and questions go to stderr with their titles. A question is
+// stdout as it stands; warnings (a message that stopped the run too, whatever its icon), errors and
+// questions go to stderr with their titles. A question is
 // answered by the run's --yes (or its absence), and the answer is printed beside it.
 class ConsoleMessages : public MessageSink {
  public:
   explicit ConsoleMessages(bool assume_yes = false, std::FILE* out = stdout, std::FILE* err = stderr)
       : assume_yes_(assume_yes), out_(out), err_(err) {}
   void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) override;
+  void ShowWarning(const std::u16string& text, const std::u16string& title, MsgIcon icon) override;
   bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) override;
   void SetAssumeYes(bool value) { assume_yes_ = value; }
 

@@ -79,7 +79,7 @@ Session::Session(const std::u16string& program, std::string command, std::string
   mdlMessages::SetSink(&console_);
   mdlAppGlobal::SetCancelView(std::make_unique<ConsoleCancelView>());
   platform::PrepareConsoleOutput();
-  mdlOptions::LoadSettings(std::move(defaults));
+  settings_read_ = mdlOptions::LoadSettings(std::move(defaults));
 }
 
 Session::~Session() {
@@ -178,6 +178,8 @@ std::optional<int> Session::Parse(const std::vector<std::u16string>& args, RunOp
     }
     if (const auto refused = option->Take(values, negated)) return BadArguments(*refused);
   }
+  // Its message said why; nothing may run on defaults the user did not choose.
+  if (!settings_read_) return 1;
   if (!target) return BadArguments("no target folder given");
   // The path as the shell gave it: never trimmed, never replaced by another folder.
   options.TargetText = FullPath(*target);
@@ -195,6 +197,12 @@ int Session::Finish(RunOutcome outcome, const std::vector<FailedItem>& failures)
     return status == 0 || status == 1 ? 2 : status;
   }
   return status;
+}
+
+std::function<void(const std::u16string& path)> LeftoverPrinter(bool dry_run) {
+  return [dry_run](const std::u16string& path) {
+    std::printf("%s %s (left by a stopped run)\n", dry_run ? "would remove" : "removed", Shown(path).c_str());
+  };
 }
 
 int ExitStatus(RunOutcome outcome, const std::vector<FailedItem>& failures) {

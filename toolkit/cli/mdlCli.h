@@ -54,7 +54,7 @@ class Session {
   // command's own options and the ones every command has (recursion, include and exclude lists,
   // --dry-run, --help, --version), "--" ending the options, then the one target folder, taken as
   // the shell gave it. Returns the exit status when the command ends here (help, version, bad
-  // arguments).
+  // arguments, or a settings file that is there but could not be read: its defaults are unknown).
   std::optional<int> Parse(const std::vector<std::u16string>& args, RunOptionsBase& options);
   // A path given on the command line, as the shell means it: relative to the current folder; empty
   // when the system cannot resolve it.
@@ -70,7 +70,11 @@ class Session {
   std::string description_;
   ConsoleMessages console_;
   std::vector<Option> options_;
+  bool settings_read_ = true;
 };
+
+// Prints each temporary file a killed run left, as a run removes it (or a dry run would).
+std::function<void(const std::u16string& path)> LeftoverPrinter(bool dry_run);
 
 // Lists on stderr what failed, and returns the exit status of a run: 0 done, 1 a warning stopped
 // it, 2 some items failed, 128 + the signal's number when the user (or the system) stopped it

@@ -73,6 +73,8 @@ struct FileInfo {
   std::uint32_t Mode = 0;  // permission bits where the system has them
   std::uint32_t Owner = 0, Group = 0;
   std::uint64_t Device = 0, Id = 0;  // together they name the file
+  std::uint32_t Links = 1;           // how many names the file has, where the look tells
+  std::int64_t Change = 0;           // when the file or its names last changed, where the system keeps it
 };
 
 // A new file being written (see Folder::Create). Closed, and removed unless finished, when it goes.
@@ -183,8 +185,6 @@ class Folder {
   [[nodiscard]] bool SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const;
   // Clears the read-only attribute of an entry whose look said it is read-only; never through a link.
   [[nodiscard]] bool MakeWritable(const std::u16string& name, const FileInfo& info, IoError& error) const;
-  // Puts everything written on the file system that holds the folder onto the disk.
-  void Sync() const;
   // True when both are the same folder.
   bool SameAs(const Folder& other) const;
 
@@ -261,9 +261,13 @@ bool RemoveTree(const std::u16string& path);
 bool CreateFolder(const std::u16string& path);
 
 // Whole-file reading, and writing a new content (the file is created or truncated; a link at the
-// name is not followed); written durably, the content is on the disk when this returns.
+// name is not followed, nor is anything but a regular file written); written durably, the content
+// is on the disk when this returns.
 bool ReadWholeFile(const std::u16string& path, std::string& bytes);
 bool WriteWholeFile(const std::u16string& path, const std::string& bytes);
+// Reads a regular file of at most `limit` bytes whole; false with the reason for anything else (a
+// folder, another kind of file, a larger file).
+bool ReadWholeFile(const std::u16string& path, std::string& bytes, IoError& error, std::int64_t limit);
 
 // Absolute form of a path: relative to the current folder, "." dropped, separators doubled up taken
 // as one, and ".." meaning what the system means by it (on POSIX the parent of what a link before it

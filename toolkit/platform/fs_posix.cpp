@@ -89,6 +89,8 @@ void FillInfo(const struct stat& st, const std::u16string& name, FileInfo& info)
   info.Group = st.st_gid;
   info.Device = st.st_dev;
   info.Id = st.st_ino;
+  info.Links = static_cast<std::uint32_t>(st.st_nlink);
+  info.Change = Nanos(st.st_ctim);
 }
 
 bool Fail(IoError& error) {
@@ -232,8 +234,36 @@ std::u16string ErrorText(const IoError& error) {
     case EBUSY:
     case ETXTBSY: return u"使用中です";
     case ELOOP: return u"シンボリックリンクです";
-    default: return DecodeUtf8(std::strerror(error.Code));
+    case ENOTEMPTY: return u"フォルダが空ではありません";
+    case EISDIR: return u"フォルダです";
+    case EINVAL: return u"通常のファイルではありません";
+    case EXDEV: return u"別のファイルシステムです";
+    case EMLINK: return u"リンクが多すぎます";
+    case EFBIG:
+    case EOVERFLOW: return u"ファイルが大きすぎます";
+    case EMFILE:
+    case ENFILE: return u"開いているファイルが多すぎます";
+    case ENOMEM: return u"メモリが足りません";
+    case EAGAIN: return u"一時的に使えません";
+    case EINTR: return u"中断されました";
+    case ESTALE:
+    case ENOTCONN:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case ENETUNREACH: return u"接続が切れました";
+    case ETIMEDOUT: return u"時間切れです";
+    case ENOTSUP: return u"この操作には対応していません";
+    case EBADF: return u"無効なファイルハンドルです";
+    case ENXIO:
+    case ENODEV: return u"デバイスがありません";
+    case ENOLCK: return u"ロックできません";
+    default: break;
   }
+  // The system's own text is English: never shown inside a Japanese message.
+  return u"不明なエラー (" + DecodeUtf8(std::to_string(error.Code)) + u")";
 }
 
 // ---- File ------------------------------------------------------------------------------------
@@ -469,10 +499,6 @@ bool Folder::MakeWritable(const std::u16string& name, const FileInfo& info, IoEr
   return fchmodat(static_cast<int>(handle_), Native(name).c_str(), static_cast<mode_t>(info.Mode | S_IWUSR),
                   AT_SYMLINK_NOFOLLOW) == 0 ||
          Fail(error);
-}
-
-void Folder::Sync() const {
-  if (handle_ < 0 || syncfs(static_cast<int>(handle_)) != 0) sync();
 }
 
 bool Folder::SameAs(const Folder& other) const {
@@ -836,20 +862,39 @@ bool RemoveTree(const std::u16string& path) {
 bool CreateFolder(const std::u16string& path) { return !path.empty() && mkdir(Native(path).c_str(), 0777) == 0; }
 
 bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+  IoError error;
+  return ReadWholeFile(path, bytes, error, -1);
+}
+
+bool ReadWholeFile(const std::u16string& path, std::string& bytes, IoError& error, std::int64_t limit) {
   bytes.clear();
-  if (path.empty()) return false;
+  if (path.empty()) {
+    error.Code = ENOENT;
+    return false;
+  }
   Fd fd(open(Native(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat st {};
-  IoError error;
-  return fd.ok() && fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && ReadAll(fd.get(), st, bytes, error);
+  if (!fd.ok() || fstat(fd.get(), &st) != 0) return Fail(error);
+  if (!S_ISREG(st.st_mode)) {
+    error.Code = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  if (limit >= 0 && st.st_size > limit) {
+    error.Code = EFBIG;
+    return false;
+  }
+  return ReadAll(fd.get(), st, bytes, error);
 }
 
 bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
   if (path.empty()) return false;
-  // No link is followed: a link planted at the name must not redirect the write elsewhere.
-  Fd fd(open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+  // No link is followed: a link planted at the name must not redirect the write elsewhere. Nor is
+  // anything but a regular file written: a pipe at the name would wait for a reader for ever.
+  Fd fd(open(Native(path).c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0666));
+  struct stat st {};
   IoError error;
-  return fd.ok() && WriteAll(fd.get(), bytes, error) && fsync(fd.get()) == 0 && close(fd.release()) == 0;
+  return fd.ok() && fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd.get(), 0) == 0 &&
+         WriteAll(fd.get(), bytes, error) && fsync(fd.get()) == 0 && close(fd.release()) == 0;
 }
 
 std::u16string CurrentDirectory() {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <type_traits>
@@ -68,6 +67,8 @@ constexpr DWORD kKnownAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDD
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
 // What a link refused as a link reports: the name is one the system would have to resolve.
 constexpr DWORD kIsLinkError = ERROR_CANT_RESOLVE_FILENAME;
+// What a folder read as a file reports (ERROR_DIRECTORY_NOT_SUPPORTED, which older headers lack).
+constexpr DWORD kIsFolderError = 336;
 
 bool Fail(IoError& error, DWORD code = GetLastError()) {
   error.Code = code != 0 ? static_cast<int>(code) : ERROR_GEN_FAILURE;
@@ -117,6 +118,7 @@ void FillInfo(const Win32Info& w, FileInfo& info) {
   if constexpr (std::is_same_v<Win32Info, BY_HANDLE_FILE_INFORMATION>) {
     info.Device = w.dwVolumeSerialNumber;
     info.Id = (std::uint64_t(w.nFileIndexHigh) << 32) | w.nFileIndexLow;
+    info.Links = w.nNumberOfLinks;
   }
 }
 
@@ -289,16 +291,23 @@ bool ReadAll(HANDLE h, std::int64_t size, std::string& bytes, IoError& error) {
   return true;
 }
 
-bool ReadFileAt(const std::wstring& path, std::string& bytes, FileInfo& info, IoError& error) {
+// Reads a whole file; a file larger than `limit` bytes (when one is given) is refused unread.
+bool ReadFileAt(const std::wstring& path, std::string& bytes, FileInfo& info, IoError& error, std::int64_t limit = -1) {
   bytes.clear();
   Handle h(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!h.ok()) return Fail(error);
+  if (!h.ok()) {
+    const DWORD code = GetLastError();
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return Fail(error, code == ERROR_ACCESS_DENIED && folder ? kIsFolderError : code);
+  }
   // Only files on a disk are read: never a device or a pipe planted at the name.
   if (GetFileType(h.get()) != FILE_TYPE_DISK) return Fail(error, ERROR_INVALID_FUNCTION);
   BY_HANDLE_FILE_INFORMATION fi;
   if (!GetFileInformationByHandle(h.get(), &fi)) return Fail(error);
   FillInfo(fi, info);
-  if (info.IsFolder) return Fail(error, ERROR_ACCESS_DENIED);
+  if (info.IsFolder) return Fail(error, kIsFolderError);
+  if (limit >= 0 && info.Size > limit) return Fail(error, ERROR_FILE_TOO_LARGE);
   return ReadAll(h.get(), info.Size, bytes, error);
 }
 
@@ -354,24 +363,6 @@ bool EachEntry(const std::wstring& folder, IoError& error, Visit visit) {
   } while (FindNextFileW(search.get(), &fd));
   const DWORD code = GetLastError();
   return code == ERROR_NO_MORE_FILES || Fail(error, code);
-}
-
-// Files finished without a flush, flushed by the next Folder::Sync: Windows lets only an
-// administrator flush a whole volume, so a run flushes the files it wrote instead. Bounded: past
-// the bound the oldest is flushed at once.
-struct PendingFlushes {
-  std::mutex lock;
-  std::deque<std::wstring> paths;
-};
-PendingFlushes& Pending() {
-  static PendingFlushes pending;
-  return pending;
-}
-constexpr std::size_t kMaxPendingFlushes = 4096;
-
-void FlushPath(const std::wstring& path) {
-  Handle h(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (h.ok()) FlushFileBuffers(h.get());
 }
 
 // The volume and the index that name a file or folder, links followed.
@@ -446,18 +437,35 @@ std::u16string ErrorText(const IoError& error) {
     case ERROR_LOCK_VIOLATION:
     case ERROR_BUSY: return u"使用中です";
     case kIsLinkError: return u"シンボリックリンクです";
+    case ERROR_DIR_NOT_EMPTY: return u"フォルダが空ではありません";
+    case kIsFolderError: return u"フォルダです";
+    case ERROR_NOT_SAME_DEVICE: return u"別のドライブです";
+    case ERROR_FILE_TOO_LARGE: return u"ファイルが大きすぎます";
+    case ERROR_TOO_MANY_OPEN_FILES: return u"開いているファイルが多すぎます";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return u"メモリが足りません";
+    case ERROR_NOT_READY: return u"ドライブの準備ができていません";
+    case ERROR_INVALID_NAME: return u"名前が正しくありません";
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED: return u"この操作には対応していません";
+    case ERROR_NETNAME_DELETED:
+    case ERROR_UNEXP_NET_ERR: return u"接続が切れました";
     default: break;
   }
+  // The system's text where it is Japanese (a text all ASCII is in another language), else the code.
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, static_cast<DWORD>(error.Code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+                                 nullptr, static_cast<DWORD>(error.Code), MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN),
+                                 reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::u16string out = n > 0 ? U(text) : std::u16string();
   if (text != nullptr) LocalFree(text);
   while (!out.empty() && (out.back() == u'\r' || out.back() == u'\n' || out.back() == u' ' || out.back() == u'.' ||
                           out.back() == u'。')) {
     out.pop_back();
   }
-  if (out.empty()) out = u"エラー " + DecodeUtf8(std::to_string(error.Code));
+  if (std::all_of(out.begin(), out.end(), [](char16_t c) { return c < 0x80; })) {
+    out = u"不明なエラー (" + DecodeUtf8(std::to_string(error.Code)) + u")";
+  }
   return out;
 }
 
@@ -493,25 +501,8 @@ bool File::Finish(const FileInfo& like, bool durable, IoError& error) {
   const BOOL closed = CloseHandle(h);
   handle_ = -1;
   if (ok && !closed) ok = Fail(error);
-  const std::wstring path = W(path_);
-  if (!ok) {
-    DeleteFileW(path.c_str());
-    return false;
-  }
-  if (!durable) {
-    PendingFlushes& pending = Pending();
-    std::wstring oldest;
-    {
-      const std::lock_guard<std::mutex> guard(pending.lock);
-      pending.paths.push_back(path);
-      if (pending.paths.size() > kMaxPendingFlushes) {
-        oldest = std::move(pending.paths.front());
-        pending.paths.pop_front();
-      }
-    }
-    if (!oldest.empty()) FlushPath(oldest);
-  }
-  return true;
+  if (!ok) DeleteFileW(W(path_).c_str());
+  return ok;
 }
 
 // ---- Folder ----------------------------------------------------------------------------------
@@ -704,16 +695,6 @@ bool Folder::MakeWritable(const std::u16string& name, const FileInfo& info, IoEr
   if (!EntryPath(native_, name, path, error) || !LookAt(path, look, error)) return false;
   if (look.IsLink()) return Fail(error, kIsLinkError);
   return (look.attributes & FILE_ATTRIBUTE_READONLY) == 0 || ClearReadOnly(path, look.attributes) || Fail(error);
-}
-
-void Folder::Sync() const {
-  std::deque<std::wstring> paths;
-  {
-    PendingFlushes& pending = Pending();
-    const std::lock_guard<std::mutex> guard(pending.lock);
-    paths.swap(pending.paths);
-  }
-  for (const std::wstring& path : paths) FlushPath(path);
 }
 
 bool Folder::SameAs(const Folder& other) const {
@@ -1061,10 +1042,15 @@ bool CreateFolder(const std::u16string& path) {
 }
 
 bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+  IoError ignored;
+  return ReadWholeFile(path, bytes, ignored, -1);
+}
+
+bool ReadWholeFile(const std::u16string& path, std::string& bytes, IoError& error, std::int64_t limit) {
   bytes.clear();
   FileInfo info;
-  IoError ignored;
-  return !path.empty() && ReadFileAt(LongPath(path), bytes, info, ignored);
+  if (path.empty()) return Fail(error, ERROR_PATH_NOT_FOUND);
+  return ReadFileAt(LongPath(path), bytes, info, error, limit);
 }
 
 bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
