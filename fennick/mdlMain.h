@@ -82,6 +82,8 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
 // be examined leaves the line as it is, and the failure is recorded.
 bool ConvertMaterialLine(RunState& state, const std::u16string& source, const std::u16string& set_tag,
                          std::u16string& line);
+// The tag "<set>" as a chart of the given encoding writes it.
+std::u16string SetTag(const std::u16string& set_name, platform::ChartEncoding encoding);
 // Converts one chart of the target folder, counting it and keeping a backup when asked.
 void ConvertChart(RunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& source,
                   const std::u16string& name);

@@ -25,8 +25,8 @@ void SplitRuleText(const std::u16string& text, int split, std::u16string& search
 // non-zero); true when the pair is a usable rule.
 bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace, int textMode);
 // Why a pattern pair is refused as a rule, empty when it is a usable one: the rule error message when
-// the replace pattern cannot be paired with the search pattern, or the character a rewritten line
-// could never be written with (charts are Shift-JIS).
+// the replace pattern cannot be paired with the search pattern, or a code unit no chart could hold
+// (half a surrogate pair). Text that one chart's encoding cannot hold fails that chart alone.
 std::u16string RuleError(const std::u16string& search, const std::u16string& replace, int textMode);
 
 class clsRules {
