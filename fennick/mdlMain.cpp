@@ -1,6 +1,5 @@
 #include "fennick/mdlMain.h"
 
-#include <algorithm>
 #include <string>
 
 #include "fennick/mdlAppParam.h"
@@ -139,26 +138,21 @@ bool ConvertMaterialLine(RunState& state, const std::u16string& source, const st
   return true;
 }
 
-std::u16string SetTag(const std::u16string& set_name, platform::ChartEncoding encoding) {
-  if (encoding == platform::ChartEncoding::ShiftJis) return u"<" + set_name + u">";
-  // Stored in bytes that are no UTF-8, the name is Shift-JIS text where they spell one; else it
-  // keeps its bytes, and the chart cannot take them.
-  std::u16string text = set_name;
-  if (std::any_of(set_name.begin(), set_name.end(), platform::IsEscapeUnit)) {
-    std::u16string sjis = platform::DecodeCp932(platform::NativeBytes(set_name));
-    if (std::none_of(sjis.begin(), sjis.end(), platform::IsEscapeUnit)) text = std::move(sjis);
-  }
-  return u"<" + text + u">";
+std::u16string SetTag(const std::u16string& source) {
+  std::u16string name = LastComponent(source);
+  std::string bytes;
+  if (platform::EncodeCp932(name, bytes)) name = platform::DecodeCp932(bytes);
+  return u"<" + name + u">";
 }
 
 void ConvertChart(RunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& source,
                   const std::u16string& name) {
-  const std::u16string set_name = LastComponent(source);
-  const std::u16string sjis_tag = SetTag(set_name, platform::ChartEncoding::ShiftJis);
-  const std::u16string utf8_tag = SetTag(set_name, platform::ChartEncoding::Utf8);
+  const std::u16string set_tag = SetTag(source);
   mdlChartFile::LineRewrite rewrite;
-  rewrite.Rewrite = [&](std::u16string& line, platform::ChartEncoding encoding) {
-    return ConvertMaterialLine(state, source, encoding == platform::ChartEncoding::Utf8 ? utf8_tag : sjis_tag, line);
+  // One tag serves both encodings: read back from Shift-JIS bytes it is text wherever the name is,
+  // and the chart's encoding then decides whether it can be written.
+  rewrite.Rewrite = [&](std::u16string& line, platform::ChartEncoding) {
+    return ConvertMaterialLine(state, source, set_tag, line);
   };
   mdlRun::RewriteChart(state, charts, name, rewrite);
 }

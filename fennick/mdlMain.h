@@ -65,6 +65,12 @@ std::u16string ResultText(const RunState& state);
 void ReadRunOptions(RunState& state, const RunOptions& options);
 // The last name of a path (its folder name); empty for a root.
 std::u16string LastComponent(const std::u16string& path);
+// The material specification of a sound set folder as a chart's text: the set name's CP932 bytes
+// read back, so that a name stored in Shift-JIS bytes goes into a Shift-JIS chart as those very
+// bytes, into a UTF-8 chart as the text they spell, and equals a tag a chart already holds. A name
+// with no CP932 form stays as it is (only a UTF-8 chart can hold it); bytes that spell no text stay
+// bytes (only a Shift-JIS chart can hold them).
+std::u16string SetTag(const std::u16string& source);
 
 // The pairing of source and target folders that the flags choose. Each returns false when the user
 // stopped the run.
@@ -82,8 +88,6 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
 // be examined leaves the line as it is, and the failure is recorded.
 bool ConvertMaterialLine(RunState& state, const std::u16string& source, const std::u16string& set_tag,
                          std::u16string& line);
-// The tag "<set>" as a chart of the given encoding writes it.
-std::u16string SetTag(const std::u16string& set_name, platform::ChartEncoding encoding);
 // Converts one chart of the target folder, counting it and keeping a backup when asked.
 void ConvertChart(RunState& state, mdlChartFile::ChartFolder& charts, const std::u16string& source,
                   const std::u16string& name);

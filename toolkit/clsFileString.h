@@ -1,7 +1,9 @@
 // String operations on file names and pattern tokens with the toolkit's own comparison modes:
 // 0 compares code units exactly; any other value is text mode, in which only the ASCII letters
-// A-Z equal a-z (full-width letters, kana and everything else keep their identity).
-// Positions count from 1.
+// A-Z equal a-z (full-width letters, kana and everything else keep their identity). A letter here
+// always stands alone: chart text holds each Shift-JIS pair as one character, and a stored name
+// holds both bytes of a pair as escape units (platform::DecodeNativeName), so no fold, here or in
+// the matcher's kernels, can take a pair's second byte for a letter. Positions count from 1.
 #pragma once
 
 #include <string>

@@ -5,9 +5,18 @@
 
 namespace {
 
+// The bytes with each capital that stands alone in a Shift-JIS reading lowered. Bytes in any
+// encoding are read so: UTF-8 holds a letter only as itself, and at worst a letter after a byte
+// that could begin a pair keeps its case.
 std::string FoldedBytes(std::string bytes) {
-  for (char& c : bytes) {
-    if (c >= 'A' && c <= 'Z') c = char(c + 32);
+  const std::size_t n = bytes.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (platform::IsCp932Lead(b) && i + 1 < n && platform::IsCp932Trail(static_cast<unsigned char>(bytes[i + 1]))) {
+      ++i;
+    } else if (b >= 'A' && b <= 'Z') {
+      bytes[i] = char(b + 32);
+    }
   }
   return bytes;
 }
@@ -76,15 +85,17 @@ const platform::DirEntry* clsFolderIndex::FindIn(const Map& heads, const Chains&
   return first;
 }
 
-const platform::DirEntry* clsFolderIndex::Find(const std::u16string& name) const {
+const platform::DirEntry* clsFolderIndex::Find(const std::u16string& name, ChartEncoder encode) const {
   if (name.empty()) return nullptr;
   const platform::DirEntry* by_text =
       FindIn(text_, text_next_, Folded(name), [&](std::uint32_t i) { return entries_[i].Name == name; });
   if (by_text != nullptr && by_text->Name == name) return by_text;
   // The chart's own bytes: only a name that is not plain text in the file system's own encoding
-  // needs them, so most lookups end above.
+  // needs them, so most lookups end above. A name the chart cannot hold has none: a stand-in such
+  // as "?" would find another file.
+  std::string bytes;
+  if (!encode(name, bytes)) return by_text;
   if (!bytes_built_) BuildBytes();
-  const std::string bytes = platform::ToCp932(name);
   const platform::DirEntry* by_bytes =
       FindIn(bytes_heads_, bytes_next_, FoldedBytes(bytes), [&](std::uint32_t i) { return bytes_[i] == bytes; });
   if (by_bytes != nullptr && bytes_[static_cast<std::size_t>(by_bytes - entries_.data())] == bytes) return by_bytes;
@@ -140,7 +151,7 @@ clsStoredFiles::Node& clsStoredFiles::NodeFor(const std::u16string& path, const 
 }
 
 clsStoredFiles::Result clsStoredFiles::FindFile(const std::u16string& folder, const std::u16string& relative,
-                                                std::u16string& why) {
+                                                std::u16string& why, clsFolderIndex::ChartEncoder encode) {
   Node* node = &NodeFor(folder, nullptr, std::u16string());
   std::u16string path = folder;
   std::size_t i = 0;
@@ -158,7 +169,7 @@ clsStoredFiles::Result clsStoredFiles::FindFile(const std::u16string& folder, co
       i = j + 1;
       continue;
     }
-    const platform::DirEntry* entry = node->index.Find(name);
+    const platform::DirEntry* entry = node->index.Find(name, encode);
     if (entry == nullptr) return Result::Absent;
     if (last) return entry->IsFile() ? Result::Found : Result::Absent;
     if (!entry->IsFolder() || entry->Dangling) return Result::Absent;

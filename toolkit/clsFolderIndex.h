@@ -3,16 +3,20 @@
 // A name finds, in this order: the entry stored exactly so; the entry whose stored bytes are the
 // name's bytes as a chart holds them (a Shift-JIS chart naming a file stored under a Shift-JIS
 // name, a UTF-8 chart naming one stored in UTF-8); else the first entry in name order that equals
-// it either way with ASCII letters folded, as the Windows file system finds names.
+// it either way with ASCII letters folded, as the Windows file system finds names. Only a letter
+// that stands alone folds: the second byte of a Shift-JIS pair is part of its character (ア is
+// 83 41, ヂ 83 61). A name with no lossless form in the chart's encoding is compared as text only.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
 class clsFolderIndex {
  public:
@@ -23,8 +27,12 @@ class clsFolderIndex {
   void Assign(std::vector<platform::DirEntry> entries);
   [[nodiscard]] bool Load(const platform::Folder& folder, platform::IoError& error);
 
-  // The entry a name finds, or nullptr.
-  const platform::DirEntry* Find(const std::u16string& name) const;
+  // How a chart holds a name's text: appends its bytes; false when a character has no form there
+  // (platform::EncodeCp932 for a Shift-JIS chart, platform::EncodeUtf8 for a UTF-8 one).
+  using ChartEncoder = bool (*)(std::u16string_view text, std::string& out);
+
+  // The entry a name finds, or nullptr; `encode` gives the bytes it is compared with stored bytes by.
+  const platform::DirEntry* Find(const std::u16string& name, ChartEncoder encode = platform::EncodeCp932) const;
   // Forgets an entry once it has been deleted, so that the next lookup finds what is left.
   void Forget(const platform::DirEntry* entry);
 
@@ -49,7 +57,8 @@ class clsFolderIndex {
   std::vector<bool> gone_;
   std::unordered_map<std::u16string, std::uint32_t> text_;  // folded name -> first entry in name order
   Chains text_next_;                                       // the next entry with the same folded name
-  // The stored bytes of every name, folded likewise; built at the first lookup that needs them.
+  // The stored bytes of every name, folded likewise (standalone ASCII letters of a Shift-JIS
+  // reading); built at the first lookup that needs them.
   mutable bool bytes_built_ = false;
   mutable std::vector<std::string> bytes_;
   mutable std::unordered_map<std::string, std::uint32_t> bytes_heads_;
@@ -66,9 +75,11 @@ class clsStoredFiles {
   // Lends an open folder and its listing, so that the folder is neither opened nor listed again.
   // The folder must stay open while this object uses it.
   void Seed(const platform::Folder& folder, std::vector<platform::DirEntry> entries);
-  // Whether `relative` names a file (not a folder) below `folder`. A folder on the way that cannot
-  // be listed is no answer: Failed, with the reason in `why`.
-  Result FindFile(const std::u16string& folder, const std::u16string& relative, std::u16string& why);
+  // Whether `relative` names a file (not a folder) below `folder`, each name looked up with the
+  // chart's `encode`. A folder on the way that cannot be listed is no answer: Failed, with the
+  // reason in `why`.
+  Result FindFile(const std::u16string& folder, const std::u16string& relative, std::u16string& why,
+                  clsFolderIndex::ChartEncoder encode = platform::EncodeCp932);
   // Forgets a folder lent by Seed, and every folder below it.
   void Forget(const std::u16string& folder);
   void Clear() { nodes_.clear(); }

@@ -90,6 +90,17 @@ TEST_F(ConvertChart, OnlyTheSetTagsChange) {
   EXPECT_EQ(std::make_pair(state.ProcessedCount, state.TargetCount), std::make_pair(2, 3));
 }
 
+// A set named in Shift-JIS bytes tags a Shift-JIS chart with those bytes, and equals a tag already there.
+TEST_F(ConvertChart, TheSetsTagIsItsNameInTheChartsBytes) {
+  const std::string tagged = platform::ToCp932(u"#WAV01 <効果音>kick.wav\r\n");
+  Touch(t.MakeFolder(ShiftJisName(u"効果音")) + Sep(u"/kick.wav"));
+  t.Write(u"charts/a.bms", "#WAV01 kick.wav\r\n");
+  t.Write(u"charts/b.bms", tagged);
+  state.ConvertMode = kModeRedefine;
+  ASSERT_TRUE(Convert(t / ShiftJisName(u"効果音"), charts));
+  EXPECT_EQ(std::make_pair(ReadBytes(Chart(u"a.bms")), state.ProcessedCount), std::make_pair(tagged, 1));
+}
+
 // A linked chart becomes a file of its own; the file it points to keeps its content and permissions.
 #ifndef _WIN32  // links wine cannot make
 TEST_F(ConvertChart, LinkedChartIsReplacedAndItsTargetNotTouched) {

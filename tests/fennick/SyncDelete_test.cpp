@@ -14,26 +14,28 @@ class SyncDeleteTest : public FennickTest {
 }  // namespace
 
 // The name alone decides: files, whole folders, hidden and read-only entries, a file against a
-// folder and the other way round, letter case as on Windows.
+// folder and the other way round, ASCII letter case as on Windows. プンバル is no シンバル (Shift-JIS
+// second bytes 76, 56), and a name Shift-JIS cannot hold no "?".
 TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
-  for (const char16_t* name : {u"a.wav", u".hidden.wav", u"ro.wav", u"Case.WAV", u"was_file", u"only_in_source.wav"})
-    t.Write(u"set/" + std::u16string(name), "x");
+  for (const auto& name : NameList{u"a.wav", u".hidden.wav", u"ro.wav", u"Case.WAV", u"was_file", u"only_in_source.wav", u"Ä.wav",
+                                   u"😀.wav", ShiftJisName(u"シンバル.wav"), ShiftJisName(u"タム.wav")})
+    t.Write(u"set/" + name, "x");
   for (const char16_t* name : {u"set/sub", u"set/was_folder", u"charts/sub", u"charts/sub/deeper", u"charts/was_file"})
     t.MakeFolder(name);
-  for (const char16_t* name : {u"a.wav", u".hidden.wav", u"case.wav", u"was_folder", u"keep.wav", u"was_file/inner.bms"})
-    t.Write(u"charts/" + std::u16string(name), "y");
+  for (const auto& name : NameList{u"a.wav", u".hidden.wav", u"case.wav", u"was_folder", u"keep.wav", u"was_file/inner.bms",
+                                   ShiftJisName(u"プンバル.wav"), ShiftJisName(u"タム.WAV")})
+    t.Write(u"charts/" + name, "y");
   for (const char16_t* name : {u"charts/ro.wav", u"charts/sub/deeper/locked.wav"})
     ASSERT_TRUE(platform::SetAttributes(t.Write(name, "y"), platform::kAttrReadOnly));
   EXPECT_TRUE(Sync(source, target));
   // What is left of the target, the counts, and the sound set untouched.
   EXPECT_EQ(std::make_tuple(Names(target), state.DeletedCount, state.Failures.size(), Names(source).size()),
-            std::make_tuple(NameList{u"keep.wav"}, 7, std::size_t(0), std::size_t(8)));
+            std::make_tuple(NameList{u"keep.wav", ShiftJisName(u"プンバル.wav")}, 8, std::size_t(0), std::size_t(12)));
 
 #ifndef _WIN32  // two names that differ in letter case only; links wine cannot make
   // One target entry per source entry: the exact name, else the first that equals it folded. A link
   // in the target goes as a link; what it points to, outside the target, stays whole.
-  t.Write(u"charts/Case.wav", "");
-  t.Write(u"charts/cASE.wav", "");
+  for (const char16_t* name : {u"charts/Case.wav", u"charts/cASE.wav", u"charts/?.wav", u"charts/??.wav"}) t.Write(name, "");
   const auto outside = t.MakeFolder(u"outside");
   const auto outside_file = t.Write(u"outside/kick.wav", "keep me");
   t.Write(u"outside/deep.wav", "keep me too");
@@ -43,7 +45,7 @@ TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
   for (const char16_t* name : {u"kick.wav", u"linked_folder", u"dangling.wav"}) t.Write(u"set/" + std::u16string(name), "");
   state.DeletedCount = 0;
   EXPECT_TRUE(Sync(source, target));
-  EXPECT_EQ(std::make_pair(Names(target), state.DeletedCount), std::make_pair(NameList{u"cASE.wav", u"keep.wav"}, 4));
+  EXPECT_EQ(std::make_pair(Names(target), state.DeletedCount), std::make_pair(NameList{u"?.wav", u"??.wav", u"cASE.wav", u"keep.wav", ShiftJisName(u"プンバル.wav")}, 4));
   EXPECT_EQ(ReadBytes(outside_file) + ReadBytes(outside + u"/deep.wav"), "keep me" "keep me too");
 #endif
 }

@@ -117,8 +117,8 @@ TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
 // Names stored in Shift-JIS bytes (an archive unpacked on Linux) read as their text; a name that
 // is no text shows a mark for each odd byte. Every operation keeps the stored name.
 TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
-  const std::u16string piano = platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D");  // ピアノ
-  const std::u16string so = platform::DecodeUtf8("\x83\x5C.bms");                   // ソ.bms: its trail byte is "\"
+  const std::u16string piano = platform::DecodeNativeName("\x83\x73\x83\x41\x83\x6D");  // ピアノ
+  const std::u16string so = platform::DecodeNativeName("\x83\x5C.bms");  // ソ.bms: its trail byte is "\"
   const std::u16string folder = this->target.MakeFolder(piano);
   this->target.Write(piano + u"/" + so, "");
   this->target.Write(piano + u"/" + platform::DecodeUtf8("a\xFF.bms"), "");

@@ -74,11 +74,12 @@ TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindI
 
 TEST(ProcessChart, TheFirstMatchingRuleAppliesAndTheFileCheckCanRefuseIt) {
   ChartRun run({{u"#WAV01 *.wav", u"#WAV01 *.ogg"}, {u"#WAV?? *", u"#WAV?? x*"}, {u"#TITLE *", u"#TITLE *"}}, true);
-  run.t.Write(u"kick.ogg", "");
+  for (const auto& name : {std::u16string(u"kick.ogg"), ShiftJisName(u"ヂ.ogg")}) run.t.Write(name, "");
   // Text mode: "#wav" lines match. kick.ogg exists; snare.ogg does not, and the refused line tries
-  // no later rule; xa is missing.
-  EXPECT_EQ(run.Process(u"a.bms", "#wav01 kick.wav\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n"),
-            "#WAV01 kick.ogg\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n");
+  // no later rule; xa is missing; ア.ogg is no ヂ.ogg (Shift-JIS second bytes 41 and 61).
+  EXPECT_EQ(run.Process(u"a.bms", platform::ToCp932(u"#wav01 kick.wav\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n"
+                                                    u"#WAV01 ア.wav\r\n#WAV01 ヂ.WAV\r\n")),
+            platform::ToCp932(u"#WAV01 kick.ogg\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n#WAV01 ア.wav\r\n#WAV01 ヂ.ogg\r\n"));
   EXPECT_EQ(run.state.ProcessedCount, 1);
   ChartRun same(ChartRun::Rules{{u"#TITLE *", u"#TITLE *"}});
   same.Process(u"a.bms", "#TITLE same\r\n");

@@ -15,6 +15,11 @@
 // Readable form of a text in failure messages.
 inline std::string U8(const std::u16string& s) { return platform::ToUtf8(s); }
 
+// A name as an archive unpacked on Linux stores it, in Shift-JIS bytes, as listed (on Windows, text).
+inline std::u16string ShiftJisName(const std::u16string& text) {
+  return platform::PathSeparator() == u'\\' ? text : platform::DecodeNativeName(platform::ToCp932(text));
+}
+
 // A path written with "/" as this platform writes it ("\" on Windows).
 inline std::u16string Sep(std::u16string path) {
   for (char16_t& c : path) c = c == u'/' ? platform::PathSeparator() : c;

@@ -29,11 +29,7 @@ class TobrenzCli : public ::testing::Test {
 TEST_F(TobrenzCli, DryRunListsEveryPairThenExitStatuses) {
   Pair(u"a", 10, 90);
   Pair(u"b", 90, 10);
-#ifdef _WIN32
-  Pair(u"ピアノ", 1, 2);  // names are text here: a Japanese name shows as it is
-#else
-  Pair(platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D"), 1, 2);  // a Shift-JIS name shows as its text
-#endif
+  Pair(ShiftJisName(u"ピアノ"), 1, 2);  // a Shift-JIS name shows as its text
   const std::u16string ini = platform::JoinPath(platform::ExecutableFolder(), u"Tobrenz.ini");
   const bool ini_existed = platform::PathExists(ini);
   EXPECT_EQ(Cli({u"--include=*.png", u"--dry-run", dir.Path()}), 0);

@@ -74,6 +74,9 @@ TEST_F(TobrenzRun, TheLargerFileGoesAndTheCountsFollow) {
       // The partner larger (p), the target larger (q); read-only files go all the same.
       {"read-only files go too", {{u"p.png", 1}, {u"p.bmp", 9}, {u"q.png", 9}, {u"q.bmp", 1}}, u"*.png", u"bmp",
        {{u"p.png", 1}, {u"q.bmp", 1}}, 1, 2},
+      {"Shift-JIS bytes: ア's partner is no ヂ (second bytes 41, 61)", {{ShiftJisName(u"ア.png"), 1}, {ShiftJisName(u"ヂ.bmp"), 9}, {ShiftJisName(u"ク.png"), 1},
+       {ShiftJisName(u"ク.BMP"), 9}}, u"*.png", u"bmp", {{ShiftJisName(u"ア.png"), 1}, {ShiftJisName(u"ヂ.bmp"), 9},
+       {ShiftJisName(u"ク.png"), 1}}, 1, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

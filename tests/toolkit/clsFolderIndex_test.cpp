@@ -20,26 +20,32 @@ std::u16string Found(const clsFolderIndex& index, const std::u16string& name) {
 
 }  // namespace
 
-TEST(clsFolderIndex, ANameFindsItsExactEntryThenItsBytesThenTheFirstFolded) {
-  // Names as stored, in name order. "ピアノ.ogg" twice: once in UTF-8, once in Shift-JIS bytes.
-  const std::u16string sjis = platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D.ogg");
-  clsFolderIndex index(Listing({u"Kick.WAV", u"kick.wav", u"Snare.wav", u"\uFF21.wav", u"ピアノ.ogg", sjis}));
-  const std::vector<std::pair<std::u16string, std::u16string>> cases = {
-      {u"kick.wav", u"kick.wav"},   // the exact name first
-      {u"KICK.wav", u"Kick.WAV"},   // else the first in name order with ASCII letters folded
-      {u"SNARE.WAV", u"Snare.wav"},
-      {u"\uFF41.wav", u"(none)"},   // a full-width letter is another letter
-      {u"ピアノ.ogg", u"ピアノ.ogg"},  // a Shift-JIS chart's text finds the UTF-8 name
-      // A UTF-8 chart read as Shift-JIS finds the UTF-8 name by its bytes.
-      {platform::DecodeCp932(platform::ToUtf8(u"ピアノ.OGG")), u"ピアノ.ogg"},
-      {u"a.wav", u"(none)"},
-      {u"", u"(none)"},
-  };
-  for (const auto& [name, found] : cases) EXPECT_EQ(Found(index, name), found) << U8(name);
-  // A Shift-JIS name stored in Shift-JIS bytes, found by the chart's text alone.
-  EXPECT_EQ(Found(clsFolderIndex(Listing({sjis})), u"ピアノ.OGG"), sjis);
-  index.Forget(index.Find(u"kick.wav"));
-  EXPECT_EQ(Found(index, u"kick.wav"), u"Kick.WAV") << "a forgotten entry leaves its namesakes";
+// A name finds its exact entry, then the entry of its bytes as a chart holds them, then the first in
+// name order that equals it with ASCII letters folded; names stored in UTF-8 or in Shift-JIS bytes.
+// Only a letter that stands alone folds: ヂ ア, シ プ, ベ ス, ク ハ, ォ ド differ in the case of their
+// Shift-JIS second bytes. Ä and 😀 have no Shift-JIS form: as lossy bytes, "?.wav" and "??.wav".
+TEST(clsFolderIndex, ANameFindsItsExactEntryThenItsBytesThenTheFirstFoldedAndNoOther) {
+  const std::u16string held[] = {u"ヂ", u"シ", u"ベ", u"ク", u"ォ"}, other[] = {u"ア", u"プ", u"ス", u"ハ", u"ド"};
+  const std::u16string none = u"(none)", piano = platform::DecodeNativeName(platform::ToCp932(u"ピアノ.ogg"));
+  for (const bool sjis : {false, true}) {
+    auto stored = [sjis](const std::u16string& s) { return sjis ? platform::DecodeNativeName(platform::ToCp932(s)) : s; };
+    // In name order: "ピアノ.ogg" in UTF-8 and in Shift-JIS bytes; "ÃA" in UTF-8 holds the bytes of "ﾃア".
+    std::vector<std::u16string> names = {u"?.wav", u"??.wav", u"Kick.WAV", u"kick.wav", u"\u00C3A.wav", u"ピアノ.ogg", piano, u"\uFF21.wav"};
+    for (const std::u16string& h : held) names.push_back(stored(h + u".wav"));
+    clsFolderIndex index(Listing(names));
+    std::vector<std::pair<std::u16string, std::u16string>> cases = {
+        {u"kick.wav", u"kick.wav"}, {u"KICK.wav", u"Kick.WAV"}, {u"\uFF41.wav", none},  // a full-width letter is another
+        {u"ピアノ.ogg", u"ピアノ.ogg"}, {platform::DecodeCp932(platform::ToUtf8(u"ピアノ.OGG")), u"ピアノ.ogg"},  // a UTF-8 chart
+        {u"\u00C4.wav", none}, {u"\U0001F600.wav", none}, {u"\uFF83\u30C2.wav", none}, {u"", none}};
+    // Each katakana as a chart gives it, and as another folder in the same encoding stores it.
+    for (std::size_t i = 0; i < std::size(held); ++i) {
+      for (const auto& name : {held[i], stored(held[i])}) cases.push_back({name + u".WAV", stored(held[i] + u".wav")});
+      for (const auto& name : {other[i], stored(other[i])}) cases.push_back({name + u".wav", none});
+    }
+    for (const auto& [name, found] : cases) EXPECT_EQ(Found(index, name), found) << U8(name) << sjis;
+    index.Forget(index.Find(u"kick.wav"));
+    EXPECT_EQ(Found(index, u"kick.wav"), u"Kick.WAV") << "a forgotten entry leaves its namesakes";
+  }
 }
 
 TEST(clsStoredFiles, FilesBelowAFolderAndFoldersThatCannotBeRead) {

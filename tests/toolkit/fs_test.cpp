@@ -72,11 +72,12 @@ TEST_F(FileSystem, AListingTellsKindsWithoutLookingAtEachEntryAndKeepsNamesInAny
 
   // "ソ.wav" in Shift-JIS, as unpacked from a Japanese archive: its second byte is a backslash.
   const std::string raw = "\x83\x5C.wav";
-  const std::u16string name = DecodeUtf8(raw);
+  const std::u16string name = DecodeNativeName(raw);
   const Folder sjis = OpenFolder(outside.MakeFolder(u"sjis"));
   outside.Write(u"sjis/" + name, "sound");
   ASSERT_EQ(outside.Names(u"sjis"), std::vector<std::u16string>{name});
   EXPECT_EQ(NativeBytes(name), raw) << "stored under its own bytes";
+  EXPECT_EQ(StoredName(outside / (u"sjis/" + DecodeUtf8(raw))), name) << "its bytes given otherwise: named as listed";
   std::string bytes;
   FileInfo info;
   EXPECT_TRUE(sjis.Read(name, bytes, info, error) && bytes == "sound");

@@ -37,10 +37,10 @@ TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
   existing.push_back({u"/no-such-root-folder/x", platform::RootOf(base) + u"\\"});  // the base's drive
 #else
   full.insert(full.end(), {{u"/abs/./p/../q", u"/abs/q"}, {u"//abs//p", u"/abs/p"}, {u"/a/b/../../..", u"/"}, {u"/", u"/"}});
-  // A folder stored under Shift-JIS bytes is found by its text, as a person reads it.
-  const std::u16string piano = platform::DecodeUtf8("\x83\x73\x83\x41\x83\x6D");
+  // A folder stored under Shift-JIS bytes is found by its text; ピヂノ (a second byte's case) is another.
+  const std::u16string piano = ShiftJisName(u"ピアノ");
   t.MakeFolder(u"Data/" + piano);
-  stored.insert(stored.end(), {{base + u"/data/ピアノ", base + u"/Data/" + piano}, {u"/", u"/"}});
+  stored.insert(stored.end(), {{base + u"/data/ピアノ", base + u"/Data/" + piano}, {base + u"/data/ピヂノ", u""}, {u"/", u"/"}});
   existing.push_back({u"/no-such-root-folder/x", u"/"});
 #endif
   for (const auto& [in, out] : full) EXPECT_EQ(GetFullPath(in, base), out) << U8(in);

@@ -43,6 +43,7 @@ TEST(Text, RandomByteStringsRoundTrip) {
     }
     ASSERT_EQ(ToCp932(DecodeCp932(s)), s);
     ASSERT_EQ(ToUtf8(DecodeUtf8(s)), s);
+    ASSERT_EQ(ToUtf8(platform::DecodeNativePath(s)), s);
   }
 }
 
@@ -61,7 +62,7 @@ TEST(Cp932, KnownCharactersDecodeAndBytesThatWouldNotComeBackAreEscaped) {
       {Bytes({0xED, 0x40}), u"\xDCED\xDC40"}, {Bytes({0x87, 0x90}), u"\xDC87\xDC90"},
       {Bytes({0xFA, 0x4A}), u"\xDCFA\xDC4A"},
       {Bytes({0x80, 0xA0, 0xFF}), u"\xDC80\xDCA0\xDCFF"},  // no character of the code page
-      {Bytes({0x85, 0x40}), u"\xDC85\xDC40"},  // a pair in form but unassigned: the trail is no "@"
+      {Bytes({0x85, 0x40, 0x85, 0x61}), u"\xDC85\xDC40\xDC85\xDC61"},  // pairs in form but unassigned: no "@", no "a"
       // A lead byte without a trail byte, then ASCII, or last.
       {Bytes({0x81, 0x20, 0x41}), u"\xDC81 A"}, {Bytes({0x41, 0x9F}), u"A\xDC9F"},
   };
@@ -93,7 +94,6 @@ TEST(Utf8, DecodesValidTextAndEscapesEverythingElse) {
       {"\xC0\x80", u"\xDCC0\xDC80"},              // overlong
       {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},    // an encoded surrogate
       {"\xE3\x81", u"\xDCE3\xDC81"},              // cut short
-      {"\x83\x5C.wav", u"\xDC83\\.wav"},          // a Shift-JIS name
       {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // past U+10FFFF
   };
   for (const auto& c : cases) {
@@ -171,14 +171,19 @@ TEST(ChartEncoding, DecidedByTheMarkOrByValidUtf8BeyondAscii) {
   }
 }
 
-// Each name of a path reads on its own: UTF-8, Shift-JIS, or marks for odd bytes.
-TEST(ReadableName, ShiftJisNamesReadAsTextOtherBytesAsMarks) {
-  const std::vector<std::pair<std::string, std::u16string>> cases = {
-      {"kick.wav", u"kick.wav"},
-      {"\x83\x73\x83\x41\x83\x6D.bms", u"ピアノ.bms"},
-      {"a\xFF\x80.bms", u"a\\xFF\\x80.bms"},
-      {"/\xE6\x9B\xB2/\x83\x73\x83\x41\x83\x6D/a\xFF.bms", u"/曲/ピアノ/a\\xFF.bms"},
-      {"\x83\x73: \xB6\xDE\xB1", u"ピ: ｶﾞｱ"},  // half-width kana
-  };
-  for (const auto& [bytes, want] : cases) EXPECT_EQ(platform::ReadableName(DecodeUtf8(bytes)), want) << bytes;
+// A stored name reads in one encoding as a whole, and shows so: UTF-8, or else every byte beyond ASCII
+// escaped, both of a Shift-JIS pair too (no second byte reads as a letter), shown as Shift-JIS or marks.
+TEST(NativeNames, ReadInOneEncodingAsAWholeAndShownSo) {
+  struct Name { std::string bytes; std::u16string text, shown; };
+  for (const Name& c : std::vector<Name>{
+      {"\xE5\x8A\xB9\xE6\x9E\x9C.wav", u"効果.wav", u"効果.wav"},
+      // 効果音 in Shift-JIS: its "CA 89" alone would read as UTF-8.
+      {"\x8C\xF8\x89\xCA\x89\xB9 01", u"\xDC8C\xDCF8\xDC89\xDCCA\xDC89\xDCB9 01", u"効果音 01"},
+      {"\x83\x41: \xB1" "a", u"\xDC83\xDC41: \xDCB1" u"a", u"ア: ｱa"},  // half-width ｱ, then a letter
+      {"\x83\x73 \x83", u"\xDC83\xDC73 \xDC83", u"\\x83\\x73 \\x83"},  // a lead byte last: not Shift-JIS as a whole
+      {"/\xE6\x9B\xB2/\x83\x61/a\xFF\x80", u"/曲/\xDC83\xDC61/a\xDCFF\xDC80", u"/曲/ヂ/a\\xFF\\x80"},  // a path by its names
+  }) {
+    EXPECT_EQ(platform::DecodeNativePath(c.bytes), c.text) << c.bytes;
+    EXPECT_EQ(std::make_pair(ToUtf8(c.text), platform::ReadableName(c.text)), std::make_pair(c.bytes, c.shown));
+  }
 }

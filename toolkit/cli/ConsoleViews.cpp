@@ -6,9 +6,10 @@
 namespace {
 
 std::string Plain(const std::u16string& text) {
-  // CR LF inside a message becomes a plain line break on the console.
+  // CR LF inside a message becomes a plain line break on the console; names show as a window
+  // shows them.
   std::string out;
-  for (char c : platform::ToUtf8(text)) {
+  for (char c : platform::ToUtf8(platform::ReadableName(text))) {
     if (c != '\r') out.push_back(c);
   }
   return out;

@@ -200,7 +200,7 @@ int ExitStatus(RunOutcome outcome, const std::vector<FailedItem>& failures) {
   std::fflush(stdout);
   if (outcome == RunOutcome::Warned) return 1;
   for (const FailedItem& failed : failures) {
-    std::fprintf(stderr, "failed: %s: %s\n", Shown(failed.Path).c_str(), U8(failed.Reason).c_str());
+    std::fprintf(stderr, "failed: %s: %s\n", Shown(failed.Path).c_str(), Shown(failed.Reason).c_str());
   }
   if (outcome == RunOutcome::Cancelled) {
     const int signal = platform::InterruptSignal();

@@ -8,9 +8,10 @@
 
 namespace platform {
 
-// The program's arguments, its own name first, as the user gave them: argv's bytes read as UTF-8
-// on POSIX; on Windows the wide command line, for argv holds them in the ANSI code page, which
-// turns a Japanese name into "??" on most machines (argv then serves only when the two disagree).
+// The program's arguments, its own name first, as the user gave them: argv's bytes read as paths
+// on POSIX (each name as a listing reads it, DecodeNativePath); on Windows the wide command line,
+// for argv holds them in the ANSI code page, which turns a Japanese name into "??" on most
+// machines (argv then serves only when the two disagree).
 std::vector<std::u16string> ProgramArguments(int argc, char** argv);
 
 bool StderrIsTerminal();

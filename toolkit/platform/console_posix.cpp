@@ -19,7 +19,7 @@ extern "C" void OnStopSignal(int number) {
 
 std::vector<std::u16string> ProgramArguments(int argc, char** argv) {
   std::vector<std::u16string> args;
-  for (int i = 0; i < argc; ++i) args.push_back(DecodeUtf8(argv[i]));
+  for (int i = 0; i < argc; ++i) args.push_back(DecodeNativePath(argv[i]));
   return args;
 }
 

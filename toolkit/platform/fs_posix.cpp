@@ -1,5 +1,6 @@
-// POSIX implementation of the file-system layer. Names are bytes here; they are carried as UTF-8
-// with escape units for bytes that are not UTF-8, so a name in any encoding survives unchanged.
+// POSIX implementation of the file-system layer. Names are bytes here; a name is carried as UTF-8
+// text when it is UTF-8 as a whole, else with escape units for its bytes beyond ASCII
+// (DecodeNativeName), so a name in any encoding survives unchanged.
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -23,7 +24,7 @@ namespace platform {
 namespace {
 
 std::string Native(const std::u16string& path) { return ToUtf8(path); }
-std::u16string FromNative(const char* name) { return DecodeUtf8(name); }
+std::u16string FromNative(std::string_view path) { return DecodeNativePath(path); }
 
 // An owned file descriptor: closed when it goes.
 class Fd {
@@ -383,7 +384,7 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
     }
     // Pipes, sockets and devices are nothing these programs could read or should touch.
     if (type != DT_DIR && type != DT_REG && type != DT_LNK) continue;
-    entry.Name = FromNative(e.name.c_str());
+    entry.Name = DecodeNativeName(e.name);
     if (type == DT_DIR) entry.Attributes |= kAttrDirectory;
     if (IsHiddenName(entry.Name)) entry.Attributes |= kAttrHidden;
     entries.push_back(std::move(entry));
@@ -716,8 +717,10 @@ std::u16string LastName(const std::u16string& path) {
 
 std::u16string StoredName(const std::u16string& path) {
   struct stat st {};
-  // Names are exact here: an entry that is there is stored as the path spells it.
-  return !path.empty() && lstat(Native(path).c_str(), &st) == 0 ? LastName(path) : std::u16string();
+  // Names are exact here: an entry that is there is stored under the bytes the path gives, which
+  // read back in the one form every listing gives them.
+  return !path.empty() && lstat(Native(path).c_str(), &st) == 0 ? DecodeNativeName(Native(LastName(path)))
+                                                                : std::u16string();
 }
 
 std::u16string ShortcutTarget(const std::u16string&) { return std::u16string(); }
@@ -732,7 +735,7 @@ std::u16string ExecutablePath() {
     if (n < 0) return std::u16string();
     if (static_cast<std::size_t>(n) < buffer.size()) {
       buffer.resize(static_cast<std::size_t>(n));
-      return DecodeUtf8(buffer);
+      return FromNative(buffer);
     }
     buffer.resize(buffer.size() * 2);
   }

@@ -1,5 +1,6 @@
 #include "toolkit/platform/text.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <cstdint>
@@ -12,7 +13,6 @@ namespace {
 
 constexpr char16_t kNone = 0xFFFF;
 
-inline bool IsLead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 inline int LeadIndex(unsigned b) { return b <= 0x9F ? int(b - 0x81) : int(b - 0xE0 + 0x1F); }
 inline unsigned LeadOf(int index) { return index < 0x1F ? unsigned(0x81 + index) : unsigned(0xE0 + index - 0x1F); }
 
@@ -66,17 +66,17 @@ void DecodeCp932(std::string_view bytes, std::u16string& out) {
     if (b < 0x80) {
       *w++ = char16_t(b);
       ++i;
-    } else if (IsLead(b)) {
-      const unsigned trail = i + 1 < n ? p[i + 1] : 0u;
-      if (trail >= 0x40 && trail <= 0xFC && trail != 0x7F) {
+    } else if (IsCp932Lead(static_cast<unsigned char>(b))) {
+      const unsigned char trail = i + 1 < n ? p[i + 1] : 0;
+      if (IsCp932Trail(trail)) {
         // A pair in form: one character when it comes back unchanged, else two escapes, so that a
-        // trail byte such as "\" is never read as a character of its own.
+        // trail byte such as "\" or a letter is never read as a character of its own.
         const char16_t c = kCp932Double[LeadIndex(b) * kCp932TrailCount + int(trail - kCp932TrailFirst)];
         if (c != kNone) {
           *w++ = c;
         } else {
           *w++ = Escape(static_cast<unsigned char>(b));
-          *w++ = Escape(static_cast<unsigned char>(trail));
+          *w++ = Escape(trail);
         }
         i += 2;
       } else {
@@ -221,6 +221,35 @@ bool EncodeUtf8(std::u16string_view text, std::string& out) {
     out.push_back(char(0x80 | (cp & 0x3F)));
   }
   return ok;
+}
+
+std::u16string DecodeNativeName(std::string_view bytes) {
+  std::u16string text = DecodeUtf8(bytes);
+  bool utf8 = true;
+  for (const char16_t c : text) utf8 = utf8 && !IsEscapeUnit(c);
+  if (utf8) return text;
+  text.clear();
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (p[i] < 0x80) {
+      text.push_back(char16_t(p[i]));
+      continue;
+    }
+    text.push_back(Escape(p[i]));
+    if (IsCp932Lead(p[i]) && i + 1 < bytes.size() && IsCp932Trail(p[i + 1])) text.push_back(Escape(p[++i]));
+  }
+  return text;
+}
+
+std::u16string DecodeNativePath(std::string_view bytes) {
+  std::u16string path;
+  for (std::size_t i = 0; i <= bytes.size();) {
+    const std::size_t slash = std::min(bytes.find('/', i), bytes.size());
+    path += DecodeNativeName(bytes.substr(i, slash - i));
+    if (slash < bytes.size()) path.push_back(u'/');
+    i = slash + 1;
+  }
+  return path;
 }
 
 std::string ToCp932(std::u16string_view text) {
@@ -378,7 +407,8 @@ std::string EncodeTextLines(const std::vector<std::u16string>& lines) {
 
 namespace {
 
-// A run of a name read as one: Shift-JIS text when its bytes are that, else marks for the odd bytes.
+// A name read as one: Shift-JIS text when its bytes are that as a whole, else marks for the odd
+// bytes. It holds escape units and ASCII only, so its UTF-8 form is the stored bytes.
 std::u16string ReadableRun(std::u16string_view run) {
   bool escaped = false;
   for (const char16_t c : run) escaped = escaped || IsEscapeUnit(c);
@@ -404,10 +434,9 @@ std::u16string ReadableRun(std::u16string_view run) {
   return out;
 }
 
-// No Shift-JIS pair and no UTF-8 sequence holds a byte below 0x40, so a path's separators, blanks,
-// dots and digits part runs that are read each on their own: a UTF-8 folder keeps its text above a
-// Shift-JIS name, and a message keeps its own words around one.
-bool PartsRuns(char16_t c) { return c < 0x40; }
+// What a name not stored in UTF-8 is made of: escaped bytes and printable ASCII. A path separator,
+// a line break or text beyond ASCII (a UTF-8 name, a message's own words) ends it.
+bool InEscapedName(char16_t c) { return IsEscapeUnit(c) || (c >= 0x20 && c < 0x7F && c != u'/' && c != u'\\'); }
 
 }  // namespace
 
@@ -417,9 +446,9 @@ std::u16string ReadableName(std::u16string_view name) {
   std::size_t i = 0;
   while (i < name.size()) {
     std::size_t j = i;
-    while (j < name.size() && !PartsRuns(name[j])) ++j;
+    while (j < name.size() && InEscapedName(name[j])) ++j;
     out += ReadableRun(name.substr(i, j - i));
-    for (; j < name.size() && PartsRuns(name[j]); ++j) out.push_back(name[j]);
+    for (; j < name.size() && !InEscapedName(name[j]); ++j) out.push_back(name[j]);
     i = j;
   }
   return out;

@@ -1,4 +1,5 @@
-// Lossless text codecs: CP932 for charts, settings and rule files; UTF-8 for native names on POSIX.
+// Lossless text codecs: CP932 for charts, settings and rule files; UTF-8 (or escaped bytes) for
+// native names on POSIX.
 //
 // Decoding never fails and never loses a byte: a byte or pair that would not come back unchanged is
 // decoded into the escape unit U+DC00 + byte (a lone low surrogate that real text never holds), and
@@ -15,6 +16,10 @@ inline constexpr char16_t kEscapeFirst = 0xDC00;
 inline constexpr char16_t kEscapeLast = 0xDCFF;
 
 inline bool IsEscapeUnit(char16_t c) { return c >= kEscapeFirst && c <= kEscapeLast; }
+
+// The bytes that begin a Shift-JIS pair, and those that can end one (ASCII letters among them).
+inline bool IsCp932Lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+inline bool IsCp932Trail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 // CP932 (Windows Shift-JIS) bytes to text; the second form reuses `out`'s storage.
 std::u16string DecodeCp932(std::string_view bytes);
@@ -33,6 +38,14 @@ std::u16string DecodeUtf8(std::string_view bytes);
 // Appends the UTF-8 bytes of `text` to `out`. Returns false when `text` holds a lone surrogate that
 // is not an escape unit; it is written as U+FFFD.
 bool EncodeUtf8(std::u16string_view text, std::string& out);
+
+// A stored name's bytes as text, read in one encoding as a whole: UTF-8 where the whole name is
+// UTF-8; else ASCII stays and every other byte is an escape unit, both bytes of a Shift-JIS pair
+// included, so that no comparison ignoring case can take the second byte of a pair for a letter.
+// Lossless: ToUtf8 gives the bytes back.
+std::u16string DecodeNativeName(std::string_view bytes);
+// A path's bytes: each name between "/" read as DecodeNativeName reads it.
+std::u16string DecodeNativePath(std::string_view bytes);
 
 // Convenience forms that return the bytes (unencodable characters replaced as above).
 std::string ToCp932(std::u16string_view text);
@@ -76,9 +89,10 @@ std::vector<std::u16string> DecodeTextLines(std::string_view bytes);
 // so that nothing typed is ever turned into "?".
 std::string EncodeTextLines(const std::vector<std::u16string>& lines);
 
-// A stored name as a person can read it. A name whose bytes are not UTF-8 but are Shift-JIS text
-// (common after unpacking a Japanese archive) shows as that text; any other byte that is no text
-// shows as a visible mark "\xNN". Operations keep using the stored name itself.
+// Stored names, or paths and messages holding them, as a person can read them. A name whose bytes
+// are not UTF-8 but are Shift-JIS text as a whole (common after unpacking a Japanese archive) shows
+// as that text; else each byte that is no text shows as a visible mark "\xNN". Path separators and
+// text beyond ASCII part the names. Operations keep using the stored name itself.
 std::u16string ReadableName(std::u16string_view name);
 
 }  // namespace platform
