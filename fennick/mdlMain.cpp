@@ -165,7 +165,11 @@ void ConvertChart(RunState& state, mdlChartFile::ChartFolder& charts, const std:
                   const std::u16string& name) {
   const std::u16string set_tag = SetTag(source);
   mdlChartFile::LineRewrite rewrite;
-  rewrite.Rewrite = [&](std::u16string& line) { return ConvertMaterialLine(state, source, set_tag, line); };
+  // One tag serves both encodings: read back from Shift-JIS bytes it is text wherever the name is,
+  // and the chart's encoding then decides whether it can be written.
+  rewrite.Rewrite = [&](std::u16string& line, platform::ChartEncoding) {
+    return ConvertMaterialLine(state, source, set_tag, line);
+  };
   mdlRun::RewriteChart(state, charts, name, rewrite);
 }
 

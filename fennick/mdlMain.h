@@ -65,10 +65,11 @@ std::u16string ResultText(const RunState& state);
 void ReadRunOptions(RunState& state, const RunOptions& options);
 // The last name of a path (its folder name); empty for a root.
 std::u16string LastComponent(const std::u16string& path);
-// The material specification of a sound set folder as a Shift-JIS chart's text: the set name's CP932
-// bytes read back, so that a name stored in Shift-JIS bytes goes into a chart as those very bytes
-// and equals a tag a chart already holds. A name with no CP932 form stays as it is (and no chart
-// can be written with it).
+// The material specification of a sound set folder as a chart's text: the set name's CP932 bytes
+// read back, so that a name stored in Shift-JIS bytes goes into a Shift-JIS chart as those very
+// bytes, into a UTF-8 chart as the text they spell, and equals a tag a chart already holds. A name
+// with no CP932 form stays as it is (only a UTF-8 chart can hold it); bytes that spell no text stay
+// bytes (only a Shift-JIS chart can hold them).
 std::u16string SetTag(const std::u16string& source);
 
 // The pairing of source and target folders that the flags choose. Each returns false when the user

@@ -32,7 +32,7 @@ std::vector<std::string> Lines(std::string_view bytes) {
 void Check(const std::string& chart, const std::function<bool(std::u16string&)>& replace) {
   std::vector<bool> replaced;
   mdlChartFile::LineRewrite rewrite;
-  rewrite.Rewrite = [&](std::u16string& line) {
+  rewrite.Rewrite = [&](std::u16string& line, platform::ChartEncoding) {
     replaced.push_back(replace(line));
     return replaced.back();
   };

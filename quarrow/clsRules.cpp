@@ -43,16 +43,21 @@ std::u16string RuleReason(const std::u16string& search, const std::u16string& re
   }
   clsMatching checker;
   if (!SetupMatcher(checker, search, replace, textMode)) return kPairingReason;
-  // Wildcards bring text of the chart itself; only the pattern's own characters can be foreign.
+  // Wildcards bring text of the chart itself; the pattern's own characters must be text that a chart
+  // can hold in one of its encodings (which one is the chart's matter): no half of a surrogate pair.
   for (std::size_t i = 0; i < replace.size(); ++i) {
-    if (platform::Cp932Code(replace[i]) >= 0) continue;
-    std::u16string shown(1, replace[i]);
-    char16_t code = replace[i];
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < replace.size()) shown += replace[i + 1];
+    const char16_t code = replace[i];
+    const bool high = code >= 0xD800 && code <= 0xDBFF;
+    if (high && i + 1 < replace.size() && replace[i + 1] >= 0xDC00 && replace[i + 1] <= 0xDFFF &&
+        !platform::IsEscapeUnit(replace[i + 1])) {
+      ++i;
+      continue;
+    }
+    if (!high && (code < 0xDC00 || code > 0xDFFF)) continue;
     static const char16_t kHex[] = u"0123456789ABCDEF";
     std::u16string hex = u"U+";
     for (int shift = 12; shift >= 0; shift -= 4) hex += kHex[(code >> shift) & 15];
-    return u"置換パタンに Shift-JIS で書けない文字があります: 「" + shown + u"」(" + hex + u")";
+    return u"置換パタンに書けない文字があります: (" + hex + u")";
   }
   return std::u16string();
 }

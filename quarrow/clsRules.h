@@ -26,8 +26,9 @@ void SplitRuleText(const std::u16string& text, int split, std::u16string& search
 bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace, int textMode);
 // Why a pattern pair is refused as a rule, in one line; empty when it is a usable one. Refused are a
 // pattern with a line break or a NUL (it would break the chart's lines, and no rule file could keep
-// it), a replace pattern that cannot be paired with the search pattern, and one with a character a
-// rewritten line could never be written with (charts are Shift-JIS).
+// it), a replace pattern that cannot be paired with the search pattern, and one with a code unit no
+// chart could hold (half a surrogate pair). Text that one chart's encoding cannot hold fails that
+// chart alone.
 std::u16string RuleReason(const std::u16string& search, const std::u16string& replace, int textMode);
 // The message a refused pair is shown with: the rule error message when the patterns cannot be
 // paired, else the reason; empty for a usable rule.

@@ -9,10 +9,52 @@
 namespace mdlChartFile {
 namespace {
 
-// What a change keeps of a line for showing: a huge line is never copied whole.
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+bool HasEscape(std::u16string_view text) {
+  return std::any_of(text.begin(), text.end(), platform::IsEscapeUnit);
+}
+
+// Whether a rewritten line can be written in the chart's encoding. A Shift-JIS chart holds what CP932
+// holds (an escaped byte is its own byte). A UTF-8 chart holds every character, but a stray byte only
+// where the line as read had stray bytes too: new text never brings bytes that are no UTF-8.
+bool Holds(std::u16string_view line, platform::ChartEncoding encoding, bool read_escapes) {
+  if (encoding == platform::ChartEncoding::ShiftJis) return platform::CanEncodeCp932(line);
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char16_t c = line[i];
+    if (platform::IsEscapeUnit(c)) {
+      if (!read_escapes) return false;
+    } else if (IsHighSurrogate(c)) {
+      if (i + 1 >= line.size() || line[i + 1] < 0xDC00 || line[i + 1] > 0xDFFF || platform::IsEscapeUnit(line[i + 1])) {
+        return false;
+      }
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// What a change keeps of a line for showing: a huge line is never copied whole, and a cut never
+// splits a surrogate pair.
 std::u16string Shown(std::u16string_view text) {
   if (text.size() <= kShownLineLength) return std::u16string(text);
-  return std::u16string(text.substr(0, kShownLineLength)) + u"…";
+  const std::size_t cut = IsHighSurrogate(text[kShownLineLength - 1]) ? kShownLineLength - 1 : kShownLineLength;
+  return std::u16string(text.substr(0, cut)) + u"…";
+}
+
+// A line as read, decoded as its chart's encoding; only what is shown is decoded.
+std::u16string ShownRead(std::string_view raw, platform::ChartEncoding encoding) {
+  return Shown(platform::DecodeChartText(raw.substr(0, 4 * kShownLineLength + 4), encoding));
+}
+
+// A rewritten line as it reads once written: bytes a name was stored in (a Shift-JIS name in a
+// Shift-JIS chart) read as their text.
+std::u16string ShownWritten(std::u16string_view line, platform::ChartEncoding encoding) {
+  std::string bytes;
+  platform::EncodeChartText(line.substr(0, kShownLineLength + 1), encoding, bytes);
+  return Shown(platform::DecodeChartText(bytes, encoding));
 }
 
 }  // namespace
@@ -100,12 +142,20 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const C
                      std::u16string& why) {
   change.Lines.clear();
   change.Count = 0;
+  const platform::ChartEncoding encoding = platform::ChartEncodingOf(bytes);
+  // A byte-order mark belongs to no line: it stays in front of the first one, which is matched
+  // without it.
+  std::string_view mark;
+  if (bytes.substr(0, platform::kUtf8Mark.size()) == platform::kUtf8Mark) {
+    mark = bytes.substr(0, platform::kUtf8Mark.size());
+    bytes.remove_prefix(mark.size());
+  }
   const platform::LineEnds ends = platform::ChartLineEnds(bytes);
   // The new content goes out in pieces of about this size: a huge chart is never held twice.
   constexpr std::size_t kPiece = 1 << 20;
   constexpr std::size_t kSlice = 1 << 16;  // characters of a line encoded at a time
   std::string out;
-  out.reserve(std::min(bytes.size() + bytes.size() / 8, kPiece) + 2 * kSlice + 16);
+  out.reserve(std::min(bytes.size() + bytes.size() / 8, kPiece) + 4 * kSlice + 16);
   auto flush = [&](bool all) {
     if (out.empty() || (!all && out.size() < kPiece)) return true;
     const bool ok = sink(out);
@@ -124,19 +174,22 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const C
     const std::size_t start = static_cast<std::size_t>(raw.data() - bytes.data());
     const bool ended = pos > start + raw.size();
     bool replaced = false;
+    bool read_escapes = false;
     if (!rewrite.MayChange || rewrite.MayChange(raw)) {
-      platform::DecodeCp932(raw, line);  // one buffer for every line of the chart
-      replaced = rewrite.Rewrite(line);
+      platform::DecodeChartText(raw, encoding, line);  // one buffer for every line of the chart
+      read_escapes = encoding == platform::ChartEncoding::Utf8 && HasEscape(line);
+      replaced = rewrite.Rewrite(line, encoding);
     }
     if (replaced) {
-      if (!platform::CanEncodeCp932(line)) {
-        why = u"書き換えた行に Shift-JIS で書けない文字があります: " + Shown(line);
+      if (!Holds(line, encoding, read_escapes)) {
+        why = u"書き換えた行に " + platform::EncodingName(encoding) + u" で書けない文字があります: " + Shown(line);
         return Outcome::Failed;
       }
       if (!changed) {
         // The first change: the lines before it are written as they were, only now, so that a chart
         // no line of which changes costs no copy at all.
         changed = true;
+        out.append(mark);
         std::size_t again = 0;
         std::string_view before;
         while (again < start && platform::NextLine(bytes.substr(0, start), again, before, ends)) {
@@ -144,24 +197,25 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const C
           if (!flush(false)) return fail_writing();
         }
       }
-      // Encoded a slice at a time, compared with the old line as it goes.
+      // Encoded a slice at a time, compared with the old line as it goes; a slice never ends inside
+      // a surrogate pair.
       bool same = true;
       std::size_t compared = 0;
-      for (std::size_t from = 0; from < line.size() || from == 0; from += kSlice) {
+      for (std::size_t from = 0; from < line.size() || from == 0;) {
+        std::size_t count = std::min(kSlice, line.size() - from);
+        if (from + count < line.size() && IsHighSurrogate(line[from + count - 1])) --count;
         const std::size_t at = out.size();
-        platform::EncodeCp932(std::u16string_view(line).substr(from, kSlice), out);
+        platform::EncodeChartText(std::u16string_view(line).substr(from, count), encoding, out);
         const std::string_view piece = std::string_view(out).substr(at);
         same = same && raw.substr(compared, piece.size()) == piece;
         compared += piece.size();
         if (!flush(false)) return fail_writing();
         if (line.empty()) break;
+        from += count;
       }
       if (!same || compared != raw.size()) {
         ++change.Count;
-        // Only what is shown of the old line is decoded again.
-        if (rewrite.ShowLines) {
-          change.Lines.emplace_back(Shown(platform::DecodeCp932(raw.substr(0, 2 * kShownLineLength + 2))), Shown(line));
-        }
+        if (rewrite.ShowLines) change.Lines.emplace_back(ShownRead(raw, encoding), ShownWritten(line, encoding));
       }
       if (ends == platform::LineEnds::CrLf) {
         out.append("\r\n", 2);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "toolkit/platform/fs.h"
+#include "toolkit/platform/text.h"
 
 namespace mdlChartFile {
 
@@ -37,11 +38,12 @@ struct ChartChange {
 };
 
 // A program's rewrite of one line. MayChange looks at the line's bytes first; a line it turns down is
-// written back untouched without being decoded (empty: every line is offered). Rewrite gets the
-// decoded line and returns true when it replaced it; a line it leaves is written from its own bytes.
+// written back untouched without being decoded (empty: every line is offered). Rewrite gets the line
+// decoded in the chart's encoding (told too, for text the program brings of its own) and returns true
+// when it replaced it; a line it leaves is written from its own bytes.
 struct LineRewrite {
   std::function<bool(std::string_view raw)> MayChange;
-  std::function<bool(std::u16string& line)> Rewrite;
+  std::function<bool(std::u16string& line, platform::ChartEncoding encoding)> Rewrite;
   // Whether the change keeps the text of the changed lines (else only their count).
   bool ShowLines = true;
 };
@@ -52,10 +54,11 @@ enum class Outcome { Unchanged, Rewritten, Failed };
 using ContentSink = std::function<bool(std::string_view piece)>;
 
 // The new content of a chart's bytes: every line offered to the rewrite, the changed ones encoded
-// anew, the others kept byte for byte; lines end as the chart's lines end (CR LF after every line,
-// or LF in an LF chart). The content goes to the sink from the first change on, in pieces, so that
-// a huge chart is never held twice; Unchanged gives the sink nothing. Failed tells `why` (a
-// rewritten line that Shift-JIS cannot hold, or a piece the sink did not take).
+// anew in the chart's own encoding, the others kept byte for byte, a byte-order mark kept in front;
+// lines end as the chart's lines end (CR LF after every line, or LF in an LF chart). The content goes
+// to the sink from the first change on, in pieces, so that a huge chart is never held twice;
+// Unchanged gives the sink nothing. Failed tells `why` (a rewritten line that the chart's encoding
+// cannot hold, or a piece the sink did not take).
 Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const ContentSink& sink, ChartChange& change,
                      std::u16string& why);
 // The same into one string, `out` (empty when unchanged).

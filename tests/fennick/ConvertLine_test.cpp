@@ -100,3 +100,36 @@ TEST_F(ConvertChart, TheSetsTagIsItsNameInTheChartsBytes) {
   ASSERT_TRUE(Convert(t / ShiftJisName(u"効果音"), charts));
   EXPECT_EQ(std::make_pair(ReadBytes(Chart(u"a.bms")), state.ProcessedCount), std::make_pair(tagged, 1));
 }
+
+// The set's tag goes into each chart in that chart's own encoding: a name stored in Shift-JIS bytes
+// goes into a Shift-JIS chart byte for byte and into a UTF-8 chart as the text it spells; a name
+// that spells no text cannot go into a UTF-8 chart, and that chart fails as it stands.
+TEST_F(FennickTest, TheSetTagIsWrittenInEachChartsOwnEncoding) {
+  const std::string drums_utf8 = "\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0", drums_sjis = "\x83\x68\x83\x89\x83\x80";
+  const std::string bom = "\xEF\xBB\xBF", kyoku = "#TITLE \xE6\x9B\xB2\r\n";  // 曲 in UTF-8
+  // the set's name as stored, its tag in a Shift-JIS chart and in a UTF-8 one ("" = the chart fails)
+  std::vector<std::tuple<std::string, std::string, std::string>> sets = {{drums_utf8, drums_sjis, drums_utf8}};
+#ifndef _WIN32  // names stored in bytes that are no UTF-8
+  sets.push_back({drums_sjis, drums_sjis, drums_utf8});
+  sets.push_back({"s\xFF", "s\xFF", ""});
+#endif
+  std::u16string folder = u"charts0";
+  for (const auto& [stored, sjis_tag, utf8_tag] : sets) {
+    SCOPED_TRACE(stored);
+    const std::u16string set = t.MakeFolder(platform::DecodeNativeName(stored));
+    t.Write(platform::DecodeNativeName(stored) + u"/kick.wav", "");
+    ++folder.back();
+    const std::u16string charts = t.MakeFolder(folder);
+    t.Write(folder + u"/sjis.bms", "#WAV01 kick.wav\r\n");
+    t.Write(folder + u"/utf8.bms", kyoku + "#WAV01 kick.wav\r\n");
+    t.Write(folder + u"/mark.bms", bom + "#WAV01 kick.wav\r\n");
+    state = fennick::RunState();
+    state.ConvertOn = true;
+    ASSERT_TRUE(Convert(set, charts));
+    const auto tagged = [&](const std::string& tag, const std::string& old) { return tag.empty() ? old : "#WAV01 <" + tag + ">kick.wav\r\n"; };
+    EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"sjis.bms")), tagged(sjis_tag, ""));
+    EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"utf8.bms")), kyoku + tagged(utf8_tag, "#WAV01 kick.wav\r\n"));
+    EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"mark.bms")), bom + tagged(utf8_tag, "#WAV01 kick.wav\r\n"));
+    EXPECT_EQ(state.Failures.size(), utf8_tag.empty() ? 2u : 0u);
+  }
+}

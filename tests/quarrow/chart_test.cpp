@@ -121,3 +121,62 @@ TEST(ProcessChart, RealLfChartsKeepEveryByteTheRuleDoesNotChange) {
   }
   EXPECT_GE(lf_charts, 30);
 }
+
+// A chart's new text is in the chart's own encoding: a UTF-8 chart (with or without its mark) gets
+// UTF-8, a Shift-JIS chart Shift-JIS, and a chart that is neither (EUC-KR, broken bytes) keeps its
+// bytes around the new Shift-JIS text, as it always did. The mark is no part of line 1.
+TEST(ProcessChart, NewTextIsWrittenInTheChartsOwnEncoding) {
+  const std::string sjis_kyoku = "\x8B\xC8", sjis_new = " \x89\xFC\x92\xF9\x94\xC5";  // 曲, " 改訂版"
+  const std::string utf8_new = " \xE6\x94\xB9\xE8\xA8\x82\xE7\x89\x88";
+  const std::string bom = "\xEF\xBB\xBF", euc = "\xB0\xA1";  // 가 in EUC-KR
+  // before, after, whether the chart is rewritten
+  const std::vector<std::tuple<std::string, std::string, int>> cases = {
+      {"#TITLE " + sjis_kyoku + "\r\n#WAV01 a.wav\r\n", "#TITLE " + sjis_kyoku + sjis_new + "\r\n#WAV01 a.wav\r\n", 1},
+      {"#TITLE \xE6\x9B\xB2\n#ARTIST x\n", "#TITLE \xE6\x9B\xB2" + utf8_new + "\n#ARTIST x\n", 1},
+      {bom + "#TITLE t\r\n", bom + "#TITLE t" + utf8_new + "\r\n", 1},  // ASCII after a mark is UTF-8
+      {"#TITLE t\r\n", "#TITLE t" + sjis_new + "\r\n", 1},                // plain ASCII stays Shift-JIS
+      {"#TITLE " + euc + "\r\n", "#TITLE " + euc + sjis_new + "\r\n", 1},
+      {"#TITLE \xE6\x9B\xB2\xFF\r\n", "#TITLE \xE6\x9B\xB2\xFF" + sjis_new + "\r\n", 1},  // not UTF-8
+      {bom + "#TITLE \xFF\r\n", bom + "#TITLE \xFF" + utf8_new + "\r\n", 1},  // its own stray byte stays
+  };
+  for (const auto& [before, after, processed] : cases) {
+    ChartRun run(ChartRun::Rules{{u"#TITLE *", u"#TITLE * 改訂版"}});
+    EXPECT_EQ(run.Process(u"a.bms", before), after) << before;
+    EXPECT_EQ(run.state.ProcessedCount, processed) << before;
+  }
+  // Text the chart's encoding cannot hold fails that chart, which stays as it was.
+  for (const auto& [chart, encoding] : {std::pair{std::string("#TITLE t\r\n"), u"Shift-JIS"},
+                                       std::pair{bom + "#TITLE t\r\n", u"UTF-8"}}) {
+    ChartRun run(ChartRun::Rules{{u"#TITLE *", std::u16string(u"#TITLE * ") + (encoding[0] == u'S' ? u"\u00E9" : u"\xDC83")}});
+    EXPECT_EQ(run.Process(u"a.bms", chart), chart);
+    ASSERT_EQ(run.state.Failures.size(), 1u);
+    EXPECT_NE(run.state.Failures[0].Reason.find(std::u16string(u"書き換えた行に ") + encoding + u" で書けない文字があります"),
+              std::u16string::npos) << U8(run.state.Failures[0].Reason);
+  }
+}
+
+// The real UTF-8 charts: a title gains text of its own, and every other byte (the mark included)
+// stays.
+TEST(ProcessChart, RealUtf8ChartsGainUtf8TextAndKeepEveryOtherByte) {
+  const std::u16string corpus = platform::DecodeUtf8(TEST_CORPUS_DIR);
+  if (!platform::FolderExists(corpus)) GTEST_SKIP() << "no corpus of real charts beside this checkout";
+  int utf8_charts = 0;
+  for (const std::u16string& repo : Names(corpus)) {
+    const std::u16string folder = platform::JoinPath(corpus, repo);
+    for (const std::u16string& name : platform::FolderExists(folder) ? Names(folder) : std::vector<std::u16string>{}) {
+      const std::string before = ReadBytes(platform::JoinPath(folder, name));
+      if (platform::ChartEncodingOf(before) != platform::ChartEncoding::Utf8) continue;
+      ++utf8_charts;
+      std::string want = before;
+      for (std::size_t at = want.find("#TITLE "); at != std::string::npos; at = want.find("#TITLE ", at + 1)) {
+        if (at != 0 && want[at - 1] != '\n' && want.compare(0, at, "\xEF\xBB\xBF") != 0) continue;
+        const std::size_t end = want.find_first_of("\r\n", at);
+        want.insert(end == std::string::npos ? want.size() : end, " \xE6\x94\xB9");  // " 改"
+      }
+      ChartRun run(ChartRun::Rules{{u"#TITLE *", u"#TITLE * 改"}});
+      const std::string after = run.Process(u"chart", before);
+      EXPECT_TRUE(after == want && platform::IsUtf8Text(after)) << U8(name);
+    }
+  }
+  EXPECT_GE(utf8_charts, 3);
+}

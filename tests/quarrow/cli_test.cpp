@@ -51,16 +51,23 @@ TEST(QuarrowCli, RunsDryRunsAndReportsByExitStatus) {
   t.MakeFolder(u"sub/b.BMS.mbk1");
   r = with({u"--recursive", u"--no-file-check", u"--include=*.bms", t.Path()});
   EXPECT_EQ(r.status, 2) << r.err;
-  // An invalid rule, one that could never be written, a rule file holding one, a
-  // missing target, material base or rule file (refused even where the run could go on without it).
+  // An invalid rule, a rule file holding one, a missing target, material base or rule file (refused
+  // even where the run could go on without it).
   for (const Ran& bad : {Cli({u"--rule", u"*", u"**", t.Path()}),
-                         Cli({u"--rule", u"#TITLE *", u"#TITLE caf\u00E9", t.Path()}),
                          Cli({u"--rules", t.Write(u"bad.rul", "#TITLE *\r\n#TITLE a\r\n\r\n*\r\n**\r\n"), t.Path()}),
                          with({t / u"missing"}),
                          with({u"--no-file-check", u"--material-base", t / u"missing", t.Path()}),
                          with({u"--rules", t / u"none.rul", t.Path()})}) {
     EXPECT_EQ(bad.status, 1) << bad.err;
   }
+}
+
+// Changed lines read as their chart reads: a UTF-8 chart's in UTF-8, its first line behind its mark.
+TEST(QuarrowCli, ListsChangedLinesAsTheirChartReads) {
+  TempDir t;
+  t.Write(u"u.bms", "\xEF\xBB\xBF#WAV01 \xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0.wav\r\n");
+  const Ran r = Cli({u"--dry-run", u"--no-file-check", u"--rule", u"#WAV?? *.wav", u"#WAV?? *.ogg", t.Path()});
+  EXPECT_NE(r.out.find("  - #WAV01 ドラム.wav\n  + #WAV01 ドラム.ogg\n"), std::string::npos) << r.out;
 }
 
 TEST(QuarrowCli, ATargetIsThePathAsTheShellGaveItNeverAnotherFolder) {

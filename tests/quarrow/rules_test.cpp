@@ -30,7 +30,8 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
       {u"#STAGEFILE *.bmp", u"#stagefile *.png", true, 3}, {u"*", u"**", false, 0},
       {u"*_*", u"*", false, 0},  // cannot be read one way only
       {u"#BPM *", u"#BPM 150", true, 9}, {u"*.wav", u"*.ogg", true, 0}, {u"#TITLE *", u"", true, 0},
-      {u"#TITLE *", u"#TITLE 曲 *", true, 7},  // Shift-JIS text is fine
+      {u"#TITLE *", u"#TITLE 曲 *", true, 7},
+      {u"#TITLE *", u"#TITLE caf\u00E9 \U0001F600 *", true, 7},  // for UTF-8 charts
   };
   for (const auto& [search, replace, valid, command] : cases) {
     clsRules rule;
@@ -40,8 +41,8 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
     EXPECT_EQ(std::make_tuple(made, rule.CommandNum, why.empty()), std::make_tuple(valid, command, valid)) << U8(e.Text);
     EXPECT_TRUE(valid || why.find(u"置換ルールが間違っています。") != std::u16string::npos) << U8(why);
   }
-  EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE caf\u00E9 *", 1),
-            u"置換パタンに Shift-JIS で書けない文字があります: 「\u00E9」(U+00E9)");
+  EXPECT_EQ(RuleError(u"#TITLE *", std::u16string(u"#TITLE *") + char16_t(0xD83D), 1),
+            u"置換パタンに書けない文字があります: (U+D83D)");
   // A line break or a NUL would break the chart's lines, and no rule file could keep it.
   for (const std::u16string& bad : {std::u16string(u"a\rb"), std::u16string(u"a\nb"), std::u16string(u"a\0b", 3)})
     EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE " + bad, 1) + RuleError(u"#TITLE " + bad, u"#TITLE *", 1),

@@ -17,7 +17,7 @@ namespace {
 LineRewrite WavToOgg() {
   LineRewrite r;
   r.MayChange = [](std::string_view raw) { return raw.substr(0, 4) == "#WAV"; };
-  r.Rewrite = [](std::u16string& line) {
+  r.Rewrite = [](std::u16string& line, platform::ChartEncoding) {
     const std::size_t at = line.rfind(u".wav");
     return at != std::u16string::npos && (line.replace(at, 4, u".ogg"), true);
   };
@@ -96,7 +96,7 @@ TEST(mdlChartFile, DryRunsUnchangedAndFailedChartsWriteNothingAndLoseOnlyReadOnl
   EXPECT_EQ(pass.Rewrite(u"missing.bms"), Outcome::Failed);
   LineRewrite foreign = WavToOgg();
   foreign.MayChange = nullptr;  // every line offered
-  foreign.Rewrite = [](std::u16string& line) { return line += u"\u00E9", true; };
+  foreign.Rewrite = [](std::u16string& line, platform::ChartEncoding) { return line += u"\u00E9", true; };
   EXPECT_EQ(pass.Rewrite(u"u.bms", true, false, foreign), Outcome::Failed) << "a text Shift-JIS cannot hold";
   EXPECT_EQ(std::make_tuple(t.Read(u"a.bms"), t.Read(u"u.bms"), t.Names().size()),
             std::make_tuple(wav, ogg, std::size_t{2}));

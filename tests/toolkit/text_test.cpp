@@ -149,6 +149,28 @@ TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
   EXPECT_EQ(platform::DecodeTextLines(platform::EncodeTextLines({u"\uFF83\uFF68"})), Lines{u"\uFF83\uFF68"});
 }
 
+// A chart is UTF-8 by its mark, or by being valid UTF-8 beyond ASCII; everything else is read as
+// Shift-JIS. Valid means exactly what the UTF-8 decoder takes without an escape.
+TEST(ChartEncoding, DecidedByTheMarkOrByValidUtf8BeyondAscii) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"\xEF\xBB\xBF#TITLE t\r\n", true}, {"#TITLE \xE6\x9B\xB2\n", true}, {"#TITLE \xF0\x9F\x98\x80", true},
+      {"#TITLE t\r\n", false}, {"", false}, {"#TITLE \x8B\xC8", false},  // ASCII; Shift-JIS 曲
+      {"#TITLE \xB0\xA1", false},                                       // EUC-KR
+      {"#TITLE \xE6\x9B\xB2\xFF", false}, {"\xE6\x9B", false},          // a stray byte, a cut sequence
+      {"\xC0\xAF", false}, {"\xE0\x80\xAF", false}, {"\xED\xA0\x80", false},  // overlong, a surrogate
+      {"\xF4\x90\x80\x80", false}, {std::string(20, 'a') + "\xC3\xA9" + std::string(20, 'b'), true},
+  };
+  for (const auto& [bytes, utf8] : cases) {
+    EXPECT_EQ(platform::ChartEncodingOf(bytes), utf8 ? platform::ChartEncoding::Utf8 : platform::ChartEncoding::ShiftJis)
+        << bytes;
+    bool escaped = false;
+    for (const char16_t c : DecodeUtf8(bytes)) escaped = escaped || platform::IsEscapeUnit(c);
+    if (bytes.rfind("\xEF\xBB\xBF", 0) != 0) {
+      EXPECT_EQ(platform::IsUtf8Text(bytes), !escaped && utf8) << bytes;
+    }
+  }
+}
+
 // A stored name reads in one encoding as a whole, and shows so: UTF-8, or else every byte beyond ASCII
 // escaped, both of a Shift-JIS pair too (no second byte reads as a letter), shown as Shift-JIS or marks.
 TEST(NativeNames, ReadInOneEncodingAsAWholeAndShownSo) {

@@ -297,31 +297,75 @@ void AppendLine(std::string& out, std::string_view line, LineEnds ends, bool end
   }
 }
 
-namespace {
-
-// Valid UTF-8 that holds at least one character beyond ASCII.
 bool IsUtf8Text(std::string_view bytes) {
+  // Checked in place, without decoding: a chart of megabytes is mostly ASCII, eight bytes at a time.
+  // Accepts exactly what DecodeUtf8 decodes without an escape.
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  auto cont = [&](std::size_t k, unsigned lo = 0x80, unsigned hi = 0xBF) { return k < n && p[k] >= lo && p[k] <= hi; };
   bool beyond_ascii = false;
-  for (unsigned char c : bytes) {
-    if (c >= 0x80) {
-      beyond_ascii = true;
-      break;
+  for (std::size_t i = 0; i < n;) {
+    while (i + 8 <= n) {
+      std::uint64_t eight;
+      std::memcpy(&eight, p + i, 8);
+      if (eight & 0x8080808080808080ULL) break;
+      i += 8;
     }
+    if (i >= n) break;
+    const unsigned b = p[i];
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    beyond_ascii = true;
+    std::size_t len = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+      len = cont(i + 1) ? 2 : 0;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      // No overlong forms (E0 80-9F) and no encoded surrogates (ED A0-BF).
+      const unsigned lo = b == 0xE0 ? 0xA0 : 0x80, hi = b == 0xED ? 0x9F : 0xBF;
+      len = cont(i + 1, lo, hi) && cont(i + 2) ? 3 : 0;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      const unsigned lo = b == 0xF0 ? 0x90 : 0x80, hi = b == 0xF4 ? 0x8F : 0xBF;
+      len = cont(i + 1, lo, hi) && cont(i + 2) && cont(i + 3) ? 4 : 0;
+    }
+    if (len == 0) return false;
+    i += len;
   }
-  if (!beyond_ascii) return false;
-  const std::u16string text = DecodeUtf8(bytes);
-  for (const char16_t c : text) {
-    if (IsEscapeUnit(c)) return false;
-  }
-  return true;
+  return beyond_ascii;
 }
 
-}  // namespace
+ChartEncoding ChartEncodingOf(std::string_view bytes) {
+  if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark || IsUtf8Text(bytes)) return ChartEncoding::Utf8;
+  return ChartEncoding::ShiftJis;
+}
+
+std::u16string EncodingName(ChartEncoding encoding) {
+  return encoding == ChartEncoding::Utf8 ? u"UTF-8" : u"Shift-JIS";
+}
+
+void DecodeChartText(std::string_view bytes, ChartEncoding encoding, std::u16string& out) {
+  if (encoding == ChartEncoding::Utf8) {
+    out = DecodeUtf8(bytes);
+  } else {
+    DecodeCp932(bytes, out);
+  }
+}
+
+std::u16string DecodeChartText(std::string_view bytes, ChartEncoding encoding) {
+  std::u16string out;
+  DecodeChartText(bytes, encoding, out);
+  return out;
+}
+
+bool EncodeChartText(std::u16string_view text, ChartEncoding encoding, std::string& out) {
+  return encoding == ChartEncoding::Utf8 ? EncodeUtf8(text, out) : EncodeCp932(text, out);
+}
 
 std::vector<std::u16string> DecodeTextLines(std::string_view bytes) {
-  bool utf8 = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+  bool utf8 = bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark;
   if (utf8) {
-    bytes.remove_prefix(3);
+    bytes.remove_prefix(kUtf8Mark.size());
   } else {
     utf8 = IsUtf8Text(bytes);
   }

@@ -51,6 +51,22 @@ std::u16string DecodeNativePath(std::string_view bytes);
 std::string ToCp932(std::u16string_view text);
 std::string ToUtf8(std::u16string_view text);
 
+// How a chart's text is encoded, decided once when the chart is read: a UTF-8 byte-order mark, or
+// valid UTF-8 that holds at least one character beyond ASCII, makes a UTF-8 chart; every other chart
+// is read as Shift-JIS (EUC-KR or broken text included: its bytes come back as they were).
+enum class ChartEncoding { ShiftJis, Utf8 };
+inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+ChartEncoding ChartEncodingOf(std::string_view bytes);
+// The encoding's name as messages give it.
+std::u16string EncodingName(ChartEncoding encoding);
+// A chart's bytes to text, and text to the chart's bytes (appended to `out`), losslessly as the codecs
+// above. Encoding returns false when a character has no form in the chart's encoding (written as "?").
+void DecodeChartText(std::string_view bytes, ChartEncoding encoding, std::u16string& out);
+std::u16string DecodeChartText(std::string_view bytes, ChartEncoding encoding);
+bool EncodeChartText(std::u16string_view text, ChartEncoding encoding, std::string& out);
+// Valid UTF-8 that holds at least one character beyond ASCII.
+bool IsUtf8Text(std::string_view bytes);
+
 // How a chart's lines end. A chart that holds at least one LF and no CR at all (written on Linux or
 // macOS, or kept in git) has LF lines; every other chart ends its lines at CR LF or a lone CR, and a
 // lone LF stays inside its line.
