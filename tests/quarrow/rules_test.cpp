@@ -117,7 +117,7 @@ TEST(RuleFile, SaveThenLoadGivesTheSameListOrSaysWhichRuleItCannotKeep) {
   EXPECT_TRUE(LoadRuleFile(back, 1, u""));
   EXPECT_EQ(back, list) << "loading appends";
   // A rule that would not come back as it is keeps the file as it was, and is named.
-  for (const RuleEntry& lost : {MakeRuleEntry(u"#TITLE \xD800", u"#TITLE *"), MakeRuleEntry(u"#TITLE *", u"caf\u00E9")}) {
+  for (const RuleEntry& lost : {MakeRuleEntry(u"#TITLE \xD800", u"#TITLE *"), MakeRuleEntry(u"#TITLE *", u"#TITLE *\xDBFF")}) {
     EXPECT_FALSE(SaveRuleFile({MakeRuleEntry(u"a", u"b"), lost}));
     EXPECT_NE(f.messages.messages.back().text.find(u"を保存できないため、ルールファイルを書き換えませんでした。\r\n" + lost.Text),
               std::u16string::npos);

@@ -194,10 +194,10 @@ TEST(mdlChartFile, AChartSavedWhileItIsRewrittenKeepsTheUsersVersionAndGetsNoBac
     TempDir t;
     ASSERT_TRUE(platform::SetFileTimes(t.Write(u"a.bms", "#WAV01 a.wav\r\n"), stamp));
     LineRewrite racing = WavToOgg();
-    racing.Rewrite = [&, rewrite = racing.Rewrite](std::u16string& line) {
+    racing.Rewrite = [&, rewrite = racing.Rewrite](std::u16string& line, platform::ChartEncoding encoding) {
       const std::u16string saved = t.Write(in_place ? u"a.bms" : u"new", "#WAV01 z.wav\r\n");
       EXPECT_TRUE(in_place || (platform::SetFileTimes(saved, stamp) && platform::RenameReplace(saved, t / u"a.bms")));
-      return rewrite(line);
+      return rewrite(line, encoding);
     };
     Pass pass(t);
     EXPECT_EQ(pass.Rewrite(u"a.bms", backup, false, racing), Outcome::Failed);
