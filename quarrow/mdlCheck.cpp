@@ -72,6 +72,20 @@ Extensions Alternatives(RefKind kind) {
   return {};
 }
 
+clsFolderIndex::ChartEncoder EncoderOf(platform::ChartEncoding encoding) {
+  return encoding == platform::ChartEncoding::Utf8 ? platform::EncodeUtf8 : platform::EncodeCp932;
+}
+
+std::int64_t& CountOf(CheckCounts& counts, RefState state) {
+  switch (state) {
+    case RefState::Found: return counts.Found;
+    case RefState::OtherCase: return counts.OtherCase;
+    case RefState::OtherExtension: return counts.OtherExtension;
+    case RefState::Missing: break;
+  }
+  return counts.Missing;
+}
+
 bool IsMediaName(const std::u16string& name) {
   const std::u16string ext = ExtensionOf(name);
   for (const Extensions* group : {&kSounds, &kPictures, &kVideos}) {
@@ -96,8 +110,7 @@ struct CheckRun : RunStateBase {
 // `exact` turns false when a name differs from the stored one.
 std::u16string Respell(std::u16string_view written, const std::vector<platform::DirEntry>& stored, std::size_t& k,
                        platform::ChartEncoding encoding, bool& exact) {
-  const clsFolderIndex::ChartEncoder encode =
-      encoding == platform::ChartEncoding::Utf8 ? platform::EncodeUtf8 : platform::EncodeCp932;
+  const clsFolderIndex::ChartEncoder encode = EncoderOf(encoding);
   std::u16string out;
   for (std::size_t i = 0; i <= written.size();) {
     std::size_t j = i;
@@ -132,8 +145,6 @@ bool Resolve(CheckRun& run, const std::u16string& folder, platform::ChartEncodin
   if (ref.Ref.SetSize > 0 && run.Params.MaterialBase.empty()) return true;  // no sound set without a base
   const std::u16string base = ref.Ref.SetSize > 0 ? run.Params.MaterialBase : folder;
   const std::u16string prefix = ref.Ref.SetSize > 0 ? std::u16string(set) + u'\\' : std::u16string();
-  const clsFolderIndex::ChartEncoder encode =
-      encoding == platform::ChartEncoding::Utf8 ? platform::EncodeUtf8 : platform::EncodeCp932;
 
   std::vector<std::u16string> candidates = {file};
   std::size_t dot = 0;
@@ -144,7 +155,8 @@ bool Resolve(CheckRun& run, const std::u16string& folder, platform::ChartEncodin
   std::vector<platform::DirEntry> stored;
   for (std::size_t c = 0; c < candidates.size(); ++c) {
     std::u16string why;
-    const clsStoredFiles::Result found = run.Files.FindFile(base, prefix + candidates[c], why, encode, &stored);
+    const clsStoredFiles::Result found =
+        run.Files.FindFile(base, prefix + candidates[c], why, EncoderOf(encoding), &stored);
     if (found == clsStoredFiles::Result::Failed) {
       if (run.LookupFailures.insert(why).second) run.Fail(base, u"素材ファイルを確かめられません: " + why);
       return false;
@@ -183,8 +195,8 @@ void CheckChart(CheckRun& run, const platform::Folder& folder, const std::u16str
   std::string_view raw;
   while (platform::NextLine(text, pos, raw, ends)) {
     ++number;
-    // Only lines that begin with "#" and a letter of a file command's are decoded.
-    if (raw.size() < 6 || raw[0] != '#' || std::u16string_view(u"wbsmWBSM").find(char16_t(raw[1])) == std::u16string_view::npos) {
+    // Only lines that begin with "#" and the first letter of a file command are decoded.
+    if (raw.size() < 6 || raw[0] != '#' || std::string_view("wbsmWBSM").find(raw[1]) == std::string_view::npos) {
       continue;
     }
     Reference ref;
@@ -194,9 +206,7 @@ void CheckChart(CheckRun& run, const platform::Folder& folder, const std::u16str
     ref.Line = number;
     ref.Ref = std::move(*parsed);
     if (!Resolve(run, folder.Path(), chart.Encoding, ref)) continue;
-    CheckCounts& n = run.Report.Counts;
-    ++(ref.State == RefState::Found ? n.Found : ref.State == RefState::OtherCase ? n.OtherCase
-       : ref.State == RefState::OtherExtension ? n.OtherExtension : n.Missing);
+    ++CountOf(run.Report.Counts, ref.State);
     chart.References.push_back(std::move(ref));
   }
   ++run.Report.Counts.Charts;
@@ -275,7 +285,9 @@ CheckReport CheckReferences(const RunOptions& options, const RunHooks& hooks) {
   std::u16string material_why, target_why;
   const bool material_given = options.ExactPaths ? !options.MaterialText.empty()
                                                  : !mdlTools::TrimLeadingBlanks(options.MaterialText).empty();
-  if (material_given) run.Params.MaterialBase = mdlRun::RunFolder(options.MaterialText, options.ExactPaths, material_why);
+  if (material_given) {
+    run.Params.MaterialBase = mdlRun::RunFolder(options.MaterialText, options.ExactPaths, material_why);
+  }
   if (hooks.PathChecked) hooks.PathChecked(0, !material_given || !run.Params.MaterialBase.empty());
   run.Params.TargetFolder = mdlRun::RunFolder(options.TargetText, options.ExactPaths, target_why);
   if (hooks.PathChecked) hooks.PathChecked(1, !run.Params.TargetFolder.empty());

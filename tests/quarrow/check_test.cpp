@@ -128,21 +128,23 @@ TEST(CheckReferences, SoundSetsThroughTheMaterialBaseAndNamesInEitherEncoding) {
   m.MakeFolder(u"drum");
   for (const char16_t* name : {u"drum/kick.wav", u"drum/snare.ogg"}) m.Write(name, "");
   const std::u16string lines =
-      u"#WAV01 <DRUM>kick.wav\r\n#WAV02 <drum>snare.wav\r\n#WAV03 ドラム.WAV\r\n#wav04\tsnd/Tom.wav \r\n#BMP01 <drum>x.bmp\r\n";
+      u"#WAV01 <DRUM>kick.wav\r\n#WAV02 <drum>snare.wav\r\n#WAV03 ドラム.WAV\r\n#wav04\tsnd/Tom.wav \r\n#BMP01 <drum>x.bmp\r\n"
+      u"#WAV05 ドラム.wav\r\n#BMP02 clip.bmp\r\n";
   t.MakeFolder(u"u");
   t.Write(u"u/a.bms", "\xEF\xBB\xBF" + platform::ToUtf8(lines));
   t.Write(u"u/ドラム.wav", "");
   t.MakeFolder(u"s");
   t.Write(u"s/a.bms", platform::ToCp932(lines));
   t.Write(u"s/" + ShiftJisName(u"ドラム.wav"), "");
-  for (const char16_t* folder : {u"u", u"s"}) {
-    t.MakeFolder(folder + std::u16string(u"/snd"));
-    t.Write(folder + std::u16string(u"/snd/tom.wav"), "");
+  for (const std::u16string folder : {u"u/", u"s/"}) {
+    t.MakeFolder(folder + u"snd");
+    t.Write(folder + u"snd/tom.wav", "");
+    t.Write(folder + u"clip.mp4", "");
   }
   using States = std::vector<std::pair<RefState, std::u16string>>;
   const States with_base = {{RefState::OtherCase, u"<drum>kick.wav"}, {RefState::OtherExtension, u"<drum>snare.ogg"},
                             {RefState::OtherCase, u"ドラム.wav"}, {RefState::OtherCase, u"snd/tom.wav"},
-                            {RefState::Missing, u""}};
+                            {RefState::Missing, u""}, {RefState::Found, u""}, {RefState::OtherExtension, u"clip.mp4"}};
   States without_base = with_base;
   without_base[0] = without_base[1] = {RefState::Missing, u""};
   for (const auto& [material, want] : {std::pair{m.Path(), with_base}, std::pair{std::u16string(), without_base}}) {
@@ -153,7 +155,7 @@ TEST(CheckReferences, SoundSetsThroughTheMaterialBaseAndNamesInEitherEncoding) {
       for (const Reference& ref : chart.References) got.emplace_back(ref.State, ref.Stored);
       EXPECT_EQ(got, want) << U8(chart.Path) << " " << U8(material);
     }
-    EXPECT_EQ(CheckRows(report).size(), 10u);  // no file is left unnamed
+    EXPECT_EQ(CheckRows(report).size(), 14u);  // no file is left unnamed
   }
   const std::vector<CheckRow> rows = CheckRows(CheckReferences(Options(t.Path(), m.Path())));
   EXPECT_EQ(std::make_tuple(rows[3].Line, rows[3].Reference, rows[3].State, rows[3].Stored),
@@ -190,7 +192,7 @@ TEST(CaseFixRules, OneLiteralRuleALineAndTheLinesNoneCanServe) {
   TempDir t;
   for (const char16_t* folder : {u"a", u"b"}) t.MakeFolder(folder);
   t.Write(u"a/1.bms", "#WAV01 Kick.wav\r\n#WAV02 Hat.wav\r\n");
-  t.Write(u"a/2.bms", "#WAV02 Hat.wav\r\n");
+  t.Write(u"a/2.bms", "#WAV02 Hat.wav\r\n#WAV03 Hat.wav \t\r\n");  // blanks after a name go
   for (const char16_t* name : {u"a/kick.wav", u"a/hat.wav", u"b/KICK.wav"}) t.Write(name, "");
   t.Write(u"b/1.bms", "#WAV01 Kick.wav\r\n");  // the same line, another spelling
 #ifndef _WIN32
@@ -199,7 +201,8 @@ TEST(CaseFixRules, OneLiteralRuleALineAndTheLinesNoneCanServe) {
   t.Write(platform::DecodeNativeName("b/k\xFFick.wav"), "");
 #endif
   const CaseRules rules = CaseFixRules(CheckReferences(Options(t.Path())));
-  EXPECT_EQ(rules.Rules, std::vector<RuleEntry>{MakeRuleEntry(u"#WAV02 Hat.wav", u"#WAV02 hat.wav")});
+  EXPECT_EQ(rules.Rules, (std::vector<RuleEntry>{MakeRuleEntry(u"#WAV02 Hat.wav", u"#WAV02 hat.wav"),
+                                                  MakeRuleEntry(u"#WAV03 Hat.wav \t", u"#WAV03 hat.wav")}));
   std::vector<std::pair<std::u16string, std::u16string>> left;
   for (const LeftOutLine& line : rules.LeftOut) left.emplace_back(line.Text, line.Reason.substr(0, 4));
   std::sort(left.begin(), left.end());
