@@ -141,9 +141,8 @@ int CliMain(const std::vector<std::u16string>& args) {
              return std::nullopt;
            }});
   cli.Add({"--check", "", "",
-           "list the files each chart's #WAV, #BMP, #STAGEFILE, #BANNER, #BACKBMP and #MIDIFILE lines name: found, "
-           "other-case, other-ext or missing; then the sound and picture files no chart names. Changes nothing; "
-           "exit status 2 when a file is missing",
+           "check instead of rewriting: list each file the charts name as found, other-case, other-ext or missing, "
+           "then the files no chart names (exit status 2 when one is missing)",
            nullptr, [&](const Values&, bool) -> Refusal {
              check = true;
              return std::nullopt;
