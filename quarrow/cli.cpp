@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <variant>
 
+#include "quarrow/mdlCheck.h"
 #include "quarrow/mdlMain.h"
 #include "quarrow/mdlRuleIO.h"
 #include "quarrow/mdlSettings.h"
@@ -17,7 +18,8 @@ namespace {
 
 constexpr char kDescription[] =
     "Rewrites whole lines of every chart in TARGET_FOLDER by an ordered list of wildcard rules (\"*\" any\n"
-    "run of characters, \"?\" one character); the first rule that matches a line rewrites it.\n";
+    "run of characters, \"?\" one character); the first rule that matches a line rewrites it. With --check\n"
+    "it rewrites nothing and lists the files the charts name instead.\n";
 
 std::string U8(const std::u16string& text) { return platform::ToUtf8(text); }
 
@@ -28,6 +30,54 @@ void PrintChange(const ChartChange& change, bool dry_run, bool lines) {
   for (const auto& [before, after] : change.Lines) {
     std::printf("  - %s\n  + %s\n", U8(before).c_str(), U8(after).c_str());
   }
+}
+
+const char* StateWord(RefState state) {
+  switch (state) {
+    case RefState::Found: return "found";
+    case RefState::OtherCase: return "other-case";
+    case RefState::OtherExtension: return "other-ext";
+    case RefState::Missing: break;
+  }
+  return "missing";
+}
+
+// --check: the report, its summary line, and the rule file of the case fixes when asked for. Exit
+// status 2 when a file is missing, as when something failed.
+int Check(mdlCli::Session& cli, const RunOptions& options, const std::u16string& rule_file) {
+  const CheckReport report = CheckReferences(options);
+  if (report.Outcome == RunOutcome::Warned) return 1;
+  for (const ChartReport& chart : report.Charts) {
+    std::printf("%s\n", mdlCli::Shown(chart.Path).c_str());
+    for (const Reference& ref : chart.References) {
+      std::printf("  %-10s line %zu: %s%s\n", StateWord(ref.State), ref.Line,
+                  mdlCli::Shown(ref.Ref.Command + u" " + ref.Ref.Name).c_str(),
+                  ref.Stored.empty() ? "" : (" -> " + mdlCli::Shown(ref.Stored)).c_str());
+    }
+  }
+  for (const FolderReport& folder : report.Folders) {
+    for (const std::u16string& name : folder.Unreferenced) {
+      std::printf("unreferenced %s\n", mdlCli::Shown(platform::JoinPath(folder.Path, name)).c_str());
+    }
+  }
+  mdlMessages::ShowMessage(CheckSummary(report), u"確認結果", MsgIcon::None);
+  bool written = true;
+  if (!rule_file.empty() && report.Outcome == RunOutcome::Finished) {
+    const CaseRules rules = CaseFixRules(report);
+    for (const LeftOutLine& left : rules.LeftOut) {
+      std::printf("left out of the rule file: %s line %zu: %s (%s)\n", mdlCli::Shown(left.Chart).c_str(), left.Line,
+                  U8(left.Text).c_str(), U8(left.Reason).c_str());
+    }
+    written = platform::WriteWholeFile(rule_file, RuleFileText(rules.Rules));
+    if (written) {
+      std::printf("wrote %zu rules to %s (run them with --no-text-mode)\n", rules.Rules.size(),
+                  mdlCli::Shown(rule_file).c_str());
+    } else {
+      std::fprintf(stderr, "quarrow-cli: the rule file %s could not be written\n", mdlCli::Shown(rule_file).c_str());
+    }
+  }
+  const int status = cli.Finish(report.Outcome, report.Failures);
+  return status == 0 && (report.Counts.Missing > 0 || !written) ? 2 : status;
 }
 
 // A rule typed on the command line, or a rule file: taken in the order given.
@@ -46,7 +96,8 @@ int CliMain(const std::vector<std::u16string>& args) {
   if (!options.MaterialText.empty()) options.MaterialText = mdlTools::GetFullPath(options.MaterialText, mdlTools::AppFolder());
 
   std::vector<RuleSource> sources;
-  bool verbose = false, material_given = false;
+  bool verbose = false, material_given = false, check = false;
+  std::u16string rule_output;
   using Values = std::vector<std::u16string>;
   using Refusal = std::optional<std::string>;
   cli.Add({"--rule", "", "SEARCH REPLACE", "a rule (repeatable, kept in order with --rules); replaces Quarrow.rul",
@@ -89,12 +140,33 @@ int CliMain(const std::vector<std::u16string>& args) {
              verbose = true;
              return std::nullopt;
            }});
+  cli.Add({"--check", "", "",
+           "check instead of rewriting: list each file the charts name as found, other-case, other-ext or missing, "
+           "then the files no chart names (exit status 2 when one is missing)",
+           nullptr, [&](const Values&, bool) -> Refusal {
+             check = true;
+             return std::nullopt;
+           }});
+  cli.Add({"--write-rules", "", "FILE",
+           "with --check: write a rule file that respells each name found only in another letter case as stored",
+           nullptr, [&](const Values& v, bool) -> Refusal {
+             rule_output = mdlCli::Session::FullPath(v[0]);
+             if (rule_output.empty()) return Refusal("no rule file to write " + mdlCli::Shown(v[0]));
+             // The window's own rules are never replaced from here.
+             if (rule_output == DefaultRuleFilePath() || platform::SameFile(rule_output, DefaultRuleFilePath())) {
+               return Refusal("the command line does not write " + mdlCli::Shown(DefaultRuleFilePath()));
+             }
+             return std::nullopt;
+           }});
   if (const auto status = cli.Parse(args, options)) return *status;
+  if (!rule_output.empty() && !check) return cli.BadArguments("--write-rules needs --check");
+  if (check && !sources.empty()) return cli.BadArguments("--check takes no rules");
 
   // A material base folder named here must be there, whether the file check needs it or not.
   if (material_given && !platform::FolderExists(options.MaterialText)) {
     return cli.BadArguments("no material base folder " + mdlCli::Shown(options.MaterialText));
   }
+  if (check) return Check(cli, options, rule_output);
   // A rule file that cannot be read whole stops the run: it would run with other rules than the user's.
   if (sources.empty() && !LoadRuleFile(options.Rules, options.TextModeOn, u"")) return 1;
   for (const RuleSource& source : sources) {

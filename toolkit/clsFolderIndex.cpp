@@ -151,7 +151,9 @@ clsStoredFiles::Node& clsStoredFiles::NodeFor(const std::u16string& path, const 
 }
 
 clsStoredFiles::Result clsStoredFiles::FindFile(const std::u16string& folder, const std::u16string& relative,
-                                                std::u16string& why, clsFolderIndex::ChartEncoder encode) {
+                                                std::u16string& why, clsFolderIndex::ChartEncoder encode,
+                                                std::vector<platform::DirEntry>* stored) {
+  if (stored != nullptr) stored->clear();
   Node* node = &NodeFor(folder, nullptr, std::u16string());
   std::u16string path = folder;
   std::size_t i = 0;
@@ -171,6 +173,7 @@ clsStoredFiles::Result clsStoredFiles::FindFile(const std::u16string& folder, co
     }
     const platform::DirEntry* entry = node->index.Find(name, encode);
     if (entry == nullptr) return Result::Absent;
+    if (stored != nullptr) stored->push_back(*entry);
     if (last) return entry->IsFile() ? Result::Found : Result::Absent;
     if (!entry->IsFolder() || entry->Dangling) return Result::Absent;
     path = platform::JoinPath(path, entry->Name);

@@ -77,9 +77,11 @@ class clsStoredFiles {
   void Seed(const platform::Folder& folder, std::vector<platform::DirEntry> entries);
   // Whether `relative` names a file (not a folder) below `folder`, each name looked up with the
   // chart's `encode`. A folder on the way that cannot be listed is no answer: Failed, with the
-  // reason in `why`.
+  // reason in `why`. `stored`, when given, receives the entries found on the way, one for each name
+  // of `relative` that is not empty, the file's last.
   Result FindFile(const std::u16string& folder, const std::u16string& relative, std::u16string& why,
-                  clsFolderIndex::ChartEncoder encode = platform::EncodeCp932);
+                  clsFolderIndex::ChartEncoder encode = platform::EncodeCp932,
+                  std::vector<platform::DirEntry>* stored = nullptr);
   // Forgets a folder lent by Seed, and every folder below it.
   void Forget(const std::u16string& folder);
   void Clear() { nodes_.clear(); }
