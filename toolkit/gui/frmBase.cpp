@@ -361,7 +361,7 @@ void frmBase::OnStartPreviewed() {
   Plan now;
   list->setEnabled(false);
   const RunResult check = preview_run_(&now);
-  if (!list) return;  // closed meanwhile: the user no longer wants it
+  if (!list || !list->isVisible()) return;  // closed meanwhile: the user no longer wants it
   list->setEnabled(true);
   if (check.Outcome == RunOutcome::Warned) {
     list->close();  // the folders are gone or wrong now, as the warning said

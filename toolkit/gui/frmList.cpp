@@ -79,6 +79,7 @@ frmList::frmList(const QString& title, const QStringList& headers, QWidget* pare
     view_->header()->resizeSection(column, column + 1 == headers.size() ? 200 : 90);
   }
   summary_ = Label(this, QStringLiteral("lblSummary"), QString());
+  summary_->setTextFormat(Qt::PlainText);  // a name such as <set> is text, not markup
   summary_->setWordWrap(true);
   start_ = Button(this, QStringLiteral("cmdStart"), QString());
   start_->hide();
