@@ -90,8 +90,10 @@ int CliMain(const std::vector<std::u16string>& args) {
     }
   };
   hooks.Leftover = mdlCli::LeftoverPrinter(dry_run);
-  hooks.Deleted = [dry_run](const std::u16string& path) {
-    std::printf("%s %s\n", dry_run ? "would delete" : "deleted", mdlCli::Shown(path).c_str());
+  hooks.Deleted = [dry_run](const DeletedEntry& entry) {
+    std::printf("%s %s", dry_run ? "would delete" : "deleted", mdlCli::Shown(entry.Path).c_str());
+    if (entry.Folder) std::printf(" (folder, %zu entries)", entry.Held);
+    std::printf("\n");
   };
   const RunResult result = Run(options, hooks);
   return cli.Finish(result.Outcome, result.Failures);

@@ -100,6 +100,7 @@ void frmMain::BuildControls() {
   buttons->addWidget(Label1_);
   buttons->addStretch();
   buttons->addWidget(cmdExp());
+  buttons->addWidget(cmdPreview());
   buttons->addWidget(cmdGo());
   buttons->addWidget(cmdEnd());
   layout->addLayout(buttons, 6, 0, 1, 3);
@@ -152,6 +153,6 @@ RunOptions frmMain::ReadRunOptions() const {
   return options;
 }
 
-void frmMain::OnGo() { Run(ReadRunOptions(), WindowRunHooks()); }
+frmMain::BoundRun frmMain::BindRun() { return Bind(&Run, ReadRunOptions()); }
 
 }  // namespace fennick

@@ -57,7 +57,7 @@ class frmMain : public mdlGui::frmBase {
   void ShowSettings(const mdlOptions::SettingsTable& table) override;
   void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
   void AfterShowingSettings() override { UpdateConvertControls(); }
-  void OnGo() override;
+  BoundRun BindRun() override;
 
  private:
   void BuildControls();

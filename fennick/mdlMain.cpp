@@ -71,6 +71,22 @@ bool EachSubfolder(RunState& state, const platform::Folder& folder,
   return mdlRun::EachSubfolder(state, folder, index.Subfolders(), step);
 }
 
+// How many entries a folder holds at every level, as a deletion of its tree meets them: links are
+// not followed and another mount is not entered. What cannot be listed is not counted.
+std::size_t CountEntries(const platform::Folder& folder, std::uint64_t device) {
+  std::vector<platform::DirEntry> entries;
+  platform::IoError error;
+  if (!folder.List(entries, error, platform::Folder::Order::AsStored)) return 0;
+  std::size_t count = entries.size();
+  for (const platform::DirEntry& entry : entries) {
+    if (!entry.IsRealFolder()) continue;
+    const platform::Folder sub = folder.OpenSub(entry.Name, error);
+    platform::FileInfo info;
+    if (sub.IsOpen() && sub.SelfInfo(info, error) && info.Device == device) count += CountEntries(sub, info.Device);
+  }
+  return count;
+}
+
 // Whether the file part of a material line names a file (not a folder) of the source folder. A
 // folder that cannot be examined is no answer: recorded once, and Failed.
 clsStoredFiles::Result MaterialFile(RunState& state, const std::u16string& source, const std::u16string& file) {
@@ -238,7 +254,16 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
     }
     ++state.DeletedCount;
     if (state.DryRun) state.WouldDelete.insert(path);
-    if (state.Hooks.Deleted) state.Hooks.Deleted(path);
+    if (!state.Hooks.Deleted) continue;
+    DeletedEntry deleted{path, real_folder, 0};
+    if (real_folder && !state.DryRun) {
+      deleted.Held = removal.Removed - 1;  // the folder itself was the last to go
+    } else if (real_folder) {
+      const platform::Folder sub = target.OpenSub(name, error);
+      platform::FileInfo info;
+      if (sub.IsOpen() && sub.SelfInfo(info, error)) deleted.Held = CountEntries(sub, info.Device);
+    }
+    state.Hooks.Deleted(deleted);
   }
   return true;
 }

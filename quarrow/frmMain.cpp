@@ -131,6 +131,7 @@ void frmMain::BuildControls() {
   options->addWidget(chkBack_);
   layout->addLayout(options, 5, 0, 1, 2);
   auto* end_buttons = new QVBoxLayout;
+  end_buttons->addWidget(cmdPreview());
   end_buttons->addWidget(cmdGo());
   end_buttons->addWidget(cmdEnd());
   layout->addLayout(end_buttons, 5, 2, Qt::AlignBottom);
@@ -303,6 +304,6 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
   return frmBase::eventFilter(watched, event);
 }
 
-void frmMain::OnGo() { Run(ReadRunOptions(), WindowRunHooks()); }
+frmMain::BoundRun frmMain::BindRun() { return Bind(&Run, ReadRunOptions()); }
 
 }  // namespace quarrow

@@ -64,7 +64,7 @@ class frmMain : public mdlGui::frmBase {
   void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
   void AfterSettings() override { LoadRules(u""); }
   bool SaveFiles() override;
-  void OnGo() override;
+  BoundRun BindRun() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

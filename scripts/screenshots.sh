@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Makes the README's pictures of the three windows: each program starts under a virtual X display on
-# a scratch copy of the sample charts, and its window is grabbed into docs/<program>.png.
+# a scratch copy of the sample charts, and its window is grabbed into docs/<program>.png; then
+# Quarrow's preview button is pressed and the list it opens is grabbed into docs/preview.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 missing=()
-for p in xvfb x11-utils imagemagick; do
+for p in xvfb x11-utils imagemagick xdotool; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then missing+=("$p"); fi
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -72,3 +73,25 @@ for program in Quarrow Fennick Tobrenz; do
   wait "$pid" 2>/dev/null || true
   echo "docs/${program,,}.png"
 done
+
+# The preview: Alt+V in Quarrow's window, then the list window it opens.
+"$scratch/Quarrow/Quarrow" "$scratch/charts/sakura" &
+pid=$!
+window=""
+for _ in $(seq 100); do
+  window=$(xdotool search --onlyvisible --name '^Quarrow$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+  sleep 0.1
+done
+sleep 1
+xdotool windowfocus --sync "$window"
+xdotool key --clearmodifiers alt+v
+list=""
+for _ in $(seq 100); do
+  list=$(xdotool search --onlyvisible --name '^プレビュー' 2>/dev/null | head -n 1) && [ -n "$list" ] && break
+  sleep 0.1
+done
+sleep 1
+import -window "$list" docs/preview.png
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+echo docs/preview.png

@@ -24,6 +24,16 @@ std::u16string ExtensionOf(const std::u16string& path) {
   return dot == std::u16string::npos ? std::u16string() : name.substr(dot + 1);
 }
 
+// A pair as a preview lists it: the file that would go, with the one that stays in its detail line.
+mdlGui::ListItem PairItem(const PairResult& pair) {
+  const auto bytes = [](std::int64_t size) { return mdlTools::Decimal(size) + u" バイト"; };
+  const std::u16string& gone = pair.PartnerGoes ? pair.Partner : pair.Target;
+  const std::u16string& kept = pair.PartnerGoes ? pair.Target : pair.Partner;
+  const std::int64_t gone_size = pair.PartnerGoes ? pair.PartnerSize : pair.TargetSize;
+  const std::int64_t kept_size = pair.PartnerGoes ? pair.TargetSize : pair.PartnerSize;
+  return {{gone, u"削除", bytes(gone_size)}, {u"残す: " + kept + u" (" + bytes(kept_size) + u")"}};
+}
+
 }  // namespace
 
 frmMain::frmMain(const StartInfo& start, QWidget* parent)
@@ -58,6 +68,7 @@ void frmMain::BuildControls() {
   compare->addWidget(txtDot_);
   compare->addWidget(txtCmp_);
   compare->addStretch();
+  compare->addWidget(cmdPreview());
   compare->addWidget(cmdGo());
   compare->addWidget(cmdEnd());
   layout->addLayout(compare, 2, 0);
@@ -66,7 +77,7 @@ void frmMain::BuildControls() {
   resize(560, 520);
 
   QWidget* order[] = {cmdGo(), chkR_, txtPath(1), cmdExp(), cmdRefresh(), txtCmp_, cmdEnd(),
-                      chkExt(0), txtExt(0), chkExt(1), txtExt(1), lstFiles()};
+                      chkExt(0), txtExt(0), chkExt(1), txtExt(1), lstFiles(), cmdPreview()};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   cmdGo()->setFocus();
 
@@ -92,11 +103,14 @@ RunOptions frmMain::ReadRunOptions() const {
   return options;
 }
 
-void frmMain::OnGo() {
-  RunHooks hooks;
-  static_cast<::RunHooks&>(hooks) = WindowRunHooks();
-  hooks.CompareExtChecked = [this](bool ok) { mdlGui::ShowValid(txtCmp_, ok); };
-  Run(ReadRunOptions(), hooks);
+frmMain::BoundRun frmMain::BindRun() {
+  return Bind(&Run, ReadRunOptions(), [this](RunHooks& hooks, mdlGui::Plan* plan) {
+    hooks.CompareExtChecked = [this](bool ok) { mdlGui::ShowValid(txtCmp_, ok); };
+    if (plan == nullptr) return;
+    hooks.Pair = [plan](const PairResult& pair) {
+      if (pair.Done) plan->Items.push_back(PairItem(pair));
+    };
+  });
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {

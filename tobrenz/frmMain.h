@@ -41,7 +41,7 @@ class frmMain : public mdlGui::frmBase {
   void RefreshAll() override { target_->Refresh(true); }
   void ShowSettings(const mdlOptions::SettingsTable& table) override;
   void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
-  void OnGo() override;
+  BoundRun BindRun() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

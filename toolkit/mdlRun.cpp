@@ -174,7 +174,11 @@ void BeginWork(const RunHooks& hooks, const std::u16string& text) {
 RunResult EndWork(const RunHooks& hooks, bool finished, const std::u16string& result_text, const RunRecord& record) {
   if (hooks.Refresh) hooks.Refresh();
   mdlAppGlobal::Cancel().SetVisible(false);
-  mdlMessages::ShowMessage(result_text, u"処理結果", MsgIcon::None);
+  if (hooks.Result) {
+    hooks.Result(result_text);
+  } else {
+    mdlMessages::ShowMessage(result_text, u"処理結果", MsgIcon::None);
+  }
   if (hooks.End) hooks.End();
   return {finished ? RunOutcome::Finished : RunOutcome::Cancelled, record.Failures};
 }

@@ -3,6 +3,7 @@
 // progress steps every run shows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -59,6 +60,13 @@ struct RunOptionsBase {
   void ToSettings(mdlOptions::SettingsTable& table) const;
 };
 
+// An entry a run deletes (or, in a dry run, would delete).
+struct DeletedEntry {
+  std::u16string Path;
+  bool Folder = false;    // a real folder, which goes with everything in it (a link goes as a link)
+  std::size_t Held = 0;   // a folder's entries at every level
+};
+
 // How the front end follows a run: the colour of each folder box after its check (false = red),
 // the start of the work, the refresh of its lists when the work is done, and the end of the run
 // after the result message; and what the run changes (or in a dry run would change), as it goes.
@@ -69,9 +77,11 @@ struct RunHooks {
   std::function<void()> End;
   std::function<void(const mdlChartFile::ChartChange&)> Changed;  // a chart rewritten
   bool ChangedLines = true;  // whether Changed is told the changed lines' text, not only their count
-  std::function<void(const std::u16string& path)> Deleted;         // an entry deleted
+  std::function<void(const DeletedEntry&)> Deleted;  // an entry deleted
   // A temporary file a killed run left beside a chart, removed (or, in a dry run, to be removed).
   std::function<void(const std::u16string& path)> Leftover;
+  // Takes the result text in place of the result message (a preview shows it in its own list).
+  std::function<void(const std::u16string& text)> Result;
 };
 
 enum class RunOutcome { Warned, Finished, Cancelled };
@@ -119,7 +129,8 @@ std::u16string WithReason(const std::u16string& message, const std::u16string& w
 // The start of the work behind the progress dialog: the Begin hook, then the dialog shown with
 // "準備中" and the text given, its stop button cleared.
 void BeginWork(const RunHooks& hooks, const std::u16string& text);
-// The end of the work: the Refresh hook, the dialog hidden, the result message, the End hook.
+// The end of the work: the Refresh hook, the dialog hidden, the result message (or the Result hook),
+// the End hook.
 RunResult EndWork(const RunHooks& hooks, bool finished, const std::u16string& result_text, const RunRecord& record);
 
 // Opens the folder a run works in; a folder that cannot be opened is recorded as a failure.

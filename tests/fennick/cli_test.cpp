@@ -35,18 +35,23 @@ class CliTest : public FennickTest {
 }  // namespace
 
 TEST_F(CliTest, OptionsReachTheRun) {
+  for (const char16_t* name : {u"drums/loops", u"charts/loops", u"charts/loops/b"}) t.MakeFolder(name);
+  t.Write(u"charts/loops/a.wav", "");
+  t.Write(u"charts/loops/b/c.wav", "");
   EXPECT_EQ(Cli({u"--dry-run", charts}), 0);
-  for (const std::string& line :
-       {"would delete " + U8(charts + Sep(u"/kick.wav")), std::string("同期削除数 = 1\nマテリアル変換 処理/対象 = 1 / 2")})
+  for (const std::string& line : {"would delete " + U8(charts + Sep(u"/kick.wav")) + "\n",
+                                  "would delete " + U8(charts + Sep(u"/loops")) + " (folder, 3 entries)\n",
+                                  std::string("同期削除数 = 2\nマテリアル変換 処理/対象 = 1 / 2")})
     EXPECT_NE(out.find(line), std::string::npos) << out;
-  EXPECT_EQ(Names(charts), (NameList{u"kick.wav", u"other.bms", u"song.bms"})) << "a dry run changes nothing";
+  EXPECT_EQ(Names(charts), (NameList{u"kick.wav", u"loops", u"other.bms", u"song.bms"})) << "a dry run changes nothing";
 
   EXPECT_EQ(Cli({u"--no-sync-delete", u"--no-backup", u"--mode=redefine", charts}), 0);
   EXPECT_EQ(std::make_pair(Names(charts), Song()),
-            std::make_pair(NameList{u"kick.wav", u"other.bms", u"song.bms"}, std::string("#WAV01 <drums>kick.wav\r\n")));
+            std::make_pair(NameList{u"kick.wav", u"loops", u"other.bms", u"song.bms"}, std::string("#WAV01 <drums>kick.wav\r\n")));
 
   EXPECT_EQ(Cli({u"--no-convert", u"--sync-delete", charts}), 0);
   EXPECT_EQ(Names(charts), (NameList{u"other.bms", u"song.bms"}));
+  EXPECT_NE(out.find("deleted " + U8(charts + Sep(u"/loops")) + " (folder, 3 entries)\n"), std::string::npos) << out;
 
   // Clear mode alone runs without any source.
   EXPECT_EQ(Cli({u"--source", t / u"gone", u"--mode", u"clear", u"--no-sync-delete", u"--no-recursive", u"--include",

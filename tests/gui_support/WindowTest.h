@@ -11,6 +11,7 @@
 #include "toolkit/gui/Controls.h"
 #include "toolkit/gui/QtText.h"
 #include "toolkit/gui/frmBase.h"
+#include "toolkit/gui/frmList.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/shell.h"
 
@@ -36,6 +37,22 @@ inline void StartApplication() {
 inline TextList Texts(const QAbstractItemModel* list) {
   TextList texts;
   for (int row = 0; row < list->rowCount(); ++row) texts.push_back(FromQt(list->index(row, 0).data().toString()));
+  return texts;
+}
+
+// A list window's items, one text each with its columns joined by '|', each detail line under its
+// item after two blanks; then the summary line.
+inline TextList Listed(mdlGui::frmList& list) {
+  TextList texts;
+  const QAbstractItemModel& model = list.Model();
+  for (int row = 0; row < model.rowCount(); ++row) {
+    QStringList columns;
+    for (int column = 0; column < model.columnCount(); ++column) columns << model.index(row, column).data().toString();
+    texts.push_back(FromQt(columns.join(u'|')));
+    const QModelIndex item = model.index(row, 0);
+    for (int line = 0; line < model.rowCount(item); ++line) texts.push_back(u"  " + FromQt(model.index(line, 0, item).data().toString()));
+  }
+  texts.push_back(FromQt(list.lblSummary()->text()));
   return texts;
 }
 
@@ -151,6 +168,12 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
       step.act();
       EXPECT_EQ(Files().size(), step.files) << step.why;
     }
+  }
+
+  // The list window the preview button opens; nullptr when none opened.
+  QPointer<mdlGui::frmList> Preview() {
+    Click(window->cmdPreview());
+    return window->PreviewList();
   }
 
   // Counts the moments a run lets events through with the window enabled; `also` runs at each.

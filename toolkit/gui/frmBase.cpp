@@ -20,6 +20,7 @@
 #include "toolkit/gui/PathBox.h"
 #include "toolkit/gui/QtMessages.h"
 #include "toolkit/gui/QtText.h"
+#include "toolkit/gui/frmList.h"
 #include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
@@ -38,6 +39,35 @@ int ShiftBits(Qt::KeyboardModifiers modifiers) {
 }
 
 bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+// While it lives, a question asked before is answered as it was then, and a new one is asked and
+// its answer kept: the run a preview showed does not ask again what the user answered for the
+// preview. Every other message goes to the program's messages.
+class RememberedAnswers : public MessageSink {
+ public:
+  explicit RememberedAnswers(std::map<std::u16string, bool>& answers) : answers_(answers), sink_(mdlMessages::Sink()) {
+    mdlMessages::SetSink(this);
+  }
+  ~RememberedAnswers() override { mdlMessages::SetSink(&sink_); }
+  RememberedAnswers(const RememberedAnswers&) = delete;
+  RememberedAnswers& operator=(const RememberedAnswers&) = delete;
+
+  void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) override {
+    sink_.ShowMessage(text, title, icon);
+  }
+  void ShowWarning(const std::u16string& text, const std::u16string& title, MsgIcon icon) override {
+    sink_.ShowWarning(text, title, icon);
+  }
+  bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) override {
+    const auto [at, asked] = answers_.try_emplace(text, false);
+    if (asked) at->second = sink_.AskYesNo(text, title, icon);
+    return at->second;
+  }
+
+ private:
+  std::map<std::u16string, bool>& answers_;
+  MessageSink& sink_;
+};
 
 }  // namespace
 
@@ -106,6 +136,8 @@ frmBase::frmBase(const QString& title, const QString& explorer_tip, QWidget* par
   auto* central = new QWidget(this);
   setCentralWidget(central);
   cmdGo_ = Button(central, QStringLiteral("cmdGo"), QStringLiteral(u"開始(&G)"));
+  cmdPreview_ = Button(central, QStringLiteral("cmdPreview"), QStringLiteral(u"プレビュー(&V)"),
+                       QStringLiteral(u"何も変更せずに、実行した場合の処理内容を一覧で表示します。"));
   cmdEnd_ = Button(central, QStringLiteral("cmdEnd"), QStringLiteral(u"終了(&E)"));
   cmdExp_ = Button(central, QStringLiteral("cmdExp"), QStringLiteral("Explorer(&X)"), explorer_tip);
   cmdRefresh_ = Button(central, QStringLiteral("cmdRefresh"), QStringLiteral(u"更新(F5)"));
@@ -115,7 +147,10 @@ frmBase::frmBase(const QString& title, const QString& explorer_tip, QWidget* par
   menuHelpReadMe_->setObjectName(QStringLiteral("menuHelpReadMe"));
 
   connect(cmdGo_, &QPushButton::clicked, this, [this] {
-    if (!running_) OnGo();
+    if (!running_) BindRun()(nullptr);
+  });
+  connect(cmdPreview_, &QPushButton::clicked, this, [this] {
+    if (!running_) OnPreview();
   });
   connect(cmdEnd_, &QPushButton::clicked, this, [this] { OnEnd(); });
   connect(cmdExp_, &QPushButton::clicked, this, [this] { OnExplorer(); });
@@ -296,6 +331,54 @@ void frmBase::OpenWithShell(const std::u16string& path, const std::u16string& ti
   std::u16string text = path + u" を開けませんでした。";
   if (answer == platform::kShellNoAssociation) text += u"\r\n開くためのプログラム（ファイルマネージャなど）が見つかりません。";
   mdlMessages::ShowMessage(text, title, MsgIcon::Exclamation);
+}
+
+void frmBase::OnPreview() {
+  BoundRun run = BindRun();
+  Plan plan;
+  std::map<std::u16string, bool> answers;
+  // A run that stopped at a warning has said why; one the user stopped shows no half a list.
+  if (RememberedAnswers remembered(answers); run(&plan).Outcome != RunOutcome::Finished) return;
+  preview_answers_ = std::move(answers);
+  preview_run_ = std::move(run);
+  preview_plan_ = std::move(plan);
+  delete preview_;
+  preview_ = new frmList(QStringLiteral(u"プレビュー - ") + windowTitle(), Plan::Headers(), this);
+  preview_->setObjectName(QStringLiteral("frmPreview"));
+  preview_->setAttribute(Qt::WA_DeleteOnClose);
+  // Only the main window waits: the progress dialog of a run started from the list stays usable.
+  preview_->setWindowModality(Qt::WindowModal);
+  preview_->SetItems(preview_plan_.Items);
+  preview_->SetSummary(preview_plan_.Summary);
+  preview_->SetStart(QStringLiteral(u"実行(&G)"), [this] { OnStartPreviewed(); });
+  preview_->show();
+}
+
+void frmBase::OnStartPreviewed() {
+  if (running_ || !preview_) return;
+  const QPointer<frmList> list = preview_;
+  const RememberedAnswers remembered(preview_answers_);
+  Plan now;
+  list->setEnabled(false);
+  const RunResult check = preview_run_(&now);
+  if (!list || !list->isVisible()) return;  // closed meanwhile: the user no longer wants it
+  list->setEnabled(true);
+  if (check.Outcome == RunOutcome::Warned) {
+    list->close();  // the folders are gone or wrong now, as the warning said
+    return;
+  }
+  if (check.Outcome == RunOutcome::Cancelled) return;
+  if (!(now == preview_plan_)) {
+    preview_plan_ = std::move(now);
+    list->SetItems(preview_plan_.Items);
+    list->SetSummary(preview_plan_.Summary);
+    mdlMessages::ShowMessage(u"プレビューの後でフォルダの内容が変わったため、実行しませんでした。\r\n"
+                             u"今の内容で一覧を作り直しました。確かめてから、もう一度実行してください。",
+                             u"プレビュー", MsgIcon::Exclamation);
+    return;
+  }
+  list->close();
+  preview_run_(nullptr);
 }
 
 }  // namespace mdlGui

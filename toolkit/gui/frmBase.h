@@ -1,16 +1,20 @@
 // What the three main windows have alike: the start-up from the program's folder and command line,
-// the window position in twips, Esc and F5 wherever the focus is, the start, end, Explorer and
-// refresh buttons, the help menu, the end button's save, and a run that holds the window.
+// the window position in twips, Esc and F5 wherever the focus is, the start, preview, end, Explorer
+// and refresh buttons, the help menu, the end button's save, a run that holds the window, and the
+// preview of a run in a list window from which the run starts.
 #pragma once
 
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "toolkit/gui/Preview.h"
 #include "toolkit/mdlOptions.h"
 #include "toolkit/mdlRun.h"
 
@@ -28,6 +32,7 @@ namespace mdlGui {
 
 class FilterFrame;
 class PathBox;
+class frmList;
 
 // What a window starts from: the folder of the program (its settings file and readme live there)
 // and the whole text of the command line when arguments were given.
@@ -60,11 +65,14 @@ class frmBase : public QMainWindow {
   QLineEdit* txtExt(int index) const;
   QListWidget* lstFiles() const;
   QPushButton* cmdGo() const { return cmdGo_; }
+  QPushButton* cmdPreview() const { return cmdPreview_; }
   QPushButton* cmdEnd() const { return cmdEnd_; }
   QPushButton* cmdExp() const { return cmdExp_; }
   QPushButton* cmdRefresh() const { return cmdRefresh_; }
   QMenu* mnuHelp() const { return mnuHelp_; }
   QAction* menuHelpReadMe() const { return menuHelpReadMe_; }
+  // The list window of the last preview while it is open, else nullptr.
+  frmList* PreviewList() const { return preview_; }
 
   // Hourglass and a disabled window for work that lets pending events through; afterwards the
   // window gets back its enabled state, the pointer and the focus it had.
@@ -111,7 +119,27 @@ class frmBase : public QMainWindow {
   virtual void AfterSettings() {}
   // What the end button writes; false when something could not be written (after its message).
   virtual bool SaveFiles();
-  virtual void OnGo() = 0;
+  // The run the start button makes, bound to the options the window holds now, so that the run a
+  // preview showed can be made later as it was shown. Given a plan, the run is that plan's dry run
+  // (Plan::Follow, and its failures added); without one, the real run.
+  using BoundRun = std::function<RunResult(Plan* plan)>;
+  virtual BoundRun BindRun() = 0;
+  // The BoundRun of a program's Run with these options and the window's hooks; `more` adds the
+  // program's own hooks (told the plan of a dry run, else nullptr).
+  template <class Options, class Hooks>
+  BoundRun Bind(RunResult (*run)(const Options&, const Hooks&), Options options,
+                std::type_identity_t<std::function<void(Hooks&, Plan*)>> more = {}) {
+    return [this, run, options = std::move(options), more](Plan* plan) {
+      Options run_options = options;
+      Hooks hooks;
+      static_cast<RunHooks&>(hooks) = WindowRunHooks();
+      if (more) more(hooks, plan);
+      if (plan != nullptr) plan->Follow(run_options, hooks);
+      const RunResult result = run(run_options, hooks);
+      if (plan != nullptr) plan->Finish(result.Failures);
+      return result;
+    };
+  }
 
   // The start-up: the program's folder, the settings, the command line's target, the lists.
   void Load(const StartInfo& start, mdlOptions::SettingsTable defaults);
@@ -139,8 +167,14 @@ class frmBase : public QMainWindow {
   // The path opened by the shell, or a message naming it when nothing could open it.
   void OpenWithShell(const std::u16string& path, const std::u16string& title);
   void OnEnd();
+  // The run as a dry run, and what it would do in the list window.
+  void OnPreview();
+  // The list window's start: the dry run made again, and the real run only when it would do what
+  // the list shows; else the list shows what it would do now.
+  void OnStartPreviewed();
 
   QPushButton* cmdGo_ = nullptr;
+  QPushButton* cmdPreview_ = nullptr;
   QPushButton* cmdEnd_ = nullptr;
   QPushButton* cmdExp_ = nullptr;
   QPushButton* cmdRefresh_ = nullptr;
@@ -152,6 +186,10 @@ class frmBase : public QMainWindow {
   std::unique_ptr<Busy> run_busy_;  // the hourglass of a run, from its start to its result
   int busy_ = 0;                    // focus changes while busy are the program's own
   bool running_ = false;
+  QPointer<frmList> preview_;
+  BoundRun preview_run_;  // the run the list window shows
+  Plan preview_plan_;     // what it showed
+  std::map<std::u16string, bool> preview_answers_;  // the questions its dry run asked, answered
 };
 
 }  // namespace mdlGui

@@ -125,4 +125,36 @@ TEST_F(FennickWindow, ARunBehindTheProgressDialog) {
                            TextList{u"a.bms", u"a.bms~1.cbk"}));
 }
 
+// What sync deletion would delete (a folder with how many entries it holds) and the charts it would
+// convert; the start runs it unless the folders changed meanwhile, without asking again what the
+// preview asked (here: the sound set lies in the chart folder).
+TEST_F(FennickWindow, APreviewListsDeletionsAndConversions) {
+  for (const char16_t* name : {u"song", u"song/drums", u"song/drums/loops", u"song/loops", u"song/loops/b"}) target.MakeFolder(name);
+  for (const char16_t* name : {u"drums/kick.wav", u"drums/loops/x.wav", u"kick.wav", u"loops/a.wav", u"loops/b/c.wav"})
+    target.Write(u"song/" + std::u16string(name), "");
+  target.Write(u"song/a.bms", "#WAV01 kick.wav\r\n");
+  frmMain& w = Open(target / u"song");
+  Enter(w.txtPath(0), target / u"song/drums");
+  Click(w.optSrcType(1));
+  messages.answers = {true};
+  const QPointer<mdlGui::frmList> list = Preview();
+  ASSERT_TRUE(list);
+  const auto song = [&](const char16_t* name) { return target / (u"song/" + std::u16string(name)); };
+  EXPECT_EQ(Listed(*list), (TextList{song(u"a.bms") + u"|書き換え|1 行", u"  変更前: #WAV01 kick.wav",
+                                     u"  変更後: #WAV01 <drums>kick.wav", song(u"kick.wav") + u"|削除|ファイル",
+                                     song(u"loops") + u"|削除|フォルダ (3 項目)",
+                                     u"実行した場合の結果: 同期削除数 = 2\nマテリアル変換 処理/対象 = 1 / 1"}));
+  const TextList before = target.Names(u"song");
+  EXPECT_EQ(std::make_pair(before.size(), messages.messages.size()), std::make_pair(std::size_t{4}, std::size_t{1}));
+
+  target.Write(u"song/loops/d.wav", "");
+  Click(list->cmdStart());
+  EXPECT_EQ(std::make_tuple(Last().title, target.Names(u"song"), Listed(*list).at(4)),
+            std::make_tuple(u"プレビュー", before, song(u"loops") + u"|削除|フォルダ (4 項目)"));
+  Click(list->cmdStart());
+  EXPECT_EQ(std::make_tuple(Last().text, target.Names(u"song"), messages.messages.size()),
+            std::make_tuple(u"同期削除数 = 2\r\nマテリアル変換 処理/対象 = 1 / 1", TextList{u"a.bms", u"a.bms~1.cbk", u"drums"},
+                            std::size_t{3})) << "asked once";
+}
+
 }  // namespace

@@ -187,4 +187,32 @@ TEST_F(QuarrowWindow, ARunBehindTheProgressDialog) {
   EXPECT_EQ(std::make_tuple(IsRed(w.txtPath(1)), IsRed(w.txtPath(0)), w.isEnabled()), std::make_tuple(true, false, true));
 }
 
+// The preview lists without changing anything; its start runs what it showed, or, when the folder
+// changed meanwhile, says so and lists anew.
+TEST_F(QuarrowWindow, APreviewListsTheChangesAndStartsTheRunItShowed) {
+  target.Write(u"a.bms", "#WAV01 kick.wav\r\n#TITLE a\r\n#WAV02 hat.wav\r\n");
+  target.Write(u"b.bms", "#TITLE b\r\n");
+  frmMain& w = Open(target.Path());
+  Click(w.chkFileCheck());
+  AddRule(u"#WAV?? *.wav", u"#WAV?? *.ogg");
+  const QPointer<mdlGui::frmList> list = Preview();
+  ASSERT_TRUE(list);
+  const TextList a = {(target / u"a.bms") + u"|書き換え|2 行", u"  変更前: #WAV01 kick.wav", u"  変更後: #WAV01 kick.ogg",
+                      u"  変更前: #WAV02 hat.wav", u"  変更後: #WAV02 hat.ogg"};
+  TextList shown = a;
+  shown.push_back(u"実行した場合の結果: 処理/対象 = 1/2");
+  EXPECT_EQ(Listed(*list), shown);
+  EXPECT_EQ(std::make_tuple(target.Names(), target.Read(u"b.bms"), messages.messages.size()),
+            std::make_tuple(TextList{u"a.bms", u"b.bms"}, std::string("#TITLE b\r\n"), std::size_t{0}));
+
+  target.Write(u"b.bms", "#WAV01 b.wav\r\n");
+  Click(list->cmdStart());
+  EXPECT_EQ(std::make_tuple(Last().title, target.Names(), list->isVisible()),
+            std::make_tuple(u"プレビュー", TextList{u"a.bms", u"b.bms"}, true)) << "changed meanwhile: nothing runs";
+  EXPECT_EQ(Listed(*list).at(5), (target / u"b.bms") + u"|書き換え|1 行");
+  Click(list->cmdStart());
+  EXPECT_EQ(std::make_tuple(Last().text, target.Read(u"b.bms"), list && list->isVisible()),
+            std::make_tuple(u"処理/対象 = 2/2", std::string("#WAV01 b.ogg\r\n"), false));
+}
+
 }  // namespace

@@ -116,4 +116,50 @@ TEST_F(TobrenzWindow, TheHourglassShowsOnlyWhileTheWorkRuns) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+// Each pair with the file that would go and the one that stays, and what would fail; the start runs
+// it unless the folder changed meanwhile.
+TEST_F(TobrenzWindow, APreviewListsThePairsAndStartsTheRunItShowed) {
+  for (const auto& [name, size] : {std::pair{u"photo.png", 10}, {u"photo.bmp", 60}, {u"pic.png", 50}, {u"pic.bmp", 20},
+                                   {u"song.bms", 5}, {u"song.bmp", 9}})
+    target.Write(name, std::string(size, 'x'));
+  frmMain& w = Open(target.Path());
+  Click(w.chkExt(0));
+  Enter(w.txtExt(0), u"*.png;*.bms");
+  const QPointer<mdlGui::frmList> list = Preview();
+  ASSERT_TRUE(list);
+  EXPECT_EQ(Listed(*list), (TextList{(target / u"song.bms") + u"|失敗|譜面との組なので削除しません",
+                                     (target / u"photo.bmp") + u"|削除|60 バイト", u"  残す: " + (target / u"photo.png") + u" (10 バイト)",
+                                     (target / u"pic.png") + u"|削除|50 バイト", u"  残す: " + (target / u"pic.bmp") + u" (20 バイト)",
+                                     u"実行した場合の結果: 削除\".bmp\" / 対象ファイル = 1 / 2\n処理できなかったファイル・フォルダ = 1"}));
+  EXPECT_EQ(target.Names().size() + messages.messages.size(), 6u) << "nothing deleted, nothing told";
+
+  target.Write(u"photo.png", std::string(70, 'x'));
+  Click(list->cmdStart());
+  EXPECT_EQ(std::make_tuple(Last().title, target.Names().size()), std::make_tuple(u"プレビュー", std::size_t{6}));
+  EXPECT_EQ(Listed(*list).at(1), (target / u"photo.png") + u"|削除|70 バイト");
+  Click(list->cmdStart());
+  EXPECT_EQ(std::make_pair(Last().text.substr(0, Last().text.find(u'\r')), target.Names()),
+            std::make_pair(std::u16string(u"削除\".bmp\" / 対象ファイル = 0 / 2"),
+                           TextList{u"photo.bmp", u"pic.bmp", u"song.bmp", u"song.bms"}));
+}
+
+// Ten thousand items are rows of one model in one view, with no widget of their own; Esc closes.
+TEST(ListWindow, TenThousandItemsAreRowsOfOneModel) {
+  StartApplication();
+  mdlGui::frmList list(QStringLiteral("t"), {QStringLiteral("a"), QStringLiteral("b")});
+  list.show();
+  const auto widgets = list.findChildren<QWidget*>().size();
+  std::vector<mdlGui::ListItem> items;
+  for (int i = 0; i < 10000; ++i) items.push_back({{u"item " + platform::DecodeUtf8(std::to_string(i)), u"b"}, {u"detail"}});
+  list.SetItems(std::move(items));
+  QTest::qWait(1);
+  const QAbstractItemModel* model = list.lstItems()->model();
+  const QModelIndex last = model->index(9999, 0);
+  EXPECT_EQ(std::make_tuple(model, model->rowCount(), last.data().toString(), model->index(0, 0, last).data().toString(),
+                            list.lstItems()->uniformRowHeights(), list.findChildren<QWidget*>().size()),
+            std::make_tuple(&list.Model(), 10000, QStringLiteral("item 9999"), QStringLiteral("detail"), true, widgets));
+  QTest::keyClick(list.lstItems(), Qt::Key_Escape);
+  EXPECT_FALSE(list.isVisible());
+}
+
 }  // namespace
