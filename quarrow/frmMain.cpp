@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "quarrow/mdlAppParam.h"
+#include "quarrow/mdlCheck.h"
 #include "quarrow/mdlRuleIO.h"
 #include "quarrow/mdlSettings.h"
 #include "toolkit/gui/Controls.h"
@@ -116,6 +117,8 @@ void frmMain::BuildControls() {
                            QStringLiteral(u"置換時に指定ファイルの有無をチェック(&F)"),
                            QStringLiteral(u"対象コマンド…#WAV,#BMP,#STAGEFILE,#MIDIFILE"));
   chkBack_ = CheckBox(central, QStringLiteral("chkBack"), QStringLiteral(u"バックアップ(*.mbk)(&B)"));
+  cmdCheck_ = Button(central, QStringLiteral("cmdCheck"), QStringLiteral(u"参照チェック(&K)"),
+                     QStringLiteral(u"譜面が指定するファイルがあるかを調べます（何も変更しません）"));
 
   auto* layout = new QGridLayout(central);
   layout->addWidget(lbltrg_, 0, 0, 1, 2);
@@ -131,6 +134,7 @@ void frmMain::BuildControls() {
   options->addWidget(chkBack_);
   layout->addLayout(options, 5, 0, 1, 2);
   auto* end_buttons = new QVBoxLayout;
+  end_buttons->addWidget(cmdCheck_);
   end_buttons->addWidget(cmdPreview());
   end_buttons->addWidget(cmdGo());
   end_buttons->addWidget(cmdEnd());
@@ -146,6 +150,9 @@ void frmMain::BuildControls() {
   lstRules_[0]->viewport()->installEventFilter(this);
 
   for (int i = 0; i < 5; ++i) connect(cmdAdd_[i], &QPushButton::clicked, this, [this, i] { OnRuleButton(i); });
+  connect(cmdCheck_, &QPushButton::clicked, this, [this] {
+    if (!Running()) OnCheck();
+  });
   connect(lstRules_[0], &QListWidget::itemClicked, this, [this] { OnRuleClicked(); });
   connect(lstRules_[0], &QListWidget::itemSelectionChanged, this, [this] { OnRuleClicked(); });
 }
@@ -305,5 +312,26 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 frmMain::BoundRun frmMain::BindRun() { return Bind(&Run, ReadRunOptions()); }
+
+void frmMain::OnCheck() {
+  const CheckReport report = CheckReferences(ReadRunOptions(), WindowRunHooks());
+  // A check that stopped at a warning has said why; one the user stopped shows no half a report.
+  if (report.Outcome != RunOutcome::Finished) return;
+  QStringList headers;
+  for (const char16_t* column : kCheckColumns) headers << ToQt(column);
+  std::vector<mdlGui::ListItem> items;
+  for (CheckRow& row : CheckRows(report)) {
+    items.push_back({{std::move(row.Place), std::move(row.Line), std::move(row.Reference), std::move(row.State),
+                      std::move(row.Stored)},
+                     {}});
+  }
+  delete check_list_;
+  check_list_ = new mdlGui::frmList(QStringLiteral(u"参照チェック - ") + windowTitle(), headers, this);
+  check_list_->setObjectName(QStringLiteral("frmCheck"));
+  check_list_->setAttribute(Qt::WA_DeleteOnClose);
+  check_list_->SetItems(std::move(items));
+  check_list_->SetSummary(CheckSummary(report));
+  check_list_->show();
+}
 
 }  // namespace quarrow

@@ -2,6 +2,7 @@
 // rule editor, the options, and the buttons that start a run and end the program.
 #pragma once
 
+#include <QPointer>
 #include <array>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "quarrow/mdlMain.h"
 #include "toolkit/gui/FilterFrame.h"
 #include "toolkit/gui/PathBox.h"
+#include "toolkit/gui/frmList.h"
 #include "toolkit/gui/frmBase.h"
 
 class QCheckBox;
@@ -45,6 +47,9 @@ class frmMain : public mdlGui::frmBase {
   QCheckBox* chkR() const { return chkR_; }
   QCheckBox* chkFileCheck() const { return chkFileCheck_; }
   QCheckBox* chkBack() const { return chkBack_; }
+  QPushButton* cmdCheck() const { return cmdCheck_; }
+  // The reference check's report, while its list window is open.
+  mdlGui::frmList* CheckList() const { return check_list_; }
 
   // The pattern box the input assist writes into: the one that last had the focus.
   int ActivePatternBox() const { return active_pattern_; }
@@ -77,6 +82,8 @@ class frmMain : public mdlGui::frmBase {
   void SortRules();
   void InsertCommand();
   void DropRuleFiles(const QMimeData* data);
+  // The reference check with the window's folders and filter, its report in a list window.
+  void OnCheck();
 
   QLabel* lbltrg_ = nullptr;
   QLabel* lblsrc_ = nullptr;
@@ -92,6 +99,8 @@ class frmMain : public mdlGui::frmBase {
   QCheckBox* chkR_ = nullptr;
   QCheckBox* chkFileCheck_ = nullptr;
   QCheckBox* chkBack_ = nullptr;
+  QPushButton* cmdCheck_ = nullptr;
+  QPointer<mdlGui::frmList> check_list_;
 
   int active_pattern_ = 0;
 };

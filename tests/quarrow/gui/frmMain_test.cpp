@@ -215,4 +215,21 @@ TEST_F(QuarrowWindow, APreviewListsTheChangesAndStartsTheRunItShowed) {
             std::make_tuple(u"処理/対象 = 2/2", std::string("#WAV01 b.ogg\r\n"), false));
 }
 
+// The reference check reads the charts the filter selects, changes nothing, and lists its report.
+TEST_F(QuarrowWindow, TheReferenceCheckListsWhatTheChartsNameAndChangesNothing) {
+  target.Write(u"a.bms", "#WAV01 kick.wav\r\n#WAV02 Hat.wav\r\n#BMP01 back.bmp\r\n");
+  for (const char16_t* name : {u"kick.wav", u"hat.wav", u"back.png", u"unused.ogg"}) target.Write(name, "x");
+  frmMain& w = Open(target.Path());
+  Click(w.cmdCheck());
+  ASSERT_TRUE(w.CheckList());
+  const std::u16string chart = target / u"a.bms";
+  EXPECT_EQ(Listed(*w.CheckList()),
+            (TextList{chart + u"|1|#WAV01 kick.wav|あり|", chart + u"|2|#WAV02 Hat.wav|大文字・小文字が違う|hat.wav",
+                      chart + u"|3|#BMP01 back.bmp|拡張子が違う|back.png", target.Path() + u"||unused.ogg|どの譜面も使っていない|",
+                      u"譜面 = 1　参照: あり 1 / 大文字・小文字違い 1 / 拡張子違い 1 / なし 0　未使用ファイル = 1"}));
+  EXPECT_EQ(std::make_tuple(target.Names().size(), target.Read(u"a.bms"), messages.messages.size()),
+            std::make_tuple(std::size_t{5}, std::string("#WAV01 kick.wav\r\n#WAV02 Hat.wav\r\n#BMP01 back.bmp\r\n"),
+                            std::size_t{0}));
+}
+
 }  // namespace
