@@ -181,6 +181,10 @@ class Folder {
   // file or a link given is deleted itself. `folder` says the caller's listing showed a real folder.
   // True when the whole tree went; `removal` tells what stayed and why.
   [[nodiscard]] bool RemoveTree(const std::u16string& name, TreeRemoval& removal, bool folder = false) const;
+  // Moves an entry (a file, a link, or a folder with all it holds) to the desktop's trash, from which
+  // the user can restore it: the freedesktop.org trash of the entry's own volume, or the Recycle Bin
+  // on Windows. Nothing is deleted when the entry cannot go there.
+  [[nodiscard]] bool Trash(const std::u16string& name, IoError& error) const;
   // Gives an entry times, never through a link.
   [[nodiscard]] bool SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const;
   // Clears the read-only attribute of an entry whose look said it is read-only; never through a link.
