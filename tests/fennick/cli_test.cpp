@@ -1,6 +1,9 @@
 #include "fennick/cli.h"
 
 #include "tests/fennick/FennickTest.h"
+#ifndef _WIN32
+#include "tests/support/Trash.h"
+#endif
 
 using namespace fennick;
 using namespace fennick_test;
@@ -67,3 +70,30 @@ TEST_F(CliTest, ExitStatus) {
   EXPECT_EQ(Cli({u"--no-convert", u"--no-sync-delete", charts}) + out.size(), 1u) << "nothing chosen: a warning, not on stdout " << err;
   EXPECT_EQ(std::make_pair(Song(), Names(set)), std::make_pair(std::string("#WAV01 kick.wav\r\n"), NameList{u"kick.wav"}));
 }
+
+#ifndef _WIN32
+// With --trash the set's namesakes, files and folders, go to the trash whole, whence they come back
+// byte for byte under their names; the listing and the result say where they went.
+TEST_F(CliTest, TrashTakesWhatSyncDeletionWouldDelete) {
+  const DataHome home(t / u"data");
+  t.Write(u"charts/kick.wav", "KICK");
+  t.MakeFolder(u"drums/loops");
+  t.MakeFolder(u"charts/loops");
+  t.Write(u"charts/loops/a.wav", "A");
+  for (const bool dry_run : {true, false}) {
+    Args args = {u"--trash", u"--no-convert", charts};
+    if (dry_run) args.insert(args.begin(), u"--dry-run");
+    EXPECT_EQ(Cli(args), 0);
+    const std::string moved = dry_run ? "would move to trash " : "moved to trash ";
+    for (const std::string& line : {moved + U8(charts + u"/kick.wav"), moved + U8(charts + u"/loops"),
+                                    U8(u"同期削除数 = 2 (ごみ箱へ移動)\n")})
+      EXPECT_NE(out.find(line), std::string::npos) << out;
+    EXPECT_EQ(Names(charts).size(), dry_run ? 4u : 2u);
+  }
+  const std::string trash = U8(t / u"data/Trash");
+  EXPECT_EQ(Restore(trash, "kick.wav") + Restore(trash, "loops"), U8(charts + u"/kick.wav") + U8(charts + u"/loops"));
+  EXPECT_EQ(ReadBytes(charts + u"/kick.wav") + ReadBytes(charts + u"/loops/a.wav"), "KICKA");
+  EXPECT_EQ(Cli({u"--help"}, false), 0);
+  EXPECT_NE(out.find("--trash, --no-trash"), std::string::npos) << out;
+}
+#endif

@@ -2,6 +2,7 @@
 
 #ifndef _WIN32
 #include "tests/support/Posix.h"
+#include "tests/support/Trash.h"
 #endif
 #include "tests/support/TempDir.h"
 
@@ -58,3 +59,28 @@ TEST_F(TobrenzCli, DryRunListsEveryPairThenExitStatuses) {
 #endif
   EXPECT_TRUE(Cli({u"--include", u"*.png", u"--ext", u"bmp", dir.Path()}) == 0 && !platform::PathExists(dir / u"a.bmp"));
 }
+
+#ifndef _WIN32
+// With --trash the file that goes can be put back whole; one that cannot go to the trash stays, and
+// is a failure with its reason.
+TEST_F(TobrenzCli, TrashKeepsWhatGoesAndWhatCannotGoStays) {
+  TempDir data;
+  Chmod(data.Path(), 0777);
+  const DataHome home(data / u"home");
+  Pair(u"a", 10, 90);
+  const std::string d = U8(dir.Path() + u"/");
+  Chmod(dir.Path(), 0555);
+  const int status = RunUnprivileged([&] {
+    const int s = Cli({u"--trash", u"--include=*.png", dir.Path()});
+    return err.find("failed: " + d + U8(u"a.bmp: ごみ箱に移動できません (アクセスが拒否されました)")) != std::string::npos ? s : 99;
+  });
+  Chmod(dir.Path(), 0700);
+  EXPECT_EQ(std::make_pair(status, dir.Names().size()), std::make_pair(2, std::size_t(2)));
+  EXPECT_EQ(Cli({u"--trash", u"--include=*.png", dir.Path()}), 0);
+  for (const std::string& line : {"moved to trash " + d + "a.bmp (90 bytes), kept " + d + "a.png (10 bytes)\n",
+                                  U8(u"削除\".bmp\" / 対象ファイル = 1 / 1\nごみ箱へ移動 = 1\n")})
+    EXPECT_NE(out.find(line), std::string::npos) << out;
+  EXPECT_EQ(Restore(U8(data / u"home/Trash"), "a.bmp"), d + "a.bmp");
+  EXPECT_EQ(dir.Read(u"a.bmp"), std::string(90, 'x'));
+}
+#endif

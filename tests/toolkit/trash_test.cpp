@@ -2,42 +2,8 @@
 #include <sched.h>
 #include <sys/mount.h>
 
-#include <cstdlib>
-
 #include "tests/support/Posix.h"
-
-namespace {
-
-// Points the user's trash into the test's folder for as long as it lives.
-struct DataHome {
-  explicit DataHome(const std::u16string& path) {
-    const char* old = std::getenv("XDG_DATA_HOME");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("XDG_DATA_HOME", U8(path).c_str(), 1);
-  }
-  ~DataHome() { had_ ? (void)setenv("XDG_DATA_HOME", old_.c_str(), 1) : (void)unsetenv("XDG_DATA_HOME"); }
-  bool had_ = false;
-  std::string old_;
-};
-
-// What a file manager does to restore an entry: reads where it came from in its note, and moves it
-// back there. Gives the restored path, empty when the note says nothing usable.
-std::string Restore(const std::string& trash, const std::string& stored, const std::string& top = "") {
-  std::string note;
-  EXPECT_TRUE(platform::ReadWholeFile(platform::DecodeUtf8(trash + "/info/" + stored + ".trashinfo"), note));
-  if (note.rfind("[Trash Info]\n", 0) != 0 || note.find("\nDeletionDate=") == std::string::npos) return "";
-  const std::size_t at = note.find("\nPath=") + 6;
-  const std::string escaped = note.substr(at, note.find('\n', at) - at);
-  std::string path = escaped[0] == '/' ? "" : top + "/";
-  for (std::size_t i = 0; i < escaped.size(); ++i) {
-    path.push_back(escaped[i] != '%' ? escaped[i] : static_cast<char>(std::stoi(escaped.substr(i + 1, 2), nullptr, 16)));
-    if (escaped[i] == '%') i += 2;
-  }
-  return std::rename((trash + "/files/" + stored).c_str(), path.c_str()) == 0 ? path : "";
-}
-
-}  // namespace
+#include "tests/support/Trash.h"
 
 TEST(Trash, EntriesGoToTheUsersTrashAndComeBackWhole) {
   TempDir t;
@@ -49,15 +15,23 @@ TEST(Trash, EntriesGoToTheUsersTrashAndComeBackWhole) {
   t.Write(u"songs/" + platform::DecodeUtf8(sjis_name), "RIFF");
   t.MakeFolder(u"songs/set");
   t.Write(u"songs/set/kick.wav", "kick");
+  // 253 bytes: no room left for its note's ".trashinfo", so the trash keeps it under a shorter name.
+  const std::u16string long_name = std::u16string(83, u'あ') + u".wav";
+  t.Write(u"songs/" + long_name, "long");
   const platform::Folder songs = OpenFolder(t / u"songs");
   platform::IoError error;
-  for (const std::u16string& name : std::vector<std::u16string>{u"a.bms", platform::DecodeUtf8(sjis_name), u"set"}) {
+  for (const std::u16string& name : std::vector<std::u16string>{u"a.bms", platform::DecodeUtf8(sjis_name), u"set", long_name}) {
     EXPECT_TRUE(songs.Trash(name, error)) << U8(name) << " " << error.Code;
   }
   t.Write(u"songs/a.bms", "#TITLE second\r\n");  // a second one of the same name keeps the first
   EXPECT_TRUE(songs.Trash(u"a.bms", error));
   EXPECT_TRUE(t.Names(u"songs").empty());
-  EXPECT_EQ(t.Names(u"data/Trash/files").size(), 4u);
+  const std::vector<std::u16string> stored = t.Names(u"data/Trash/files");
+  ASSERT_EQ(stored.size(), 5u);
+  const auto cut = std::find_if(stored.begin(), stored.end(), [](const auto& name) { return name[0] == u'あ'; });
+  ASSERT_NE(cut, stored.end());
+  EXPECT_EQ(Restore(trash, U8(*cut)), U8(t / (u"songs/" + long_name))) << U8(*cut);
+  EXPECT_EQ(t.Read(u"songs/" + long_name), "long");
 
   EXPECT_EQ(Restore(trash, "a.bms.2"), U8(t / u"songs/a.bms"));
   EXPECT_EQ(t.Read(u"songs/a.bms"), "#TITLE second\r\n");
@@ -99,4 +73,16 @@ TEST(Trash, AnotherMountHasItsOwnTrashAndNothingGoesWithoutOne) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private mount namespace here";
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// The user's own trash serves its own mount: where it cannot be made, an entry of that mount stays
+// where it is, and goes to no trash at the top of the mount instead.
+TEST(Trash, WithoutTheUsersTrashNothingOfItsMountGoes) {
+  TempDir t;
+  t.Write(u"file", "");
+  const DataHome home(t / u"file/data");
+  t.Write(u"a.wav", "x");
+  platform::IoError error;
+  EXPECT_FALSE(OpenFolder(t.Path()).Trash(u"a.wav", error));
+  EXPECT_EQ(std::make_pair(t.Read(u"a.wav"), error.Code), std::make_pair(std::string("x"), ENOTDIR));
 }

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "toolkit/platform/fs.h"
+#include "toolkit/platform/fs_posix.h"
 #include "toolkit/platform/text.h"
 
 namespace platform {
@@ -37,19 +38,6 @@ struct OwnedFd {
 bool Failed(IoError& error, int code = 0) {
   error.Code = code != 0 ? code : errno;
   return false;
-}
-
-// The mount an open file lies on, by the kernel's own number for it: bind mounts of one file system
-// are told apart, as a rename between them fails.
-bool MountOf(int fd, const char* name, int flags, std::uint64_t& mount) {
-  struct statx stx {};
-  if (statx(fd, name, flags | AT_STATX_DONT_SYNC, STATX_MNT_ID, &stx) != 0) return false;
-  if ((stx.stx_mask & STATX_MNT_ID) == 0) {
-    errno = ENOSYS;
-    return false;
-  }
-  mount = stx.stx_mnt_id;
-  return true;
 }
 
 // "\\040" and the like in /proc/self/mountinfo stand for one byte each.
@@ -92,7 +80,6 @@ bool OpenTrashFolder(int at, const char* name, OwnedFd& out, IoError& error) {
 struct TrashFolders {
   OwnedFd trash, files, info;
   std::string top;  // a trash at the top of a mount: the notes' paths are relative to it
-  std::string path;
 };
 
 bool OpenTrash(int at, const char* name, TrashFolders& out, IoError& error) {
@@ -100,16 +87,17 @@ bool OpenTrash(int at, const char* name, TrashFolders& out, IoError& error) {
          OpenTrashFolder(out.trash.fd, "info", out.info, error);
 }
 
-// The user's own trash: $XDG_DATA_HOME/Trash, or ~/.local/share/Trash.
-bool OpenHomeTrash(TrashFolders& out, IoError& error) {
-  std::string data;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
-    data = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-    data = std::string(home) + "/.local/share";
-  } else {
-    return Failed(error, ENOENT);
-  }
+// The folder the user's own trash lies in: $XDG_DATA_HOME, or ~/.local/share; empty when neither
+// is known.
+std::string DataHome() {
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') return xdg;
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return std::string(home) + "/.local/share";
+  return std::string();
+}
+
+// The user's own trash, DataHome()/Trash.
+bool OpenHomeTrash(const std::string& data, TrashFolders& out, IoError& error) {
+  if (data.empty()) return Failed(error, ENOENT);
   // Every folder on the way is made when missing, as a desktop would on its first deletion.
   for (std::size_t slash = data.find('/', 1); ; slash = data.find('/', slash + 1)) {
     const std::string part = data.substr(0, slash);
@@ -118,8 +106,19 @@ bool OpenHomeTrash(TrashFolders& out, IoError& error) {
   }
   OwnedFd base(open(data.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (base.fd < 0) return Failed(error);
-  out.path = data + "/Trash";
   return OpenTrash(base.fd, "Trash", out, error);
+}
+
+// The mount the user's trash would lie on: that of the nearest folder of its path that is there.
+bool HomeMount(std::string path, std::uint64_t& mount) {
+  if (path.empty() || path[0] != '/') return false;
+  for (;;) {
+    const OwnedFd fd(open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (fd.fd >= 0) return MountIdOf(fd.fd, mount);
+    if (path == "/") return false;
+    const std::size_t slash = path.rfind('/');
+    path.resize(slash == 0 ? 1 : slash);
+  }
 }
 
 // The trash at the top of a mount: the shared "$top/.Trash/$uid" when the administrator made
@@ -133,7 +132,6 @@ bool OpenTopTrash(const std::string& top, TrashFolders& out, IoError& error) {
     OwnedFd shared(openat(base.fd, ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (shared.fd >= 0 && OpenTrash(shared.fd, uid.c_str(), out, error)) {
       out.top = top;
-      out.path = top + "/.Trash/" + uid;
       return true;
     }
   }
@@ -143,7 +141,6 @@ bool OpenTopTrash(const std::string& top, TrashFolders& out, IoError& error) {
   if (fstat(out.trash.fd, &st) != 0) return Failed(error);
   if (st.st_uid != geteuid()) return Failed(error, EACCES);
   out.top = top;
-  out.path = top + "/" + own;
   return true;
 }
 
@@ -185,6 +182,29 @@ bool WriteNote(int fd, const std::string& text, IoError& error) {
   return fsync(fd) == 0 || Failed(error);
 }
 
+// The name an entry is stored under in files/: its own, cut where it and its note's name (with a
+// number to tell it from a namesake) would be too long for a name; its note tells the whole name.
+std::string StoredBase(const std::string& native) {
+  constexpr std::size_t kRoom = NAME_MAX - sizeof ".trashinfo" - sizeof ".9999";
+  if (native.size() <= kRoom) return native;
+  std::size_t end = kRoom;
+  while (end > 0 && (static_cast<unsigned char>(native[end]) & 0xC0) == 0x80) --end;  // not inside a character
+  return native.substr(0, end);
+}
+
+// Moves an entry into files/ under a name nothing there has; where the file system cannot refuse to
+// replace, the name is taken when it is still free, the note having reserved it.
+bool MoveIn(int folder, const std::string& native, int files, const std::string& stored) {
+  if (syscall(SYS_renameat2, folder, native.c_str(), files, stored.c_str(), 1 /* RENAME_NOREPLACE */) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  struct stat taken {};
+  if (fstatat(files, stored.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return renameat(folder, native.c_str(), files, stored.c_str()) == 0;
+}
+
 }  // namespace
 
 bool Folder::Trash(const std::u16string& name, IoError& error) const {
@@ -192,27 +212,39 @@ bool Folder::Trash(const std::u16string& name, IoError& error) const {
   const std::string native = ToUtf8(name);
   struct stat st {};
   if (fstatat(folder, native.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Failed(error);
-  // Where the entry really is: the folder's own path as the system knows it.
+  // Where the entry really is: the folder's own path as the system knows it, and still the folder
+  // (not removed, not replaced), or the note would send it back elsewhere.
   char link[64];
   std::snprintf(link, sizeof link, "/proc/self/fd/%d", folder);
   std::string where(PATH_MAX + 1, '\0');
   const ssize_t length = readlink(link, where.data(), where.size());
   if (length <= 0 || static_cast<std::size_t>(length) >= where.size()) return Failed(error, length < 0 ? errno : ENAMETOOLONG);
   where.resize(static_cast<std::size_t>(length));
+  struct stat self {}, seen {};
+  if (fstat(folder, &self) != 0 || stat(where.c_str(), &seen) != 0 || self.st_dev != seen.st_dev ||
+      self.st_ino != seen.st_ino) {
+    return Failed(error, ENOENT);
+  }
   const std::string original = (where == "/" ? where : where + "/") + native;
 
   std::uint64_t mount = 0, home_mount = 0;
-  if (!MountOf(folder, "", AT_EMPTY_PATH, mount)) return Failed(error);
+  if (!MountIdOf(folder, mount)) return Failed(error);
+  const std::string data = DataHome();
   TrashFolders home, top;
   IoError home_error;
   TrashFolders* trash_of_mount = &home;
-  if (!OpenHomeTrash(home, home_error) || !MountOf(home.files.fd, "", AT_EMPTY_PATH, home_mount) ||
-      home_mount != mount) {
+  const bool home_open = OpenHomeTrash(data, home, home_error) && MountIdOf(home.files.fd, home_mount);
+  if (!home_open || home_mount != mount) {
+    // The user's own trash serves its own mount alone: an entry there that it cannot take goes to
+    // no other trash.
+    if (!home_open && (!HomeMount(data, home_mount) || home_mount == mount)) {
+      return Failed(error, home_error ? home_error.Code : ENOENT);
+    }
     const std::string point = MountPoint(mount);
     if (point.empty()) return Failed(error, EXDEV);
     if (!OpenTopTrash(point, top, error)) return false;
     std::uint64_t top_mount = 0;
-    if (!MountOf(top.files.fd, "", AT_EMPTY_PATH, top_mount)) return Failed(error);
+    if (!MountIdOf(top.files.fd, top_mount)) return Failed(error);
     if (top_mount != mount) return Failed(error, EXDEV);
     trash_of_mount = &top;
   }
@@ -225,8 +257,9 @@ bool Folder::Trash(const std::u16string& name, IoError& error) const {
   const std::string note = "[Trash Info]\nPath=" + Escaped(path) + "\nDeletionDate=" + LocalTime() + "\n";
 
   // The first free name: its note is made exclusively, so two deletions never share one.
+  const std::string base = StoredBase(native);
   for (int n = 1; n <= 9999; ++n) {
-    const std::string stored = n == 1 ? native : native + "." + std::to_string(n);
+    const std::string stored = n == 1 ? base : base + "." + std::to_string(n);
     const std::string info = stored + ".trashinfo";
     struct stat taken {};
     if (fstatat(trash.files.fd, stored.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) continue;
@@ -235,9 +268,7 @@ bool Folder::Trash(const std::u16string& name, IoError& error) const {
       if (errno == EEXIST) continue;
       return Failed(error);
     }
-    IoError ignored;
-    if (!WriteNote(file.fd, note, error) ||
-        syscall(SYS_renameat2, folder, native.c_str(), trash.files.fd, stored.c_str(), 1 /* RENAME_NOREPLACE */) != 0) {
+    if (!WriteNote(file.fd, note, error) || !MoveIn(folder, native, trash.files.fd, stored)) {
       if (!error) Failed(error);
       unlinkat(trash.info.fd, info.c_str(), 0);
       if (error.Code == EEXIST) {
