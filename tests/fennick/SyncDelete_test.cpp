@@ -1,7 +1,5 @@
 #include "tests/fennick/FennickTest.h"
-#ifndef _WIN32
 #include "tests/support/Trash.h"
-#endif
 #include "toolkit/mdlTools.h"
 
 using namespace fennick;
@@ -97,15 +95,12 @@ TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
   state = RunState();
 #ifndef _WIN32
   const int held = HoldLock(t / u"charts/b/held");
-  {
-    const DataHome home(t / u"data");
-    state.TrashOn = true;
-    EXPECT_TRUE(Sync(source, target));
-    EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です", u"b: ごみ箱に移動できません",
-                                    refused[1]}));
-    EXPECT_EQ(std::make_pair(t.Names(u"charts/b"), state.DeletedCount), std::make_pair(NameList{u"1.wav", u"held"}, 0));
-    state = RunState();
-  }
+  const DataHome home(t / u"data");
+  state.TrashOn = true;
+  EXPECT_TRUE(Sync(source, target));
+  EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です", u"b: ごみ箱に移動できません", refused[1]}));
+  EXPECT_EQ(std::make_pair(t.Names(u"charts/b"), state.DeletedCount), std::make_pair(NameList{u"1.wav", u"held"}, 0));
+  state = RunState();
   EXPECT_TRUE(Sync(source, target));
   close(held);
   EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です",

@@ -1,6 +1,7 @@
-// The freedesktop.org trash as tests use it: the user's trash pointed into a test's folder, and an
-// entry put back from it as a file manager would.
+// The freedesktop.org trash as tests use it (not on Windows): the user's trash pointed into a test's
+// folder, and an entry put back from it as a file manager would.
 #pragma once
+#ifndef _WIN32
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +18,6 @@ struct DataHome {
     setenv("XDG_DATA_HOME", U8(path).c_str(), 1);
   }
   ~DataHome() { had_ ? (void)setenv("XDG_DATA_HOME", old_.c_str(), 1) : (void)unsetenv("XDG_DATA_HOME"); }
-  DataHome(const DataHome&) = delete;
-  DataHome& operator=(const DataHome&) = delete;
   bool had_ = false;
   std::string old_;
 };
@@ -38,3 +37,4 @@ inline std::string Restore(const std::string& trash, const std::string& stored, 
   }
   return std::rename((trash + "/files/" + stored).c_str(), path.c_str()) == 0 ? path : "";
 }
+#endif
