@@ -75,8 +75,7 @@ TEST_F(CliTest, ExitStatus) {
 TEST_F(CliTest, TrashTakesWhatSyncDeletionWouldDelete) {
   const DataHome home(t / u"data");
   t.Write(u"charts/kick.wav", "KICK");
-  t.MakeFolder(u"drums/loops");
-  t.MakeFolder(u"charts/loops");
+  for (const char16_t* folder : {u"drums/loops", u"charts/loops"}) t.MakeFolder(folder);
   t.Write(u"charts/loops/a.wav", "A");
   for (const std::u16string run : {u"--dry-run", u"--no-backup"}) {
     EXPECT_EQ(Cli({run, u"--trash", u"--no-convert", charts}), 0);
