@@ -73,11 +73,12 @@ TEST_F(FennickWindow, OptionButtonsComeFromTheSettingsAndGoBackToThem) {
     EXPECT_EQ(state(), QString::fromLatin1(want[i])) << "click " << i;
   }
   w.InternalAccess = false;
-  for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{w.optMode(1), w.optSrcType(0), w.chkSync()}) Click(b);
-  EXPECT_EQ(state(), QStringLiteral("111111|0|0|1"));
+  for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{w.optMode(1), w.optSrcType(0), w.chkSync(), w.chkTrash()})
+    Click(b);
+  EXPECT_EQ(state(), QStringLiteral("111111|0|0|0"));
   Click(w.cmdEnd());
   const std::string ini = ReadBytes(SettingsFile());
-  for (const std::u16string& line : {std::u16string(u"同期削除=1\r\nマテリアル変換=1\r\n変換モード=1\r\nバックアップ=0\r\n再帰処理=0\r\nベースフォルダ=1\r\nごみ箱に移動=1\r\n"),
+  for (const std::u16string& line : {std::u16string(u"同期削除=1\r\nマテリアル変換=1\r\n変換モード=1\r\nバックアップ=0\r\n再帰処理=0\r\nベースフォルダ=1\r\nごみ箱に移動=0\r\n"),
                                      u"ソースフォルダ=" + (app / u"set") + u"\r\n"})
     EXPECT_NE(ini.find(platform::ToCp932(line)), std::string::npos) << U8(line);
 }

@@ -91,8 +91,9 @@ TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
   EXPECT_EQ(Last().text, u"削除\".bmp\" / 対象ファイル = 1 / 2\r\nごみ箱へ移動 = 2\r\n処理できなかったファイル・フォルダ = 1\r\n　" +
                              (target / u"ピ") + u": フォルダを読めません (見つかりません)");
   ExpectRunHeldTheWindow();
+  Click(w.chkTrash());
   Click(w.cmdEnd());
-  EXPECT_NE(ReadBytes(SettingsFile()).find(platform::ToCp932(u"比較ファイル拡張子=bmp\r\nごみ箱に移動=1\r\n")), std::string::npos);
+  EXPECT_NE(ReadBytes(SettingsFile()).find(platform::ToCp932(u"比較ファイル拡張子=bmp\r\nごみ箱に移動=0\r\n")), std::string::npos);
 }
 
 // The real progress dialog and message boxes, answered as they open: the hourglass shows while work
