@@ -14,8 +14,8 @@ namespace {
 constexpr char kDescription[] =
     "Writes the sound set's tag (<set>file) into the #WAV and #BMP lines of the charts in TARGET_FOLDER\n"
     "whose files a BM98 sound set holds, and (sync deletion) DELETES FOR GOOD from TARGET_FOLDER every\n"
-    "entry the sound set already holds: files and whole folders, without a recycle bin. Give\n"
-    "--no-sync-delete to keep them, or --dry-run to see first what would go.\n";
+    "entry the sound set already holds: files and whole folders, without a recycle bin unless --trash\n"
+    "is given. Give --no-sync-delete to keep them, or --dry-run to see first what would go.\n";
 
 const char* ModeName(int mode) {
   return mode == kModeClear ? "clear" : mode == kModeRedefine ? "redefine" : "normal";
@@ -74,6 +74,10 @@ int CliMain(const std::vector<std::u16string>& args) {
   cli.Add({"--sync-delete", "--no-sync-delete", "",
            "DELETE FOR GOOD from the chart folder the entries the sound set holds",
            [&] { return mdlCli::OnOff(options.SyncDeleteOn); }, toggle(options.SyncDeleteOn)});
+  cli.Add({"--trash", "--no-trash", "",
+           "sync deletion moves each entry to the trash of its own volume (the Recycle Bin on Windows)"
+           " instead; an entry that cannot go there stays and is reported",
+           [&] { return mdlCli::OnOff(options.TrashOn); }, toggle(options.TrashOn)});
   cli.Add({"--backup", "--no-backup", "", "keep each old chart as CHART~n.cbk",
            [&] { return mdlCli::OnOff(options.BackupOn); }, toggle(options.BackupOn)});
   cli.Add({"--yes", "", "", "go on when the source and target folders overlap", [] { return std::string("no"); },
@@ -90,8 +94,10 @@ int CliMain(const std::vector<std::u16string>& args) {
     }
   };
   hooks.Leftover = mdlCli::LeftoverPrinter(dry_run);
-  hooks.Deleted = [dry_run](const DeletedEntry& entry) {
-    std::printf("%s %s", dry_run ? "would delete" : "deleted", mdlCli::Shown(entry.Path).c_str());
+  const char* deleted = options.TrashOn ? (dry_run ? "would move to trash" : "moved to trash")
+                                        : (dry_run ? "would delete" : "deleted");
+  hooks.Deleted = [deleted](const DeletedEntry& entry) {
+    std::printf("%s %s", deleted, mdlCli::Shown(entry.Path).c_str());
     if (entry.Folder) std::printf(" (folder, %zu entries)", entry.Held);
     std::printf("\n");
   };

@@ -70,6 +70,9 @@ void frmMain::BuildControls() {
   chkSync_ = CheckBox(central, QStringLiteral("chkSync"), QStringLiteral(u"同期削除(&D)"),
                       QStringLiteral(u"同名のファイルがソースフォルダにあれば、ターゲットフォルダからそのファイルを削除します。"));
   chkBack_ = CheckBox(central, QStringLiteral("chkBack"), QStringLiteral(u"バックアップ(*.cbk)(&B)"));
+  chkTrash_ = CheckBox(central, QStringLiteral("chkTrash"), QStringLiteral(u"ごみ箱に移動"),
+                       QStringLiteral(u"同期削除するファイル・フォルダを、完全には削除せずにごみ箱に移動します。"
+                                      u"ごみ箱はドライブごとにあり、移動できないものは削除しません。"));
 
   frmSelect_ =
       new mdlGui::FilterFrame(*this, QStringLiteral(u"マテリアル変換ファイルフィルタ"), false, *path_[1], cmdRefresh());
@@ -93,6 +96,7 @@ void frmMain::BuildControls() {
   operations->addWidget(frMode_, 0, 1, 2, 1);
   operations->addWidget(chkBack_, 1, 0);
   operations->addWidget(chkSync_, 2, 0);
+  operations->addWidget(chkTrash_, 2, 1);
   operations->setColumnStretch(2, 1);
   layout->addLayout(operations, 4, 0, 1, 3);
   layout->addWidget(frmSelect_, 5, 0, 1, 3);
@@ -109,15 +113,18 @@ void frmMain::BuildControls() {
   layout->setRowStretch(5, 1);
   resize(640, 620);
 
-  connect(chkMat_, &QCheckBox::clicked, this, [this] {
-    if (!InternalAccess) UpdateConvertControls();
-  });
+  for (QCheckBox* box : {chkMat_, chkSync_}) {
+    connect(box, &QCheckBox::clicked, this, [this] {
+      if (!InternalAccess) UpdateConvertControls();
+    });
+  }
 }
 
 void frmMain::UpdateConvertControls() {
   const bool on = chkMat_->isChecked();
   chkBack_->setEnabled(on);
   for (QRadioButton* option : optMode_) option->setEnabled(on);
+  chkTrash_->setEnabled(chkSync_->isChecked());
 }
 
 void frmMain::RefreshAll() {
@@ -137,6 +144,7 @@ void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   chkBack_->setChecked(options.BackupOn);
   chkR_->setChecked(options.RecursiveOn);
   optSrcType_[options.BaseFolderOn ? 0 : 1]->setChecked(true);
+  chkTrash_->setChecked(options.TrashOn);
 }
 
 RunOptions frmMain::ReadRunOptions() const {
@@ -148,6 +156,7 @@ RunOptions frmMain::ReadRunOptions() const {
   options.BackupOn = chkBack_->isChecked();
   options.SyncDeleteOn = chkSync_->isChecked();
   options.ConvertOn = chkMat_->isChecked();
+  options.TrashOn = chkTrash_->isChecked();
   options.ConvertMode = optMode_[2]->isChecked() ? kModeClear : optMode_[1]->isChecked() ? kModeRedefine : kModeNormal;
   frmSelect_->ReadFilter(options);
   return options;

@@ -41,12 +41,14 @@ class frmMain : public mdlGui::frmBase {
   QCheckBox* chkMat() const { return chkMat_; }
   QCheckBox* chkSync() const { return chkSync_; }
   QCheckBox* chkBack() const { return chkBack_; }
+  QCheckBox* chkTrash() const { return chkTrash_; }
   QLabel* Label1() const { return Label1_; }
   QListWidget* lstSort() const { return lstSort_; }
 
   const std::u16string& LastPath(int index) const { return path_.at(index)->LastPath(); }
   RunOptions ReadRunOptions() const;
-  // The backup box and the mode buttons take part only while conversion is on.
+  // The backup box and the mode buttons take part only while conversion is on, the trash box only
+  // while sync deletion is.
   void UpdateConvertControls();
 
  protected:
@@ -72,6 +74,7 @@ class frmMain : public mdlGui::frmBase {
   QCheckBox* chkMat_ = nullptr;
   QCheckBox* chkSync_ = nullptr;
   QCheckBox* chkBack_ = nullptr;
+  QCheckBox* chkTrash_ = nullptr;
   mdlGui::FilterFrame* frmSelect_ = nullptr;
   QLabel* Label1_ = nullptr;
   QListWidget* lstSort_ = nullptr;

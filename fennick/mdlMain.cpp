@@ -31,7 +31,7 @@ void SetSyncProgress(const RunState& state, const std::u16string& target, const 
 }
 
 // Why an entry of a tree stayed, as the user reads it.
-std::u16string StayText(const platform::TreeRemoval::Stay& stay) {
+std::u16string StayText(const platform::TreeRemoval::Stay& stay, bool trash) {
   using Why = platform::TreeRemoval::Why;
   switch (stay.Reason) {
     case Why::Kept: return u"ソースフォルダなので削除しません";
@@ -42,21 +42,23 @@ std::u16string StayText(const platform::TreeRemoval::Stay& stay) {
     case Why::Held: return u"別の実行がこのフォルダを処理中です";
     case Why::Failed: break;
   }
-  return platform::Explained(u"削除できません", stay.Error);
+  return platform::Explained(trash ? u"ごみ箱に移動できません" : u"削除できません", stay.Error);
 }
 
 // Records a tree that did not go: the tree with the reason when that lies in the tree itself, else
-// the tree as partly deleted (or not at all), then each entry that stayed with its reason.
+// the tree as partly deleted (or not at all; a tree bound for the trash goes whole or not at all),
+// then each entry that stayed with its reason.
 void ReportStayed(RunState& state, const std::u16string& path, const platform::TreeRemoval& removal) {
   const auto& stayed = removal.Stayed;
   if (stayed.size() == 1 && stayed[0].Path == path) {
-    state.Fail(path, StayText(stayed[0]));
+    state.Fail(path, StayText(stayed[0], state.TrashOn));
     return;
   }
   const std::u16string count = mdlTools::Decimal(static_cast<std::int64_t>(stayed.size()));
-  state.Fail(path, (removal.Removed > 0 ? u"一部だけ削除しました (残った項目 " : u"削除できません (残った項目 ") +
-                       count + u" 件)");
-  for (const auto& stay : stayed) state.Fail(stay.Path, StayText(stay));
+  state.Fail(path, state.TrashOn           ? u"ごみ箱に移動できません"
+                   : removal.Removed > 0 ? u"一部だけ削除しました (残った項目 " + count + u" 件)"
+                                         : u"削除できません (残った項目 " + count + u" 件)");
+  for (const auto& stay : stayed) state.Fail(stay.Path, StayText(stay, state.TrashOn));
 }
 
 // Walks into every real subfolder of a folder in name order; false when a step was stopped.
@@ -110,6 +112,7 @@ void RunOptions::FromSettings(const mdlOptions::SettingsTable& table) {
   ConvertMode = table.Number(kSectionProcess, kKeyConvertMode);
   BackupOn = table.Number(kSectionProcess, kKeyBackup) != 0;
   BaseFolderOn = table.Number(kSectionProcess, kKeyBaseFolder) != 0;
+  TrashOn = table.Number(kSectionProcess, kKeyTrash) != 0;
 }
 
 void RunOptions::ToSettings(mdlOptions::SettingsTable& table) const {
@@ -121,6 +124,7 @@ void RunOptions::ToSettings(mdlOptions::SettingsTable& table) const {
   table.Set(kSectionProcess, kKeyConvertMode, SettingValue::OfNumber(ConvertMode));
   table.Set(kSectionProcess, kKeyBackup, SettingValue::OfNumber(BackupOn ? 1 : 0));
   table.Set(kSectionProcess, kKeyBaseFolder, SettingValue::OfNumber(BaseFolderOn ? 1 : 0));
+  table.Set(kSectionProcess, kKeyTrash, SettingValue::OfNumber(TrashOn ? 1 : 0));
 }
 
 std::u16string LastComponent(const std::u16string& path) {
@@ -239,8 +243,10 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
     removal.Keep = {{set_info.Device, set_info.Id}};
     removal.KeepFile = mdlRun::IsChartName;
     removal.CheckOnly = state.DryRun;
+    removal.ToTrash = state.TrashOn;
     bool gone = false;
-    if (tree) {
+    // What goes to the trash goes whole, by the checks of a tree deletion.
+    if (tree || state.TrashOn) {
       gone = target.RemoveTree(name, removal, real_folder);
     } else if (mdlRun::IsChartName(name)) {
       removal.Stayed.push_back({path, platform::TreeRemoval::Why::KeptFile, {}});
@@ -360,10 +366,12 @@ void ReadRunOptions(RunState& state, const RunOptions& options) {
                                                              : kModeNormal;
   state.BackupOn = options.BackupOn;
   state.BaseFolderOn = options.BaseFolderOn;
+  state.TrashOn = options.TrashOn;
 }
 
 std::u16string ResultText(const RunState& state) {
-  return u"同期削除数 = " + mdlTools::Decimal(state.DeletedCount) + u"\r\nマテリアル変換 処理/対象 = " +
+  return u"同期削除数 = " + mdlTools::Decimal(state.DeletedCount) + (state.TrashOn && state.SyncDeleteOn ? u" (ごみ箱へ移動)" : u"") +
+         u"\r\nマテリアル変換 処理/対象 = " +
          mdlTools::Decimal(state.ProcessedCount) + u" / " + mdlTools::Decimal(state.TargetCount) +
          state.FailedLines(u"処理できなかった項目", state.ListFailures);
 }

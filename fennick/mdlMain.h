@@ -30,6 +30,7 @@ struct RunOptions : RunOptionsBase {
   bool SyncDeleteOn = true;
   bool ConvertOn = true;
   int ConvertMode = kModeNormal;
+  bool TrashOn = false;  // sync deletion moves to the trash instead of deleting for good
 
   void FromSettings(const mdlOptions::SettingsTable& table);
   void ToSettings(mdlOptions::SettingsTable& table) const;
@@ -41,6 +42,7 @@ struct RunState : ChartRunState {
   bool ConvertOn = false;
   int ConvertMode = kModeNormal;
   bool BaseFolderOn = false;
+  bool TrashOn = false;
   bool ClearOnly = false;     // clear mode alone, on the target folder only: no source folder needed
   std::u16string SourcePath;  // the sound set folder, or the material base folder
   std::u16string SetName;     // recursive sound set runs: the folder name looked for in the target tree
@@ -59,7 +61,8 @@ struct RunState : ChartRunState {
 // work behind the progress dialog, and the result message. The folder boxes of
 // RunHooks::PathChecked: 0 the source, 1 the target.
 RunResult Run(const RunOptions& options, const RunHooks& hooks = {});
-// "同期削除数 = d" and "マテリアル変換 処理/対象 = p / t", with the items that failed when any did.
+// "同期削除数 = d" (with " (ごみ箱へ移動)" when the entries went to the trash) and
+// "マテリアル変換 処理/対象 = p / t", with the items that failed when any did.
 std::u16string ResultText(const RunState& state);
 
 void ReadRunOptions(RunState& state, const RunOptions& options);
@@ -80,8 +83,8 @@ bool ProcessSetFolder(RunState& state, const platform::Folder& folder);
 bool ProcessFolderPair(RunState& state, const std::u16string& source, const platform::Folder& target);
 bool ConvertFolder(RunState& state, const std::u16string& source, const platform::Folder& target);
 
-// Deletes from the target folder every entry named like an entry of the source folder. False when
-// the user stopped it.
+// Deletes from the target folder (or moves to the trash) every entry named like an entry of the
+// source folder. False when the user stopped it.
 bool SyncDelete(RunState& state, const std::u16string& source, const platform::Folder& target);
 
 // Converts one line by the run's mode; true when the line was replaced. A source folder that cannot

@@ -12,20 +12,20 @@ namespace {
 
 constexpr char kDescription[] =
     "For every file in TARGET_FOLDER that has a partner of the same name with the comparison extension\n"
-    "(photo.png and photo.bmp), DELETES FOR GOOD the larger of the two (no recycle bin); on equal sizes\n"
-    "the target file goes. A kept target takes over its partner's file times. A file that has the\n"
-    "comparison extension itself is never its own partner, and a symbolic link is never one side of a\n"
-    "pair. Give --dry-run to see first what would go.\n";
+    "(photo.png and photo.bmp), DELETES FOR GOOD the larger of the two (no recycle bin unless --trash is\n"
+    "given); on equal sizes the target file goes. A kept target takes over its partner's file times. A\n"
+    "file that has the comparison extension itself is never its own partner, and a symbolic link is\n"
+    "never one side of a pair. Give --dry-run to see first what would go.\n";
 
-void PrintPair(const PairResult& pair, bool dry_run) {
+void PrintPair(const PairResult& pair, bool dry_run, bool trash) {
   if (!pair.Done) return;  // reported with the failures
   const std::u16string& gone = pair.PartnerGoes ? pair.Partner : pair.Target;
   const std::u16string& kept = pair.PartnerGoes ? pair.Target : pair.Partner;
   const long long gone_size = pair.PartnerGoes ? pair.PartnerSize : pair.TargetSize;
   const long long kept_size = pair.PartnerGoes ? pair.TargetSize : pair.PartnerSize;
-  std::printf("%s %s (%lld bytes), %s %s (%lld bytes)\n", dry_run ? "would delete" : "deleted",
-              mdlCli::Shown(gone).c_str(), gone_size, dry_run ? "keep" : "kept", mdlCli::Shown(kept).c_str(),
-              kept_size);
+  const char* verb = trash ? (dry_run ? "would move to trash" : "moved to trash") : (dry_run ? "would delete" : "deleted");
+  std::printf("%s %s (%lld bytes), %s %s (%lld bytes)\n", verb, mdlCli::Shown(gone).c_str(), gone_size,
+              dry_run ? "keep" : "kept", mdlCli::Shown(kept).c_str(), kept_size);
 }
 
 }  // namespace
@@ -40,11 +40,19 @@ int CliMain(const std::vector<std::u16string>& args) {
              options.CompareExtText = v[0];
              return std::nullopt;
            }});
+  cli.Add({"--trash", "--no-trash", "",
+           "move the file that goes to the trash of its own volume (the Recycle Bin on Windows) instead;"
+           " a file that cannot go there stays and is reported",
+           [&] { return mdlCli::OnOff(options.TrashOn); },
+           [&](const std::vector<std::u16string>&, bool negated) -> std::optional<std::string> {
+             options.TrashOn = !negated;
+             return std::nullopt;
+           }});
   if (const auto status = cli.Parse(args, options)) return *status;
 
   RunHooks hooks;
   const bool dry_run = options.DryRun;
-  hooks.Pair = [dry_run](const PairResult& pair) { PrintPair(pair, dry_run); };
+  hooks.Pair = [dry_run, trash = options.TrashOn](const PairResult& pair) { PrintPair(pair, dry_run, trash); };
   const RunResult result = Run(options, hooks);
   return cli.Finish(result.Outcome, result.Failures);
 }

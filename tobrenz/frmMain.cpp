@@ -46,6 +46,9 @@ void frmMain::BuildControls() {
   QWidget* central = centralWidget();
   lbltrg_ = mdlGui::Label(central, QStringLiteral("lbltrg"), QStringLiteral(u"ターゲットフォルダ…変換対象フォルダ"));
   chkR_ = mdlGui::CheckBox(central, QStringLiteral("chkR"), QStringLiteral(u"再帰処理(&R)"));
+  chkTrash_ = mdlGui::CheckBox(central, QStringLiteral("chkTrash"), QStringLiteral(u"ごみ箱に移動"),
+                               QStringLiteral(u"削除するファイルを、完全には削除せずにごみ箱に移動します。"
+                                              u"ごみ箱はドライブごとにあり、移動できないファイルは削除しません。"));
   target_ = new mdlGui::PathBox(*this, mdlGui::TextBox(central, QStringLiteral("txtPath1")));
   lblCmp_ = mdlGui::Label(central, QStringLiteral("lblCmp"), QStringLiteral(u"比較ファイル拡張子"),
                           QStringLiteral(u"”対象ファイルフィルタ”で絞り込んだファイルを、ここで指定した"
@@ -59,6 +62,7 @@ void frmMain::BuildControls() {
   top->addWidget(lbltrg_);
   top->addStretch();
   top->addWidget(chkR_);
+  top->addWidget(chkTrash_);
   top->addWidget(cmdExp());
   top->addWidget(cmdRefresh());
   layout->addLayout(top, 0, 0);
@@ -76,7 +80,7 @@ void frmMain::BuildControls() {
   layout->setRowStretch(3, 1);
   resize(560, 520);
 
-  QWidget* order[] = {cmdGo(), chkR_, txtPath(1), cmdExp(), cmdRefresh(), txtCmp_, cmdEnd(),
+  QWidget* order[] = {cmdGo(), chkR_, chkTrash_, txtPath(1), cmdExp(), cmdRefresh(), txtCmp_, cmdEnd(),
                       chkExt(0), txtExt(0), chkExt(1), txtExt(1), lstFiles(), cmdPreview()};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   cmdGo()->setFocus();
@@ -92,6 +96,7 @@ void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   frmSelect_->ShowFilter(options);
   chkR_->setChecked(options.RecursiveOn);
   txtCmp_->setText(ToQt(options.CompareExtText));
+  chkTrash_->setChecked(options.TrashOn);
 }
 
 RunOptions frmMain::ReadRunOptions() const {
@@ -99,6 +104,7 @@ RunOptions frmMain::ReadRunOptions() const {
   options.TargetText = target_->Text();
   options.RecursiveOn = chkR_->isChecked();
   options.CompareExtText = FromQt(txtCmp_->text());
+  options.TrashOn = chkTrash_->isChecked();
   frmSelect_->ReadFilter(options);
   return options;
 }

@@ -29,6 +29,7 @@ class frmMain : public mdlGui::frmBase {
   // the base's). There is no txtPath(0).
   QLabel* lbltrg() const { return lbltrg_; }
   QCheckBox* chkR() const { return chkR_; }
+  QCheckBox* chkTrash() const { return chkTrash_; }
   QLabel* lblCmp() const { return lblCmp_; }
   QLabel* txtDot() const { return txtDot_; }
   QLineEdit* txtCmp() const { return txtCmp_; }
@@ -49,6 +50,7 @@ class frmMain : public mdlGui::frmBase {
 
   QLabel* lbltrg_ = nullptr;
   QCheckBox* chkR_ = nullptr;
+  QCheckBox* chkTrash_ = nullptr;
   mdlGui::PathBox* target_ = nullptr;
   QLabel* lblCmp_ = nullptr;
   QLabel* txtDot_ = nullptr;

@@ -72,10 +72,14 @@ void ComparePair(RunState& state, const platform::Folder& folder, const clsFolde
     } else if (!folder.MakeWritable(found->Name, partner_info, error)) {
       state.Fail(partner, platform::Explained(u"読み取り専用を解除できません", error));
     }
-    pair.Done = folder.Remove(doomed_name, error);
-    if (!pair.Done) state.Fail(pair.PartnerGoes ? partner : target, platform::Explained(u"削除できません", error));
+    pair.Done = state.TrashOn ? folder.Trash(doomed_name, error) : folder.Remove(doomed_name, error);
+    if (!pair.Done) {
+      state.Fail(pair.PartnerGoes ? partner : target,
+                 platform::Explained(state.TrashOn ? u"ごみ箱に移動できません" : u"削除できません", error));
+    }
   }
   if (pair.Done && pair.PartnerGoes) ++state.DeletedCount;
+  if (pair.Done && state.TrashOn) ++state.TrashedCount;
   if (state.Hooks.Pair) state.Hooks.Pair(pair);
 }
 
@@ -84,11 +88,13 @@ void ComparePair(RunState& state, const platform::Folder& folder, const clsFolde
 void RunOptions::FromSettings(const mdlOptions::SettingsTable& table) {
   RunOptionsBase::FromSettings(table);
   CompareExtText = table.Text(mdlOptions::kSectionProcess, kKeyCompareExt);
+  TrashOn = table.Number(mdlOptions::kSectionProcess, mdlOptions::kKeyTrash) != 0;
 }
 
 void RunOptions::ToSettings(mdlOptions::SettingsTable& table) const {
   RunOptionsBase::ToSettings(table);
   table.Set(mdlOptions::kSectionProcess, kKeyCompareExt, mdlOptions::SettingValue::OfText(CompareExtText));
+  table.Set(mdlOptions::kSectionProcess, mdlOptions::kKeyTrash, mdlOptions::SettingValue::OfNumber(TrashOn ? 1 : 0));
 }
 
 std::u16string BaseName(const std::u16string& name) {
@@ -128,7 +134,10 @@ bool ProcessFolder(RunState& state, const platform::Folder& folder) {
                                [&state](const platform::Folder& sub) { return ProcessFolder(state, sub); });
 }
 
-void ReadRunOptions(RunState& state, const RunOptions& options) { state.ReadBase(options); }
+void ReadRunOptions(RunState& state, const RunOptions& options) {
+  state.ReadBase(options);
+  state.TrashOn = options.TrashOn;
+}
 
 std::u16string CompareExtension(const std::u16string& text) {
   const std::size_t first = text.find_first_not_of(u" \t");
@@ -145,7 +154,9 @@ bool CheckCompareExt(const std::u16string& text) {
 
 std::u16string ResultText(const RunState& state) {
   return u"削除\"" + state.CompareExt + u"\" / 対象ファイル = " + mdlTools::Decimal(state.DeletedCount) + u" / " +
-         mdlTools::Decimal(state.TargetCount) + state.FailedLines(u"処理できなかったファイル・フォルダ", state.ListFailures);
+         mdlTools::Decimal(state.TargetCount) +
+         (state.TrashOn ? u"\r\nごみ箱へ移動 = " + mdlTools::Decimal(state.TrashedCount) : u"") +
+         state.FailedLines(u"処理できなかったファイル・フォルダ", state.ListFailures);
 }
 
 RunResult Run(const RunOptions& options, const RunHooks& hooks) {

@@ -27,6 +27,7 @@ struct PairResult {
 // What the window (or the command line) holds when the start button is pressed.
 struct RunOptions : RunOptionsBase {
   std::u16string CompareExtText = kDefaultCompareExt;  // without the dot
+  bool TrashOn = false;  // the file that goes moves to the trash instead of being deleted for good
 
   void FromSettings(const mdlOptions::SettingsTable& table);
   void ToSettings(mdlOptions::SettingsTable& table) const;
@@ -45,6 +46,8 @@ struct RunState : RunStateBase {
   std::int32_t TargetCount = 0;   // pairs found
   std::int32_t DeletedCount = 0;  // pairs whose partner was the larger file and went
   std::int32_t ProgressTick = 0;  // files of the current folder's list since the last progress line
+  bool TrashOn = false;
+  std::int32_t TrashedCount = 0;  // files moved to the trash, of either side
   RunHooks Hooks;
   // What a dry run would have deleted so far, so that later pairs see the folder as the real run would.
   std::unordered_set<std::u16string> DryRunGone;
@@ -53,7 +56,8 @@ struct RunState : RunStateBase {
 // The whole run behind the start button: checks with their warnings, the work behind the progress
 // dialog, and the result message.
 RunResult Run(const RunOptions& options, const RunHooks& hooks = {});
-// 削除".bmp" / 対象ファイル = d / t, with what failed when anything did.
+// 削除".bmp" / 対象ファイル = d / t, then "ごみ箱へ移動 = n" when files went to the trash, with
+// what failed when anything did.
 std::u16string ResultText(const RunState& state);
 
 void ReadRunOptions(RunState& state, const RunOptions& options);

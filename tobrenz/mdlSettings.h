@@ -16,7 +16,8 @@ inline mdlOptions::SettingsTable InitSettingsTable() {
   t.Sections = {
       {kSectionSystem, {NumberKey(u"Window Top", 50), NumberKey(u"Window Left", 50), TextKey(kKeyTarget, u"")}},
       FilterSection(0, u""),
-      {kSectionProcess, {CheckKey(kKeyRecursive, 0), TextKey(kKeyCompareExt, kDefaultCompareExt)}},
+      {kSectionProcess,
+       {CheckKey(kKeyRecursive, 0), TextKey(kKeyCompareExt, kDefaultCompareExt), CheckKey(kKeyTrash, 0)}},
   };
   return t;
 }

@@ -74,6 +74,8 @@ inline constexpr char16_t kKeyIncludeText[] = u"絞り込み文字列";
 inline constexpr char16_t kKeyExclude[] = u"除外";
 inline constexpr char16_t kKeyExcludeText[] = u"除外文字列";
 inline constexpr char16_t kKeyRecursive[] = u"再帰処理";
+// The programs that delete (process section): what they would delete goes to the trash instead.
+inline constexpr char16_t kKeyTrash[] = u"ごみ箱に移動";
 
 // The filter section with the include list's defaults; the exclude list starts off and empty.
 SettingSection FilterSection(std::int32_t include_on, std::u16string include_text);

@@ -1,4 +1,5 @@
 #include "tests/fennick/FennickTest.h"
+#include "tests/support/Trash.h"
 #include "toolkit/mdlTools.h"
 
 using namespace fennick;
@@ -75,8 +76,8 @@ TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
 }
 
 // A chart, and a folder holding one, stay whatever the set holds; a folder another run holds in part
-// leaves the rest to go, and the folder is told as partly deleted with what stayed and why. A dry
-// run tells what the checks refuse.
+// leaves the rest to go, and the folder is told as partly deleted with what stayed and why; bound for
+// the trash, it stays whole. A dry run tells what the checks refuse.
 TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
   for (const char16_t* name : {u"set/a", u"set/b", u"charts/a", u"charts/b", u"charts/b/held"}) t.MakeFolder(name);
   for (const char16_t* name : {u"set/song.BMS", u"charts/song.bms", u"charts/a/x.pms", u"charts/b/1.wav", u"charts/b/held/2.wav"})
@@ -94,6 +95,12 @@ TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
   state = RunState();
 #ifndef _WIN32
   const int held = HoldLock(t / u"charts/b/held");
+  const DataHome home(t / u"data");
+  state.TrashOn = true;
+  EXPECT_TRUE(Sync(source, target));
+  EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です", u"b: ごみ箱に移動できません", refused[1]}));
+  EXPECT_EQ(std::make_pair(t.Names(u"charts/b"), state.DeletedCount), std::make_pair(NameList{u"1.wav", u"held"}, 0));
+  state = RunState();
   EXPECT_TRUE(Sync(source, target));
   close(held);
   EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です",

@@ -1,6 +1,7 @@
 #include "fennick/cli.h"
 
 #include "tests/fennick/FennickTest.h"
+#include "tests/support/Trash.h"
 
 using namespace fennick;
 using namespace fennick_test;
@@ -72,3 +73,24 @@ TEST_F(CliTest, ExitStatus) {
   EXPECT_EQ(Cli({u"--no-convert", u"--no-sync-delete", charts}) + out.size(), 1u) << "nothing chosen: a warning, not on stdout " << err;
   EXPECT_EQ(std::make_pair(Song(), Names(set)), std::make_pair(std::string("#WAV01 kick.wav\r\n"), NameList{u"kick.wav"}));
 }
+
+#ifndef _WIN32
+// With --trash the set's namesakes, files and folders, go to the trash whole, whence they come back
+// byte for byte under their names; the listing and the result say where they went.
+TEST_F(CliTest, TrashTakesWhatSyncDeletionWouldDelete) {
+  const DataHome home(t / u"data");
+  t.Write(u"charts/kick.wav", "KICK");
+  for (const char16_t* folder : {u"drums/loops", u"charts/loops"}) t.MakeFolder(folder);
+  t.Write(u"charts/loops/a.wav", "A");
+  for (const std::u16string run : {u"--dry-run", u"--no-backup"}) {
+    EXPECT_EQ(Cli({run, u"--trash", u"--no-convert", charts}), 0);
+    const std::string moved = run == u"--dry-run" ? "would move to trash " : "moved to trash ";
+    EXPECT_NE(out.find(moved + U8(charts + u"/loops") + "\n"), std::string::npos) << out;
+  }
+  EXPECT_NE(out.find(U8(u"同期削除数 = 2 (ごみ箱へ移動)\n")), std::string::npos) << out;
+  const std::string trash = U8(t / u"data/Trash");
+  EXPECT_EQ(Restore(trash, "kick.wav") + Restore(trash, "loops"), U8(charts + u"/kick.wav") + U8(charts + u"/loops"));
+  EXPECT_EQ(ReadBytes(charts + u"/kick.wav") + ReadBytes(charts + u"/loops/a.wav"), "KICKA");
+  EXPECT_TRUE(Cli({u"--help"}, false) == 0 && out.find("--trash, --no-trash") != std::string::npos) << out;
+}
+#endif

@@ -2,6 +2,7 @@
 
 #ifndef _WIN32
 #include "tests/support/Posix.h"
+#include "tests/support/Trash.h"
 #endif
 #include "tests/support/TempDir.h"
 
@@ -45,16 +46,30 @@ TEST_F(TobrenzCli, DryRunListsEveryPairThenExitStatuses) {
   EXPECT_EQ(Cli({u"-V"}), 0);
   EXPECT_TRUE(Cli({u"--ext", u"b*p", dir.Path()}) == 1 && platform::FileExists(dir / u"a.bmp"));
 #ifndef _WIN32
-  // Refused deletions: exit 2, the files still there, no line saying one went; every pair is still
-  // looked at, none counted as deleted, and each failure told.
+  // Refused deletions, and refused moves to the trash: exit 2, the files still there, no line saying
+  // one went; every pair is still looked at, none counted as deleted, and each failure told.
+  TempDir data;
+  Chmod(data.Path(), 0777);
+  const DataHome home(data / u"home");
   Chmod(dir.Path(), 0555);
-  const int status = RunUnprivileged([&] {
-    const int s = Cli({u"--include", u"*.png", dir.Path()});
-    return out.find("deleted ") == std::string::npos && err.find("failed: " + d + "a.bmp: ") != std::string::npos &&
-           out.find(U8(u"対象ファイル = 0 / 3\n処理できなかったファイル・フォルダ = ")) != std::string::npos ? s : 99;
-  });
+  for (const std::u16string trash : {u"--no-trash", u"--trash"}) {
+    const std::string why = U8(trash == u"--trash" ? u"ごみ箱に移動できません (" : u"削除できません (");
+    const int status = RunUnprivileged([&] {
+      const int s = Cli({trash, u"--include", u"*.png", dir.Path()});
+      return out.find("deleted ") == std::string::npos && out.find("moved ") == std::string::npos &&
+             err.find("failed: " + d + "a.bmp: " + why) != std::string::npos &&
+             out.find(U8(u"対象ファイル = 0 / 3")) != std::string::npos ? s : 99;
+    });
+    EXPECT_EQ(status, 2) << U8(trash);
+  }
   Chmod(dir.Path(), 0700);
-  EXPECT_TRUE(status == 2 && platform::FileExists(dir / u"a.bmp"));
+  // The files that go to the trash, of either side, come back whole.
+  EXPECT_EQ(Cli({u"--trash", u"--include=*.png", dir.Path()}), 0);
+  for (const std::string& line : {"moved to trash " + d + "a.bmp (90 bytes), kept " + d + "a.png (10 bytes)\n",
+                                  U8(u"削除\".bmp\" / 対象ファイル = 2 / 3\nごみ箱へ移動 = 3\n")})
+    EXPECT_NE(out.find(line), std::string::npos) << out;
+  EXPECT_EQ(Restore(U8(data / u"home/Trash"), "a.bmp"), d + "a.bmp");
+  EXPECT_EQ(dir.Read(u"a.bmp"), std::string(90, 'x'));
 #endif
   EXPECT_TRUE(Cli({u"--include", u"*.png", u"--ext", u"bmp", dir.Path()}) == 0 && !platform::PathExists(dir / u"a.bmp"));
 }

@@ -3,6 +3,7 @@
 #include <sys/file.h>
 
 #include "tests/support/Posix.h"
+#include "tests/support/Trash.h"
 #endif
 #include "tests/support/TempDir.h"
 
@@ -149,7 +150,8 @@ TEST_F(FileSystem, RemovingTakesReadOnlyFilesAndLinksButNeverWhatALinkPointsTo) 
 
 // A tree deletion never enters another mount, a bind mount of the same file system included, and
 // leaves a folder another run holds: the rest goes, and what stayed is told where its cause lies. A
-// tree that holds a folder or file to keep, however that folder is reached, is not touched at all.
+// tree that holds a folder or file to keep, however that folder is reached, is not touched at all;
+// nor is one bound for the trash that holds a mount or a held folder, for it would go whole.
 TEST_F(FileSystem, ATreeDeletionLeavesMountsHeldFoldersAndWhatItMustKeep) {
   if (!PrivateMounts()) GTEST_SKIP() << "no mounts of a test's own here";
   for (const char16_t* name : {u"tree", u"tree/sub", u"tree/held", u"tree/mnt", u"kept", u"kept/set", u"charts",
@@ -172,15 +174,20 @@ TEST_F(FileSystem, ATreeDeletionLeavesMountsHeldFoldersAndWhatItMustKeep) {
       {u"via", {{u"via", Why::MountPoint}}, 0},
       {u"tree", {{u"tree/held", Why::Held}, {u"tree/mnt", Why::MountPoint}}, 3},
   };
-  for (const auto& [tree, stays, removed] : cases) {
-    TreeRemoval removal;
-    removal.Keep = {{set.Device, set.Id}};
-    removal.KeepFile = [](const std::u16string& name) { return name.ends_with(u".BMS"); };
-    EXPECT_FALSE(top.RemoveTree(tree, removal, true));
-    Stays got;
-    for (const auto& stay : removal.Stayed) got.emplace_back(stay.Path.substr(t.Path().size() + 1), stay.Reason);
-    std::sort(got.begin(), got.end());
-    EXPECT_EQ(std::make_pair(got, removal.Removed), std::make_pair(stays, removed)) << U8(tree);
+  const DataHome home(t / u"data");
+  for (const bool trash : {true, false}) {
+    for (const auto& [tree, stays, removed] : cases) {
+      TreeRemoval removal;
+      removal.Keep = {{set.Device, set.Id}};
+      removal.KeepFile = [](const std::u16string& name) { return name.ends_with(u".BMS"); };
+      removal.ToTrash = trash;
+      EXPECT_FALSE(top.RemoveTree(tree, removal, true));
+      Stays got;
+      for (const auto& stay : removal.Stayed) got.emplace_back(stay.Path.substr(t.Path().size() + 1), stay.Reason);
+      std::sort(got.begin(), got.end());
+      EXPECT_EQ(std::make_pair(got, removal.Removed), std::make_pair(stays, trash ? 0 : removed)) << U8(tree) << trash;
+    }
+    EXPECT_EQ(t.Names(u"tree").size(), trash ? 4u : 2u);
   }
   close(held);
   EXPECT_EQ(t.Names(u"tree"), (std::vector<std::u16string>{u"held", u"mnt"}));

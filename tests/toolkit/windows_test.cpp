@@ -183,3 +183,27 @@ TEST(WindowsFiles, TheProgramsOwnNameAndFolder) {
   EXPECT_TRUE(FileExists(JoinPath(ExecutableFolder(), u"toolkit_tests.exe")));
   EXPECT_FALSE(IsSeparator(ExecutableFolder().back()));
 }
+
+// The Recycle Bin of the entry's drive: what goes there leaves its folder whole. Under wine it is the
+// desktop's trash in the test's own data folder (XDG_DATA_HOME, set by the tests' build), where the
+// entries lie with their notes. A name the shell would take for another entry stays.
+TEST(WindowsFiles, EntriesGoToTheRecycleBinOrStayWithTheReason) {
+  TempDir t;
+  t.Write(u"a.wav", "x");
+  t.MakeFolder(u"set");
+  t.Write(u"set/k.wav", "k");
+  const Folder folder = OpenFolder(t.Path());
+  IoError error;
+  for (const char16_t* name : {u"con.wav", u"a.wav."})  // a device; a name whose last dot the shell drops
+    EXPECT_TRUE(!folder.Trash(name, error) && error.Code == ERROR_INVALID_NAME) << U8(name);
+  EXPECT_TRUE(folder.Trash(u"a.wav", error) && folder.Trash(u"set", error)) << error.Code;
+  EXPECT_TRUE(Names(t.Path()).empty());
+  wchar_t data[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableW(L"XDG_DATA_HOME", data, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || GetEnvironmentVariableW(L"WINELOADER", nullptr, 0) == 0) return;
+  std::u16string trash = u"Z:" + std::u16string(data, data + n) + u"/Trash";
+  for (char16_t& c : trash) c = c == u'/' ? u'\\' : c;
+  EXPECT_EQ(ReadBytes(trash + u"\\files\\a.wav") + ReadBytes(trash + u"\\files\\set\\k.wav"), "xk");
+  EXPECT_NE(ReadBytes(trash + u"\\info\\set.trashinfo").find("/set\n"), std::string::npos);
+  EXPECT_TRUE(RemoveTree(trash));
+}

@@ -129,6 +129,9 @@ struct TreeRemoval {
   std::function<bool(const std::u16string& name)> KeepFile;
   // Only the checks made before anything goes: what a deletion would refuse, nothing deleted.
   bool CheckOnly = false;
+  // The whole entry goes to the trash (Folder::Trash) instead, or nothing of it: besides what a
+  // deletion keeps, a mount point or a folder another run holds anywhere in the tree keeps it all.
+  bool ToTrash = false;
 
   // Where the cause of each stay lies (the folders holding it stay too and are not listed).
   std::vector<Stay> Stayed;
@@ -179,8 +182,13 @@ class Folder {
   // Deletes a folder with all it holds, read-only entries too, never following a link and never
   // crossing into another mount; each folder is locked as a run locks it before it is emptied. A
   // file or a link given is deleted itself. `folder` says the caller's listing showed a real folder.
-  // True when the whole tree went; `removal` tells what stayed and why.
+  // True when the whole tree went (or, with ToTrash, went to the trash); `removal` tells what stayed
+  // and why.
   [[nodiscard]] bool RemoveTree(const std::u16string& name, TreeRemoval& removal, bool folder = false) const;
+  // Moves an entry (a file, a link, or a folder with all it holds) to the desktop's trash, from which
+  // the user can restore it: the freedesktop.org trash of the entry's own volume, or the Recycle Bin
+  // on Windows. Nothing is deleted when the entry cannot go there.
+  [[nodiscard]] bool Trash(const std::u16string& name, IoError& error) const;
   // Gives an entry times, never through a link.
   [[nodiscard]] bool SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const;
   // Clears the read-only attribute of an entry whose look said it is read-only; never through a link.

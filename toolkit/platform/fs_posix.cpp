@@ -21,6 +21,7 @@
 
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/fs_common.h"
+#include "toolkit/platform/fs_posix.h"
 #include "toolkit/platform/text.h"
 
 namespace platform {
@@ -185,13 +186,18 @@ bool MountFromProc(int fd, std::uint64_t& mount) {
   return at != nullptr && std::sscanf(at, "mnt_id: %" SCNu64, &mount) == 1;
 }
 
+// The mount as statx told it, else as /proc tells it.
+bool MountOf(int fd, const struct statx& sx, std::uint64_t& mount) {
+  mount = sx.stx_mnt_id;
+  return (sx.stx_mask & STATX_MNT_ID) != 0 || MountFromProc(fd, mount);
+}
+
 bool PlaceOf(int fd, Place& place, IoError& error) {
   struct statx sx {};
   if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_MNT_ID, &sx) != 0) return Fail(error);
   place.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
   place.id = sx.stx_ino;
-  place.mount = sx.stx_mnt_id;
-  place.has_mount = (sx.stx_mask & STATX_MNT_ID) != 0 || MountFromProc(fd, place.mount);
+  place.has_mount = MountOf(fd, sx, place.mount);
   place.mount_root = (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
   return true;
 }
@@ -214,6 +220,11 @@ std::map<std::pair<std::uint64_t, std::uint64_t>, HeldLock>& HeldLocks() {
 }
 
 }  // namespace
+
+bool MountIdOf(int fd, std::uint64_t& mount) {
+  struct statx sx {};
+  return statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &sx) == 0 && MountOf(fd, sx, mount);
+}
 
 bool IoError::NotFound() const { return Code == ENOENT || Code == ENOTDIR; }
 bool IoError::AlreadyExists() const { return Code == EEXIST; }
@@ -566,13 +577,15 @@ class TreeRemover {
       if (!S_ISDIR(st.st_mode)) {
         if (r_.KeepFile && r_.KeepFile(name)) return Stay(path, TreeRemoval::Why::KeptFile);
         if (r_.CheckOnly) return true;
+        if (r_.ToTrash) return Trashed(parent, name, path);
         if (unlinkat(dirfd, native.c_str(), 0) != 0) return Refused(path, error);
         ++r_.Removed;
         return true;
       }
     }
     const bool rules = r_.KeepFile || !r_.Keep.empty();
-    Folder root = Open(dirfd, native, path, !rules && !r_.CheckOnly, error);
+    // A tree bound for the trash keeps its permissions: it is to come back as it was.
+    Folder root = Open(dirfd, native, path, !rules && !r_.CheckOnly && !r_.ToTrash, error);
     Place home, here;
     if (!root.IsOpen() || !PlaceOf(dirfd, home, error) || !PlaceOf(Handle(root), here, error)) {
       return Refused(path, error);
@@ -582,11 +595,18 @@ class TreeRemover {
     tree_ = here;
     // Only a folder on the same device can be one to keep: a tree elsewhere is not searched for one.
     for (const auto& kept : r_.Keep) check_ids_ = check_ids_ || kept.first == here.device;
-    if (check_ids_ || r_.KeepFile) {
+    // A tree that moves as one is held for as long as it moves, as a run holds a folder it changes.
+    FolderLock lock;
+    if (r_.ToTrash && !lock.Acquire(root, error)) {
+      return Stay(path, error ? TreeRemoval::Why::Failed : TreeRemoval::Why::Held, error);
+    }
+    if (check_ids_ || r_.KeepFile || r_.ToTrash) {
       TreeRemoval::Why why = TreeRemoval::Why::Failed;
-      if (!Scan(Handle(root), why, error)) return Stay(path, why, error);
+      if (!Scan(Handle(root), path, why, error)) return Stay(path, why, error);
+      if (told_) return false;
     }
     if (r_.CheckOnly) return true;
+    if (r_.ToTrash) return Trashed(parent, name, path);
     if (!EmptyLocked(root)) return false;
     root = Folder();  // closed before the folder goes, as below
     if (unlinkat(dirfd, native.c_str(), AT_REMOVEDIR) != 0) return Refused(path, error);
@@ -630,6 +650,19 @@ class TreeRemover {
     return Stay(path, TreeRemoval::Why::Failed, error);
   }
 
+  // Records where a cause of a whole tree's stay lies.
+  void Told(const std::u16string& path, TreeRemoval::Why why, const IoError& error = {}) {
+    told_ = true;
+    Stay(path, why, error);
+  }
+
+  bool Trashed(const Folder& parent, const std::u16string& name, const std::u16string& path) {
+    IoError error;
+    if (!parent.Trash(name, error)) return Refused(path, error);
+    ++r_.Removed;
+    return true;
+  }
+
   // The kind of an entry the listing did not tell; false when it has gone.
   static bool Kind(int dirfd, RawEntry& entry, IoError& error) {
     if (entry.type != DT_UNKNOWN) return true;
@@ -640,8 +673,10 @@ class TreeRemover {
   }
 
   // Whether the tree below an open folder may go: it holds no folder nor file to keep. What lies
-  // on another mount is not searched, for it is never entered.
-  bool Scan(int fd, TreeRemoval::Why& why, IoError& error) {
+  // on another mount is not searched, for it is never entered. A tree bound for the trash, which
+  // would take it along, stays whole for it too, and for a folder another run holds: each is
+  // recorded where it lies, told_ is set, and the search goes on for all of them.
+  bool Scan(int fd, const std::u16string& path, TreeRemoval::Why& why, IoError& error) {
     std::vector<RawEntry> entries;
     if (!ReadEntries(fd, entries, error)) return false;
     for (RawEntry& e : entries) {
@@ -654,16 +689,30 @@ class TreeRemover {
         why = TreeRemoval::Why::HoldsKeptFile;
         return false;
       }
-      const Fd sub(openat(fd, e.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      const Folder sub = Open(fd, e.name, r_.ToTrash ? JoinPath(path, FromNative(e.name)) : path, false, error);
       Place place;
-      if (!sub.ok() && errno == ENOENT) continue;
-      if (!sub.ok() ? Fail(error) : !PlaceOf(sub.get(), place, error)) return false;
-      if (Crosses(tree_, place)) continue;
+      if (!sub.IsOpen() && error.Code == ENOENT) {
+        error = {};
+        continue;
+      }
+      if (!sub.IsOpen() || !PlaceOf(Handle(sub), place, error)) return false;
+      if (Crosses(tree_, place)) {
+        if (r_.ToTrash) Told(sub.Path(), TreeRemoval::Why::MountPoint);
+        continue;
+      }
       if (check_ids_ && IsKept(place)) {
         why = TreeRemoval::Why::HoldsKept;
         return false;
       }
-      if (!Scan(sub.get(), why, error)) return false;
+      if (r_.ToTrash) {
+        FolderLock lock;
+        IoError held;
+        if (!lock.Acquire(sub, held)) {
+          Told(sub.Path(), held ? TreeRemoval::Why::Failed : TreeRemoval::Why::Held, held);
+          continue;
+        }
+      }
+      if (!Scan(Handle(sub), sub.Path(), why, error)) return false;
     }
     return true;
   }
@@ -749,6 +798,7 @@ class TreeRemover {
   TreeRemoval& r_;
   Place tree_;
   bool check_ids_ = false;
+  bool told_ = false;  // a scan recorded where the cause of a stay lies
 };
 
 bool Folder::RemoveTree(const std::u16string& name, TreeRemoval& removal, bool folder) const {

@@ -450,6 +450,7 @@ std::u16string ErrorText(const IoError& error) {
     case ERROR_NOT_SUPPORTED: return u"この操作には対応していません";
     case ERROR_NETNAME_DELETED:
     case ERROR_UNEXP_NET_ERR: return u"接続が切れました";
+    case ERROR_CANCELLED: return u"中断されました";
     default: break;
   }
   // The system's text where it is Japanese (a text all ASCII is in another language), else the code.
@@ -771,6 +772,7 @@ class TreeRemover {
     if (!look.IsRealFolder()) {
       if (r_.KeepFile && r_.KeepFile(name)) return Stay(path, TreeRemoval::Why::KeptFile);
       if (r_.CheckOnly) return true;
+      if (r_.ToTrash) return Trashed(parent, name, path);
       if (!RemoveEntry(native, look, error)) return Refused(path, error);
       ++r_.Removed;
       return true;
@@ -780,11 +782,14 @@ class TreeRemover {
     if (IsKept(id)) return Stay(path, TreeRemoval::Why::Kept);
     // Only a folder on the same volume can be one to keep: a tree elsewhere is not searched for one.
     for (const auto& kept : r_.Keep) check_ids_ = check_ids_ || kept.first == id.first;
-    if (check_ids_ || r_.KeepFile) {
+    if (r_.ToTrash && !Unheld(Sub(native, path))) return false;
+    if (check_ids_ || r_.KeepFile || r_.ToTrash) {
       TreeRemoval::Why why = TreeRemoval::Why::Failed;
-      if (!Scan(native, why, error)) return Stay(path, why, error);
+      if (!Scan(native, path, why, error)) return Stay(path, why, error);
+      if (told_) return false;
     }
     if (r_.CheckOnly) return true;
+    if (r_.ToTrash) return Trashed(parent, name, path);
     if (!EmptyLocked(Sub(native, path))) return false;
     if (!RemoveEmptiedFolder(native, look.attributes, error)) return Refused(path, error);
     ++r_.Removed;
@@ -828,13 +833,42 @@ class TreeRemover {
     return Stay(path, TreeRemoval::Why::Failed, error);
   }
 
+  bool Trashed(const Folder& parent, const std::u16string& name, const std::u16string& path) {
+    IoError error;
+    if (!parent.Trash(name, error)) return Refused(path, error);
+    ++r_.Removed;
+    return true;
+  }
+
+  // Records where a cause of a whole tree's stay lies.
+  void Told(const std::u16string& path, TreeRemoval::Why why, const IoError& error = {}) {
+    told_ = true;
+    Stay(path, why, error);
+  }
+
+  // Whether no other run holds a folder. Its lock is given back at once: the shell moves no folder
+  // that a handle inside it holds open, this run's own included. Recorded (Told) otherwise.
+  bool Unheld(const Folder& folder) {
+    FolderLock lock;
+    IoError error;
+    if (lock.Acquire(folder, error)) return true;
+    Told(folder.Path(), error ? TreeRemoval::Why::Failed : TreeRemoval::Why::Held, error);
+    return false;
+  }
+
   // Whether the tree below a folder may go: it holds no folder nor file to keep. What a junction
-  // or a mounted volume names is not searched, for it is never entered.
-  bool Scan(const std::wstring& folder, TreeRemoval::Why& why, IoError& error) {
+  // or a mounted volume names is not searched, for it is never entered. A tree bound for the trash,
+  // which would take it along, stays whole for it too, and for a folder another run holds: each is
+  // recorded where it lies, told_ is set, and the search goes on for all of them.
+  bool Scan(const std::wstring& folder, const std::u16string& shown, TreeRemoval::Why& why, IoError& error) {
     bool ok = true;
     const bool listed = EachEntry(folder, error, [&](const WIN32_FIND_DATAW& fd) {
       const Look look = LookOf(fd);
-      if (!ok || IsMount(look)) return;
+      if (!ok) return;
+      if (IsMount(look)) {
+        if (r_.ToTrash) Told(JoinPath(shown, U(fd.cFileName)), TreeRemoval::Why::MountPoint);
+        return;
+      }
       if (!look.IsRealFolder()) {
         if (r_.KeepFile && r_.KeepFile(U(fd.cFileName))) {
           why = TreeRemoval::Why::HoldsKeptFile;
@@ -843,6 +877,7 @@ class TreeRemover {
         return;
       }
       const std::wstring path = Child(folder, U(fd.cFileName));
+      const std::u16string sub_shown = r_.ToTrash ? JoinPath(shown, U(fd.cFileName)) : shown;
       std::pair<std::uint64_t, std::uint64_t> id;
       if (check_ids_ && !IdentityOf(path, id.first, id.second, error)) {
         ok = false;
@@ -850,7 +885,8 @@ class TreeRemover {
         why = TreeRemoval::Why::HoldsKept;
         ok = false;
       } else {
-        ok = Scan(path, why, error);
+        // A held folder is not searched further: it stays whatever it holds.
+        ok = (r_.ToTrash && !Unheld(Sub(path, sub_shown))) || Scan(path, sub_shown, why, error);
       }
     });
     return listed && ok;
@@ -906,6 +942,7 @@ class TreeRemover {
 
   TreeRemoval& r_;
   bool check_ids_ = false;
+  bool told_ = false;  // a scan recorded where the cause of a stay lies
 };
 
 bool Folder::RemoveTree(const std::u16string& name, TreeRemoval& removal, bool) const {

@@ -3,6 +3,7 @@
 
 #include "fennick/frmMain.h"
 #include "tests/gui_support/CommonWindowTests.h"
+#include "tests/support/Trash.h"
 
 using namespace fennick;
 using namespace gui_test;
@@ -19,8 +20,8 @@ TEST_F(FennickWindow, FirstStartShowsTheDefaultsAndTheProgramFolderInBothBoxes) 
   frmMain& w = Open();
   // The material base folder, sync deletion, conversion, backup, normal mode, not recursive.
   EXPECT_EQ(Shown({w.txtPath(0), w.optSrcType(0), w.chkSync(), w.chkMat(), w.chkBack(), w.optMode(0), w.chkR(),
-                   w.chkExt(0), w.chkExt(1), w.txtExt(0), w.txtExt(1)}),
-            ToQt(app.Path()) + QStringLiteral("|1|1|1|1|1|0|1|0|*.bms;*.bme|"));
+                   w.chkExt(0), w.chkExt(1), w.txtExt(0), w.txtExt(1), w.chkTrash()}),
+            ToQt(app.Path()) + QStringLiteral("|1|1|1|1|1|0|1|0|*.bms;*.bme||0"));
   EXPECT_EQ(Files(), (TextList{u"A.bme", u"b.bms"}));
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(std::make_tuple(Texts(w.cmbPath(i)->model()), w.cmbPath(i)->currentIndex(), w.LastPath(i)),
@@ -30,47 +31,54 @@ TEST_F(FennickWindow, FirstStartShowsTheDefaultsAndTheProgramFolderInBothBoxes) 
   // Those of the controls every window has are checked in Tobrenz's, but for the Explorer tooltip.
   const std::initializer_list<const QWidget*> captioned = {
       w.lblsrc(), w.optSrcType(1), w.optSrcType(0), w.lbltrg(), w.chkR(),      w.frMode(), w.optMode(0), w.optMode(1),
-      w.optMode(2), w.chkMat(),    w.chkSync(),     w.chkBack(), w.frmSelect(), w.Label1(), w.cmdExp()};
+      w.optMode(2), w.chkMat(),    w.chkSync(),     w.chkBack(), w.frmSelect(), w.Label1(), w.cmdExp(), w.chkTrash()};
   EXPECT_EQ(Shown(captioned, Show::Caption),
             QStringLiteral(u"ソースフォルダ…|マテリアルサウンドセットフォルダ(&S)|マテリアルベースフォルダ(&M)|"
                            u"ターゲットフォルダ…変換対象フォルダ|再帰処理(&R) |変換モード|ノーマル(&N)|再定義(&P)|クリア(&W)|"
                            u"マテリアル変換(&C) |同期削除(&D)|バックアップ(*.cbk)(&B)|マテリアル変換ファイルフィルタ|"
-                           u"Explorerからファイルをラッグ＆ドロップ。|Explorer(&X)"));
+                           u"Explorerからファイルをラッグ＆ドロップ。|Explorer(&X)|ごみ箱に移動"));
   EXPECT_EQ(Shown(captioned, Show::Tip),
             QStringLiteral(u"|BM98のMaterialフォルダにあるサウンドセットを指定します。|BM98のMaterialフォルダを指定します。||||"
                            u"マテリアル指定の無いもののみを対象にします。|マテリアル指定の有無に関わらず対象にします。|"
                            u"マテリアル指定を解除します。ソースフォルダ指定無しでも実行できます。|"
                            u"リスト内ファイルの#WAV、#BMP指定に対して、そのファイルがソースフォルダに存在すれば、マテリアル指定を行います。|"
-                           u"同名のファイルがソースフォルダにあれば、ターゲットフォルダからそのファイルを削除します。||||"));
+                           u"同名のファイルがソースフォルダにあれば、ターゲットフォルダからそのファイルを削除します。|||||"
+                           u"同期削除するファイル・フォルダを、完全には削除せずにごみ箱に移動します。"
+                           u"ごみ箱はドライブごとにあり、移動できないものは削除しません。"));
 }
 
-// Conversion off greys the modes and the backup, keeping their values.
+// Conversion off greys the modes and the backup, keeping their values; sync deletion off the trash.
 TEST_F(FennickWindow, OptionButtonsComeFromTheSettingsAndGoBackToThem) {
   app.MakeFolder(u"set");
   WriteSettings(SettingsFile(), u"[システム]\r\nソースフォルダ=set/missing\r\n[処理方法]\r\nベースフォルダ=0\r\n"
-                                u"変換モード=2\r\nマテリアル変換=0\r\n同期削除=0\r\nバックアップ=0\r\n");
+                                u"変換モード=2\r\nマテリアル変換=0\r\n同期削除=0\r\nバックアップ=0\r\nごみ箱に移動=1\r\n");
   frmMain& w = Open();
   // The nearest existing folder, the sound set folder, clear mode, all off.
   EXPECT_EQ(Shown({w.txtPath(0), w.optSrcType(1), w.optMode(2), w.chkMat(), w.chkSync(), w.chkBack()}),
             ToQt(app / u"set") + QStringLiteral("|1|1|0|0|0"));
-  // Enabled: the backup, the three modes, sync deletion; then the backup's and the clear mode's check.
+  // Enabled: the backup, the three modes, sync deletion, the trash; then the backup's, the clear
+  // mode's and the trash's check.
   auto state = [&] {
     QString on;
-    for (const QWidget* c : std::initializer_list<const QWidget*>{w.chkBack(), w.optMode(0), w.optMode(1), w.optMode(2), w.chkSync()})
+    for (const QWidget* c : std::initializer_list<const QWidget*>{w.chkBack(), w.optMode(0), w.optMode(1), w.optMode(2),
+                                                                  w.chkSync(), w.chkTrash()})
       on += QString::number(c->isEnabled());
-    return on + u'|' + Shown({w.chkBack(), w.optMode(2)});
+    return on + u'|' + Shown({w.chkBack(), w.optMode(2), w.chkTrash()});
   };
   // Conversion on, off, on; then the program's own filling, which changes nothing; then on again.
-  const char* const want[] = {"11111|0|1", "00001|0|1", "11111|0|1", "11111|0|1", "11111|0|1"};
+  const char* const want[] = {"111110|0|1|1", "000010|0|1|1", "111110|0|1|1", "111110|0|1|1", "111110|0|1|1"};
   for (int i = 0; i < 5; ++i) {
     w.InternalAccess = i == 3;
     Click(w.chkMat());
     EXPECT_EQ(state(), QString::fromLatin1(want[i])) << "click " << i;
   }
   w.InternalAccess = false;
-  for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{w.optMode(1), w.optSrcType(0), w.chkSync(), w.cmdEnd()}) Click(b);
+  for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{w.optMode(1), w.optSrcType(0), w.chkSync(), w.chkTrash()})
+    Click(b);
+  EXPECT_EQ(state(), QStringLiteral("111111|0|0|0"));
+  Click(w.cmdEnd());
   const std::string ini = ReadBytes(SettingsFile());
-  for (const std::u16string& line : {std::u16string(u"同期削除=1\r\nマテリアル変換=1\r\n変換モード=1\r\nバックアップ=0\r\n再帰処理=0\r\nベースフォルダ=1\r\n"),
+  for (const std::u16string& line : {std::u16string(u"同期削除=1\r\nマテリアル変換=1\r\n変換モード=1\r\nバックアップ=0\r\n再帰処理=0\r\nベースフォルダ=1\r\nごみ箱に移動=0\r\n"),
                                      u"ソースフォルダ=" + (app / u"set") + u"\r\n"})
     EXPECT_NE(ini.find(platform::ToCp932(line)), std::string::npos) << U8(line);
 }
@@ -116,13 +124,19 @@ TEST_F(FennickWindow, ARunBehindTheProgressDialog) {
   target.Write(u"song/kick.wav", "K");
   frmMain& w = Open(song);
   Enter(w.txtPath(0), base);
+  Click(w.chkTrash());
   WatchRun();
+  const DataHome home(app / u"data");
   Click(w.cmdGo());
   ExpectRunHeldTheWindow();
-  // Sync deletion, conversion in normal mode from the base folder, and the backup all reach the run.
+  // Sync deletion to the trash, conversion in normal mode from the base folder, and the backup all
+  // reach the run.
   EXPECT_EQ(std::make_pair(target.Read(u"song/a.bms"), target.Names(u"song")),
             std::make_pair(std::string("#WAV01 <song>kick.wav\r\n#WAV02 snare.wav\r\n#WAV03 <x>kick.wav\r\n"),
                            TextList{u"a.bms", u"a.bms~1.cbk"}));
+  EXPECT_EQ(Last().text, u"同期削除数 = 1 (ごみ箱へ移動)\r\nマテリアル変換 処理/対象 = 1 / 1");
+  EXPECT_EQ(Restore(U8(app / u"data/Trash"), "kick.wav"), U8(song + u"/kick.wav"));
+  EXPECT_EQ(target.Read(u"song/kick.wav"), "K");
 }
 
 // What sync deletion would delete (a folder with how many entries it holds) and the charts it would

@@ -2,6 +2,7 @@
 // and its run; and the parts every window shares.
 
 #include "tests/gui_support/CommonWindowTests.h"
+#include "tests/support/Trash.h"
 #include "tobrenz/frmMain.h"
 #include "toolkit/gui/QtMessages.h"
 #include "toolkit/gui/frmDlgCancel.h"
@@ -22,28 +23,32 @@ TEST_F(TobrenzWindow, FirstStartShowsTheDefaultsEveryFileSortedAndTheTabOrder) {
     app.Write(name, "");
   }
   frmMain& w = Open();
-  EXPECT_EQ(Shown({w.txtCmp(), w.chkR(), w.chkExt(0), w.chkExt(1), w.txtExt(0), w.txtExt(1)}), QStringLiteral("bmp|0|0|0||"));
+  EXPECT_EQ(Shown({w.txtCmp(), w.chkR(), w.chkExt(0), w.chkExt(1), w.txtExt(0), w.txtExt(1), w.chkTrash()}),
+            QStringLiteral("bmp|0|0|0|||0"));
   EXPECT_EQ(Files(), (TextList{u"a.bmp", u"B.txt", u"あ.png", u"ア.png"})) << "sorted as shown";
   // Of this window's controls and of those every window has.
   const std::initializer_list<const QWidget*> captioned = {w.lbltrg(), w.chkR(),    w.lblCmp(), w.txtDot(),
                                                            w.frmSelect(), w.chkExt(0), w.chkExt(1), w.cmdExp(),
-                                                           w.cmdRefresh(), w.cmdGo(), w.cmdEnd()};
+                                                           w.cmdRefresh(), w.cmdGo(), w.cmdEnd(), w.chkTrash()};
   EXPECT_EQ(Shown(captioned, Show::Caption),
             QStringLiteral(u"ターゲットフォルダ…変換対象フォルダ|再帰処理(&R)|比較ファイル拡張子|．|対象ファイルフィルタ|絞り込む(&M)|"
-                           u"除外する(&O)|Explorer(&X)|更新(F5)|開始(&G)|終了(&E)"));
+                           u"除外する(&O)|Explorer(&X)|更新(F5)|開始(&G)|終了(&E)|ごみ箱に移動"));
   EXPECT_EQ(Shown(captioned, Show::Tip),
             QStringLiteral(u"||”対象ファイルフィルタ”で絞り込んだファイルを、ここで指定した同名拡張子違いファイルとサイズ比較します。|||"
                            u"指定したファイルを操作の対象にします。|指定したファイルを処理の対象外にします。|"
-                           u"Explorerからファイルをラッグ＆ドロップ。|||"));
+                           u"Explorerからファイルをラッグ＆ドロップ。||||"
+                           u"削除するファイルを、完全には削除せずにごみ箱に移動します。"
+                           u"ごみ箱はドライブごとにあり、移動できないファイルは削除しません。"));
   EXPECT_EQ(w.mnuHelp()->title() + u'|' + w.menuHelpReadMe()->text(), QStringLiteral(u"ヘルプ(&H)|ReadMe.txt(&R)"));
 
   // The tab order, from the start button on.
   QStringList order = {QApplication::focusWidget()->objectName()};
-  for (int i = 1; i < 12; ++i) {
+  for (int i = 1; i < 13; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     order << QApplication::focusWidget()->objectName();
   }
-  EXPECT_EQ(order.join(u' '), "cmdGo chkR txtPath1 cmdExp cmdRefresh txtCmp cmdEnd chkExt0 txtExt0 chkExt1 txtExt1 lstFiles");
+  EXPECT_EQ(order.join(u' '),
+            "cmdGo chkR chkTrash txtPath1 cmdExp cmdRefresh txtCmp cmdEnd chkExt0 txtExt0 chkExt1 txtExt1 lstFiles");
 }
 
 TEST_F(TobrenzWindow, TheComparisonExtensionBoxIsCheckedOnlyAtTheStart) {
@@ -72,6 +77,8 @@ TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
     target.Write(name, std::string(size, 'x'));
   target.MakeFolder(u"a");
   const std::u16string gone = target.MakeFolder(platform::DecodeUtf8("\x83\x73"));  // ピ
+  WriteSettings(SettingsFile(), u"[処理方法]\r\nごみ箱に移動=1\r\n");
+  const DataHome home(app / u"data");
   frmMain& w = Open(target.Path());
   Click(w.chkExt(0));
   Enter(w.txtExt(0), u"*.png");
@@ -81,9 +88,12 @@ TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
     if (!view->log.empty() && view->log.back() == u"text:" + (target / u"a")) platform::RemoveTree(gone);
   });
   Click(w.cmdGo());
-  EXPECT_EQ(Last().text, u"削除\".bmp\" / 対象ファイル = 1 / 2\r\n処理できなかったファイル・フォルダ = 1\r\n　" +
+  EXPECT_EQ(Last().text, u"削除\".bmp\" / 対象ファイル = 1 / 2\r\nごみ箱へ移動 = 2\r\n処理できなかったファイル・フォルダ = 1\r\n　" +
                              (target / u"ピ") + u": フォルダを読めません (見つかりません)");
   ExpectRunHeldTheWindow();
+  Click(w.chkTrash());
+  Click(w.cmdEnd());
+  EXPECT_NE(ReadBytes(SettingsFile()).find(platform::ToCp932(u"比較ファイル拡張子=bmp\r\nごみ箱に移動=0\r\n")), std::string::npos);
 }
 
 // The real progress dialog and message boxes, answered as they open: the hourglass shows while work
