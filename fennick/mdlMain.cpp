@@ -245,6 +245,17 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
     removal.CheckOnly = state.DryRun;
     removal.ToTrash = state.TrashOn;
     bool gone = false;
+    // A folder that goes to the trash goes whole: what it holds is counted before, while it is here.
+    // A dry run counts what would go instead.
+    const auto count_held = [&] {
+      std::size_t held = 0;
+      const platform::Folder sub = target.OpenSub(name, error);
+      platform::FileInfo info;
+      if (sub.IsOpen() && sub.SelfInfo(info, error)) held = CountEntries(sub, info.Device);
+      return held;
+    };
+    const bool count_first = real_folder && state.Hooks.Deleted && (state.DryRun || state.TrashOn);
+    const std::size_t held_before = count_first ? count_held() : 0;
     // What goes to the trash goes whole, by the checks of a tree deletion.
     if (tree || state.TrashOn) {
       gone = target.RemoveTree(name, removal, real_folder);
@@ -261,14 +272,9 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
     ++state.DeletedCount;
     if (state.DryRun) state.WouldDelete.insert(path);
     if (!state.Hooks.Deleted) continue;
-    DeletedEntry deleted{path, real_folder, 0};
-    if (real_folder && !state.DryRun) {
-      deleted.Held = removal.Removed - 1;  // the folder itself was the last to go
-    } else if (real_folder) {
-      const platform::Folder sub = target.OpenSub(name, error);
-      platform::FileInfo info;
-      if (sub.IsOpen() && sub.SelfInfo(info, error)) deleted.Held = CountEntries(sub, info.Device);
-    }
+    DeletedEntry deleted{path, real_folder, held_before};
+    // A tree deleted entry by entry counts what went; the folder itself was the last to go.
+    if (real_folder && !count_first && removal.Removed > 0) deleted.Held = removal.Removed - 1;
     state.Hooks.Deleted(deleted);
   }
   return true;

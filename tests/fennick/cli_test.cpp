@@ -85,7 +85,7 @@ TEST_F(CliTest, TrashTakesWhatSyncDeletionWouldDelete) {
   for (const std::u16string run : {u"--dry-run", u"--no-backup"}) {
     EXPECT_EQ(Cli({run, u"--trash", u"--no-convert", charts}), 0);
     const std::string moved = run == u"--dry-run" ? "would move to trash " : "moved to trash ";
-    EXPECT_NE(out.find(moved + U8(charts + u"/loops") + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(moved + U8(charts + u"/loops") + " (folder, 1 entries)\n"), std::string::npos) << out;
   }
   EXPECT_NE(out.find(U8(u"同期削除数 = 2 (ごみ箱へ移動)\n")), std::string::npos) << out;
   const std::string trash = U8(t / u"data/Trash");
