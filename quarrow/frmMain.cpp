@@ -317,16 +317,39 @@ void frmMain::OnCheck() {
   const CheckReport report = CheckReferences(ReadRunOptions(), WindowRunHooks());
   // A check that stopped at a warning has said why; one the user stopped shows no half a report.
   if (report.Outcome != RunOutcome::Finished) return;
-  QStringList headers;
-  for (const char16_t* column : kCheckColumns) headers << ToQt(column);
+  // One item a chart, its references as lines under it; one a folder, the files no chart names
+  // under it: a place shows once, however many lines it has.
   std::vector<mdlGui::ListItem> items;
+  std::size_t problems = 0;
+  auto close_chart = [&] {
+    if (items.empty() || items.back().Details.empty() || !items.back().Columns[1].empty()) return;
+    const std::size_t count = items.back().Details.size();
+    items.back().Columns[1] = u"参照 " + mdlTools::Decimal(static_cast<std::int64_t>(count)) + u" 件" +
+                              (problems != 0 ? u"、要確認 " + mdlTools::Decimal(static_cast<std::int64_t>(problems)) + u" 件"
+                                             : std::u16string());
+  };
+  std::u16string place;
   for (CheckRow& row : CheckRows(report)) {
-    items.push_back({{std::move(row.Place), std::move(row.Line), std::move(row.Reference), std::move(row.State),
-                      std::move(row.Stored)},
-                     {}});
+    const bool chart = !row.Line.empty();
+    if (items.empty() || row.Place != place) {
+      close_chart();
+      place = row.Place;
+      problems = 0;
+      items.push_back({{row.Place, std::u16string()}, {}});
+    }
+    if (chart) {
+      problems += row.State == StateText(RefState::Found) ? 0 : 1;
+      items.back().Details.push_back(row.Line + u" 行: " + row.Reference + u" … " + row.State +
+                                     (row.Stored.empty() ? std::u16string() : u" → " + row.Stored));
+    } else {
+      items.back().Details.push_back(row.Reference);
+      items.back().Columns[1] = u"未使用 " + mdlTools::Decimal(static_cast<std::int64_t>(items.back().Details.size())) + u" 件";
+    }
   }
+  close_chart();
   delete check_list_;
-  check_list_ = new mdlGui::frmList(QStringLiteral(u"参照チェック - ") + windowTitle(), headers, this);
+  check_list_ = new mdlGui::frmList(QStringLiteral(u"参照チェック - ") + windowTitle(),
+                                    {QStringLiteral(u"譜面・フォルダ"), QStringLiteral(u"結果")}, this);
   check_list_->setObjectName(QStringLiteral("frmCheck"));
   check_list_->setAttribute(Qt::WA_DeleteOnClose);
   check_list_->SetItems(std::move(items));

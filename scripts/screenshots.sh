@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's pictures of the three windows: each program starts under a virtual X display on
 # a scratch copy of the sample charts, and its window is grabbed into docs/<program>.png; then
-# Quarrow's preview button is pressed and the list it opens is grabbed into docs/preview.png.
+# Quarrow's preview and reference check are opened and their lists grabbed into docs/preview.png and
+# docs/check.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -74,24 +75,28 @@ for program in Quarrow Fennick Tobrenz; do
   echo "docs/${program,,}.png"
 done
 
-# The preview: Alt+V in Quarrow's window, then the list window it opens.
-"$scratch/Quarrow/Quarrow" "$scratch/charts/sakura" &
-pid=$!
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --name '^Quarrow$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-  sleep 0.1
-done
-sleep 1
-xdotool windowfocus --sync "$window"
-xdotool key --clearmodifiers alt+v
-list=""
-for _ in $(seq 100); do
-  list=$(xdotool search --onlyvisible --name '^プレビュー' 2>/dev/null | head -n 1) && [ -n "$list" ] && break
-  sleep 0.1
-done
-sleep 1
-import -window "$list" docs/preview.png
-kill "$pid"
-wait "$pid" 2>/dev/null || true
-echo docs/preview.png
+# A list window that a key in Quarrow's window opens, grabbed into docs/<picture>.png: Alt+V the
+# preview, Alt+K the reference check.
+grab_list() {
+  local key=$1 title=$2 picture=$3
+  "$scratch/Quarrow/Quarrow" "$scratch/charts/sakura" &
+  local pid=$! window="" list=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^Quarrow$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    sleep 0.1
+  done
+  sleep 1
+  xdotool windowfocus --sync "$window"
+  xdotool key --clearmodifiers "$key"
+  for _ in $(seq 100); do
+    list=$(xdotool search --onlyvisible --name "^$title" 2>/dev/null | head -n 1) && [ -n "$list" ] && break
+    sleep 0.1
+  done
+  sleep 1
+  import -window "$list" "docs/$picture.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  echo "docs/$picture.png"
+}
+grab_list alt+v プレビュー preview
+grab_list alt+k 参照チェック check

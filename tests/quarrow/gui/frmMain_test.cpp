@@ -222,10 +222,10 @@ TEST_F(QuarrowWindow, TheReferenceCheckListsWhatTheChartsNameAndChangesNothing) 
   frmMain& w = Open(target.Path());
   Click(w.cmdCheck());
   ASSERT_TRUE(w.CheckList());
-  const std::u16string chart = target / u"a.bms";
   EXPECT_EQ(Listed(*w.CheckList()),
-            (TextList{chart + u"|1|#WAV01 kick.wav|あり|", chart + u"|2|#WAV02 Hat.wav|大文字・小文字が違う|hat.wav",
-                      chart + u"|3|#BMP01 back.bmp|拡張子が違う|back.png", target.Path() + u"||unused.ogg|どの譜面も使っていない|",
+            (TextList{(target / u"a.bms") + u"|参照 3 件、要確認 2 件", u"  1 行: #WAV01 kick.wav … あり",
+                      u"  2 行: #WAV02 Hat.wav … 大文字・小文字が違う → hat.wav", u"  3 行: #BMP01 back.bmp … 拡張子が違う → back.png",
+                      target.Path() + u"|未使用 1 件", u"  unused.ogg",
                       u"譜面 = 1　参照: あり 1 / 大文字・小文字違い 1 / 拡張子違い 1 / なし 0　未使用ファイル = 1"}));
   EXPECT_EQ(std::make_tuple(target.Names().size(), target.Read(u"a.bms"), messages.messages.size()),
             std::make_tuple(std::size_t{5}, std::string("#WAV01 kick.wav\r\n#WAV02 Hat.wav\r\n#BMP01 back.bmp\r\n"),
