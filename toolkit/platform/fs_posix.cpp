@@ -490,6 +490,11 @@ bool Folder::MakeWritable(const std::u16string& name, const FileInfo& info, IoEr
          Fail(error);
 }
 
+bool Folder::MakeNormal(const std::u16string& name, const FileInfo& info, IoError& error) const {
+  // Hidden is a name beginning with "." here, and system and archive are never set.
+  return MakeWritable(name, info, error);
+}
+
 void Folder::Sync() const {
   if (handle_ < 0 || syncfs(static_cast<int>(handle_)) != 0) sync();
 }
