@@ -632,6 +632,20 @@ bool StillAt(HANDLE folder, const std::wstring& path) {
          a_device == b_device && a_id == b_id;
 }
 
+// Wine keeps, for every opening, the path it was opened by, and names and deletes entries by that
+// path: once a folder has moved, what is named or deleted through its opening would land at its old
+// path, in whatever folder is there now.
+bool NamesByPath() {
+  static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
+// False, with the reason, where naming or deleting an entry through the folder's opening would act
+// on another folder.
+bool NamesHere(HANDLE folder, const std::wstring& path, IoError& error) {
+  return !NamesByPath() || StillAt(folder, path) || Fail(error, kFolderMovedError);
+}
+
 // The system's own form of a long path: "\??\C:\..." for "\\?\C:\...".
 std::wstring NtPath(const std::wstring& path) {
   const bool prefixed = path.size() >= 4 && path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') &&
@@ -660,6 +674,7 @@ bool NameIn(HANDLE folder, const std::wstring& folder_path, HANDLE file, const s
                                 link ? FileLinkInformation : FileRenameInformation);
   };
   if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
+  if (!NamesHere(folder, folder_path, error)) return false;
   NTSTATUS status = set(folder, W(name));
   if (status == kStatusObjectTypeMismatch || status == kStatusPathSyntaxBad || status == kStatusNotImplemented ||
       status == kStatusInvalidParameter) {
@@ -788,12 +803,16 @@ std::u16string ErrorText(const IoError& error) {
 
 // ---- File ------------------------------------------------------------------------------------
 // handle_ is the file's handle, opened for deleting too, so that a file given up goes through its
-// own opening; path_ is the long form of its path, for the flush a later Folder::Sync makes.
+// own opening; folder_ the opening of its folder (which outlives it); path_ the long form of its
+// path, for the flush a later Folder::Sync makes.
 
 void File::Discard() {
   if (handle_ < 0) return;
   FILE_DISPOSITION_INFO gone{TRUE};
-  SetFileInformationByHandle(H(handle_), FileDispositionInfo, &gone, sizeof gone);
+  IoError ignored;
+  if (NamesHere(H(folder_), W(ParentFolder(path_)), ignored)) {
+    SetFileInformationByHandle(H(handle_), FileDispositionInfo, &gone, sizeof gone);
+  }
   CloseHandle(H(handle_));
   handle_ = -1;
 }
@@ -978,11 +997,13 @@ bool Folder::Create(const std::u16string& name, File& file, IoError& error, std:
   // A new entry only: nothing that exists is opened, a link at the name included. Others may read
   // the file meanwhile, never write it.
   Handle h;
-  if (!OpenIn(H(handle_), name, GENERIC_WRITE | DELETE, FILE_SHARE_READ, FILE_NON_DIRECTORY_FILE, h, error, FILE_CREATE)) {
+  if (!NamesHere(H(handle_), W(native_), error) ||
+      !OpenIn(H(handle_), name, GENERIC_WRITE | DELETE, FILE_SHARE_READ, FILE_NON_DIRECTORY_FILE, h, error, FILE_CREATE)) {
     return false;
   }
   file = File();
   file.handle_ = Value(h.release());
+  file.folder_ = handle_;
   file.name_ = name;
   file.path_ = U(Child(W(native_), name));
   return true;
@@ -1053,6 +1074,7 @@ bool Folder::Rename(const std::u16string& from, const std::u16string& to, IoErro
 
 bool Folder::Remove(const std::u16string& name, IoError& error) const {
   const HANDLE folder = H(handle_);
+  if (!NamesHere(folder, W(native_), error)) return false;
   Handle h;
   FILE_ATTRIBUTE_TAG_INFO tag{};
   if (!OpenIn(folder, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN_REPARSE_POINT, h, error) ||
@@ -1067,7 +1089,7 @@ bool Folder::Remove(const std::u16string& name, IoError& error) const {
 }
 
 bool Folder::RemoveTree(const std::u16string& name, IoError& error, bool) const {
-  return RemoveTreeIn(H(handle_), name, error);
+  return NamesHere(H(handle_), W(native_), error) && RemoveTreeIn(H(handle_), name, error);
 }
 
 bool Folder::SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const {
