@@ -6,6 +6,7 @@
 #include "fennick/mdlSettings.h"
 #include "toolkit/cli/mdlCli.h"
 #include "toolkit/mdlTools.h"
+#include "toolkit/platform/console.h"
 #include "toolkit/platform/text.h"
 
 namespace fennick {
@@ -82,13 +83,13 @@ int CliMain(const std::vector<std::u16string>& args) {
   RunHooks hooks;
   const bool dry_run = options.DryRun;
   hooks.Changed = [dry_run](const ChartChange& change) {
-    std::printf("%s %s\n", dry_run ? "would rewrite" : "rewrote", mdlCli::Shown(change.Path).c_str());
+    platform::Print(stdout, "%s %s\n", dry_run ? "would rewrite" : "rewrote", mdlCli::Shown(change.Path).c_str());
     for (const auto& [before, after] : change.Lines) {
-      std::printf("  - %s\n  + %s\n", platform::ToUtf8(before).c_str(), platform::ToUtf8(after).c_str());
+      platform::Print(stdout, "  - %s\n  + %s\n", platform::ToUtf8(before).c_str(), platform::ToUtf8(after).c_str());
     }
   };
   hooks.Deleted = [dry_run](const std::u16string& path) {
-    std::printf("%s %s\n", dry_run ? "would delete" : "deleted", mdlCli::Shown(path).c_str());
+    platform::Print(stdout, "%s %s\n", dry_run ? "would delete" : "deleted", mdlCli::Shown(path).c_str());
   };
   const RunResult result = Run(options, hooks);
   return cli.Finish(result.Outcome, result.Failures);

@@ -5,6 +5,7 @@
 #include "tobrenz/mdlMain.h"
 #include "tobrenz/mdlSettings.h"
 #include "toolkit/cli/mdlCli.h"
+#include "toolkit/platform/console.h"
 #include "toolkit/platform/text.h"
 
 namespace tobrenz {
@@ -23,9 +24,9 @@ void PrintPair(const PairResult& pair, bool dry_run) {
   const std::u16string& kept = pair.PartnerGoes ? pair.Target : pair.Partner;
   const long long gone_size = pair.PartnerGoes ? pair.PartnerSize : pair.TargetSize;
   const long long kept_size = pair.PartnerGoes ? pair.TargetSize : pair.PartnerSize;
-  std::printf("%s %s (%lld bytes), %s %s (%lld bytes)\n", dry_run ? "would delete" : "deleted",
-              mdlCli::Shown(gone).c_str(), gone_size, dry_run ? "keep" : "kept", mdlCli::Shown(kept).c_str(),
-              kept_size);
+  platform::Print(stdout, "%s %s (%lld bytes), %s %s (%lld bytes)\n", dry_run ? "would delete" : "deleted",
+                  mdlCli::Shown(gone).c_str(), gone_size, dry_run ? "keep" : "kept", mdlCli::Shown(kept).c_str(),
+                  kept_size);
 }
 
 }  // namespace

@@ -25,13 +25,20 @@ quarrow::RunOptions RewriteWavToOgg(const std::u16string& folder, bool backup) {
 
 }  // namespace
 
-TEST(WindowsQuarrowCli, AJapaneseFolderNameArrivesWhole) {
+TEST(WindowsQuarrowCli, AJapaneseFolderNameArrivesWholeAndAFolderTypedAsCmdCompletesIt) {
   TempDir t;
   const auto folder = t.MakeFolder(u"曲 フォルダ");
   t.Write(u"曲 フォルダ/ピアノ.bms", "#WAV01 ピ.wav\r\n");
   std::string output;
   EXPECT_EQ(Cli({u"--dry-run", folder}, output), 0) << output;
   EXPECT_NE(output.find("would rewrite " + U8(folder + u"\\ピアノ.bms")), std::string::npos) << output;
+  // "FOLDER\" as cmd's completion writes it: the options after it stay options.
+  const std::u16string exe = platform::JoinPath(platform::ExecutableFolder(), u"quarrow-cli.exe");
+  const std::u16string line =
+      u"\"" + exe + u"\" --rule \"#WAV?? *.wav\" \"#WAV?? *.ogg\" \"" + folder + u"\\\" --dry-run --no-file-check";
+  EXPECT_EQ(RunCommandLine(exe, line, output), 0) << output;
+  EXPECT_NE(output.find("would rewrite " + U8(folder + u"\\ピアノ.bms")), std::string::npos) << output;
+  EXPECT_EQ(t.Read(u"曲 フォルダ/ピアノ.bms"), "#WAV01 ピ.wav\r\n");
 }
 
 TEST(WindowsQuarrowCli, OnlyAnotherRunKeepsARunOutOfAFolder) {

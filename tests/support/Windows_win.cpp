@@ -32,9 +32,14 @@ std::wstring Quoted(const std::wstring& arg) {
 }  // namespace
 
 int RunProcess(const std::u16string& exe, const std::vector<std::u16string>& args, std::string& output) {
-  output.clear();
   std::wstring line = Quoted(W(exe));
   for (const auto& arg : args) line += L" " + Quoted(W(arg));
+  return RunCommandLine(exe, std::u16string(line.begin(), line.end()), output);
+}
+
+int RunCommandLine(const std::u16string& exe, const std::u16string& command_line, std::string& output) {
+  output.clear();
+  std::wstring line = W(command_line);
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE read_end = nullptr, write_end = nullptr;
   if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return -1;
