@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs whatever the build and the tests need and is not on the machine yet (Debian 12).
+# Installs whatever the build and the tests need and is not on the machine yet (Debian 12), through
+# sudo when not root. With package names given, installs those instead (the Windows release's
+# script names its own).
 set -euo pipefail
 
 packages=(
@@ -7,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Qt's own texts in Japanese (the buttons of the message boxes).
+  qt6-translations-l10n
   fonts-noto-cjk
   strace
   # The Windows build: mingw-w64 with the posix thread model, GoogleTest's source to build for it,
@@ -14,6 +18,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev googletest
   wine wine64
 )
+if [ $# -gt 0 ]; then packages=("$@"); fi
 
 missing=()
 for p in "${packages[@]}"; do

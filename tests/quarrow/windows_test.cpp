@@ -1,6 +1,8 @@
-// The command line as another process sees it on Windows, and a read-only chart rewritten there.
+// The command line as another process sees it on Windows, what Windows is told about it, and charts
+// rewritten there: read-only, in use, in a folder moved away, with an access list of their own.
 
 #include "quarrow/mdlMain.h"
+#include "toolkit/platform/win32.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Windows.h"
@@ -39,6 +41,31 @@ TEST(WindowsQuarrowCli, AJapaneseFolderNameArrivesWholeAndAFolderTypedAsCmdCompl
   EXPECT_EQ(RunCommandLine(exe, line, output), 0) << output;
   EXPECT_NE(output.find("would rewrite " + U8(folder + u"\\ピアノ.bms")), std::string::npos) << output;
   EXPECT_EQ(t.Read(u"曲 フォルダ/ピアノ.bms"), "#WAV01 ピ.wav\r\n");
+}
+
+TEST(WindowsQuarrowCli, ItsIconVersionAndManifestAreInside) {
+  const std::u16string path = platform::JoinPath(platform::ExecutableFolder(), u"quarrow-cli.exe");
+  const std::wstring wide(path.begin(), path.end());
+  DWORD ignored = 0;
+  std::vector<char> version(GetFileVersionInfoSizeW(wide.c_str(), &ignored));
+  ASSERT_FALSE(version.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(wide.c_str(), 0, static_cast<DWORD>(version.size()), version.data()));
+  wchar_t* text = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\041104B0\\FileDescription",
+                             reinterpret_cast<void**>(&text), &length));
+  EXPECT_EQ(std::wstring(text), L"Quarrow ライン置換エディタ (コマンドライン)");
+  const HMODULE module = LoadLibraryExW(wide.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  const HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(manifest, nullptr);
+  const std::string xml(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                        SizeofResource(module, manifest));
+  for (const char* setting : {"<longPathAware", ">UTF-8</activeCodePage>", "PerMonitorV2", "8e0f7a12-bfb3-4fe8"}) {
+    EXPECT_NE(xml.find(setting), std::string::npos) << setting;
+  }
+  EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr) << "an icon";
+  FreeLibrary(module);
 }
 
 TEST(WindowsQuarrowCli, OnlyAnotherRunKeepsARunOutOfAFolder) {

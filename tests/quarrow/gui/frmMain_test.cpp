@@ -3,6 +3,7 @@
 #include "quarrow/frmMain.h"
 #include "tests/gui_support/CommonWindowTests.h"
 #include "toolkit/gui/QtMessages.h"
+#include "toolkit/gui/mdlProgram.h"
 
 using namespace quarrow;
 using namespace gui_test;
@@ -204,3 +205,13 @@ TEST(QtMessagesTest, AStoredNameReadsAsItsText) {
 }
 
 }  // namespace
+
+TEST(QtTexts, TheMessageBoxButtonsAreJapanese) {
+  StartApplication();
+  TempDir program;  // a program folder without a translation of its own: Qt's own serves
+  ASSERT_TRUE(mdlGui::LoadQtTranslations(ToQt(program.Path())));
+  QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  EXPECT_EQ(Shown({box.button(QMessageBox::Yes), box.button(QMessageBox::No), box.button(QMessageBox::Cancel)},
+                  Show::Caption),
+            QStringLiteral("はい(&Y)|いいえ(&N)|キャンセル"));
+}
