@@ -179,11 +179,15 @@ class FolderLock {
   // True when no other run can hold the folder at the same time, so that what a killed run left
   // behind in it may be removed.
   bool Exclusive() const { return exclusive_; }
+  // After Acquire found another run holding the folder: that run's program and process, where the
+  // system tells them ("quarrow-cli、プロセス 1234"); empty otherwise.
+  const std::u16string& Holder() const { return holder_; }
 
  private:
   std::uint64_t device_ = 0, id_ = 0;
   bool held_ = false;
   bool exclusive_ = false;
+  std::u16string holder_;
 };
 
 // The folder separator of paths on this platform, and the path join rule: folder + separator + name,

@@ -424,6 +424,7 @@ bool IdentityOf(const std::wstring& path, std::uint64_t& device, std::uint64_t& 
 // The locks this process holds, by folder: two parts of one run may lock the same folder.
 struct HeldLock {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  HANDLE holder = nullptr;  // what tells another run who holds the folder
   int count = 0;
 };
 std::mutex& LocksMutex() {
@@ -1136,11 +1137,52 @@ bool Folder::SameAs(const Folder& other) const {
 
 namespace {
 
-std::wstring LockName(const wchar_t* space, std::uint64_t device, std::uint64_t id) {
-  wchar_t name[96];
-  swprintf(name, sizeof name / sizeof name[0], L"%ls\\ChartTools.FolderLock.%08llx.%016llx", space,
-           static_cast<unsigned long long>(device), static_cast<unsigned long long>(id));
+std::wstring LockName(const wchar_t* space, std::uint64_t device, std::uint64_t id, const wchar_t* part = L"") {
+  wchar_t name[128];
+  swprintf(name, sizeof name / sizeof name[0], L"%ls\\ChartTools.FolderLock.%08llx.%016llx%ls", space,
+           static_cast<unsigned long long>(device), static_cast<unsigned long long>(id), part);
   return name;
+}
+
+// Beside the lock, a few bytes of shared memory name the run that holds it: machine-wide where the
+// user may make such names, else for the session.
+struct HolderRecord {
+  DWORD process;
+  wchar_t program[120];
+};
+
+HANDLE TellHolder(std::uint64_t device, std::uint64_t id) {
+  for (const wchar_t* space : {L"Global", L"Local"}) {
+    const HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(HolderRecord),
+                                              LockName(space, device, id, L".holder").c_str());
+    if (mapping == nullptr) continue;
+    if (auto* record = static_cast<HolderRecord*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(HolderRecord)))) {
+      record->process = GetCurrentProcessId();
+      const std::u16string program = ExecutableName().substr(0, 119);
+      std::memcpy(record->program, program.c_str(), (program.size() + 1) * sizeof(wchar_t));
+      UnmapViewOfFile(record);
+    }
+    return mapping;
+  }
+  return nullptr;
+}
+
+std::u16string ReadHolder(std::uint64_t device, std::uint64_t id) {
+  std::u16string holder;
+  for (const wchar_t* space : {L"Global", L"Local"}) {
+    const HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, LockName(space, device, id, L".holder").c_str());
+    if (mapping == nullptr) continue;
+    if (const auto* record = static_cast<const HolderRecord*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0))) {
+      const std::size_t length = wcsnlen(record->program, 120);
+      if (record->process != 0 && length > 0) {
+        holder = HolderText(std::u16string(record->program, record->program + length), record->process);
+      }
+      UnmapViewOfFile(record);
+    }
+    CloseHandle(mapping);
+    if (!holder.empty()) break;
+  }
+  return holder;
 }
 
 }  // namespace
@@ -1152,6 +1194,7 @@ FolderLock::~FolderLock() {
   const auto it = locks.find({device_, id_});
   if (it == locks.end()) return;
   if (--it->second.count == 0) {
+    if (it->second.holder != nullptr) CloseHandle(it->second.holder);
     if (it->second.handle != INVALID_HANDLE_VALUE) CloseHandle(it->second.handle);
     locks.erase(it);
   }
@@ -1171,13 +1214,15 @@ bool FolderLock::Acquire(const Folder& folder, IoError& error) {
     for (const wchar_t* space : {L"Global", L"Local"}) {
       const HANDLE object = CreateMutexW(nullptr, FALSE, LockName(space, key.first, key.second).c_str());
       const DWORD code = GetLastError();
-      if (object != nullptr && code == ERROR_ALREADY_EXISTS) {
-        CloseHandle(object);
-        return false;  // another run has it
+      if ((object != nullptr && code == ERROR_ALREADY_EXISTS) || (object == nullptr && code == ERROR_ACCESS_DENIED)) {
+        // Another run has it (another user's, when this one may not even open its object).
+        if (object != nullptr) CloseHandle(object);
+        holder_ = ReadHolder(key.first, key.second);
+        return false;
       }
-      if (object == nullptr && code == ERROR_ACCESS_DENIED) return false;  // another user's run has it
       if (object != nullptr) {
         held.handle = object;
+        held.holder = TellHolder(key.first, key.second);
         break;
       }
     }
