@@ -1250,7 +1250,7 @@ std::vector<std::u16string> NamedStreams(const void* records, std::size_t size) 
     std::u16string name(length, u'\0');
     std::memcpy(name.data(), start + at + head, length * sizeof(char16_t));
     // The file's own data is "::$DATA"; a named stream of data is ":name:$DATA".
-    if (name.size() > 7 && name.compare(name.size() - 6, 6, u":$DATA") == 0 && name[0] == u':' && name[1] != u':') {
+    if (name.size() > 6 && name[0] == u':' && name != u"::$DATA" && name.compare(name.size() - 6, 6, u":$DATA") == 0) {
       names.push_back(std::move(name));
     }
     if (record.NextEntryOffset == 0) break;
