@@ -32,7 +32,13 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "setup: ${missing[*]} missing; install them as root, or install sudo" >&2
+    exit 1
+  fi
+  sudo="sudo"
+fi
 
 echo "setup: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive

@@ -464,8 +464,9 @@ constexpr NTSTATUS kStatusObjectTypeMismatch = Status(0xC0000024);
 constexpr NTSTATUS kStatusPathSyntaxBad = Status(0xC000003B);
 constexpr NTSTATUS kStatusNotADirectory = Status(0xC0000103);
 // What a folder moved away reports where the system can only name entries by a path (Wine): the
-// path no longer leads to the folder the run opened.
-constexpr DWORD kFolderMovedError = ERROR_FILE_INVALID;
+// path no longer leads to the folder the run opened. (Bit 29 marks a code of the program's own,
+// which no system call gives.)
+constexpr DWORD kFolderMovedError = 0x20000000 | 1;
 
 bool FailStatus(IoError& error, NTSTATUS status) {
   return Fail(error, status == kStatusNotADirectory ? ERROR_DIRECTORY : RtlNtStatusToDosError(status));
