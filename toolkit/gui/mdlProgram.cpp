@@ -1,6 +1,7 @@
 #include "toolkit/gui/mdlProgram.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <algorithm>
@@ -19,7 +20,8 @@ namespace mdlGui {
 
 bool LoadQtTranslations(const QString& program_folder) {
   auto* translator = new QTranslator(QCoreApplication::instance());
-  for (const QString& folder : {program_folder + QStringLiteral("/translations"), program_folder,
+  const QString here = QDir::fromNativeSeparators(program_folder);
+  for (const QString& folder : {here + QStringLiteral("/translations"), here,
                                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
     if (translator->load(QStringLiteral("qtbase_ja"), folder)) return QCoreApplication::installTranslator(translator);
   }
