@@ -2,7 +2,8 @@
 # Makes docs/quarrow-windows.png, docs/fennick-windows.png and docs/tobrenz-windows.png: each window
 # from build-windows-gui/dist/ChartTools (made by scripts/windows/build-windows.sh) started under
 # wine on a virtual X display, on a scratch copy of the sample charts in a folder with a Japanese
-# name, with the settings a user would have.
+# name, with the settings a user would have; and docs/question-windows.png, a question whose
+# buttons Qt itself writes, in Japanese from the translation beside the programs.
 #
 # Wine is told to show Windows' dialog font names in Noto Sans CJK JP, as a Japanese Windows shows
 # them in its own Japanese face (without it Qt falls back to a serif face); this is set in the wine
@@ -62,3 +63,9 @@ for program in Quarrow Fennick Tobrenz; do
   convert "$shot" -bordercolor black -border 1 -trim +repage "$picture"
   echo "$picture: $(identify -format '%wx%h' "$picture")"
 done
+
+# The end button's question when the settings cannot be written (a read-only Tobrenz.ini).
+chmod a-w "$scratch/ChartTools/Tobrenz.ini"
+scripts/windows/run-under-wine.sh --screenshot "$shot" --wait 15 --keys alt+e "$scratch/ChartTools/Tobrenz.exe"
+convert "$shot" -bordercolor black -border 1 -trim +repage docs/question-windows.png
+echo "docs/question-windows.png: $(identify -format '%wx%h' docs/question-windows.png)"
