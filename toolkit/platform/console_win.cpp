@@ -1,6 +1,7 @@
 // The Windows console: the arguments from the wide command line, console text written as the
-// console's own wide characters with the progress line drawn by its escape sequences, and the console's stop events (Ctrl+C,
-// Ctrl+Break, a closed window, log-off, shut-down) turned into the stop flag.
+// console's own wide characters with the progress line drawn by its escape sequences, and the
+// console's stop events (Ctrl+C, Ctrl+Break, a closed window, log-off, shut-down) turned into the
+// stop flag.
 #include "toolkit/platform/win32.h"
 #include <signal.h>
 
