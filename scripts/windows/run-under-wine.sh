@@ -10,9 +10,9 @@
 #   --screenshot PNG  take a screenshot of the whole virtual screen after --wait
 #                     seconds (default 8), then end the program; exits non-zero
 #                     if the program died before the screenshot
-#   --keys KEYS       with --screenshot: after the wait, press these keys in the
-#                     program's window (xdotool's names, e.g. alt+e) and take the
-#                     screenshot three seconds later
+#   --keys KEYS       with --screenshot: after the wait, press these keys (xdotool's
+#                     names, space separated, e.g. "Return alt+e"), each in the
+#                     window shown last, and take the screenshot after them
 #   --timeout SECS    without --screenshot: end the program after SECS seconds
 #                     (exit code 124, as with timeout(1))
 #   --stop            end the wine processes, the wineserver and the Xvfb that
@@ -174,10 +174,20 @@ if ! kill -0 "$pid" 2>/dev/null; then
   die "$exe ended before the screenshot"
 fi
 if [ -n "$keys" ]; then
-  # The keys go to the window that has the focus: the program's own, the only one on the screen.
-  # shellcheck disable=SC2086  # one or more key names
-  xdotool key --delay 200 $keys
-  sleep 3
+  # There is no window manager to give a window the focus: each key goes to the window shown last
+  # (a message box before the window it belongs to), given the focus for it.
+  for key in $keys; do
+    window=""
+    for _ in $(seq 1 20); do
+      window=$(xdotool search --onlyvisible --name '.+' 2>/dev/null | tail -n1 || true)
+      [ -n "$window" ] && break
+      sleep 0.5
+    done
+    [ -n "$window" ] || die "no window to press $key in"
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    xdotool key "$key" || die "xdotool could not press $key"
+    sleep 3
+  done
 fi
 mkdir -p "$(dirname "$screenshot")"
 import -window root "$screenshot"

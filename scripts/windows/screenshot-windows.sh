@@ -64,8 +64,11 @@ for program in Quarrow Fennick Tobrenz; do
   echo "$picture: $(identify -format '%wx%h' "$picture")"
 done
 
-# The end button's question when the settings cannot be written (a read-only Tobrenz.ini).
-chmod a-w "$scratch/ChartTools/Tobrenz.ini"
-scripts/windows/run-under-wine.sh --screenshot "$shot" --wait 15 --keys alt+e "$scratch/ChartTools/Tobrenz.exe"
+# The end button's question when the settings cannot be written: a folder stands where Tobrenz.ini
+# would go. Enter closes the message that it cannot be read, Alt+E presses the end button, Enter
+# closes the message that it cannot be written, and the question comes.
+rm -f "$scratch/ChartTools/Tobrenz.ini"
+mkdir "$scratch/ChartTools/Tobrenz.ini"
+scripts/windows/run-under-wine.sh --screenshot "$shot" --wait 15 --keys "Return alt+e Return" "$scratch/ChartTools/Tobrenz.exe"
 convert "$shot" -bordercolor black -border 1 -trim +repage docs/question-windows.png
 echo "docs/question-windows.png: $(identify -format '%wx%h' docs/question-windows.png)"
