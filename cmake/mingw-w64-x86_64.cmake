@@ -7,7 +7,7 @@
 # update-alternatives choice does not matter.
 #
 # Use:  cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-#             -DCMAKE_PREFIX_PATH=/work/qt-mingw -DQT_HOST_PATH=/usr ...
+#             -DCMAKE_PREFIX_PATH=~/.cache/chart-tools/qt-mingw -DQT_HOST_PATH=/usr ...
 # Set MINGW_TRIPLET / MINGW_ROOT in the environment to use another installation.
 
 set(CMAKE_SYSTEM_NAME Windows)

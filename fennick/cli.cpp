@@ -6,6 +6,7 @@
 #include "fennick/mdlSettings.h"
 #include "toolkit/cli/mdlCli.h"
 #include "toolkit/mdlTools.h"
+#include "toolkit/platform/console.h"
 #include "toolkit/platform/text.h"
 
 namespace fennick {
@@ -88,18 +89,18 @@ int CliMain(const std::vector<std::u16string>& args) {
   RunHooks hooks;
   const bool dry_run = options.DryRun;
   hooks.Changed = [dry_run](const ChartChange& change) {
-    std::printf("%s %s\n", dry_run ? "would rewrite" : "rewrote", mdlCli::Shown(change.Path).c_str());
+    platform::Print(stdout, "%s %s\n", dry_run ? "would rewrite" : "rewrote", mdlCli::Shown(change.Path).c_str());
     for (const auto& [before, after] : change.Lines) {
-      std::printf("  - %s\n  + %s\n", platform::ToUtf8(before).c_str(), platform::ToUtf8(after).c_str());
+      platform::Print(stdout, "  - %s\n  + %s\n", platform::ToUtf8(before).c_str(), platform::ToUtf8(after).c_str());
     }
   };
   hooks.Leftover = mdlCli::LeftoverPrinter(dry_run);
   const char* deleted = options.TrashOn ? (dry_run ? "would move to trash" : "moved to trash")
                                         : (dry_run ? "would delete" : "deleted");
   hooks.Deleted = [deleted](const DeletedEntry& entry) {
-    std::printf("%s %s", deleted, mdlCli::Shown(entry.Path).c_str());
-    if (entry.Folder) std::printf(" (folder, %zu entries)", entry.Held);
-    std::printf("\n");
+    platform::Print(stdout, "%s %s", deleted, mdlCli::Shown(entry.Path).c_str());
+    if (entry.Folder) platform::Print(stdout, " (folder, %zu entries)", entry.Held);
+    platform::Print(stdout, "\n");
   };
   const RunResult result = Run(options, hooks);
   return cli.Finish(result.Outcome, result.Failures);

@@ -10,6 +10,7 @@
 #include "toolkit/cli/mdlCli.h"
 #include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
+#include "toolkit/platform/console.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/text.h"
 
@@ -24,11 +25,11 @@ constexpr char kDescription[] =
 std::string U8(const std::u16string& text) { return platform::ToUtf8(text); }
 
 void PrintChange(const ChartChange& change, bool dry_run, bool lines) {
-  std::printf("%s %s (%zu lines changed)\n", dry_run ? "would rewrite" : "rewrote", mdlCli::Shown(change.Path).c_str(),
-              change.Count);
+  platform::Print(stdout, "%s %s (%zu lines changed)\n", dry_run ? "would rewrite" : "rewrote",
+                  mdlCli::Shown(change.Path).c_str(), change.Count);
   if (!lines) return;
   for (const auto& [before, after] : change.Lines) {
-    std::printf("  - %s\n  + %s\n", U8(before).c_str(), U8(after).c_str());
+    platform::Print(stdout, "  - %s\n  + %s\n", U8(before).c_str(), U8(after).c_str());
   }
 }
 

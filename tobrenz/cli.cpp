@@ -5,6 +5,7 @@
 #include "tobrenz/mdlMain.h"
 #include "tobrenz/mdlSettings.h"
 #include "toolkit/cli/mdlCli.h"
+#include "toolkit/platform/console.h"
 #include "toolkit/platform/text.h"
 
 namespace tobrenz {
@@ -24,8 +25,8 @@ void PrintPair(const PairResult& pair, bool dry_run, bool trash) {
   const long long gone_size = pair.PartnerGoes ? pair.PartnerSize : pair.TargetSize;
   const long long kept_size = pair.PartnerGoes ? pair.TargetSize : pair.PartnerSize;
   const char* verb = trash ? (dry_run ? "would move to trash" : "moved to trash") : (dry_run ? "would delete" : "deleted");
-  std::printf("%s %s (%lld bytes), %s %s (%lld bytes)\n", verb, mdlCli::Shown(gone).c_str(), gone_size,
-              dry_run ? "keep" : "kept", mdlCli::Shown(kept).c_str(), kept_size);
+  platform::Print(stdout, "%s %s (%lld bytes), %s %s (%lld bytes)\n", verb, mdlCli::Shown(gone).c_str(), gone_size,
+                  dry_run ? "keep" : "kept", mdlCli::Shown(kept).c_str(), kept_size);
 }
 
 }  // namespace

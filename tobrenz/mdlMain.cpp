@@ -69,8 +69,8 @@ void ComparePair(RunState& state, const platform::Folder& folder, const clsFolde
     // partner ends with normal attributes, as a time copy leaves its source.
     if (pair.PartnerGoes) {
       if (!folder.SetTimes(name, partner_info.Times, error)) state.Fail(target, platform::Explained(u"日時を写せません", error));
-    } else if (!folder.MakeWritable(found->Name, partner_info, error)) {
-      state.Fail(partner, platform::Explained(u"読み取り専用を解除できません", error));
+    } else if (!folder.MakeNormal(found->Name, partner_info, error)) {
+      state.Fail(partner, platform::Explained(u"属性を標準に戻せません", error));
     }
     pair.Done = state.TrashOn ? folder.Trash(doomed_name, error) : folder.Remove(doomed_name, error);
     if (!pair.Done) {

@@ -63,6 +63,7 @@ bool LockFolder(platform::FolderLock& lock, const platform::Folder& folder, std:
   platform::IoError error;
   if (lock.Acquire(folder, error)) return true;
   why = error ? platform::Explained(u"フォルダをロックできません", error) : u"別の実行がこのフォルダを処理中です";
+  if (!error && !lock.Holder().empty()) why += u" (" + lock.Holder() + u")";
   return false;
 }
 

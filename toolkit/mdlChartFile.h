@@ -66,7 +66,7 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, std::st
                      std::u16string& why);
 
 // Locks a folder against other runs for as long as `lock` lives; false, with the reason, when
-// another run holds it or it cannot be locked.
+// another run holds it (named where the system tells which) or it cannot be locked.
 bool LockFolder(platform::FolderLock& lock, const platform::Folder& folder, std::u16string& why);
 
 // Whether a name is one the chart-rewriting programs give their own files: a backup (chart + "~" +

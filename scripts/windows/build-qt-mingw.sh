@@ -4,17 +4,18 @@
 # compiler, from Debian's own qt6-base source package (the version of the host
 # Qt that is installed, 6.4.2+dfsg on Debian 12), and installs it into a prefix.
 #
-# Runs on a fresh Debian 12 machine: installs what it needs with apt-get (through
-# sudo when not root), adds a deb-src entry for bookworm main if the machine has
-# none, fetches the source with `apt-get source`, configures, builds, installs.
+# Runs on a fresh Debian 12 machine, as any user: installs what it needs with
+# apt-get (through sudo when not root), adds a deb-src entry for bookworm main if
+# the machine has none, fetches the source with `apt-get source`, configures,
+# builds, installs into the user's cache.
 #
 # Restartable: exits at once when the prefix holds a finished install (stamp
 # file); a source tree that was already unpacked is reused, and an existing build
 # folder is built further instead of configured anew.
 #
 # Environment (all optional):
-#   QT_MINGW_PREFIX   install prefix                       (/work/qt-mingw)
-#   QT_MINGW_SRC      where the source is unpacked         (/work/qt-mingw-src)
+#   QT_MINGW_PREFIX   install prefix       (${XDG_CACHE_HOME:-~/.cache}/chart-tools/qt-mingw)
+#   QT_MINGW_SRC      where the source is unpacked  (${XDG_CACHE_HOME:-~/.cache}/chart-tools/qt-mingw-src)
 #   QT_MINGW_BUILD    build folder                         ($QT_MINGW_SRC/build)
 #   QT_MINGW_JOBS     parallel compile jobs                (2)
 #   QT_MINGW_NICE     nice level of the configure/build    (19)
@@ -25,7 +26,7 @@
 #
 # Using the result:
 #   cmake -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-#         -DCMAKE_PREFIX_PATH=/work/qt-mingw -DQT_HOST_PATH=/usr \
+#         -DCMAKE_PREFIX_PATH=$QT_MINGW_PREFIX -DQT_HOST_PATH=/usr \
 #         -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake ...
 # and scripts/windows/deploy-qt-app.sh to put the DLLs beside the .exe files.
 set -euo pipefail
@@ -33,8 +34,9 @@ set -euo pipefail
 script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo_root=$(cd "$script_dir/../.." && pwd)
 
-prefix=${QT_MINGW_PREFIX:-/work/qt-mingw}
-src_root=${QT_MINGW_SRC:-/work/qt-mingw-src}
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/chart-tools
+prefix=${QT_MINGW_PREFIX:-$cache/qt-mingw}
+src_root=${QT_MINGW_SRC:-$cache/qt-mingw-src}
 build_dir=${QT_MINGW_BUILD:-$src_root/build}
 jobs=${QT_MINGW_JOBS:-2}
 nice_level=${QT_MINGW_NICE:-19}

@@ -9,7 +9,8 @@
 # out. The folder can then be zipped and copied to a Windows machine.
 #
 # Usage: scripts/windows/deploy-qt-app.sh DIST_DIR EXE...
-# Environment: QT_MINGW_PREFIX (the Qt built by build-qt-mingw.sh, /work/qt-mingw)
+# Environment: QT_MINGW_PREFIX (the Qt built by build-qt-mingw.sh,
+#              ${XDG_CACHE_HOME:-~/.cache}/chart-tools/qt-mingw)
 #              QT_MINGW_DEPLOY_IMAGEFORMATS=0 leaves the image format plugins out.
 set -euo pipefail
 
@@ -18,7 +19,7 @@ if [ $# -lt 2 ]; then
   exit 2
 fi
 
-prefix=${QT_MINGW_PREFIX:-/work/qt-mingw}
+prefix=${QT_MINGW_PREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/chart-tools/qt-mingw}
 triplet=x86_64-w64-mingw32
 dist=$1
 shift

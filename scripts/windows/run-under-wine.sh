@@ -4,12 +4,15 @@
 # after a while and then ends the program.
 #
 # Usage:
-#   scripts/windows/run-under-wine.sh [--screenshot PNG] [--wait SECS] [--timeout SECS] EXE [ARGS...]
+#   scripts/windows/run-under-wine.sh [--screenshot PNG] [--wait SECS] [--keys KEYS] [--timeout SECS] EXE [ARGS...]
 #   scripts/windows/run-under-wine.sh --stop
 #
 #   --screenshot PNG  take a screenshot of the whole virtual screen after --wait
 #                     seconds (default 8), then end the program; exits non-zero
 #                     if the program died before the screenshot
+#   --keys KEYS       with --screenshot: after the wait, press these keys (xdotool's
+#                     names, space separated, e.g. "Return alt+e"), each in the
+#                     window shown last, and take the screenshot after them
 #   --timeout SECS    without --screenshot: end the program after SECS seconds
 #                     (exit code 124, as with timeout(1))
 #   --stop            end the wine processes, the wineserver and the Xvfb that
@@ -47,6 +50,7 @@ log() { echo "run-under-wine: $*" >&2; }
 die() { log "error: $*"; exit 1; }
 
 screenshot=""
+keys=""
 wait_secs=8
 timeout_secs=""
 stop=0
@@ -54,6 +58,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --screenshot) screenshot=${2:?--screenshot needs a file}; shift 2 ;;
     --wait) wait_secs=${2:?--wait needs seconds}; shift 2 ;;
+    --keys) keys=${2:?--keys needs keys}; shift 2 ;;
     --timeout) timeout_secs=${2:?--timeout needs seconds}; shift 2 ;;
     --stop) stop=1; shift ;;
     --) shift; break ;;
@@ -83,14 +88,14 @@ if [ $stop -eq 1 ]; then
   exit 0
 fi
 
-[ $# -ge 1 ] || die "usage: $0 [--screenshot PNG] [--wait SECS] [--timeout SECS] EXE [ARGS...] | --stop"
+[ $# -ge 1 ] || die "usage: $0 [--screenshot PNG] [--wait SECS] [--keys KEYS] [--timeout SECS] EXE [ARGS...] | --stop"
 exe=$1
 shift
 [ -f "$exe" ] || die "$exe not found"
 
 # --- packages ------------------------------------------------------------------
 # fonts-wine: wine's own Tahoma and Marlett, the faces of Windows' dialogs and of a title bar's buttons.
-packages=(wine wine64 xvfb xauth imagemagick fonts-noto-cjk fonts-wine)
+packages=(wine wine64 xvfb xauth imagemagick xdotool fonts-noto-cjk fonts-wine)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -167,6 +172,22 @@ if ! kill -0 "$pid" 2>/dev/null; then
   wait "$pid" || true
   cat "$state_dir/last-run.log" >&2
   die "$exe ended before the screenshot"
+fi
+if [ -n "$keys" ]; then
+  # There is no window manager to give a window the focus: each key goes to the window shown last
+  # (a message box before the window it belongs to), given the focus for it.
+  for key in $keys; do
+    window=""
+    for _ in $(seq 1 20); do
+      window=$(xdotool search --onlyvisible --name '.+' 2>/dev/null | tail -n1 || true)
+      [ -n "$window" ] && break
+      sleep 0.5
+    done
+    [ -n "$window" ] || die "no window to press $key in"
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    xdotool key "$key" || die "xdotool could not press $key"
+    sleep 3
+  done
 fi
 mkdir -p "$(dirname "$screenshot")"
 import -window root "$screenshot"

@@ -1,6 +1,8 @@
-// The command line as another process sees it on Windows, and a read-only chart rewritten there.
+// The command line as another process sees it on Windows, what Windows is told about it, and charts
+// rewritten there: read-only, in use, in a folder moved away, with an access list of their own.
 
 #include "quarrow/mdlMain.h"
+#include "toolkit/platform/win32.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Windows.h"
@@ -14,33 +16,134 @@ int Cli(std::vector<std::u16string> args, std::string& output) {
   return RunProcess(platform::JoinPath(platform::ExecutableFolder(), u"quarrow-cli.exe"), args, output);
 }
 
+quarrow::RunOptions RewriteWavToOgg(const std::u16string& folder, bool backup) {
+  quarrow::RunOptions options;
+  options.TargetText = folder;
+  options.FileCheckOn = false;
+  options.BackupOn = backup;
+  options.Rules = {quarrow::MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg")};
+  return options;
+}
+
 }  // namespace
 
-TEST(WindowsQuarrowCli, AJapaneseFolderNameArrivesWhole) {
+TEST(WindowsQuarrowCli, AJapaneseFolderNameArrivesWholeAndAFolderTypedAsCmdCompletesIt) {
   TempDir t;
   const auto folder = t.MakeFolder(u"曲 フォルダ");
   t.Write(u"曲 フォルダ/ピアノ.bms", "#WAV01 ピ.wav\r\n");
   std::string output;
   EXPECT_EQ(Cli({u"--dry-run", folder}, output), 0) << output;
   EXPECT_NE(output.find("would rewrite " + U8(folder + u"\\ピアノ.bms")), std::string::npos) << output;
+  // "FOLDER\" as cmd's completion writes it: the options after it stay options.
+  const std::u16string exe = platform::JoinPath(platform::ExecutableFolder(), u"quarrow-cli.exe");
+  const std::u16string line =
+      u"\"" + exe + u"\" --rule \"#WAV?? *.wav\" \"#WAV?? *.ogg\" \"" + folder + u"\\\" --dry-run --no-file-check";
+  EXPECT_EQ(RunCommandLine(exe, line, output), 0) << output;
+  EXPECT_NE(output.find("would rewrite " + U8(folder + u"\\ピアノ.bms")), std::string::npos) << output;
+  EXPECT_EQ(t.Read(u"曲 フォルダ/ピアノ.bms"), "#WAV01 ピ.wav\r\n");
 }
 
-TEST(WindowsQuarrowCli, AnotherRunsFolderIsLeftAlone) {
+TEST(WindowsQuarrowCli, ItsIconVersionAndManifestAreInside) {
+  const std::u16string path = platform::JoinPath(platform::ExecutableFolder(), u"quarrow-cli.exe");
+  const std::wstring wide(path.begin(), path.end());
+  DWORD ignored = 0;
+  std::vector<char> version(GetFileVersionInfoSizeW(wide.c_str(), &ignored));
+  ASSERT_FALSE(version.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(wide.c_str(), 0, static_cast<DWORD>(version.size()), version.data()));
+  wchar_t* text = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\041104B0\\FileDescription",
+                             reinterpret_cast<void**>(&text), &length));
+  EXPECT_EQ(std::wstring(text), L"Quarrow ライン置換エディタ (コマンドライン)");
+  const HMODULE module = LoadLibraryExW(wide.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  const HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(manifest, nullptr);
+  const std::string xml(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                        SizeofResource(module, manifest));
+  for (const char* setting : {"<longPathAware", ">UTF-8</activeCodePage>", "PerMonitorV2", "8e0f7a12-bfb3-4fe8"}) {
+    EXPECT_NE(xml.find(setting), std::string::npos) << setting;
+  }
+  EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr) << "an icon";
+  FreeLibrary(module);
+}
+
+TEST(WindowsQuarrowCli, OnlyAnotherRunKeepsARunOutOfAFolder) {
   TempDir t;
   t.Write(u"a.bms", "#WAV01 a.wav\r\n");
   std::string output;
+  {
+    // A program that merely lists the folder, letting nobody else write it, is no run.
+    HeldOpen reader(t.Path(), false);
+    ASSERT_TRUE(reader.IsOpen());
+    EXPECT_EQ(Cli({u"--no-backup", t.Path()}, output), 0) << output;
+    EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
+  }
+  t.Write(u"a.bms", "#WAV01 a.wav\r\n");
   {
     platform::IoError error;
     const platform::Folder folder = platform::Folder::Open(t.Path(), error);
     platform::FolderLock lock;
     ASSERT_TRUE(lock.Acquire(folder, error) && lock.Exclusive());
     EXPECT_EQ(Cli({u"--no-backup", t.Path()}, output), 2);
-    EXPECT_NE(output.find("別の実行がこのフォルダを処理中です"), std::string::npos) << output;
+    const std::string holder = " (quarrow_tests、プロセス " + std::to_string(GetCurrentProcessId()) + ")";
+    EXPECT_NE(output.find("別の実行がこのフォルダを処理中です" + holder), std::string::npos) << output;
     EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.wav\r\n");
     EXPECT_EQ(t.Names().size(), 1u);
   }
   EXPECT_EQ(Cli({u"--no-backup", t.Path()}, output), 0) << output;
   EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
+}
+
+TEST(WindowsQuarrowRun, AChartInUseStaysAsItWasWithNoBackupAndIsReportedSo) {
+  for (const bool backup : {true, false}) {
+    TempDir t;
+    t.Write(u"a.bms", "#WAV01 a.wav\r\n");
+    ScriptedUser user;
+    const quarrow::RunOptions options = RewriteWavToOgg(t.Path(), backup);
+    {
+      HeldOpen editor(t / u"a.bms");
+      ASSERT_TRUE(editor.IsOpen());
+      for (int run = 0; run < 2; ++run) {
+        const RunResult result = quarrow::Run(options);
+        ASSERT_EQ(result.Failures.size(), 1u) << backup;
+        EXPECT_NE(result.Failures[0].Reason.find(u"使用中"), std::u16string::npos) << U8(result.Failures[0].Reason);
+      }
+      EXPECT_EQ(t.Names(), std::vector<std::u16string>{u"a.bms"}) << "neither a backup nor a temporary file";
+    }
+    EXPECT_TRUE(quarrow::Run(options).Failures.empty());
+    EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
+    EXPECT_EQ(t.Names().size(), backup ? 2u : 1u);
+  }
+}
+
+TEST(WindowsQuarrowRun, AFolderMovedDuringTheRunIsTheOneWorkedIn) {
+  TempDir t;
+  const auto songs = t.MakeFolder(u"songs");
+  const std::vector<std::u16string> charts = {u"moved/a.bms", u"moved/b.bms", u"moved/c.bms"};
+  for (const char16_t* name : {u"a.bms", u"b.bms", u"c.bms"}) t.Write(std::u16string(u"songs/") + name, "#WAV01 a.wav\r\n");
+  ScriptedUser user;
+  // Moved once the first chart has taken its place; a new folder takes the old path.
+  user.view->on_events = [&](int) {
+    if (platform::FileExists(t / u"songs/a.bms~1.mbk") && platform::RenameReplace(songs, t / u"moved")) {
+      t.MakeFolder(u"songs");
+      t.Write(u"songs/a.bms", "someone else's");
+    }
+  };
+  const RunResult result = quarrow::Run(RewriteWavToOgg(songs, true));
+  ASSERT_TRUE(platform::FolderExists(t / u"moved"));
+  // Windows goes on through the folder's opening. Wine names entries by the path they were opened
+  // by, which leads elsewhere now: the charts there fail and are reported, and a later run in the
+  // folder takes away what this one could not.
+  std::size_t placed = 0;
+  for (const auto& chart : charts) placed += t.Read(chart) == "#WAV01 a.ogg\r\n";
+  EXPECT_EQ(placed + result.Failures.size(), 3u);
+  user.view->on_events = nullptr;
+  EXPECT_TRUE(quarrow::Run(RewriteWavToOgg(t / u"moved", true)).Failures.empty());
+  for (const auto& chart : charts) EXPECT_EQ(t.Read(chart) + t.Read(chart + u"~1.mbk"), "#WAV01 a.ogg\r\n#WAV01 a.wav\r\n");
+  EXPECT_EQ(t.Names(u"moved").size(), 6u) << "no temporary file";
+  EXPECT_EQ(t.Names(u"songs"), std::vector<std::u16string>{u"a.bms"});
+  EXPECT_EQ(t.Read(u"songs/a.bms"), "someone else's");
 }
 
 TEST(WindowsQuarrowRun, AReadOnlyChartIsRewrittenAndItsBackupIsItsOldSelf) {
@@ -53,11 +156,7 @@ TEST(WindowsQuarrowRun, AReadOnlyChartIsRewrittenAndItsBackupIsItsOldSelf) {
   platform::IoError error;
   ASSERT_TRUE(platform::PathInfo(chart, old_chart, error));
   ScriptedUser user;
-  quarrow::RunOptions options;
-  options.TargetText = t.Path();
-  options.FileCheckOn = false;
-  options.Rules = {quarrow::MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg")};
-  EXPECT_TRUE(quarrow::Run(options).Failures.empty());
+  EXPECT_TRUE(quarrow::Run(RewriteWavToOgg(t.Path(), true)).Failures.empty());
   EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
   EXPECT_EQ(t.Read(u"a.bms~1.mbk"), "#WAV01 a.wav\r\n");
   EXPECT_EQ(AttributesOf(chart), platform::kAttrNormal) << "read-only no more, as on POSIX";
@@ -65,4 +164,18 @@ TEST(WindowsQuarrowRun, AReadOnlyChartIsRewrittenAndItsBackupIsItsOldSelf) {
   EXPECT_EQ(new_chart.Times.Write, stamp.Write);
   EXPECT_EQ(backup.Id, old_chart.Id) << "the backup is a second name of the old chart, not a copy";
   EXPECT_NE(new_chart.Id, old_chart.Id);
+}
+
+TEST(WindowsQuarrowRun, ARewrittenChartKeepsTheAccessListOfTheOldOne) {
+  TempDir t;
+  const auto chart = t.Write(u"a.bms", "#WAV01 a.wav\r\n");
+  const auto plain = t.Write(u"plain.txt", "");
+  // Everyone may change this chart, which a new file in the folder would not give.
+  ASSERT_TRUE(SetAccessList(chart, u"D:P(A;;FA;;;WD)(A;;FA;;;SY)"));
+  const std::u16string list = AccessList(chart);
+  ASSERT_NE(list, AccessList(plain));
+  ScriptedUser user;
+  EXPECT_TRUE(quarrow::Run(RewriteWavToOgg(t.Path(), false)).Failures.empty());
+  EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
+  EXPECT_EQ(U8(AccessList(chart)), U8(list));
 }

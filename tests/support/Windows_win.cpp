@@ -1,7 +1,9 @@
 #include "tests/support/Windows.h"
 
 #include "toolkit/platform/win32.h"
+#include <aclapi.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -30,9 +32,14 @@ std::wstring Quoted(const std::wstring& arg) {
 }  // namespace
 
 int RunProcess(const std::u16string& exe, const std::vector<std::u16string>& args, std::string& output) {
-  output.clear();
   std::wstring line = Quoted(W(exe));
   for (const auto& arg : args) line += L" " + Quoted(W(arg));
+  return RunCommandLine(exe, std::u16string(line.begin(), line.end()), output);
+}
+
+int RunCommandLine(const std::u16string& exe, const std::u16string& command_line, std::string& output) {
+  output.clear();
+  std::wstring line = W(command_line);
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE read_end = nullptr, write_end = nullptr;
   if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return -1;
@@ -62,6 +69,33 @@ int RunProcess(const std::u16string& exe, const std::vector<std::u16string>& arg
   return static_cast<int>(status);
 }
 
+std::u16string AccessList(const std::u16string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL list = nullptr;
+  std::u16string text;
+  if (GetNamedSecurityInfoW(W(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr,
+                            &descriptor) == ERROR_SUCCESS) {
+    wchar_t* sddl = nullptr;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl,
+                                                             nullptr)) {
+      text = reinterpret_cast<const char16_t*>(sddl);
+      LocalFree(sddl);
+    }
+    LocalFree(descriptor);
+  }
+  return text;
+}
+
+bool SetAccessList(const std::u16string& path, const std::u16string& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(W(sddl).c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  const bool set = SetFileSecurityW(W(path).c_str(), DACL_SECURITY_INFORMATION, descriptor) != 0;
+  LocalFree(descriptor);
+  return set;
+}
+
 bool MakeShortcut(const std::u16string& shortcut, const std::u16string& target) {
   const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   bool made = false;
@@ -80,9 +114,9 @@ bool MakeShortcut(const std::u16string& shortcut, const std::u16string& target) 
   return made;
 }
 
-HeldOpen::HeldOpen(const std::u16string& path)
-    : handle_(CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                          nullptr)) {}
+HeldOpen::HeldOpen(const std::u16string& path, bool others_write)
+    : handle_(CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | (others_write ? FILE_SHARE_WRITE : 0), nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
 
 HeldOpen::~HeldOpen() {
   if (IsOpen()) CloseHandle(handle_);

@@ -1,4 +1,5 @@
-// A file another program holds open on Windows cannot go: a failure, never a crash or a loss.
+// A file another program holds open on Windows cannot go: a failure, never a crash or a loss. A kept
+// partner's attributes are its own on Windows.
 
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
@@ -24,4 +25,19 @@ TEST(WindowsTobrenz, AFileInUseStaysAndIsReported) {
   }
   EXPECT_TRUE(tobrenz::Run(options).Failures.empty());
   EXPECT_FALSE(platform::PathExists(dir / u"a.bmp"));
+}
+
+TEST(WindowsTobrenz, AKeptPartnerEndsWithNormalAttributes) {
+  TempDir dir;
+  dir.Write(u"a.png", std::string(90, 'x'));
+  const auto partner = dir.Write(u"a.bmp", "x");
+  ASSERT_TRUE(platform::SetAttributes(partner, platform::kAttrHidden | platform::kAttrSystem | platform::kAttrReadOnly));
+  ScriptedUser user;
+  tobrenz::RunOptions options;
+  options.TargetText = dir.Path();
+  options.IncludeOn = true;
+  options.IncludeText = u"*.png";
+  EXPECT_TRUE(tobrenz::Run(options).Failures.empty());
+  EXPECT_EQ(dir.Names(), std::vector<std::u16string>{u"a.bmp"});
+  EXPECT_EQ(AttributesOf(partner), platform::kAttrNormal);
 }

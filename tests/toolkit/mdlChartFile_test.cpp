@@ -3,6 +3,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
+#include <unistd.h>
 
 #include "tests/support/Posix.h"
 #endif
@@ -161,7 +162,9 @@ TEST(mdlChartFile, BackupsAndTemporaryFilesNeverReplaceAnything) {
   const int other = open(U8(t.Path()).c_str(), O_RDONLY | O_DIRECTORY);  // a lock of its own, as another run's
   ASSERT_EQ(flock(other, LOCK_EX), 0);
   EXPECT_EQ(pass.Rewrite(u"b.bms"), Outcome::Failed);
-  EXPECT_EQ(pass.why, u"別の実行がこのフォルダを処理中です");
+  EXPECT_EQ(pass.why, u"別の実行がこのフォルダを処理中です (toolkit_tests、プロセス " +
+                          platform::DecodeUtf8(std::to_string(getpid())) + u")")
+      << "the holder, as Linux tells it";
   close(other);
   EXPECT_EQ(t.Read(u"b.bms.mbk1") + t.Read(u"b.bms"), "the other run's chart#WAV01 b.wav\r\n");
 #endif

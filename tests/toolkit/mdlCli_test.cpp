@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "tests/support/TempDir.h"
+#include "toolkit/platform/console.h"
 #include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlTools.h"
 
@@ -90,6 +91,22 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetA
 #ifdef _WIN32
   EXPECT_EQ(Parse({u"/b/./"}).options.TargetText, platform::RootOf(here) + u"\\b") << "on the current drive";
 #endif
+}
+
+TEST(mdlCli, AWindowsCommandLineIsReadAsItsUserMeantIt) {
+  const std::vector<std::pair<std::u16string, Args>> cases = {
+      {u"q.exe a  b\t\"c d\"", {u"q.exe", u"a", u"b", u"c d"}},
+      {u"\"C:\\Program Files\\q.exe\" x", {u"C:\\Program Files\\q.exe", u"x"}},
+      // cmd completes a folder so; the C runtime alone would read one argument, 'C:\dir" --dry-run'.
+      {u"q \"C:\\dir\\\" --dry-run", {u"q", u"C:\\dir\\", u"--dry-run"}},
+      {u"q \"C:\\My Songs\\\"", {u"q", u"C:\\My Songs\\"}},
+      {u"q \"C:\\dir\\\\\" x", {u"q", u"C:\\dir\\", u"x"}},
+      // Quotes meant as quotes stay quotes.
+      {u"q \"say \\\"hi\\\" now\"", {u"q", u"say \"hi\" now"}},
+      {u"q a\\\\b \\\"c\\\"", {u"q", u"a\\\\b", u"\"c\""}},
+      {u"q \"a\"\"b\" c \"\"", {u"q", u"a\"b", u"c", u""}},
+  };
+  for (const auto& [line, args] : cases) EXPECT_EQ(platform::SplitCommandLine(line), args) << U8(line);
 }
 
 TEST(mdlCli, ExitStatusesAndStopSignals) {

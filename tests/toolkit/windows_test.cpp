@@ -1,6 +1,8 @@
 // What the file system does its own way on Windows: drives and shares in paths, letter case,
 // attributes, three times, shortcuts and paths longer than the old limit.
 
+#include <cstring>
+
 #include "tests/support/TempDir.h"
 #include "tests/support/Windows.h"
 #include "toolkit/clsFilter.h"
@@ -206,4 +208,51 @@ TEST(WindowsFiles, EntriesGoToTheRecycleBinOrStayWithTheReason) {
   EXPECT_EQ(ReadBytes(trash + u"\\files\\a.wav") + ReadBytes(trash + u"\\files\\set\\k.wav"), "xk");
   EXPECT_NE(ReadBytes(trash + u"\\info\\set.trashinfo").find("/set\n"), std::string::npos);
   EXPECT_TRUE(RemoveTree(trash));
+}
+
+TEST(WindowsFiles, AFolderMovedAwayIsStillTheOneOpened) {
+  TempDir t;
+  const auto songs = t.MakeFolder(u"songs");
+  t.Write(u"songs/a.bms", "old");
+  const Folder folder = OpenFolder(songs);
+  std::string bytes;
+  FileInfo info;
+  IoError error;
+  File file;
+  ASSERT_TRUE(folder.Create(u"a.bms.mbk1", file, error) && file.Write("new", error) && file.Finish(info, true, error));
+  ASSERT_TRUE(RenameReplace(songs, t / u"moved"));
+  t.MakeFolder(u"songs");
+  t.Write(u"songs/a.bms", "someone else's");
+  EXPECT_TRUE(folder.Read(u"a.bms", bytes, info, error) && bytes == "old");
+  // Windows names entries through the folder's opening. Wine names them by the path the folder
+  // was opened by, which leads elsewhere now: it is refused, and nothing there is touched.
+  const bool placed = folder.Keep(u"a.bms", u"a.bms~1.mbk", error) == KeepResult::Made &&
+                      folder.Rename(u"a.bms.mbk1", u"a.bms", error);
+  if (placed) {
+    EXPECT_EQ(t.Read(u"moved/a.bms") + t.Read(u"moved/a.bms~1.mbk"), "newold");
+  } else {
+    EXPECT_EQ(ErrorText(error), u"フォルダが移動されました");
+    EXPECT_FALSE(folder.Remove(u"a.bms.mbk1", error));
+    EXPECT_EQ(t.Read(u"moved/a.bms") + t.Read(u"moved/a.bms.mbk1"), "oldnew");
+  }
+  EXPECT_EQ(t.Names(u"songs"), std::vector<std::u16string>{u"a.bms"});
+  EXPECT_EQ(t.Read(u"songs/a.bms"), "someone else's");
+}
+
+TEST(WindowsFiles, TheNamedStreamsOfAStreamListing) {
+  // Records as the system lays them out: each at an 8-byte boundary, the last with no next.
+  std::vector<std::uint64_t> buffer(64);
+  char* const start = reinterpret_cast<char*>(buffer.data());
+  std::size_t at = 0, last = 0;
+  for (const std::u16string name : {u"::$DATA", u":Zone.Identifier:$DATA", u":タグ:$DATA", u":odd"}) {
+    const std::uint32_t size = static_cast<std::uint32_t>(name.size() * 2), next = (24 + size + 7) / 8 * 8;
+    std::memcpy(start + at, &next, 4);
+    std::memcpy(start + at + 4, &size, 4);
+    std::memcpy(start + at + 24, name.data(), size);
+    last = at;
+    at += next;
+  }
+  std::memset(start + last, 0, 4);
+  EXPECT_EQ(NamedStreams(buffer.data(), at), (std::vector<std::u16string>{u":Zone.Identifier:$DATA", u":タグ:$DATA"}));
+  EXPECT_EQ(NamedStreams(buffer.data(), 30), std::vector<std::u16string>{}) << "a record cut short";
 }

@@ -52,11 +52,11 @@ std::u16string FitColumns(const std::u16string& line, int columns) {
 
 void ConsoleMessages::ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
   if (icon == MsgIcon::None) {
-    std::fprintf(out_, "%s\n", Plain(text).c_str());
+    platform::Print(out_, "%s\n", Plain(text).c_str());
     std::fflush(out_);
     return;
   }
-  std::fprintf(err_, "%s[%s] %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str());
+  platform::Print(err_, "%s[%s] %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str());
   std::fflush(err_);
 }
 
@@ -67,8 +67,8 @@ void ConsoleMessages::ShowWarning(const std::u16string& text, const std::u16stri
 }
 
 bool ConsoleMessages::AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
-  std::fprintf(err_, "%s[%s] %s -> %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str(),
-               assume_yes_ ? "yes (--yes)" : "no (give --yes to answer yes)");
+  platform::Print(err_, "%s[%s] %s -> %s\n", Prefix(icon), Plain(title).c_str(), Plain(text).c_str(),
+                  assume_yes_ ? "yes (--yes)" : "no (give --yes to answer yes)");
   std::fflush(err_);
   return assume_yes_;
 }
@@ -94,7 +94,7 @@ void ConsoleCancelView::ShowDialog() {
 }
 
 void ConsoleCancelView::HideDialog() {
-  if (shown_ && terminal_) std::fputs("\r\033[K", stderr);
+  if (shown_ && terminal_) platform::WriteText(stderr, "\r\033[K");
   shown_ = false;
 }
 
@@ -110,7 +110,7 @@ void ConsoleCancelView::Draw() {
   // left free: some terminals wrap as soon as it is written).
   const int columns = platform::StderrColumns();
   line = FitColumns(line, columns > 1 ? columns - 1 : 99);
-  std::fprintf(stderr, "\r\033[K%s", platform::ToUtf8(line).c_str());
+  platform::Print(stderr, "\r\033[K%s", platform::ToUtf8(line).c_str());
   std::fflush(stderr);
 }
 
@@ -120,6 +120,6 @@ void ConsoleCancelView::ProcessEvents() {
 
 bool ConsoleCancelView::AskStop(const std::u16string&, const std::u16string&) {
   // The stop button here is a signal, and it means stop.
-  std::fputs("stopping at the user's request\n", stderr);
+  platform::WriteText(stderr, "stopping at the user's request\n");
   return true;
 }

@@ -95,7 +95,7 @@ std::u16string Session::FullPath(const std::u16string& arg) {
 }
 
 int Session::BadArguments(const std::string& why) const {
-  std::fprintf(stderr, "%s: %s\n(see %s --help)\n", command_.c_str(), why.c_str(), command_.c_str());
+  platform::Print(stderr, "%s: %s\n(see %s --help)\n", command_.c_str(), why.c_str(), command_.c_str());
   return 1;
 }
 
@@ -149,12 +149,12 @@ std::optional<int> Session::Parse(const std::vector<std::u16string>& args, RunOp
       text += "command line never writes that file.\n";
       text += "Exit status: 0 done, 1 bad arguments or a warning that stopped the run, 2 some items failed\n";
       text += "(or the output could not be written), 128 + the signal's number when stopped (130: Ctrl+C).\n";
-      std::fputs(text.c_str(), stdout);
+      platform::WriteText(stdout, text);
       std::fflush(stdout);
       return std::ferror(stdout) ? 2 : 0;
     }
     if (a == u"--version" || a == u"-V") {
-      std::printf("%s 0.2.0\n", command_.c_str());
+      platform::Print(stdout, "%s %s\n", command_.c_str(), CHART_TOOLS_VERSION);
       std::fflush(stdout);
       return std::ferror(stdout) ? 2 : 0;
     }
@@ -193,7 +193,7 @@ std::optional<int> Session::Parse(const std::vector<std::u16string>& args, RunOp
 int Session::Finish(RunOutcome outcome, const std::vector<FailedItem>& failures) {
   const int status = ExitStatus(outcome, failures);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "%s: the output could not be written (%s)\n", command_.c_str(), std::strerror(errno));
+    platform::Print(stderr, "%s: the output could not be written (%s)\n", command_.c_str(), std::strerror(errno));
     return status == 0 || status == 1 ? 2 : status;
   }
   return status;
@@ -210,7 +210,7 @@ int ExitStatus(RunOutcome outcome, const std::vector<FailedItem>& failures) {
   std::fflush(stdout);
   if (outcome == RunOutcome::Warned) return 1;
   for (const FailedItem& failed : failures) {
-    std::fprintf(stderr, "failed: %s: %s\n", Shown(failed.Path).c_str(), Shown(failed.Reason).c_str());
+    platform::Print(stderr, "failed: %s: %s\n", Shown(failed.Path).c_str(), Shown(failed.Reason).c_str());
   }
   if (outcome == RunOutcome::Cancelled) {
     const int signal = platform::InterruptSignal();

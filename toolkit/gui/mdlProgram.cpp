@@ -1,11 +1,15 @@
 #include "toolkit/gui/mdlProgram.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "toolkit/gui/QtMessages.h"
+#include "toolkit/gui/QtText.h"
 #include "toolkit/gui/frmDlgCancel.h"
 #include "toolkit/mdlAppGlobal.h"
 #include "toolkit/platform/console.h"
@@ -14,6 +18,17 @@
 
 namespace mdlGui {
 
+bool LoadQtTranslations(const QString& program_folder) {
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  const QString here = QDir::fromNativeSeparators(program_folder);
+  for (const QString& folder : {here + QStringLiteral("/translations"), here,
+                                QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
+    if (translator->load(QStringLiteral("qtbase_ja"), folder)) return QCoreApplication::installTranslator(translator);
+  }
+  delete translator;
+  return false;
+}
+
 int RunProgram(int argc, char** argv, const WindowMaker& make_window) {
   // The arguments as the user gave them, before Qt takes its own options out of argv: what is left
   // there afterwards is found by the place each came from.
@@ -21,6 +36,7 @@ int RunProgram(int argc, char** argv, const WindowMaker& make_window) {
   const std::vector<std::u16string> texts = platform::ProgramArguments(argc, argv);
   QApplication app(argc, argv);
   InstallServices();
+  (void)LoadQtTranslations(ToQt(platform::ExecutableFolder()));
 
   QtMessages messages;
   mdlMessages::SetSink(&messages);

@@ -48,4 +48,6 @@ int InterruptSignal() { return g_signal; }
 
 void PrepareConsoleOutput() {}
 
+void WriteText(std::FILE* stream, std::string_view text) { std::fwrite(text.data(), 1, text.size(), stream); }
+
 }  // namespace platform

@@ -1,10 +1,11 @@
-// The Windows console: the arguments from the wide command line, console text in UTF-8 with the
-// progress line drawn by the console's own escape sequences, and the console's stop events (Ctrl+C,
-// Ctrl+Break, a closed window, log-off, shut-down) turned into the stop flag.
+// The Windows console: the arguments from the wide command line, console text written as the
+// console's own wide characters with the progress line drawn by its escape sequences, and the
+// console's stop events (Ctrl+C, Ctrl+Break, a closed window, log-off, shut-down) turned into the
+// stop flag.
 #include "toolkit/platform/win32.h"
-#include <shellapi.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 
@@ -57,25 +58,8 @@ bool IsConsole(DWORD which, DWORD& mode) { return GetConsoleMode(GetStdHandle(wh
 
 }  // namespace
 
-std::vector<std::u16string> ProgramArguments(int argc, char** argv) {
-  std::vector<std::u16string> args;
-  int count = 0;
-  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide != nullptr && count == argc) {
-    for (int i = 0; i < count; ++i) {
-      const wchar_t* arg = wide[i];
-      args.emplace_back(reinterpret_cast<const char16_t*>(arg));
-    }
-  } else {
-    for (int i = 0; i < argc; ++i) {
-      const int n = MultiByteToWideChar(CP_ACP, 0, argv[i], -1, nullptr, 0);
-      std::wstring text(n > 0 ? n : 1, L'\0');
-      if (n > 0) MultiByteToWideChar(CP_ACP, 0, argv[i], -1, text.data(), n);
-      args.emplace_back(text.begin(), text.begin() + (n > 0 ? n - 1 : 0));
-    }
-  }
-  if (wide != nullptr) LocalFree(wide);
-  return args;
+std::vector<std::u16string> ProgramArguments(int, char**) {
+  return SplitCommandLine(reinterpret_cast<const char16_t*>(GetCommandLineW()));
 }
 
 bool StderrIsTerminal() {
@@ -113,6 +97,28 @@ void PrepareConsoleOutput() {
   if (code_page == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) return;
   g_console_code_page = code_page;
   std::atexit(RestoreConsoleCodePage);
+}
+
+void WriteText(std::FILE* stream, std::string_view text) {
+  const HANDLE console = stream == stdout ? GetStdHandle(STD_OUTPUT_HANDLE)
+                         : stream == stderr ? GetStdHandle(STD_ERROR_HANDLE)
+                                            : INVALID_HANDLE_VALUE;
+  DWORD mode = 0;
+  if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    return;
+  }
+  std::fflush(stream);  // what the C runtime holds of earlier output comes first
+  const int size = static_cast<int>(text.size());
+  std::wstring wide(static_cast<std::size_t>(std::max(0, MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0))),
+                    L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+  for (std::size_t at = 0; at < wide.size();) {
+    DWORD put = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - at, 8192));
+    if (!WriteConsoleW(console, wide.data() + at, chunk, &put, nullptr) || put == 0) return;
+    at += put;
+  }
 }
 
 }  // namespace platform

@@ -193,14 +193,17 @@ class Folder {
   [[nodiscard]] bool SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const;
   // Clears the read-only attribute of an entry whose look said it is read-only; never through a link.
   [[nodiscard]] bool MakeWritable(const std::u16string& name, const FileInfo& info, IoError& error) const;
+  // Gives an entry normal attributes, as a time copy leaves its source: read-only, and where the
+  // system stores them hidden, system and archive, cleared; never through a link.
+  [[nodiscard]] bool MakeNormal(const std::u16string& name, const FileInfo& info, IoError& error) const;
   // True when both are the same folder.
   bool SameAs(const Folder& other) const;
 
  private:
   friend class FolderLock;
   friend class TreeRemover;
-  std::intptr_t handle_ = -1;
-  std::u16string native_;  // where folders are reached by path (Windows): the long form of the path
+  std::intptr_t handle_ = -1;  // the folder's opening, which its entries are reached through
+  std::u16string native_;      // Windows: the long form of the path it was opened by
   std::u16string path_;
 };
 
@@ -219,11 +222,15 @@ class FolderLock {
   // True when no other run can hold the folder at the same time, so that what a killed run left
   // behind in it may be removed.
   bool Exclusive() const { return exclusive_; }
+  // After Acquire found another run holding the folder: that run's program and process, where the
+  // system tells them ("quarrow-cli、プロセス 1234"); empty otherwise.
+  const std::u16string& Holder() const { return holder_; }
 
  private:
   std::uint64_t device_ = 0, id_ = 0;
   bool held_ = false;
   bool exclusive_ = false;
+  std::u16string holder_;
 };
 
 #ifdef _WIN32
@@ -297,6 +304,13 @@ std::u16string StoredName(const std::u16string& path);
 // The target of a shortcut file; empty when the path is none or its target cannot be read. Symbolic
 // links need no such help (the file system follows them), so on POSIX this is always empty.
 std::u16string ShortcutTarget(const std::u16string& path);
+
+#ifdef _WIN32
+// The named data streams that a listing of a file's streams (the system's FILE_STREAM_INFORMATION
+// records, `size` bytes) holds, each as it is opened relative to its file (":name:$DATA"); the
+// file's own data is none of them.
+std::vector<std::u16string> NamedStreams(const void* records, std::size_t size);
+#endif
 
 // The bytes the system stores for a name: the ones every comparison with a chart's own bytes uses.
 std::string NativeBytes(const std::u16string& name);

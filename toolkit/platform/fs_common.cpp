@@ -2,6 +2,7 @@
 #include "toolkit/platform/fs_common.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "toolkit/clsFileString.h"
@@ -10,6 +11,11 @@ namespace platform {
 
 std::u16string Explained(const std::u16string& what, const IoError& error) {
   return error ? what + u" (" + ErrorText(error) + u")" : what;
+}
+
+std::u16string HolderText(const std::u16string& program, std::uint64_t process) {
+  const std::string number = std::to_string(process);
+  return program + u"、プロセス " + std::u16string(number.begin(), number.end());
 }
 
 void SortByName(std::vector<DirEntry>& entries) {

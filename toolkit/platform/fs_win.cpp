@@ -1,8 +1,11 @@
 // Windows implementation of the file-system layer. Names are UTF-16 here and go to the wide Win32
-// calls as they are. A Folder keeps the long form of its path ("\\?\C:\..." or
-// "\\?\UNC\server\share\..."), and every operation on an entry goes through it: no length limit
-// applies, and a stored name reaches the file system unchanged (no trailing dot or blank trimmed).
+// calls as they are. A path is used in its long form ("\\?\C:\..." or "\\?\UNC\server\share\..."):
+// no length limit applies, and a stored name reaches the file system unchanged (no trailing dot or
+// blank trimmed). A Folder holds an opening of its folder, and its entries are opened relative to
+// that opening by their names: a folder renamed or moved while a run works in it is still the one
+// the run opened, as on POSIX.
 #include "toolkit/platform/win32.h"
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -15,6 +18,13 @@
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/fs_common.h"
 #include "toolkit/platform/text.h"
+
+// The system's directory listing of an open folder (ntdll; Windows' own headers leave it to the
+// driver kit).
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine, PVOID apc_context,
+                                               PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
+                                               FILE_INFORMATION_CLASS information_class, BOOLEAN single_entry,
+                                               PUNICODE_STRING file_name, BOOLEAN restart_scan);
 
 namespace platform {
 namespace {
@@ -39,6 +49,10 @@ class Handle {
   Handle& operator=(const Handle&) = delete;
   HANDLE get() const { return h_; }
   HANDLE release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
+  void reset(HANDLE h) {
+    if (ok()) CloseHandle(h_);
+    h_ = h;
+  }
   bool ok() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
 
  private:
@@ -175,16 +189,6 @@ std::wstring Child(const std::wstring& folder, const std::u16string& name) {
   return out + W(name);
 }
 
-// The long path of an entry of an open folder; false, with the reason, for a folder that is not
-// open (its entries would otherwise be looked for at the root of the current drive) or a text that
-// can be no name of one of its entries.
-bool EntryPath(const std::u16string& folder, const std::u16string& name, std::wstring& path, IoError& error) {
-  if (folder.empty()) return Fail(error, ERROR_INVALID_HANDLE);
-  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
-  path = Child(W(folder), name);
-  return true;
-}
-
 // An entry's own attributes and reparse tag, no link followed.
 struct Look {
   DWORD attributes = INVALID_FILE_ATTRIBUTES;
@@ -213,6 +217,22 @@ HANDLE OpenEntry(const std::wstring& path, DWORD access, bool follow) {
   return CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr);
 }
 
+// A look through an opening of an entry; `follow` says whether the opening followed a link.
+bool InfoOfOpened(HANDLE h, FileInfo& info, bool follow, IoError& error) {
+  BY_HANDLE_FILE_INFORMATION fi;
+  if (!GetFileInformationByHandle(h, &fi)) return Fail(error);
+  FillInfo(fi, info);
+  if (!follow && (fi.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag)) {
+      info.IsLink = IsLinkEntry(tag.FileAttributes, tag.ReparseTag);
+    } else {
+      info.IsLink = true;  // a reparse point that will not tell what it is: never followed
+    }
+  }
+  return true;
+}
+
 bool InfoOf(const std::wstring& path, FileInfo& info, bool follow, IoError& error) {
   Handle h(OpenEntry(path, FILE_READ_ATTRIBUTES, follow));
   if (!h.ok()) {
@@ -227,18 +247,7 @@ bool InfoOf(const std::wstring& path, FileInfo& info, bool follow, IoError& erro
     info.IsLink = !follow && IsLinkEntry(fd.dwFileAttributes, fd.dwReserved0);
     return true;
   }
-  BY_HANDLE_FILE_INFORMATION fi;
-  if (!GetFileInformationByHandle(h.get(), &fi)) return Fail(error);
-  FillInfo(fi, info);
-  if (!follow && (fi.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (GetFileInformationByHandleEx(h.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
-      info.IsLink = IsLinkEntry(tag.FileAttributes, tag.ReparseTag);
-    } else {
-      info.IsLink = true;  // a reparse point that will not tell what it is: never followed
-    }
-  }
-  return true;
+  return InfoOfOpened(h.get(), info, follow, error);
 }
 
 // The attributes of what a path names, links followed; false when it cannot be reached.
@@ -291,7 +300,19 @@ bool ReadAll(HANDLE h, std::int64_t size, std::string& bytes, IoError& error) {
   return true;
 }
 
-// Reads a whole file; a file larger than `limit` bytes (when one is given) is refused unread.
+// Reads a whole file through an opening for reading, with a look at it; a file larger than `limit`
+// bytes (when one is given) is refused unread.
+bool ReadOpened(HANDLE h, std::string& bytes, FileInfo& info, IoError& error, std::int64_t limit = -1) {
+  // Only files on a disk are read: never a device or a pipe planted at the name.
+  if (GetFileType(h) != FILE_TYPE_DISK) return Fail(error, ERROR_INVALID_FUNCTION);
+  BY_HANDLE_FILE_INFORMATION fi;
+  if (!GetFileInformationByHandle(h, &fi)) return Fail(error);
+  FillInfo(fi, info);
+  if (info.IsFolder) return Fail(error, kIsFolderError);
+  if (limit >= 0 && info.Size > limit) return Fail(error, ERROR_FILE_TOO_LARGE);
+  return ReadAll(h, info.Size, bytes, error);
+}
+
 bool ReadFileAt(const std::wstring& path, std::string& bytes, FileInfo& info, IoError& error, std::int64_t limit = -1) {
   bytes.clear();
   Handle h(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -301,14 +322,7 @@ bool ReadFileAt(const std::wstring& path, std::string& bytes, FileInfo& info, Io
     const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return Fail(error, code == ERROR_ACCESS_DENIED && folder ? kIsFolderError : code);
   }
-  // Only files on a disk are read: never a device or a pipe planted at the name.
-  if (GetFileType(h.get()) != FILE_TYPE_DISK) return Fail(error, ERROR_INVALID_FUNCTION);
-  BY_HANDLE_FILE_INFORMATION fi;
-  if (!GetFileInformationByHandle(h.get(), &fi)) return Fail(error);
-  FillInfo(fi, info);
-  if (info.IsFolder) return Fail(error, kIsFolderError);
-  if (limit >= 0 && info.Size > limit) return Fail(error, ERROR_FILE_TOO_LARGE);
-  return ReadAll(h.get(), info.Size, bytes, error);
+  return ReadOpened(h.get(), bytes, info, error, limit);
 }
 
 // Clears a read-only attribute so that an entry can go; false when there was none to clear.
@@ -378,6 +392,7 @@ bool IdentityOf(const std::wstring& path, std::uint64_t& device, std::uint64_t& 
 // The locks this process holds, by folder: two parts of one run may lock the same folder.
 struct HeldLock {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  HANDLE holder = nullptr;  // what tells another run who holds the folder
   int count = 0;
 };
 std::mutex& LocksMutex() {
@@ -400,6 +415,281 @@ std::u16string ModulePath() {
     }
     buffer.resize(buffer.size() * 2);
   }
+}
+
+// ---- Entries of an open folder ------------------------------------------------------------------
+// Every entry of a Folder is opened by its name relative to the folder's own opening (NtCreateFile
+// with a root folder), never through a path built again.
+
+constexpr NTSTATUS Status(unsigned long code) { return static_cast<NTSTATUS>(code); }
+constexpr NTSTATUS kStatusBufferOverflow = Status(0x80000005);
+constexpr NTSTATUS kStatusNoMoreFiles = Status(0x80000006);
+constexpr NTSTATUS kStatusNotImplemented = Status(0xC0000002);
+constexpr NTSTATUS kStatusInvalidParameter = Status(0xC000000D);
+constexpr NTSTATUS kStatusNoSuchFile = Status(0xC000000F);
+constexpr NTSTATUS kStatusBufferTooSmall = Status(0xC0000023);
+constexpr NTSTATUS kStatusObjectTypeMismatch = Status(0xC0000024);
+constexpr NTSTATUS kStatusPathSyntaxBad = Status(0xC000003B);
+constexpr NTSTATUS kStatusNotADirectory = Status(0xC0000103);
+// What a folder moved away reports where the system can only name entries by a path (Wine): the
+// path no longer leads to the folder the run opened. (Bit 29 marks a code of the program's own,
+// which no system call gives.)
+constexpr DWORD kFolderMovedError = 0x20000000 | 1;
+
+bool FailStatus(IoError& error, NTSTATUS status) {
+  return Fail(error, status == kStatusNotADirectory ? ERROR_DIRECTORY : RtlNtStatusToDosError(status));
+}
+
+// Opens `name` relative to the opening `root` (a folder, or a file for one of its streams); an
+// empty name opens what `root` is once more.
+NTSTATUS OpenAt(HANDLE root, std::wstring_view name, ACCESS_MASK access, ULONG share, ULONG disposition, ULONG options,
+                Handle& h) {
+  UNICODE_STRING text;
+  text.Buffer = const_cast<wchar_t*>(name.data());
+  text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, root, nullptr);
+  IO_STATUS_BLOCK io{};
+  HANDLE opened = INVALID_HANDLE_VALUE;
+  const NTSTATUS status = NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                       share, disposition, options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  h.reset(NT_SUCCESS(status) ? opened : INVALID_HANDLE_VALUE);
+  return status;
+}
+
+// Opens an entry of the open folder by its name; false, with the reason, for a folder that is not
+// open or a text that can be no name of one of its entries.
+bool OpenIn(HANDLE folder, const std::u16string& name, ACCESS_MASK access, ULONG share, ULONG options, Handle& h,
+            IoError& error, ULONG disposition = FILE_OPEN) {
+  if (folder == INVALID_HANDLE_VALUE) return Fail(error, ERROR_INVALID_HANDLE);
+  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
+  const NTSTATUS status = OpenAt(folder, W(name), access, share, disposition, options, h);
+  return NT_SUCCESS(status) || FailStatus(error, status);
+}
+
+bool TagOf(HANDLE h, FILE_ATTRIBUTE_TAG_INFO& tag, IoError& error) {
+  return GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) || Fail(error);
+}
+
+// Calls visit(record, name) for each entry of an open folder but "." and ".." (for the one named
+// `only`, when given, found as the system finds names); false, with the reason, when the folder
+// cannot be listed to its end.
+template <class Visit>
+bool EachEntryIn(HANDLE folder, IoError& error, Visit visit, const std::u16string* only = nullptr) {
+  Handle list;
+  NTSTATUS status = OpenAt(folder, L"", FILE_LIST_DIRECTORY, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE, list);
+  if (!NT_SUCCESS(status)) return FailStatus(error, status);
+  std::wstring pattern = only != nullptr ? W(*only) : std::wstring();
+  UNICODE_STRING mask;
+  mask.Buffer = pattern.data();
+  mask.Length = mask.MaximumLength = static_cast<USHORT>(pattern.size() * sizeof(wchar_t));
+  std::vector<std::uint64_t> buffer(8192);  // 64 KiB, aligned as the records are
+  for (BOOLEAN first = TRUE;; first = FALSE) {
+    IO_STATUS_BLOCK io{};
+    status = NtQueryDirectoryFile(list.get(), nullptr, nullptr, nullptr, &io, buffer.data(),
+                                  static_cast<ULONG>(buffer.size() * sizeof(buffer[0])), FileFullDirectoryInformation,
+                                  FALSE, first && only != nullptr ? &mask : nullptr, first);
+    // A drive's root has no "." and "..": an empty one finds nothing at all.
+    if (status == kStatusNoMoreFiles || (first && status == kStatusNoSuchFile)) return true;
+    if (!NT_SUCCESS(status)) return FailStatus(error, status);
+    for (const char* at = reinterpret_cast<const char*>(buffer.data());;) {
+      const auto& record = *reinterpret_cast<const FILE_FULL_DIR_INFORMATION*>(at);
+      const std::wstring_view name(record.FileName, record.FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..") visit(record, name);
+      if (record.NextEntryOffset == 0) break;
+      at += record.NextEntryOffset;
+    }
+  }
+}
+
+std::int64_t Nanos(const LARGE_INTEGER& units) { return (units.QuadPart - kEpochDifference) * 100; }
+
+// What a listing's record tells of an entry (no volume or file index: Device and Id stay 0). A
+// reparse point's record carries its tag where other records carry the size of extended attributes.
+void FillInfo(const FILE_FULL_DIR_INFORMATION& record, bool follow, FileInfo& info) {
+  info = FileInfo{};
+  info.IsFolder = (record.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info.IsLink = !follow && IsLinkEntry(record.FileAttributes, record.EaSize);
+  info.Attributes = static_cast<int>(record.FileAttributes & kKnownAttributes);
+  info.Size = info.IsFolder ? 0 : record.EndOfFile.QuadPart;
+  info.Times = {true, Nanos(record.CreationTime), Nanos(record.LastAccessTime), Nanos(record.LastWriteTime)};
+}
+
+// Sets the attributes of an opened entry, its times left as they are.
+bool SetAttributesOf(HANDLE h, DWORD attributes, IoError& error) {
+  FILE_BASIC_INFO basic{};
+  attributes &= (kKnownAttributes | kKeptAttributes) & ~DWORD(FILE_ATTRIBUTE_DIRECTORY);
+  basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) || Fail(error);
+}
+
+// Changes the attributes of an entry, never through a link; `change` maps the present ones to the
+// wanted ones.
+template <class Change>
+bool ChangeAttributesIn(HANDLE folder, const std::u16string& name, Change change, IoError& error) {
+  Handle h;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!OpenIn(folder, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, FILE_OPEN_REPARSE_POINT, h, error) ||
+      !TagOf(h.get(), tag, error)) {
+    return false;
+  }
+  if (IsLinkEntry(tag.FileAttributes, tag.ReparseTag)) return Fail(error, kIsLinkError);
+  const DWORD wanted = change(tag.FileAttributes);
+  return wanted == tag.FileAttributes || SetAttributesOf(h.get(), wanted, error);
+}
+
+// Marks an opened entry (opened for deleting) to go when its last opening closes. A read-only one
+// loses that attribute first, and gets it back when it will not go.
+bool DeleteOpened(HANDLE folder, const std::u16string& name, HANDLE h, DWORD attributes, IoError& error) {
+  FILE_DISPOSITION_INFO gone{TRUE};
+  if (SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone)) return true;
+  const DWORD code = GetLastError();
+  if (code != ERROR_ACCESS_DENIED || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return Fail(error, code);
+  Handle writer;
+  IoError ignored;
+  if (!OpenIn(folder, name, FILE_WRITE_ATTRIBUTES, kShareAll, FILE_OPEN_REPARSE_POINT, writer, ignored) ||
+      !SetAttributesOf(writer.get(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY), ignored)) {
+    return Fail(error, code);
+  }
+  if (SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone)) return true;
+  const DWORD again = GetLastError();
+  SetAttributesOf(writer.get(), attributes, ignored);
+  return Fail(error, again);
+}
+
+// The volume and the index that name an opened file or folder.
+bool IdentityOfOpened(HANDLE h, std::uint64_t& device, std::uint64_t& id, IoError& error) {
+  BY_HANDLE_FILE_INFORMATION fi;
+  if (!GetFileInformationByHandle(h, &fi)) return Fail(error);
+  device = fi.dwVolumeSerialNumber;
+  id = (std::uint64_t(fi.nFileIndexHigh) << 32) | fi.nFileIndexLow;
+  return true;
+}
+
+// Whether the long path an open folder was opened by still leads to it.
+bool StillAt(HANDLE folder, const std::wstring& path) {
+  std::uint64_t a_device = 0, a_id = 0, b_device = 0, b_id = 0;
+  IoError ignored;
+  return IdentityOfOpened(folder, a_device, a_id, ignored) && IdentityOf(path, b_device, b_id, ignored) &&
+         a_device == b_device && a_id == b_id;
+}
+
+// Wine keeps, for every opening, the path it was opened by, and names and deletes entries by that
+// path: once a folder has moved, what is named or deleted through its opening would land at its old
+// path, in whatever folder is there now.
+bool NamesByPath() {
+  static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
+// False, with the reason, where naming or deleting an entry through the folder's opening would act
+// on another folder.
+bool NamesHere(HANDLE folder, const std::wstring& path, IoError& error) {
+  return !NamesByPath() || StillAt(folder, path) || Fail(error, kFolderMovedError);
+}
+
+// The system's own form of a long path: "\??\C:\..." for "\\?\C:\...".
+std::wstring NtPath(const std::wstring& path) {
+  const bool prefixed = path.size() >= 4 && path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') &&
+                        path[3] == L'\\';
+  return L"\\??\\" + (prefixed ? path.substr(4) : path);
+}
+
+static_assert(offsetof(FILE_LINK_INFORMATION, FileName) == offsetof(FILE_RENAME_INFORMATION, FileName) &&
+                  offsetof(FILE_LINK_INFORMATION, RootDirectory) == offsetof(FILE_RENAME_INFORMATION, RootDirectory),
+              "a link and a rename are asked for alike");
+
+// Gives an opened file a second name (`link`) or a new one, replacing a file there, in the open
+// folder. Where the system names nothing relative to an open folder (Wine), the folder's path
+// serves while it still leads to that folder; a folder made at the old path is never touched.
+bool NameIn(HANDLE folder, const std::wstring& folder_path, HANDLE file, const std::u16string& name, bool link,
+            IoError& error) {
+  auto set = [&](HANDLE root, const std::wstring& text) {
+    std::vector<std::uint64_t> buffer((sizeof(FILE_RENAME_INFORMATION) + text.size() * sizeof(wchar_t)) / 8 + 1);
+    auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
+    info->ReplaceIfExists = link ? FALSE : TRUE;
+    info->RootDirectory = root;
+    info->FileNameLength = static_cast<ULONG>(text.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, text.data(), info->FileNameLength);
+    IO_STATUS_BLOCK io{};
+    return NtSetInformationFile(file, &io, info, static_cast<ULONG>(buffer.size() * sizeof(buffer[0])),
+                                link ? FileLinkInformation : FileRenameInformation);
+  };
+  if (const DWORD invalid = NameError(name)) return Fail(error, invalid);
+  if (!NamesHere(folder, folder_path, error)) return false;
+  NTSTATUS status = set(folder, W(name));
+  if (status == kStatusObjectTypeMismatch || status == kStatusPathSyntaxBad || status == kStatusNotImplemented ||
+      status == kStatusInvalidParameter) {
+    if (!StillAt(folder, folder_path)) return Fail(error, kFolderMovedError);
+    status = set(nullptr, NtPath(Child(folder_path, name)));
+  }
+  return NT_SUCCESS(status) || FailStatus(error, status);
+}
+
+// Whether another program holds an entry open for its content: such a file can be neither deleted
+// nor replaced, and the system answers a replacement with "access denied".
+bool InUse(HANDLE folder, const std::u16string& name) {
+  Handle h;
+  IoError error;
+  return !OpenIn(folder, name, FILE_READ_DATA, 0, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, h, error) &&
+         error.Code == ERROR_SHARING_VIOLATION;
+}
+
+// Reads a whole stream or file through an opening for reading.
+bool ReadWhole(HANDLE h, std::string& bytes, IoError& error) {
+  LARGE_INTEGER size{};
+  return (GetFileSizeEx(h, &size) || Fail(error)) && ReadAll(h, size.QuadPart, bytes, error);
+}
+
+// What Windows' own replacement of a file keeps of the file it replaces, copied onto the file that
+// takes its place: its named data streams (a download's zone mark, a tagging program's data) and its
+// access control list. False, with the reason, when that cannot be done: the replacement would
+// lose them.
+bool CarryOver(HANDLE old_file, HANDLE new_file, IoError& error) {
+  std::vector<std::uint64_t> records(512);
+  for (;;) {
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = NtQueryInformationFile(old_file, &io, records.data(),
+                                                   static_cast<ULONG>(records.size() * sizeof(records[0])),
+                                                   FileStreamInformation);
+    if ((status == kStatusBufferOverflow || status == kStatusBufferTooSmall) && records.size() < (1u << 20)) {
+      records.resize(records.size() * 2);
+      continue;
+    }
+    if (!NT_SUCCESS(status)) break;  // a file system without streams
+    for (const std::u16string& stream : NamedStreams(records.data(), io.Information)) {
+      // A stream is opened relative to its file's opening by its own name (":name:$DATA").
+      Handle in, out;
+      std::string bytes;
+      NTSTATUS opened = OpenAt(old_file, W(stream), GENERIC_READ, kShareAll, FILE_OPEN,
+                               FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, in);
+      if (!NT_SUCCESS(opened)) return FailStatus(error, opened);
+      if (!ReadWhole(in.get(), bytes, error)) return false;
+      opened = OpenAt(new_file, W(stream), GENERIC_WRITE, 0, FILE_OVERWRITE_IF, FILE_NON_DIRECTORY_FILE, out);
+      if (!NT_SUCCESS(opened)) return FailStatus(error, opened);
+      if (!WriteAll(out.get(), bytes, error)) return false;
+    }
+    break;
+  }
+  DWORD flags = 0;
+  if (!GetVolumeInformationByHandleW(old_file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+      (flags & FILE_PERSISTENT_ACLS) == 0) {
+    return true;  // no access control lists here (FAT, exFAT)
+  }
+  // The list as it stands, inherited entries and protection from inheritance included.
+  std::vector<std::uint64_t> descriptor(64);
+  DWORD needed = 0;
+  while (!GetKernelObjectSecurity(old_file, DACL_SECURITY_INFORMATION, descriptor.data(),
+                                  static_cast<DWORD>(descriptor.size() * sizeof(descriptor[0])), &needed)) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= descriptor.size() * sizeof(descriptor[0])) {
+      return Fail(error);
+    }
+    descriptor.resize(needed / sizeof(descriptor[0]) + 1);
+  }
+  Handle dac;
+  const NTSTATUS opened = OpenAt(new_file, L"", WRITE_DAC, kShareAll, FILE_OPEN, 0, dac);
+  if (!NT_SUCCESS(opened)) return FailStatus(error, opened);
+  return SetKernelObjectSecurity(dac.get(), DACL_SECURITY_INFORMATION, descriptor.data()) || Fail(error);
 }
 
 }  // namespace
@@ -451,6 +741,7 @@ std::u16string ErrorText(const IoError& error) {
     case ERROR_NETNAME_DELETED:
     case ERROR_UNEXP_NET_ERR: return u"接続が切れました";
     case ERROR_CANCELLED: return u"中断されました";
+    case kFolderMovedError: return u"フォルダが移動されました";
     default: break;
   }
   // The system's text where it is Japanese (a text all ASCII is in another language), else the code.
@@ -471,13 +762,19 @@ std::u16string ErrorText(const IoError& error) {
 }
 
 // ---- File ------------------------------------------------------------------------------------
-// handle_ is the file's handle, path_ the long form of its path.
+// handle_ is the file's handle, opened for deleting too, so that a file given up goes through its
+// own opening; folder_ the opening of its folder (which outlives it); path_ the long form of its
+// path.
 
 void File::Discard() {
   if (handle_ < 0) return;
+  FILE_DISPOSITION_INFO gone{TRUE};
+  IoError ignored;
+  if (NamesHere(H(folder_), W(ParentFolder(path_)), ignored)) {
+    SetFileInformationByHandle(H(handle_), FileDispositionInfo, &gone, sizeof gone);
+  }
   CloseHandle(H(handle_));
   handle_ = -1;
-  DeleteFileW(W(path_).c_str());
 }
 
 bool File::Write(std::string_view bytes, IoError& error) {
@@ -499,16 +796,26 @@ bool File::Finish(const FileInfo& like, bool durable, IoError& error) {
   basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
   bool ok = SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) || Fail(error);
   ok = ok && (!durable || FlushFileBuffers(h) || Fail(error));
-  const BOOL closed = CloseHandle(h);
+  if (!ok) {
+    Discard();
+    return false;
+  }
   handle_ = -1;
-  if (ok && !closed) ok = Fail(error);
-  if (!ok) DeleteFileW(W(path_).c_str());
-  return ok;
+  if (CloseHandle(h)) return true;
+  Fail(error);
+  // A file that will not close is given up as any other failure, where its folder is still there.
+  IoError ignored;
+  if (NamesHere(H(folder_), W(ParentFolder(path_)), ignored)) DeleteFileW(W(path_).c_str());
+  return false;
 }
 
 // ---- Folder ----------------------------------------------------------------------------------
+// handle_ is the folder's opening (for its attributes only: it keeps nobody from anything), native_
+// the long form of the path it was opened by.
 
-Folder::~Folder() = default;
+Folder::~Folder() {
+  if (handle_ >= 0) CloseHandle(H(handle_));
+}
 
 Folder::Folder(Folder&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)), native_(std::move(other.native_)), path_(std::move(other.path_)) {
@@ -517,6 +824,7 @@ Folder::Folder(Folder&& other) noexcept
 
 Folder& Folder::operator=(Folder&& other) noexcept {
   if (this != &other) {
+    if (handle_ >= 0) CloseHandle(H(handle_));
     handle_ = std::exchange(other.handle_, -1);
     native_ = std::move(other.native_);
     path_ = std::move(other.path_);
@@ -537,15 +845,17 @@ Folder Folder::Open(const std::u16string& path, IoError& error) {
     return folder;
   }
   // A link in the path is followed: it is the user's own choice.
-  DWORD attributes = 0;
-  if (!FollowedAttributes(native, attributes)) {
+  Handle h(OpenEntry(native, FILE_READ_ATTRIBUTES, true));
+  BY_HANDLE_FILE_INFORMATION fi;
+  if (!h.ok() || !GetFileInformationByHandle(h.get(), &fi)) {
     Fail(error);
     return folder;
   }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+  if ((fi.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     Fail(error, ERROR_DIRECTORY);
     return folder;
   }
+  folder.handle_ = Value(h.release());
   folder.native_ = U(native);
   folder.path_ = path;
   return folder;
@@ -553,18 +863,22 @@ Folder Folder::Open(const std::u16string& path, IoError& error) {
 
 Folder Folder::OpenSub(const std::u16string& name, IoError& error) const {
   Folder folder;
-  std::wstring native;
-  Look look;
-  if (!EntryPath(native_, name, native, error) || !LookAt(native, look, error)) return folder;
-  if (look.IsLink()) {
+  Handle h;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!OpenIn(H(handle_), name, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN_REPARSE_POINT, h, error) ||
+      !TagOf(h.get(), tag, error)) {
+    return folder;
+  }
+  if (IsLinkEntry(tag.FileAttributes, tag.ReparseTag)) {
     Fail(error, kIsLinkError);
     return folder;
   }
-  if ((look.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+  if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     Fail(error, ERROR_DIRECTORY);
     return folder;
   }
-  folder.native_ = U(native);
+  folder.handle_ = Value(h.release());
+  folder.native_ = U(Child(W(native_), name));
   folder.path_ = PathOf(name);
   return folder;
 }
@@ -573,21 +887,23 @@ std::u16string Folder::PathOf(const std::u16string& name) const { return JoinPat
 
 bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) const {
   entries.clear();
-  if (native_.empty()) return Fail(error, ERROR_INVALID_HANDLE);
-  const std::wstring folder = W(native_);
+  const HANDLE folder = H(handle_);
+  if (handle_ < 0) return Fail(error, ERROR_INVALID_HANDLE);
   IoError untold;
-  const bool listed = EachEntry(folder, error, [&](const WIN32_FIND_DATAW& fd) {
+  const bool listed = EachEntryIn(folder, error, [&](const FILE_FULL_DIR_INFORMATION& record, std::wstring_view name) {
     DirEntry entry;
-    entry.Name = U(fd.cFileName);
-    DWORD attributes = fd.dwFileAttributes;
-    entry.IsLink = IsLinkEntry(attributes, fd.dwReserved0);
+    entry.Name.assign(name.begin(), name.end());
+    DWORD attributes = record.FileAttributes;
+    entry.IsLink = IsLinkEntry(attributes, record.EaSize);
     if (entry.IsLink) {
       // Only a link costs a look: its attributes are those of what it points to.
-      DWORD target = 0;
+      Handle target;
       IoError looked;
-      if (FollowedAttributes(Child(folder, entry.Name), target)) {
-        attributes = target;
-      } else if (Fail(looked); looked.NotFound() || looked.Code == ERROR_CANT_RESOLVE_FILENAME) {
+      BY_HANDLE_FILE_INFORMATION fi;
+      if (OpenIn(folder, entry.Name, FILE_READ_ATTRIBUTES, kShareAll, 0, target, looked) &&
+          (GetFileInformationByHandle(target.get(), &fi) || Fail(looked))) {
+        attributes = fi.dwFileAttributes;
+      } else if (looked.NotFound() || looked.Code == ERROR_CANT_RESOLVE_FILENAME) {
         entry.Dangling = true;
         attributes &= ~DWORD(FILE_ATTRIBUTE_DIRECTORY);  // nothing there that could be entered
       } else {
@@ -615,101 +931,207 @@ bool Folder::SelfInfo(FileInfo& info, IoError& error) const {
 }
 
 bool Folder::Info(const std::u16string& name, FileInfo& info, bool follow, IoError& error) const {
-  std::wstring path;
-  return EntryPath(native_, name, path, error) && InfoOf(path, info, follow, error);
+  Handle h;
+  if (OpenIn(H(handle_), name, FILE_READ_ATTRIBUTES, kShareAll, follow ? 0 : FILE_OPEN_REPARSE_POINT, h, error)) {
+    return InfoOfOpened(h.get(), info, follow, error);
+  }
+  if (error.Code != ERROR_ACCESS_DENIED && error.Code != ERROR_SHARING_VIOLATION) return false;
+  // An entry that may not be opened (a system file in use) still has its record in the listing.
+  bool found = false;
+  IoError ignored;
+  (void)EachEntryIn(H(handle_), ignored, [&](const FILE_FULL_DIR_INFORMATION& record, std::wstring_view) {
+    FillInfo(record, follow, info);
+    found = true;
+  }, &name);
+  return found;
 }
 
 bool Folder::Read(const std::u16string& name, std::string& bytes, FileInfo& info, IoError& error) const {
   bytes.clear();
-  std::wstring path;
-  return EntryPath(native_, name, path, error) && ReadFileAt(path, bytes, info, error);
+  Handle h;
+  return OpenIn(H(handle_), name, GENERIC_READ, kShareAll, FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, h, error) &&
+         ReadOpened(h.get(), bytes, info, error);
 }
 
 bool Folder::Create(const std::u16string& name, File& file, IoError& error, std::uint32_t) const {
-  std::wstring path;
-  if (!EntryPath(native_, name, path, error)) return false;
-  // CREATE_NEW: nothing that exists is opened, a link at the name included. Others may read the
-  // file meanwhile, never write it.
-  const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Fail(error);
+  // A new entry only: nothing that exists is opened, a link at the name included. Others may read
+  // the file meanwhile, never write it.
+  Handle h;
+  if (!NamesHere(H(handle_), W(native_), error) ||
+      !OpenIn(H(handle_), name, GENERIC_WRITE | DELETE, FILE_SHARE_READ, FILE_NON_DIRECTORY_FILE, h, error, FILE_CREATE)) {
+    return false;
+  }
   file = File();
-  file.handle_ = Value(h);
+  file.handle_ = Value(h.release());
+  file.folder_ = handle_;
   file.name_ = name;
-  file.path_ = U(path);
+  file.path_ = U(Child(W(native_), name));
   return true;
 }
 
 KeepResult Folder::Keep(const std::u16string& name, const std::u16string& copy, IoError& error) const {
-  std::wstring from, to;
-  if (!EntryPath(native_, name, from, error) || !EntryPath(native_, copy, to, error)) return KeepResult::Failed;
-  if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return KeepResult::Made;
+  const HANDLE folder = H(handle_);
+  // The file is held against every other opening while it gets its second name. One that another
+  // program holds open could not be replaced afterwards, so it gets none ("in use").
+  Handle file;
+  if (!OpenIn(folder, name, FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0,
+              FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, file, error)) {
+    return KeepResult::Failed;
+  }
   IoError link_error;
-  Fail(link_error);
+  if (NameIn(folder, W(native_), file.get(), copy, true, link_error)) return KeepResult::Made;
   if (link_error.AlreadyExists()) return KeepResult::Exists;
-  if (link_error.NotFound()) {
+  if (link_error.NotFound() || link_error.Code == kFolderMovedError || link_error.Code == ERROR_INVALID_NAME) {
     error = link_error;
     return KeepResult::Failed;
   }
   // No links on this file system (FAT, exFAT, some shares): a copy that never replaces a file,
-  // given the file's own times.
+  // with the file's own attributes and times.
   FileInfo info;
-  if (!InfoOf(from, info, true, error)) return KeepResult::Failed;
-  if (!CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS)) {
-    Fail(error);
+  std::string bytes;
+  Handle out;
+  if (!InfoOfOpened(file.get(), info, false, error) || !ReadAll(file.get(), info.Size, bytes, error)) {
+    return KeepResult::Failed;
+  }
+  if (!OpenIn(folder, copy, GENERIC_WRITE | DELETE, 0, FILE_NON_DIRECTORY_FILE, out, error, FILE_CREATE)) {
     return error.AlreadyExists() ? KeepResult::Exists : KeepResult::Failed;
   }
-  {
-    Handle h(OpenEntry(to, FILE_WRITE_ATTRIBUTES, false));
-    if (h.ok() ? SetTimesOf(h.get(), info.Times, error) : Fail(error)) return KeepResult::Made;
+  if (WriteAll(out.get(), bytes, error) && SetTimesOf(out.get(), info.Times, error) &&
+      SetAttributesOf(out.get(), static_cast<DWORD>(info.Attributes), error)) {
+    return KeepResult::Made;
   }
-  DeleteFileW(to.c_str());
+  FILE_DISPOSITION_INFO gone{TRUE};
+  SetFileInformationByHandle(out.get(), FileDispositionInfo, &gone, sizeof gone);
   return KeepResult::Failed;
 }
 
 bool Folder::Rename(const std::u16string& from, const std::u16string& to, IoError& error) const {
-  std::wstring old_path, new_path;
-  return EntryPath(native_, from, old_path, error) && EntryPath(native_, to, new_path, error) &&
-         (MoveFileExW(old_path.c_str(), new_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-          Fail(error));
+  const HANDLE folder = H(handle_);
+  Handle file;
+  if (!OpenIn(folder, from, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN_REPARSE_POINT, file, error)) return false;
+  {
+    // The file replaced first passes on what Windows' own replacement keeps; it is let go before
+    // the replacement, which no opening of it may outlive.
+    Handle old;
+    IoError look;
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (OpenIn(folder, to, READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT,
+               old, look)) {
+      if (TagOf(old.get(), tag, error) && !IsLinkEntry(tag.FileAttributes, tag.ReparseTag) &&
+          !CarryOver(old.get(), file.get(), error)) {
+        return false;
+      }
+    } else if (!look.NotFound() && look.Code != ERROR_ACCESS_DENIED) {
+      // (Access denied: a folder at the name, which the replacement refuses below.)
+      error = look;
+      return false;
+    }
+  }
+  if (NameIn(folder, W(native_), file.get(), to, false, error)) return true;
+  if (error.Code == ERROR_ACCESS_DENIED && InUse(folder, to)) error.Code = ERROR_SHARING_VIOLATION;
+  return false;
 }
 
 bool Folder::Remove(const std::u16string& name, IoError& error) const {
-  std::wstring path;
-  Look look;
-  return EntryPath(native_, name, path, error) && LookAt(path, look, error) && RemoveEntry(path, look, error);
+  const HANDLE folder = H(handle_);
+  if (!NamesHere(folder, W(native_), error)) return false;
+  Handle h;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!OpenIn(folder, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN_REPARSE_POINT, h, error) ||
+      !TagOf(h.get(), tag, error)) {
+    return false;
+  }
+  // A link to a folder is itself a folder entry here, and it goes as one; what it names stays.
+  if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !IsLinkEntry(tag.FileAttributes, tag.ReparseTag)) {
+    return Fail(error, ERROR_ACCESS_DENIED);
+  }
+  return DeleteOpened(folder, name, h.get(), tag.FileAttributes, error);
 }
 
 
 bool Folder::SetTimes(const std::u16string& name, const FileTimes& times, IoError& error) const {
-  std::wstring path;
-  if (!EntryPath(native_, name, path, error)) return false;
-  Handle h(OpenEntry(path, FILE_WRITE_ATTRIBUTES, false));
-  return h.ok() ? SetTimesOf(h.get(), times, error) : Fail(error);
+  Handle h;
+  return OpenIn(H(handle_), name, FILE_WRITE_ATTRIBUTES, kShareAll, FILE_OPEN_REPARSE_POINT, h, error) &&
+         SetTimesOf(h.get(), times, error);
 }
 
 bool Folder::MakeWritable(const std::u16string& name, const FileInfo& info, IoError& error) const {
   if ((info.Attributes & kAttrReadOnly) == 0) return true;
   // A link's attributes belong to the file it points to, which may lie outside the folder tree.
   if (info.IsLink) return Fail(error, kIsLinkError);
-  std::wstring path;
-  Look look;
-  if (!EntryPath(native_, name, path, error) || !LookAt(path, look, error)) return false;
-  if (look.IsLink()) return Fail(error, kIsLinkError);
-  return (look.attributes & FILE_ATTRIBUTE_READONLY) == 0 || ClearReadOnly(path, look.attributes) || Fail(error);
+  return ChangeAttributesIn(H(handle_), name, [](DWORD a) { return a & ~DWORD(FILE_ATTRIBUTE_READONLY); }, error);
+}
+
+bool Folder::MakeNormal(const std::u16string& name, const FileInfo& info, IoError& error) const {
+  if ((info.Attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive)) == 0) return true;
+  if (info.IsLink) return Fail(error, kIsLinkError);
+  return ChangeAttributesIn(H(handle_), name, [](DWORD a) { return a & kKeptAttributes; }, error);
 }
 
 bool Folder::SameAs(const Folder& other) const {
   std::uint64_t a_device = 0, a_id = 0, b_device = 0, b_id = 0;
   IoError ignored;
-  return IdentityOf(W(native_), a_device, a_id, ignored) && IdentityOf(W(other.native_), b_device, b_id, ignored) &&
-         a_device == b_device && a_id == b_id;
+  return handle_ >= 0 && other.handle_ >= 0 && IdentityOfOpened(H(handle_), a_device, a_id, ignored) &&
+         IdentityOfOpened(H(other.handle_), b_device, b_id, ignored) && a_device == b_device && a_id == b_id;
 }
 
 // ---- FolderLock ------------------------------------------------------------------------------
-// The lock is an opening of the folder with the right to add files, shared with readers and
-// deleters but not with another such opening: a second run's opening fails, on this machine and
-// through a network share alike, while listing the folder, creating, changing, renaming and deleting
-// its entries stay open to everyone. The system closes it when a run dies.
+// The lock is a named object of the system, named after the folder's volume and index: only
+// another run of these programs makes one of that name, on this machine, whoever runs it. Every
+// other program may open, list and change the folder as it likes. The system drops the object when
+// the run holding it ends, however it ends.
+
+namespace {
+
+std::wstring LockName(const wchar_t* space, std::uint64_t device, std::uint64_t id, const wchar_t* part = L"") {
+  wchar_t name[128];
+  swprintf(name, sizeof name / sizeof name[0], L"%ls\\ChartTools.FolderLock.%08llx.%016llx%ls", space,
+           static_cast<unsigned long long>(device), static_cast<unsigned long long>(id), part);
+  return name;
+}
+
+// Beside the lock, a few bytes of shared memory name the run that holds it: machine-wide where the
+// user may make such names, else for the session.
+struct HolderRecord {
+  DWORD process;
+  wchar_t program[120];
+};
+
+HANDLE TellHolder(std::uint64_t device, std::uint64_t id) {
+  for (const wchar_t* space : {L"Global", L"Local"}) {
+    const HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(HolderRecord),
+                                              LockName(space, device, id, L".holder").c_str());
+    if (mapping == nullptr) continue;
+    if (auto* record = static_cast<HolderRecord*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(HolderRecord)))) {
+      record->process = GetCurrentProcessId();
+      const std::u16string program = ExecutableName().substr(0, 119);
+      std::memcpy(record->program, program.c_str(), (program.size() + 1) * sizeof(wchar_t));
+      UnmapViewOfFile(record);
+    }
+    return mapping;
+  }
+  return nullptr;
+}
+
+std::u16string ReadHolder(std::uint64_t device, std::uint64_t id) {
+  std::u16string holder;
+  for (const wchar_t* space : {L"Global", L"Local"}) {
+    const HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, LockName(space, device, id, L".holder").c_str());
+    if (mapping == nullptr) continue;
+    if (const auto* record = static_cast<const HolderRecord*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0))) {
+      const std::size_t length = wcsnlen(record->program, 120);
+      if (record->process != 0 && length > 0) {
+        holder = HolderText(std::u16string(record->program, record->program + length), record->process);
+      }
+      UnmapViewOfFile(record);
+    }
+    CloseHandle(mapping);
+    if (!holder.empty()) break;
+  }
+  return holder;
+}
+
+}  // namespace
 
 FolderLock::~FolderLock() {
   if (!held_) return;
@@ -718,6 +1140,7 @@ FolderLock::~FolderLock() {
   const auto it = locks.find({device_, id_});
   if (it == locks.end()) return;
   if (--it->second.count == 0) {
+    if (it->second.holder != nullptr) CloseHandle(it->second.holder);
     if (it->second.handle != INVALID_HANDLE_VALUE) CloseHandle(it->second.handle);
     locks.erase(it);
   }
@@ -725,22 +1148,31 @@ FolderLock::~FolderLock() {
 
 bool FolderLock::Acquire(const Folder& folder, IoError& error) {
   if (held_) return true;
-  const std::wstring path = W(folder.native_);
+  if (folder.handle_ < 0) return Fail(error, ERROR_INVALID_HANDLE);
   std::pair<std::uint64_t, std::uint64_t> key;
-  if (!IdentityOf(path, key.first, key.second, error)) return false;
+  if (!IdentityOfOpened(H(folder.handle_), key.first, key.second, error)) return false;
   const std::lock_guard<std::mutex> guard(LocksMutex());
   auto& locks = HeldLocks();
   auto it = locks.find(key);
   if (it == locks.end()) {
     HeldLock held;
-    held.handle = CreateFileW(path.c_str(), FILE_ADD_FILE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (held.handle == INVALID_HANDLE_VALUE) {
+    // Machine-wide, so that two users' runs meet too; a session that has no such names gets its own.
+    for (const wchar_t* space : {L"Global", L"Local"}) {
+      const HANDLE object = CreateMutexW(nullptr, FALSE, LockName(space, key.first, key.second).c_str());
       const DWORD code = GetLastError();
-      if (code == ERROR_SHARING_VIOLATION) return false;  // another run has it
-      // Else the folder refuses this kind of opening (no right to add files, a medium that is read
-      // only): the run goes on without a lock.
+      if ((object != nullptr && code == ERROR_ALREADY_EXISTS) || (object == nullptr && code == ERROR_ACCESS_DENIED)) {
+        // Another run has it (another user's, when this one may not even open its object).
+        if (object != nullptr) CloseHandle(object);
+        holder_ = ReadHolder(key.first, key.second);
+        return false;
+      }
+      if (object != nullptr) {
+        held.handle = object;
+        held.holder = TellHolder(key.first, key.second);
+        break;
+      }
     }
+    // Else the system makes no named objects here: the run goes on without a lock.
     it = locks.emplace(key, held).first;
   }
   ++it->second.count;
@@ -764,10 +1196,15 @@ class TreeRemover {
 
   bool Remove(const Folder& parent, const std::u16string& name) {
     const std::u16string path = parent.PathOf(name);
-    std::wstring native;
     IoError error;
     Look look;
-    if (!EntryPath(parent.native_, name, native, error) || !LookAt(native, look, error)) return Refused(path, error);
+    // The tree is walked by its paths: only while the folder's path still leads to the folder opened.
+    if (parent.native_.empty()) return Refused(path, error = {ERROR_INVALID_HANDLE});
+    if (const DWORD invalid = NameError(name)) return Refused(path, error = {static_cast<int>(invalid)});
+    const std::wstring native = Child(W(parent.native_), name);
+    if (!NamesHere(H(parent.handle_), W(parent.native_), error) || !LookAt(native, look, error)) {
+      return Refused(path, error);
+    }
     if (IsMount(look)) return Stay(path, TreeRemoval::Why::MountPoint);
     if (!look.IsRealFolder()) {
       if (r_.KeepFile && r_.KeepFile(name)) return Stay(path, TreeRemoval::Why::KeptFile);
@@ -804,8 +1241,17 @@ class TreeRemover {
     look.tag = fd.dwReserved0;
     return look;
   }
+  // A folder of the tree, opened by its path but never through a link, for its lock is taken on its
+  // opening: one that will not open so (swapped for a link meanwhile) has none, and is refused.
   static Folder Sub(const std::wstring& native, const std::u16string& path) {
     Folder folder;
+    Handle h(OpenEntry(native, FILE_READ_ATTRIBUTES, false));
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    IoError ignored;
+    if (h.ok() && TagOf(h.get(), tag, ignored) && (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+        !IsLinkEntry(tag.FileAttributes, tag.ReparseTag)) {
+      folder.handle_ = Value(h.release());
+    }
     folder.native_ = U(native);
     folder.path_ = path;
     return folder;
@@ -947,6 +1393,28 @@ class TreeRemover {
 
 bool Folder::RemoveTree(const std::u16string& name, TreeRemoval& removal, bool) const {
   return TreeRemover(removal).Remove(*this, name);
+}
+
+// ---- Streams ---------------------------------------------------------------------------------
+
+std::vector<std::u16string> NamedStreams(const void* records, std::size_t size) {
+  std::vector<std::u16string> names;
+  const char* const start = static_cast<const char*>(records);
+  const std::size_t head = offsetof(FILE_STREAM_INFORMATION, StreamName);
+  for (std::size_t at = 0; at + head <= size;) {
+    FILE_STREAM_INFORMATION record;
+    std::memcpy(&record, start + at, head);
+    const std::size_t length = std::min<std::size_t>(record.StreamNameLength, size - at - head) / sizeof(char16_t);
+    std::u16string name(length, u'\0');
+    std::memcpy(name.data(), start + at + head, length * sizeof(char16_t));
+    // The file's own data is "::$DATA"; a named stream of data is ":name:$DATA".
+    if (name.size() > 6 && name[0] == u':' && name != u"::$DATA" && name.compare(name.size() - 6, 6, u":$DATA") == 0) {
+      names.push_back(std::move(name));
+    }
+    if (record.NextEntryOffset == 0) break;
+    at += record.NextEntryOffset;
+  }
+  return names;
 }
 
 // ---- Paths -----------------------------------------------------------------------------------

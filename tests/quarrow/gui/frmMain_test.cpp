@@ -2,6 +2,8 @@
 // folder, the rule list and its file, the input assist, its run).
 #include "quarrow/frmMain.h"
 #include "tests/gui_support/CommonWindowTests.h"
+#include "toolkit/gui/QtMessages.h"
+#include "toolkit/gui/mdlProgram.h"
 
 using namespace quarrow;
 using namespace gui_test;
@@ -233,3 +235,13 @@ TEST_F(QuarrowWindow, TheReferenceCheckListsWhatTheChartsNameAndChangesNothing) 
 }
 
 }  // namespace
+
+TEST(QtTexts, TheMessageBoxButtonsAreJapanese) {
+  StartApplication();
+  TempDir program;  // a program folder without a translation of its own: Qt's own serves
+  ASSERT_TRUE(mdlGui::LoadQtTranslations(ToQt(program.Path())));
+  QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  EXPECT_EQ(Shown({box.button(QMessageBox::Yes), box.button(QMessageBox::No), box.button(QMessageBox::Cancel)},
+                  Show::Caption),
+            QStringLiteral("はい(&Y)|いいえ(&N)|キャンセル"));
+}
