@@ -51,9 +51,6 @@ class frmMain : public mdlGui::frmBase {
   // The reference check's report, while its list window is open.
   mdlGui::frmList* CheckList() const { return check_list_; }
 
-  // The pattern box the input assist writes into: the one that last had the focus.
-  int ActivePatternBox() const { return active_pattern_; }
-
   // The entries of the rule list in their order.
   std::vector<RuleEntry> RuleList() const;
   RunOptions ReadRunOptions() const;
@@ -101,7 +98,7 @@ class frmMain : public mdlGui::frmBase {
   QCheckBox* chkBack_ = nullptr;
   QPushButton* cmdCheck_ = nullptr;
   QPointer<mdlGui::frmList> check_list_;
-
+  // The pattern box the input assist writes into: the one that last had the focus.
   int active_pattern_ = 0;
 };
 

@@ -42,8 +42,6 @@ class clsCancel {
   // True when the run is to stop: a click is pending and the user answered Yes.
   bool DoCancel(const std::u16string& title);
 
-  CancelView& View() { return *view_; }
-
  private:
   std::unique_ptr<CancelView> view_;
   std::u16string caption_, title_, text_;

@@ -67,12 +67,6 @@ int clsFileString::FileInStrR(int Start, const std::u16string& st1, const std::u
   return 0;
 }
 
-std::u16string clsFileString::FileLCase(const std::u16string& FName) const {
-  std::u16string out = FName;
-  for (char16_t& c : out) c = FoldAscii(c);
-  return out;
-}
-
 int clsFileString::GetSQNumText(const std::u16string& T, const std::u16string& c, int Mode) const {
   if (c.empty()) return 0;
   int count = 0;

@@ -18,8 +18,6 @@ class clsFileString {
   // Searching backwards from Start: the position of the last character of the right-most occurrence
   // of st2 that begins at or before Start, 0 when none; Start itself when st2 is empty.
   int FileInStrR(int Start, const std::u16string& st1, const std::u16string& st2, int Mode) const;
-  // Copy with 'A'-'Z' lowered, nothing else changed.
-  std::u16string FileLCase(const std::u16string& FName) const;
   // Number of non-overlapping occurrences of c in T, scanning from the left; 0 for an empty c.
   int GetSQNumText(const std::u16string& T, const std::u16string& c, int Mode) const;
 

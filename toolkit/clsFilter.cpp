@@ -10,16 +10,6 @@ bool OnlyStarsAndSemicolons(const std::u16string& text) {
 
 }  // namespace
 
-void clsFilter::SetAttr(int value) {
-  attr_ = value;
-  attr_mask_ = attr_or_ ? attr_ : attr_ ^ platform::kAttrKnownBits;
-}
-
-void clsFilter::SetAttrOr(bool value) {
-  attr_or_ = value;
-  attr_mask_ = attr_or_ ? attr_ : attr_ ^ platform::kAttrKnownBits;
-}
-
 // Rebuilds the matchers only when the text changed; returns whether the list is active.
 bool clsFilter::PatternList::Refresh() {
   if (patterns.empty() || OnlyStarsAndSemicolons(patterns)) {
@@ -91,83 +81,15 @@ bool clsFilter::MakeFileList(const platform::Folder& folder, platform::IoError& 
                                                  : ListMode::MatchAll;
   list_.clear();
   if (!folder.List(entries_, error)) return false;
-  folder_ = &folder;
-  std::vector<std::u16string> names;
-  if (IsFile) {
-    FilterEntries(names, false);
-    AppendFiltered(names, include, exclude);
-  }
-  if (IsFolder) {
-    FilterEntries(names, true);
-    AppendFiltered(names, include, exclude);
-  }
-  folder_ = nullptr;
-  return true;
-}
-
-void clsFilter::AppendFiltered(const std::vector<std::u16string>& names, ListMode include, ListMode exclude) {
   // An exclude list that matches every name leaves nothing.
-  if (exclude == ListMode::MatchAll) return;
-  for (const auto& name : names) {
-    if (include == ListMode::Patterns && !lists_[0].Matches(name)) continue;
-    if (exclude == ListMode::Patterns && lists_[1].Matches(name)) continue;
-    list_.push_back(name);
-  }
-}
-
-bool clsFilter::NeedsReadOnly() const {
-  // The default rule keeps every file that is neither hidden nor system, read-only or not.
-  return attr_or_ || !((attr_ & platform::kAttrReadOnly) && (attr_ & platform::kAttrArchive));
-}
-
-void clsFilter::FilterEntries(std::vector<std::u16string>& FList, bool folders) const {
-  FList.clear();
-  const bool read_only = NeedsReadOnly();
+  if (exclude == ListMode::MatchAll) return true;
   for (const platform::DirEntry& e : entries_) {
-    int bits = e.Attributes & platform::kAttrKnownBits;
-    if (read_only && folder_ != nullptr && !e.Dangling) {
-      platform::FileInfo info;
-      platform::IoError ignored;
-      if (folder_->Info(e.Name, info, true, ignored)) bits |= info.Attributes & platform::kAttrReadOnly;
-    }
-    if (folders) {
-      if (!e.IsFolder()) continue;
-      const bool shares = ((e.Attributes | bits) & attr_mask_) != 0;
-      if (attr_or_ ? shares : !shares) FList.push_back(e.Name);
-      continue;
-    }
     // A link that points to nothing is no file that could be read.
     if (e.IsFolder() || e.Dangling) continue;
-    bool keep;
-    if (attr_or_) {
-      keep = (bits & attr_) != 0;
-    } else if (!read_only) {
-      // Every file, hidden ones only when asked for, system ones likewise.
-      keep = (!(bits & platform::kAttrHidden) || (attr_ & platform::kAttrHidden)) &&
-             (!(bits & platform::kAttrSystem) || (attr_ & platform::kAttrSystem));
-    } else {
-      keep = (bits & (platform::kAttrKnownBits & ~attr_)) == 0;
-    }
-    if (keep) FList.push_back(e.Name);
+    if ((e.Attributes & (platform::kAttrHidden | platform::kAttrSystem)) != 0) continue;
+    if (include == ListMode::Patterns && !lists_[0].Matches(e.Name)) continue;
+    if (exclude == ListMode::Patterns && lists_[1].Matches(e.Name)) continue;
+    list_.push_back(e.Name);
   }
-}
-
-int clsFilter::sGetFiles(std::vector<std::u16string>& FList, const std::u16string& Path) {
-  platform::IoError error;
-  const platform::Folder folder = platform::Folder::Open(Path.empty() ? platform::CurrentDirectory() : Path, error);
-  entries_.clear();
-  if (folder.IsOpen() && folder.List(entries_, error)) folder_ = &folder;
-  FilterEntries(FList, false);
-  folder_ = nullptr;
-  return static_cast<int>(FList.size());
-}
-
-int clsFilter::sGetFoldersFSO(std::vector<std::u16string>& FList, const std::u16string& Path) {
-  platform::IoError error;
-  const platform::Folder folder = platform::Folder::Open(Path.empty() ? platform::CurrentDirectory() : Path, error);
-  entries_.clear();
-  if (folder.IsOpen() && folder.List(entries_, error)) folder_ = &folder;
-  FilterEntries(FList, true);
-  folder_ = nullptr;
-  return static_cast<int>(FList.size());
+  return true;
 }

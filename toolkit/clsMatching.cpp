@@ -111,13 +111,6 @@ void clsMatching::SetMatchPattern(const std::u16string& text) {
   tokens_ = fileNameMode_ ? BuildTokens(text, true, false) : BuildTokens(u"*" + text + u"*", true, true);
   n_ = tokens_.size();
   normPattern_ = Join(tokens_);
-
-  dispPattern_ = normPattern_;
-  if (!fileNameMode_ && dispPattern_ != u"**" && dispPattern_.size() > 1) {
-    if (dispPattern_.front() == u'*' && rawPattern_.front() != u'*') dispPattern_.erase(0, 1);
-    if (dispPattern_.back() == u'*' && rawPattern_.back() != u'*') dispPattern_.pop_back();
-  }
-
   reversedTokens_.assign(tokens_.rbegin(), tokens_.rend());
   compiled_.Compile(tokens_);
   matchStatus_ = 0;
@@ -132,13 +125,9 @@ int clsMatching::GetMatchDec(std::vector<std::u16string>& dec) const {
 void clsMatching::SetReplacePattern(const std::u16string& text) {
   rawReplace_ = text;
   replaceStatus_ = 1;
-  if (n_ < 3) {
-    normReplace_ = text;
-    return;
-  }
+  if (n_ < 3) return;
   if (text.empty() && fileNameMode_) {
     // Every matching name becomes empty.
-    normReplace_.clear();
     startFirst_.assign(n_, std::u16string());
     endFirst_ = startFirst_;
     UsePairing(startFirst_);
@@ -158,7 +147,6 @@ void clsMatching::SetReplacePattern(const std::u16string& text) {
     if (rawPattern_.back() == u'*') wrapped.pop_back();
   }
   std::vector<std::u16string> replaceTokens = BuildTokens(wrapped, false, false);
-  normReplace_ = text.empty() ? std::u16string() : Join(replaceTokens);
 
   const int forward = Pair(replaceTokens, tokens_, startFirst_);
   std::reverse(replaceTokens.begin(), replaceTokens.end());

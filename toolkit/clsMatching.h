@@ -33,8 +33,6 @@ class clsMatching {
   // gives the normalised pattern (in substring mode with its wrapping "*"s).
   std::u16string MatchPattern() const { return normPattern_; }
   void SetMatchPattern(const std::u16string& text);
-  // The user's pattern in its normalised form, without the wrapping "*"s of substring mode.
-  std::u16string MatchPatternDisp() const { return dispPattern_; }
   // 0 when a search pattern is compiled, 1 when there is none.
   int CanMatching() const { return matchStatus_; }
 
@@ -42,11 +40,8 @@ class clsMatching {
   // dec receives the token list (element i-1 = position i); the result is N.
   int GetMatchDec(std::vector<std::u16string>& dec) const;
 
-  // The replace pattern, paired with the search tokens at once. Reading gives the normalised form.
-  std::u16string ReplacePattern() const { return normReplace_; }
+  // The replace pattern, paired with the search tokens at once.
   void SetReplacePattern(const std::u16string& text);
-  // The replace pattern as last given.
-  std::u16string ReplacePatternDisp() const { return rawReplace_; }
   // 0 usable; bit 0: no search pattern or the pairing failed (3: the replacement has more wildcards);
   // bit 2: pairing from the start and from the end disagree on some wildcard.
   int CanReplace() const { return replaceStatus_ | matchStatus_; }
@@ -75,11 +70,11 @@ class clsMatching {
   bool builtMode_ = false;
   int matchStatus_ = 1;
   int replaceStatus_ = 1;
-  std::u16string normPattern_, rawPattern_, dispPattern_;
+  std::u16string normPattern_, rawPattern_;
   std::vector<std::u16string> tokens_, reversedTokens_;
   std::size_t n_ = 0;  // token count; 0 while no pattern is compiled
 
-  std::u16string normReplace_, rawReplace_;
+  std::u16string rawReplace_;
   std::vector<std::u16string> startFirst_, endFirst_, inUse_;
 
   clsFileString fs_;

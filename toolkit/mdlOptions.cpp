@@ -192,18 +192,13 @@ std::u16string OpenFailedText(const std::u16string& path, const std::u16string& 
 }
 
 SettingsTable& Table() { return g_table; }
-const std::u16string& SettingsPath() { return g_settings_path; }
-const std::u16string& SettingsFileName() { return g_file_name; }
 
 bool LoadSettings(SettingsTable defaults) {
   g_table = std::move(defaults);
   if (mdlTools::AppFolder().empty()) mdlTools::InitAppFolder();
   g_file_name = mdlTools::ProgramName() + u".ini";
   g_settings_path = platform::JoinPath(mdlTools::AppFolder(), g_file_name);
-  return !platform::PathExists(g_settings_path) || ReadSettingsFile();
-}
-
-bool ReadSettingsFile() {
+  if (!platform::PathExists(g_settings_path)) return true;
   std::string bytes;
   platform::IoError error;
   if (!platform::ReadWholeFile(g_settings_path, bytes, error, kMaxOwnFileSize)) {

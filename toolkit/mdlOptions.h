@@ -97,13 +97,10 @@ std::u16string OpenFailedText(const std::u16string& path, const std::u16string& 
 
 // The program-wide settings.
 SettingsTable& Table();
-const std::u16string& SettingsPath();
-const std::u16string& SettingsFileName();
 // Takes the program's table of defaults, names the file after the executable in AppFolder, and
 // reads the file when there is one. False (after the message) when a file is there that cannot be
 // read: the defaults stay.
 bool LoadSettings(SettingsTable defaults);
-bool ReadSettingsFile();
 // Lets the program store its window's values into the table, then writes the file. False (after
 // the message) when the file cannot be written.
 [[nodiscard]] bool SaveSettings(const std::function<void(SettingsTable&)>& collect_settings);

@@ -125,10 +125,8 @@ std::u16string CheckPathBox(const std::u16string& text) {
   return !stored.empty() && platform::FolderExists(stored) ? trimmed : std::u16string();
 }
 
-std::u16string GetShortcutTarget(const std::u16string& path) { return platform::ShortcutTarget(path); }
-
 std::u16string ResolveShortcut(const std::u16string& path) {
-  return HasExtensionLnk(path) ? GetShortcutTarget(path) : path;
+  return HasExtensionLnk(path) ? platform::ShortcutTarget(path) : path;
 }
 
 std::u16string GetDropFolder(const std::vector<std::u16string>& paths) {

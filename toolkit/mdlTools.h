@@ -29,7 +29,6 @@ std::u16string GetExistingFolder(const std::u16string& path, const std::u16strin
 // empty.
 std::u16string CheckPathBox(const std::u16string& text);
 
-std::u16string GetShortcutTarget(const std::u16string& path);
 // The shortcut's target for a path with the extension "lnk" (any case), else the path itself.
 std::u16string ResolveShortcut(const std::u16string& path);
 // The folder that a drop of these paths names; empty for a drop without paths.

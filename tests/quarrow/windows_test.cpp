@@ -125,7 +125,7 @@ TEST(WindowsQuarrowRun, AFolderMovedDuringTheRunIsTheOneWorkedIn) {
   ScriptedUser user;
   // Moved once the first chart has taken its place; a new folder takes the old path.
   user.view->on_events = [&](int) {
-    if (platform::FileExists(t / u"songs/a.bms~1.mbk") && platform::RenameReplace(songs, t / u"moved")) {
+    if (platform::FileExists(t / u"songs/a.bms~1.mbk") && MoveReplacing(songs, t / u"moved")) {
       t.MakeFolder(u"songs");
       t.Write(u"songs/a.bms", "someone else's");
     }

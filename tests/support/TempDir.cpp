@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <random>
 
 #ifdef _WIN32
@@ -28,6 +29,28 @@ std::u16string MakeTempFolder() {
   return platform::DecodeUtf8(pattern);
 }
 #endif
+
+namespace {
+std::filesystem::path FsPath(const std::u16string& path) {
+#ifdef _WIN32
+  return std::filesystem::path(std::wstring(path.begin(), path.end()));
+#else
+  return std::filesystem::path(U8(path));
+#endif
+}
+}  // namespace
+
+bool MoveReplacing(const std::u16string& from, const std::u16string& to) {
+  std::error_code error;
+  std::filesystem::rename(FsPath(from), FsPath(to), error);
+  return !error;
+}
+
+bool ChangeDirectory(const std::u16string& path) {
+  std::error_code error;
+  std::filesystem::current_path(FsPath(path), error);
+  return !error;
+}
 
 void Touch(const std::u16string& path, const std::string& bytes) {
 #ifdef _WIN32

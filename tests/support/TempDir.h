@@ -57,6 +57,10 @@ inline std::vector<std::u16string> Names(const std::u16string& folder) {
 }
 
 std::u16string MakeTempFolder();
+// What tests do and no program does: a rename that replaces what stands at `to` (an editor saving,
+// a folder moved away), and a change of the process's current folder.
+bool MoveReplacing(const std::u16string& from, const std::u16string& to);
+bool ChangeDirectory(const std::u16string& path);
 // A file written without waiting for the disk, for tests that need many.
 void Touch(const std::u16string& path, const std::string& bytes = "");
 

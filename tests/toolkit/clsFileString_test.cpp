@@ -26,7 +26,6 @@ TEST(FileStrComp, ComparesExactlyOrFoldingAsciiLettersOnly) {
   for (const auto& c : cases) {
     EXPECT_EQ(fs.FileStrComp(c.a, c.b, c.mode), c.want) << U8(c.a) << " / " << U8(c.b) << " mode " << c.mode;
   }
-  EXPECT_EQ(fs.FileLCase(u"ABC_\uFF38.WAV[@Z]\u00C9"), u"abc_\uFF38.wav[@z]\u00C9");
 }
 
 // FileInStr: first place from Start on; FileInStrR: end of the right-most occurrence ending by Start;

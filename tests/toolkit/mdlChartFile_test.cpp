@@ -199,7 +199,7 @@ TEST(mdlChartFile, AChartSavedWhileItIsRewrittenKeepsTheUsersVersionAndGetsNoBac
     LineRewrite racing = WavToOgg();
     racing.Rewrite = [&, rewrite = racing.Rewrite](std::u16string& line, platform::ChartEncoding encoding) {
       const std::u16string saved = t.Write(in_place ? u"a.bms" : u"new", "#WAV01 z.wav\r\n");
-      EXPECT_TRUE(in_place || (platform::SetFileTimes(saved, stamp) && platform::RenameReplace(saved, t / u"a.bms")));
+      EXPECT_TRUE(in_place || (platform::SetFileTimes(saved, stamp) && MoveReplacing(saved, t / u"a.bms")));
       return rewrite(line, encoding);
     };
     Pass pass(t);

@@ -74,9 +74,9 @@ TEST(mdlTools, DropsNameAFolder) {
 TEST(mdlTools, AppFolderIsTheExecutablesFolderWhereverTheShellIs) {
   TempDir t;
   const std::u16string before = platform::CurrentDirectory();
-  ASSERT_TRUE(platform::ChangeDirectory(t.Path()));
+  ASSERT_TRUE(ChangeDirectory(t.Path()));
   InitAppFolder();
-  ASSERT_TRUE(platform::ChangeDirectory(before));
+  ASSERT_TRUE(ChangeDirectory(before));
 #ifdef _WIN32
   // The build's folder is a Linux path here, which the program sees through a drive letter.
   EXPECT_TRUE(platform::FileExists(platform::JoinPath(AppFolder(), u"toolkit_tests.exe")));

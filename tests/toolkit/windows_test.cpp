@@ -220,7 +220,7 @@ TEST(WindowsFiles, AFolderMovedAwayIsStillTheOneOpened) {
   IoError error;
   File file;
   ASSERT_TRUE(folder.Create(u"a.bms.mbk1", file, error) && file.Write("new", error) && file.Finish(info, true, error));
-  ASSERT_TRUE(RenameReplace(songs, t / u"moved"));
+  ASSERT_TRUE(MoveReplacing(songs, t / u"moved"));
   t.MakeFolder(u"songs");
   t.Write(u"songs/a.bms", "someone else's");
   EXPECT_TRUE(folder.Read(u"a.bms", bytes, info, error) && bytes == "old");

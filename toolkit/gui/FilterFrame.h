@@ -29,7 +29,6 @@ class FilterFrame : public QGroupBox {
   QCheckBox* chkExt(int index) const { return chkExt_.at(index); }
   QLineEdit* txtExt(int index) const { return txtExt_.at(index); }
   QListWidget* lstFiles() const { return lstFiles_; }
-  const std::u16string& LastFilter(int index) const { return last_filter_.at(index); }
 
   // The texts of both boxes become the last applied ones (start-up).
   void RememberFilters();

@@ -71,10 +71,13 @@ void frmDlgCancel::SetText(const std::u16string& text) { text1_->setText(ToQt(te
 void frmDlgCancel::ShowDialog() {
   setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
   setFixedWidth(WidthForCaption());
-  mdlCanCelForm::SetDialogZOrder(this, 1);
+  // At the top of the z-order, never as a topmost window, keeping its place and size.
+  show();
+  raise();
 }
 
-void frmDlgCancel::HideDialog() { mdlCanCelForm::SetDialogZOrder(this, 0); }
+// Hidden without activating anything.
+void frmDlgCancel::HideDialog() { hide(); }
 
 void frmDlgCancel::ProcessEvents() { QApplication::processEvents(); }
 
@@ -96,21 +99,3 @@ void frmDlgCancel::closeEvent(QCloseEvent* event) {
 
 // Esc would close a dialog; here it does nothing.
 void frmDlgCancel::reject() {}
-
-namespace mdlCanCelForm {
-
-int SetDialogZOrder(QWidget* window, int mode) {
-  if (window == nullptr) return 0;
-  if (mode == 1) {
-    window->show();
-    window->raise();
-    return 1;
-  }
-  if (mode == 0) {
-    window->hide();
-    return 1;
-  }
-  return 0;
-}
-
-}  // namespace mdlCanCelForm

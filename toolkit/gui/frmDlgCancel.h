@@ -25,10 +25,6 @@ class frmDlgCancel : public QDialog, public CancelView {
   bool AskStop(const std::u16string& text, const std::u16string& caption) override;
   void SetCancelClick(std::function<void()> handler) override { click_ = std::move(handler); }
 
-  QPushButton* CancelButton() const { return cancel_button_; }
-  QLabel* Text1() const { return text1_; }
-  QLabel* Text2() const { return text2_; }
-
  signals:
   void CancelClick();
 
@@ -46,10 +42,3 @@ class frmDlgCancel : public QDialog, public CancelView {
   QPushButton* cancel_button_;
   std::function<void()> click_;
 };
-
-namespace mdlCanCelForm {
-// Mode 1: shows the window at the top of the z-order (never as a topmost window), keeping its place
-// and size; mode 0: hides it without activating anything. Non-zero on success; other modes do
-// nothing and give 0.
-int SetDialogZOrder(QWidget* window, int mode);
-}  // namespace mdlCanCelForm

@@ -939,10 +939,6 @@ bool SameFile(const std::u16string& a, const std::u16string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-bool RenameReplace(const std::u16string& from, const std::u16string& to) {
-  return !from.empty() && !to.empty() && rename(Native(from).c_str(), Native(to).c_str()) == 0;
-}
-
 bool RemoveFile(const std::u16string& path) {
   const std::string native = Native(path);
   struct stat st {};
@@ -1004,8 +1000,6 @@ std::u16string CurrentDirectory() {
   }
   return FromNative(buffer.c_str());
 }
-
-bool ChangeDirectory(const std::u16string& path) { return !path.empty() && chdir(Native(path).c_str()) == 0; }
 
 std::u16string AbsolutePath(const std::u16string& path) {
   std::u16string full = path;

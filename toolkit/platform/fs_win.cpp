@@ -1522,11 +1522,6 @@ bool SameFile(const std::u16string& a, const std::u16string& b) {
          IdentityOf(LongPath(b), b_device, b_id, ignored) && a_device == b_device && a_id == b_id;
 }
 
-bool RenameReplace(const std::u16string& from, const std::u16string& to) {
-  return !from.empty() && !to.empty() &&
-         MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
 bool RemoveFile(const std::u16string& path) {
   if (path.empty()) return false;
   const std::wstring native = LongPath(path);
@@ -1589,8 +1584,6 @@ std::u16string CurrentDirectory() {
     buffer.resize(n);
   }
 }
-
-bool ChangeDirectory(const std::u16string& path) { return !path.empty() && SetCurrentDirectoryW(W(path).c_str()); }
 
 std::u16string AbsolutePath(const std::u16string& path) {
   if (path.empty()) return CurrentDirectory();
