@@ -27,10 +27,10 @@ const char* ModeName(int mode) {
 int CliMain(const std::vector<std::u16string>& args) {
   mdlCli::Session cli(u"Fennick", "fennick-cli", kDescription, InitSettingsTable());
   RunOptions options;
-  options.FromSettings(mdlOptions::Table());
+  options.FromSettings(cli.Settings());
   // A relative source folder in the settings file is relative to the program's folder. It is taken
   // as written: a stored sound set that has gone must not quietly become its parent folder.
-  if (!options.SourceText.empty()) options.SourceText = mdlTools::GetFullPath(options.SourceText, mdlTools::AppFolder());
+  if (!options.SourceText.empty()) options.SourceText = mdlTools::GetFullPath(options.SourceText, cli.ProgramFolder());
 
   bool assume_yes = false;
   using Values = std::vector<std::u16string>;
@@ -102,7 +102,7 @@ int CliMain(const std::vector<std::u16string>& args) {
     if (entry.Folder) platform::Print(stdout, " (folder, %zu entries)", entry.Held);
     platform::Print(stdout, "\n");
   };
-  const RunResult result = Run(options, hooks);
+  const RunResult result = Run(cli.Context(), options, hooks);
   return cli.Finish(result.Outcome, result.Failures);
 }
 

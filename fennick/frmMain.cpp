@@ -23,7 +23,7 @@ using mdlGui::Label;
 using mdlGui::OptionButton;
 using mdlGui::TextBox;
 
-frmMain::frmMain(const StartInfo& start, QWidget* parent) : frmBase(QStringLiteral("Fennick"), QString(), parent) {
+frmMain::frmMain(const StartInfo& start, QWidget* parent) : frmBase(start, QStringLiteral("Fennick"), QString(), parent) {
   BuildControls();
   Load(start, InitSettingsTable());
 }
@@ -135,8 +135,8 @@ void frmMain::RefreshAll() {
 void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   RunOptions options;
   options.FromSettings(table);
-  path_[0]->SetText(mdlTools::GetExistingFolder(options.SourceText, mdlTools::AppFolder()));
-  path_[1]->SetText(mdlTools::GetExistingFolder(options.TargetText, mdlTools::AppFolder()));
+  path_[0]->SetText(mdlTools::GetExistingFolder(options.SourceText, ProgramFolder()));
+  path_[1]->SetText(mdlTools::GetExistingFolder(options.TargetText, ProgramFolder()));
   frmSelect_->ShowFilter(options);
   chkSync_->setChecked(options.SyncDeleteOn);
   chkMat_->setChecked(options.ConvertOn);

@@ -5,8 +5,6 @@
 #include "fennick/mdlAppParam.h"
 #include "fennick/mdlSettings.h"
 #include "toolkit/clsFileString.h"
-#include "toolkit/mdlAppGlobal.h"
-#include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/text.h"
@@ -22,7 +20,7 @@ constexpr std::int32_t kProgressEvery = 100;
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 void SetSyncProgress(const RunState& state, const std::u16string& target, const std::u16string& name) {
-  clsCancel& cancel = mdlAppGlobal::Cancel();
+  clsCancel& cancel = state.Context().Progress;
   const std::u16string deleted = u"同期削除中 - DELETED: " + mdlTools::Decimal(state.DeletedCount);
   const std::u16string shown = platform::ReadableName(name);
   cancel.SetCaption(deleted + u" " + shown);
@@ -194,7 +192,7 @@ void ConvertChart(RunState& state, mdlChartFile::ChartFolder& charts, const std:
 }
 
 bool SyncDelete(RunState& state, const std::u16string& source, const platform::Folder& target) {
-  clsCancel& cancel = mdlAppGlobal::Cancel();
+  clsCancel& cancel = state.Context().Progress;
   platform::IoError error;
   const platform::Folder set = platform::Folder::Open(source, error);
   std::vector<platform::DirEntry> entries;
@@ -281,8 +279,8 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
 }
 
 bool ConvertFolder(RunState& state, const std::u16string& source, const platform::Folder& target) {
-  if (mdlRun::ListingStopped(target.Path())) return false;
-  clsFilter& filter = mdlAppGlobal::Filter();
+  if (mdlRun::ListingStopped(state.Context().Progress, target.Path())) return false;
+  clsFilter& filter = state.Context().Files;
   platform::IoError error;
   if (!filter.MakeFileList(target, error)) {
     state.Fail(target.Path(), platform::Explained(u"フォルダを読めません", error));
@@ -309,7 +307,7 @@ bool ProcessFolderPair(RunState& state, const std::u16string& source, const plat
   // whose conversion would fail is refused before anything of it goes. Only a set tag that
   // Shift-JIS cannot hold can make it fail for certain; the charts are then tried as a dry run.
   if (state.SyncDeleteOn && state.ConvertOn && !platform::CanEncodeCp932(LastComponent(source))) {
-    RunState trial;
+    RunState trial(state.Context());
     trial.DryRun = true;
     trial.ConvertMode = state.ConvertMode;
     if (!ConvertFolder(trial, source, target)) return false;
@@ -382,27 +380,28 @@ std::u16string ResultText(const RunState& state) {
          state.FailedLines(u"処理できなかった項目", state.ListFailures);
 }
 
-RunResult Run(const RunOptions& options, const RunHooks& hooks) {
-  RunState state;
+RunResult Run(const RunContext& context, const RunOptions& options, const RunHooks& hooks) {
+  RunState state(context);
   state.Hooks = hooks;
   ReadRunOptions(state, options);
+  mdlRun::SetFileFilter(context.Files, options);
   if (!state.SyncDeleteOn && !state.ConvertOn) {
-    mdlMessages::ShowWarning(u"処理内容が一つも選択されませんでした。", u"処理結果", MsgIcon::None);
+    context.Messages.ShowWarning(u"処理内容が一つも選択されませんでした。", u"処理結果", MsgIcon::None);
     return {};
   }
   std::u16string source_why, target_why;
-  std::u16string source = mdlRun::RunFolder(options.SourceText, options.ExactPaths, source_why);
+  std::u16string source = mdlRun::RunFolder(options.SourceText, options.ExactPaths, context.RelativeBase, source_why);
   if (hooks.PathChecked) hooks.PathChecked(0, !source.empty());
-  std::u16string target = mdlRun::RunFolder(options.TargetText, options.ExactPaths, target_why);
+  std::u16string target = mdlRun::RunFolder(options.TargetText, options.ExactPaths, context.RelativeBase, target_why);
   if (hooks.PathChecked) hooks.PathChecked(1, !target.empty());
   if (target.empty()) {
-    mdlMessages::ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", target_why), u"パスの指定",
+    context.Messages.ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", target_why), u"パスの指定",
                              MsgIcon::Exclamation);
     return {};
   }
   state.ClearOnly = state.ConvertMode == kModeClear && state.ConvertOn && !state.RecursiveOn && !state.SyncDeleteOn;
   if (source.empty() && !state.ClearOnly) {
-    mdlMessages::ShowMessage(mdlRun::WithReason(u"正確なソースパスを指定してください", source_why), u"パスの指定",
+    context.Messages.ShowMessage(mdlRun::WithReason(u"正確なソースパスを指定してください", source_why), u"パスの指定",
                              MsgIcon::Exclamation);
     return {};
   }
@@ -410,7 +409,7 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
   if (!state.ClearOnly) {
     const clsFileString strings;
     if (strings.FileInStrR(1, source, target, 1) != 0 || strings.FileInStrR(1, target, source, 1) != 0) {
-      const bool go_on = mdlMessages::AskYesNo(
+      const bool go_on = context.Messages.AskYesNo(
           u"変換フォルダとソースフォルダが同一のフォルダ、\r\n"
           u"あるいは一方がもう一方のフォルダに含まれています。\r\n"
           u"想定外の結果になる可能性がありますが、このまま続行しますか？\r\n"
@@ -426,10 +425,10 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
     }
   }
 
-  mdlRun::BeginWork(hooks, u"");
+  mdlRun::BeginWork(context, hooks, u"");
   const platform::Folder folder = mdlRun::OpenFolder(state, target);
   const bool finished = !folder.IsOpen() || ProcessTarget(state, source, folder);
-  return mdlRun::EndWork(hooks, finished, ResultText(state), state);
+  return mdlRun::EndWork(context, hooks, finished, ResultText(state), state);
 }
 
 }  // namespace fennick

@@ -38,6 +38,7 @@ struct RunOptions : RunOptionsBase {
 
 // The state of one run: its flags, the folders it pairs, counters and failures.
 struct RunState : ChartRunState {
+  using ChartRunState::ChartRunState;
   bool SyncDeleteOn = false;
   bool ConvertOn = false;
   int ConvertMode = kModeNormal;
@@ -60,7 +61,7 @@ struct RunState : ChartRunState {
 // The whole run behind the start button: checks with their warnings and the overlap question, the
 // work behind the progress dialog, and the result message. The folder boxes of
 // RunHooks::PathChecked: 0 the source, 1 the target.
-RunResult Run(const RunOptions& options, const RunHooks& hooks = {});
+RunResult Run(const RunContext& context, const RunOptions& options, const RunHooks& hooks = {});
 // "同期削除数 = d" (with " (ごみ箱へ移動)" when the entries went to the trash) and
 // "マテリアル変換 処理/対象 = p / t", with the items that failed when any did.
 std::u16string ResultText(const RunState& state);

@@ -8,7 +8,6 @@
 #include "quarrow/mdlRuleIO.h"
 #include "quarrow/mdlSettings.h"
 #include "toolkit/cli/mdlCli.h"
-#include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/console.h"
 #include "toolkit/platform/fs.h"
@@ -46,7 +45,7 @@ const char* StateWord(RefState state) {
 // --check: the report, its summary line, and the rule file of the case fixes when asked for. Exit
 // status 2 when a file is missing, as when something failed.
 int Check(mdlCli::Session& cli, const RunOptions& options, const std::u16string& rule_file) {
-  const CheckReport report = CheckReferences(options);
+  const CheckReport report = CheckReferences(cli.Context(), options);
   if (report.Outcome == RunOutcome::Warned) return 1;
   for (const ChartReport& chart : report.Charts) {
     std::printf("%s\n", mdlCli::Shown(chart.Path).c_str());
@@ -61,7 +60,7 @@ int Check(mdlCli::Session& cli, const RunOptions& options, const std::u16string&
       std::printf("unreferenced %s\n", mdlCli::Shown(platform::JoinPath(folder.Path, name)).c_str());
     }
   }
-  mdlMessages::ShowMessage(CheckSummary(report), u"確認結果", MsgIcon::None);
+  cli.Console().ShowMessage(CheckSummary(report), u"確認結果", MsgIcon::None);
   bool written = true;
   if (!rule_file.empty() && report.Outcome == RunOutcome::Finished) {
     const CaseRules rules = CaseFixRules(report);
@@ -92,9 +91,10 @@ using RuleSource = std::variant<TypedRule, std::u16string>;
 int CliMain(const std::vector<std::u16string>& args) {
   mdlCli::Session cli(u"Quarrow", "quarrow-cli", kDescription, InitSettingsTable());
   RunOptions options;
-  options.FromSettings(mdlOptions::Table());
+  options.FromSettings(cli.Settings());
+  const std::u16string own_rules = RuleFilePath(cli.ProgramFolder(), cli.ProgramName());
   // A relative material base folder in the settings file is relative to the program's folder.
-  if (!options.MaterialText.empty()) options.MaterialText = mdlTools::GetFullPath(options.MaterialText, mdlTools::AppFolder());
+  if (!options.MaterialText.empty()) options.MaterialText = mdlTools::GetFullPath(options.MaterialText, cli.ProgramFolder());
 
   std::vector<RuleSource> sources;
   bool verbose = false, material_given = false, check = false;
@@ -154,8 +154,8 @@ int CliMain(const std::vector<std::u16string>& args) {
              rule_output = mdlCli::Session::FullPath(v[0]);
              if (rule_output.empty()) return Refusal("no rule file to write " + mdlCli::Shown(v[0]));
              // The window's own rules are never replaced from here.
-             if (rule_output == DefaultRuleFilePath() || platform::SameFile(rule_output, DefaultRuleFilePath())) {
-               return Refusal("the command line does not write " + mdlCli::Shown(DefaultRuleFilePath()));
+             if (rule_output == own_rules || platform::SameFile(rule_output, own_rules)) {
+               return Refusal("the command line does not write " + mdlCli::Shown(own_rules));
              }
              return std::nullopt;
            }});
@@ -169,12 +169,12 @@ int CliMain(const std::vector<std::u16string>& args) {
   }
   if (check) return Check(cli, options, rule_output);
   // A rule file that cannot be read whole stops the run: it would run with other rules than the user's.
-  if (sources.empty() && !LoadRuleFile(options.Rules, options.TextModeOn, u"")) return 1;
+  if (sources.empty() && !LoadRuleFile(options.Rules, options.TextModeOn, own_rules, cli.Console())) return 1;
   for (const RuleSource& source : sources) {
     if (const auto* typed = std::get_if<TypedRule>(&source)) {
       const std::u16string error = RuleError(typed->search, typed->replace, options.TextModeOn);
       if (!error.empty()) {
-        mdlMessages::ShowMessage(error + u"\r\n" + JoinRuleText(typed->search, typed->replace), u"置換ルール登録",
+        cli.Console().ShowMessage(error + u"\r\n" + JoinRuleText(typed->search, typed->replace), u"置換ルール登録",
                                  MsgIcon::Exclamation);
         return 1;
       }
@@ -183,7 +183,7 @@ int CliMain(const std::vector<std::u16string>& args) {
     }
     const std::u16string& file = std::get<std::u16string>(source);
     if (!platform::FileExists(file)) return cli.BadArguments("no rule file " + mdlCli::Shown(file));
-    if (!LoadRuleFile(options.Rules, options.TextModeOn, file)) return 1;
+    if (!LoadRuleFile(options.Rules, options.TextModeOn, file, cli.Console())) return 1;
   }
 
   RunHooks hooks;
@@ -191,7 +191,7 @@ int CliMain(const std::vector<std::u16string>& args) {
   hooks.Changed = [=](const ChartChange& change) { PrintChange(change, dry_run, dry_run || verbose); };
   hooks.ChangedLines = dry_run || verbose;
   hooks.Leftover = mdlCli::LeftoverPrinter(dry_run);
-  const RunResult result = Run(options, hooks);
+  const RunResult result = Run(cli.Context(), options, hooks);
   return cli.Finish(result.Outcome, result.Failures);
 }
 

@@ -20,7 +20,6 @@
 #include "quarrow/mdlSettings.h"
 #include "toolkit/gui/Controls.h"
 #include "toolkit/gui/QtText.h"
-#include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
 
@@ -53,7 +52,7 @@ QFont RuleListFont(const QFont& base) {
 }  // namespace
 
 frmMain::frmMain(const StartInfo& start, QWidget* parent)
-    : frmBase(QStringLiteral("Quarrow"), QStringLiteral(u"Explorerからファイルをラッグ＆ドロップ。"), parent) {
+    : frmBase(start, QStringLiteral("Quarrow"), QStringLiteral(u"Explorerからファイルをラッグ＆ドロップ。"), parent) {
   BuildControls();
   Load(start, InitSettingsTable());
 }
@@ -161,8 +160,8 @@ void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   RunOptions options;
   options.FromSettings(table);
   path_[0]->SetText(options.MaterialText.empty() ? std::u16string()
-                                                 : mdlTools::GetFullPath(options.MaterialText, mdlTools::AppFolder()));
-  path_[1]->SetText(mdlTools::GetExistingFolder(options.TargetText, mdlTools::AppFolder()));
+                                                 : mdlTools::GetFullPath(options.MaterialText, ProgramFolder()));
+  path_[1]->SetText(mdlTools::GetExistingFolder(options.TargetText, ProgramFolder()));
   frmSelect_->ShowFilter(options);
   chkR_->setChecked(options.RecursiveOn);
   chkFileCheck_->setChecked(options.FileCheckOn);
@@ -172,7 +171,7 @@ void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
 
 bool frmMain::SaveFiles() {
   const bool settings = frmBase::SaveFiles();
-  const bool rules = SaveRuleFile(RuleList());
+  const bool rules = SaveRuleFile(RuleList(), RuleFilePath(ProgramFolder(), ProgramName()), Messages());
   return settings && rules;
 }
 
@@ -204,7 +203,7 @@ RuleEntry frmMain::BuildRuleEntry() {
   if (search.empty()) return {};
   const std::u16string error = RuleError(search, replace, chkTB_->isChecked() ? 1 : 0);
   if (error.empty()) return MakeRuleEntry(search, replace);
-  mdlMessages::ShowMessage(error, u"置換ルール登録", MsgIcon::Exclamation);
+  Messages().ShowMessage(error, u"置換ルール登録", MsgIcon::Exclamation);
   return {};
 }
 
@@ -215,7 +214,7 @@ void frmMain::AppendRule(const RuleEntry& entry) {
 
 void frmMain::LoadRules(const std::u16string& path) {
   std::vector<RuleEntry> loaded;
-  LoadRuleFile(loaded, chkTB_->isChecked() ? 1 : 0, path);
+  LoadRuleFile(loaded, chkTB_->isChecked() ? 1 : 0, path, Messages());
   for (const RuleEntry& entry : loaded) AppendRule(entry);
 }
 
@@ -314,7 +313,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 frmMain::BoundRun frmMain::BindRun() { return Bind(&Run, ReadRunOptions()); }
 
 void frmMain::OnCheck() {
-  const CheckReport report = CheckReferences(ReadRunOptions(), WindowRunHooks());
+  const CheckReport report = CheckReferences(Context(), ReadRunOptions(), WindowRunHooks());
   // A check that stopped at a warning has said why; one the user stopped shows no half a report.
   if (report.Outcome != RunOutcome::Finished) return;
   // One item a chart, its references as lines under it; one a folder, the files no chart names

@@ -10,6 +10,7 @@
 
 #include "quarrow/clsRules.h"
 #include "quarrow/mdlMain.h"
+#include "quarrow/mdlRuleIO.h"
 #include "toolkit/gui/FilterFrame.h"
 #include "toolkit/gui/PathBox.h"
 #include "toolkit/gui/frmList.h"
@@ -64,7 +65,7 @@ class frmMain : public mdlGui::frmBase {
   void RefreshAll() override { path_[1]->Refresh(true); }
   void ShowSettings(const mdlOptions::SettingsTable& table) override;
   void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
-  void AfterSettings() override { LoadRules(u""); }
+  void AfterSettings() override { LoadRules(RuleFilePath(ProgramFolder(), ProgramName())); }
   bool SaveFiles() override;
   BoundRun BindRun() override;
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -8,8 +8,6 @@
 #include "quarrow/mdlRuleIO.h"
 #include "toolkit/clsFileString.h"
 #include "toolkit/clsFolderIndex.h"
-#include "toolkit/mdlAppGlobal.h"
-#include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 
 namespace quarrow {
@@ -97,6 +95,7 @@ bool IsMediaName(const std::u16string& name) {
 }
 
 struct CheckRun : RunStateBase {
+  using RunStateBase::RunStateBase;
   CheckReport Report;
   RunParams Params;
   clsStoredFiles Files;
@@ -214,8 +213,8 @@ void CheckChart(CheckRun& run, const platform::Folder& folder, const std::u16str
 }
 
 bool CheckFolder(CheckRun& run, const platform::Folder& folder) {
-  if (mdlRun::ListingStopped(folder.Path())) return false;
-  clsFilter& filter = mdlAppGlobal::Filter();
+  if (mdlRun::ListingStopped(run.Context().Progress, folder.Path())) return false;
+  clsFilter& filter = run.Context().Files;
   platform::IoError error;
   if (!filter.MakeFileList(folder, error)) {
     run.Fail(folder.Path(), platform::Explained(u"フォルダを読めません", error));
@@ -228,7 +227,8 @@ bool CheckFolder(CheckRun& run, const platform::Folder& folder) {
   for (const std::u16string& name : names) {
     if (mdlChartFile::IsOwnFile(name)) continue;
     // Missing references over charts read, as a run shows rewritten over examined charts.
-    stopped = mdlRun::ItemStopped(u"参照確認中", run.Report.Counts.Missing, run.Report.Counts.Charts, name);
+    stopped = mdlRun::ItemStopped(run.Context().Progress, u"参照確認中", run.Report.Counts.Missing,
+                                  run.Report.Counts.Charts, name);
     if (stopped) break;
     CheckChart(run, folder, name);
   }
@@ -278,40 +278,41 @@ std::optional<RefLine> ParseRefLine(std::u16string_view line) {
   return std::nullopt;
 }
 
-CheckReport CheckReferences(const RunOptions& options, const RunHooks& hooks) {
-  CheckRun run;
+CheckReport CheckReferences(const RunContext& context, const RunOptions& options, const RunHooks& hooks) {
+  CheckRun run(context);
   run.ReadBase(options);
+  mdlRun::SetFileFilter(context.Files, options);
   run.Report.ListFailures = run.ListFailures;
   std::u16string material_why, target_why;
   const bool material_given = options.ExactPaths ? !options.MaterialText.empty()
                                                  : !mdlTools::TrimLeadingBlanks(options.MaterialText).empty();
   if (material_given) {
-    run.Params.MaterialBase = mdlRun::RunFolder(options.MaterialText, options.ExactPaths, material_why);
+    run.Params.MaterialBase = mdlRun::RunFolder(options.MaterialText, options.ExactPaths, context.RelativeBase, material_why);
   }
   if (hooks.PathChecked) hooks.PathChecked(0, !material_given || !run.Params.MaterialBase.empty());
-  run.Params.TargetFolder = mdlRun::RunFolder(options.TargetText, options.ExactPaths, target_why);
+  run.Params.TargetFolder = mdlRun::RunFolder(options.TargetText, options.ExactPaths, context.RelativeBase, target_why);
   if (hooks.PathChecked) hooks.PathChecked(1, !run.Params.TargetFolder.empty());
   if (run.Params.TargetFolder.empty()) {
-    mdlMessages::ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", target_why), u"パスの指定",
-                             MsgIcon::Exclamation);
+    context.Messages.ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", target_why),
+                                 u"パスの指定", MsgIcon::Exclamation);
     return std::move(run.Report);
   }
   // The sound sets are looked up there: a base that is not there would call every one missing.
   if (material_given && run.Params.MaterialBase.empty()) {
-    mdlMessages::ShowMessage(
+    context.Messages.ShowMessage(
         mdlRun::WithReason(u"正確なマテリアルベースパスを指定してください。\r\n指定しない場合は、空白にしてください。",
                            material_why),
         u"パスの指定", MsgIcon::Exclamation);
     return std::move(run.Report);
   }
-  mdlRun::BeginWork(hooks, u"参照の確認を準備中");
+  mdlRun::BeginWork(context, hooks, u"参照の確認を準備中");
   bool finished = true;
   {
     const platform::Folder target = mdlRun::OpenFolder(run, run.Params.TargetFolder);
     finished = !target.IsOpen() || CheckFolder(run, target);
   }
   run.Files.Clear();
-  mdlAppGlobal::Cancel().SetVisible(false);
+  context.Progress.SetVisible(false);
   if (hooks.End) hooks.End();
   run.Report.Outcome = finished ? RunOutcome::Finished : RunOutcome::Cancelled;
   run.Report.Failures = std::move(run.Failures);

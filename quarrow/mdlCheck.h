@@ -79,7 +79,7 @@ struct CheckReport : RunRecord {
 // Reads every chart the filter selects in the target folder (and, when recursive, its subfolders)
 // behind the progress dialog, and reports; the folder boxes are checked as a run checks them, with
 // the same warnings (then Outcome is Warned). A chart or folder that cannot be read is a failure.
-CheckReport CheckReferences(const RunOptions& options, const RunHooks& hooks = {});
+CheckReport CheckReferences(const RunContext& context, const RunOptions& options, const RunHooks& hooks = {});
 
 // The result line: the counts, and the failures when there are any.
 std::u16string CheckSummary(const CheckReport& report);

@@ -4,8 +4,6 @@
 
 #include "quarrow/mdlAppParam.h"
 #include "quarrow/mdlSettings.h"
-#include "toolkit/mdlAppGlobal.h"
-#include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
 
@@ -123,8 +121,8 @@ void ProcessChart(RunState& state, mdlChartFile::ChartFolder& charts, const std:
 }
 
 bool ProcessFolder(RunState& state, const platform::Folder& folder) {
-  if (mdlRun::ListingStopped(folder.Path())) return false;
-  clsFilter& filter = mdlAppGlobal::Filter();
+  if (mdlRun::ListingStopped(state.Context().Progress, folder.Path())) return false;
+  clsFilter& filter = state.Context().Files;
   platform::IoError error;
   if (!filter.MakeFileList(folder, error)) {
     state.Fail(folder.Path(), platform::Explained(u"フォルダを読めません", error));
@@ -165,43 +163,44 @@ std::u16string ResultText(const RunState& state) {
          state.FailedLines(u"書き換えに失敗した譜面・フォルダ", state.ListFailures);
 }
 
-RunResult Run(const RunOptions& options, const RunHooks& hooks) {
-  RunState state;
+RunResult Run(const RunContext& context, const RunOptions& options, const RunHooks& hooks) {
+  RunState state(context);
   state.Hooks = hooks;
   ReadRunOptions(state, options);
+  mdlRun::SetFileFilter(context.Files, options);
   RunParams params;
   std::u16string material_why, target_why;
   const bool material_given = options.ExactPaths ? !options.MaterialText.empty()
                                                  : !mdlTools::TrimLeadingBlanks(options.MaterialText).empty();
-  if (material_given) params.MaterialBase = mdlRun::RunFolder(options.MaterialText, options.ExactPaths, material_why);
+  if (material_given) params.MaterialBase = mdlRun::RunFolder(options.MaterialText, options.ExactPaths, context.RelativeBase, material_why);
   if (hooks.PathChecked) hooks.PathChecked(0, !params.MaterialBase.empty());
-  params.TargetFolder = mdlRun::RunFolder(options.TargetText, options.ExactPaths, target_why);
+  params.TargetFolder = mdlRun::RunFolder(options.TargetText, options.ExactPaths, context.RelativeBase, target_why);
   if (hooks.PathChecked) hooks.PathChecked(1, !params.TargetFolder.empty());
   if (!material_given && hooks.PathChecked) hooks.PathChecked(0, true);  // no base is a valid choice
 
   if (params.TargetFolder.empty()) {
-    mdlMessages::ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", target_why), u"パスの指定",
+    context.Messages.ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", target_why), u"パスの指定",
                              MsgIcon::Exclamation);
     return {};
   }
   if (material_given && state.FileCheckOn && params.MaterialBase.empty()) {
-    mdlMessages::ShowMessage(
+    context.Messages.ShowMessage(
         mdlRun::WithReason(u"正確なマテリアルベースパスを指定してください。\r\n指定しない場合は、空白にしてください。",
                            material_why),
         u"パスの指定", MsgIcon::Exclamation);
     return {};
   }
   if (options.Rules.empty()) {
-    mdlMessages::ShowMessage(u"ルールがありません。", u"ルールの指定", MsgIcon::Exclamation);
+    context.Messages.ShowMessage(u"ルールがありません。", u"ルールの指定", MsgIcon::Exclamation);
     return {};
   }
 
-  mdlRun::BeginWork(hooks, u"置換ルール取り込み中");
+  mdlRun::BeginWork(context, hooks, u"置換ルール取り込み中");
   state.Params = params;
   BuildRules(state, options.Rules);
   const platform::Folder target = mdlRun::OpenFolder(state, params.TargetFolder);
   const bool finished = !target.IsOpen() || ProcessFolder(state, target);
-  return mdlRun::EndWork(hooks, finished, ResultText(state), state);
+  return mdlRun::EndWork(context, hooks, finished, ResultText(state), state);
 }
 
 }  // namespace quarrow

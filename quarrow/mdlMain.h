@@ -39,6 +39,7 @@ struct RunOptions : RunOptionsBase {
 
 // The state of one run: its options, rules, counters and failures.
 struct RunState : ChartRunState {
+  using ChartRunState::ChartRunState;
   bool FileCheckOn = false;
   int TextModeOn = 0;
   std::vector<std::unique_ptr<clsRules>> Rules;  // RuleCount = Rules.size()
@@ -51,7 +52,7 @@ struct RunState : ChartRunState {
 // The whole run behind the start button: checks with their warnings, the work behind the progress
 // dialog, and the result message. The folder boxes of RunHooks::PathChecked: 0 the material base,
 // 1 the target.
-RunResult Run(const RunOptions& options, const RunHooks& hooks = {});
+RunResult Run(const RunContext& context, const RunOptions& options, const RunHooks& hooks = {});
 // "処理/対象 = p/t", with the charts that failed when any did.
 std::u16string ResultText(const RunState& state);
 

@@ -1,6 +1,5 @@
 #include "quarrow/mdlRuleIO.h"
 
-#include "toolkit/mdlMessages.h"
 #include "toolkit/mdlOptions.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
@@ -14,9 +13,8 @@ constexpr char16_t kRuleFileTitle[] = u"ルールファイル";
 constexpr std::size_t kListedProblems = 10;
 }  // namespace
 
-std::u16string DefaultRuleFilePath() {
-  if (mdlTools::AppFolder().empty()) mdlTools::InitAppFolder();
-  return platform::JoinPath(mdlTools::AppFolder(), mdlTools::ProgramName() + u".rul");
+std::u16string RuleFilePath(const std::u16string& program_folder, const std::u16string& program_name) {
+  return platform::JoinPath(program_folder, program_name + u".rul");
 }
 
 std::u16string ReadNonEmptyLine(RuleFileReader& file) {
@@ -48,7 +46,8 @@ std::vector<RuleFilePair> ReadRulePairs(const std::vector<std::u16string>& lines
   return pairs;
 }
 
-bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file) {
+bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file,
+                 MessageSink& messages) {
   std::u16string problems;
   std::size_t count = 0;
   for (const RuleFilePair& pair : ReadRulePairs(platform::DecodeTextLines(bytes))) {
@@ -66,22 +65,21 @@ bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& l
   if (count > kListedProblems) {
     problems += u"\r\n　… ほか " + mdlTools::Decimal(static_cast<std::int64_t>(count - kListedProblems)) + u" 件";
   }
-  mdlMessages::ShowMessage(file + u" の次のルールは使えないため、読み込みませんでした。" + problems, kRuleFileTitle,
+  messages.ShowMessage(file + u" の次のルールは使えないため、読み込みませんでした。" + problems, kRuleFileTitle,
                            MsgIcon::Exclamation);
   return false;
 }
 
-bool LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& path) {
-  const std::u16string file = path.empty() ? DefaultRuleFilePath() : path;
+bool LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& file, MessageSink& messages) {
   if (!platform::PathExists(file)) return true;
   std::string bytes;
   platform::IoError error;
   if (!platform::ReadWholeFile(file, bytes, error, mdlOptions::kMaxOwnFileSize)) {
-    mdlMessages::ShowMessage(mdlOptions::OpenFailedText(file, platform::ErrorText(error)), kOpenErrorTitle,
-                             MsgIcon::Critical);
+    messages.ShowMessage(mdlOptions::OpenFailedText(file, platform::ErrorText(error)), kOpenErrorTitle,
+                         MsgIcon::Critical);
     return false;
   }
-  return AppendRules(bytes, textMode, list, file);
+  return AppendRules(bytes, textMode, list, file, messages);
 }
 
 std::string RuleFileText(const std::vector<RuleEntry>& list) {
@@ -96,8 +94,7 @@ std::string RuleFileText(const std::vector<RuleEntry>& list) {
   return platform::EncodeTextLines(lines);
 }
 
-bool SaveRuleFile(const std::vector<RuleEntry>& list) {
-  const std::u16string path = DefaultRuleFilePath();
+bool SaveRuleFile(const std::vector<RuleEntry>& list, const std::u16string& path, MessageSink& messages) {
   const std::string bytes = RuleFileText(list);
   // The file is read back before it is written: a rule it would not give back as it is, or give
   // back as no rule, keeps the old file as it was.
@@ -107,13 +104,13 @@ bool SaveRuleFile(const std::vector<RuleEntry>& list) {
     SplitRuleText(list[i].Text, list[i].Split, search, replace);
     const std::u16string why = RuleReason(search, replace, 1);
     if (why.empty() && i < back.size() && back[i].Search == search && back[i].Replace == replace) continue;
-    mdlMessages::ShowMessage(path + u" に次のルールを保存できないため、ルールファイルを書き換えませんでした。\r\n" +
-                                 JoinRuleText(search, replace) + (why.empty() ? std::u16string() : u"\r\n" + why),
-                             kRuleFileTitle, MsgIcon::Exclamation);
+    messages.ShowMessage(path + u" に次のルールを保存できないため、ルールファイルを書き換えませんでした。\r\n" +
+                             JoinRuleText(search, replace) + (why.empty() ? std::u16string() : u"\r\n" + why),
+                         kRuleFileTitle, MsgIcon::Exclamation);
     return false;
   }
   if (!platform::WriteWholeFile(path, bytes)) {
-    mdlMessages::ShowMessage(mdlOptions::OpenFailedText(path, u""), kOpenErrorTitle, MsgIcon::Critical);
+    messages.ShowMessage(mdlOptions::OpenFailedText(path, u""), kOpenErrorTitle, MsgIcon::Critical);
     return false;
   }
   return true;

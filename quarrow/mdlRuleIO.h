@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "quarrow/clsRules.h"
+#include "toolkit/mdlMessages.h"
 
 namespace quarrow {
 
-// The default rule file: the program's folder, the executable's name and ".rul".
-std::u16string DefaultRuleFilePath();
+// A program's rule file: in its folder, named after it with ".rul".
+std::u16string RuleFilePath(const std::u16string& program_folder, const std::u16string& program_name);
 
 // Reads lines one by one from a rule file's text.
 class RuleFileReader {
@@ -43,15 +44,16 @@ std::vector<RuleFilePair> ReadRulePairs(const std::vector<std::u16string>& lines
 
 // Appends the valid rules of a rule file's bytes to the list. The pairs that are no rules are named
 // in one warning (`file`, line, why) and left out: false then.
-bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file);
-// Appends the valid rules of the file (the default rule file for an empty path) to the list; a
-// missing file says nothing. False (after a message) when the file cannot be read (or is larger
-// than a rule file can be), or holds pairs that are no rules.
-bool LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& path);
-// Writes the whole list to the default rule file, replacing it, when the file will read back as
-// exactly these rules. False (after a message naming the rule it cannot keep, or the file) when it
-// does not write it.
-bool SaveRuleFile(const std::vector<RuleEntry>& list);
+bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file,
+                 MessageSink& messages);
+// Appends the valid rules of the file to the list; a missing file says nothing. False (after a
+// message) when the file cannot be read (or is larger than a rule file can be), or holds pairs that
+// are no rules.
+bool LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& file, MessageSink& messages);
+// Writes the whole list to the rule file, replacing it, when the file will read back as exactly
+// these rules. False (after a message naming the rule it cannot keep, or the file) when it does not
+// write it.
+bool SaveRuleFile(const std::vector<RuleEntry>& list, const std::u16string& path, MessageSink& messages);
 // The file's bytes for a list.
 std::string RuleFileText(const std::vector<RuleEntry>& list);
 

@@ -34,7 +34,7 @@ void PrintPair(const PairResult& pair, bool dry_run, bool trash) {
 int CliMain(const std::vector<std::u16string>& args) {
   mdlCli::Session cli(u"Tobrenz", "tobrenz-cli", kDescription, InitSettingsTable());
   RunOptions options;
-  options.FromSettings(mdlOptions::Table());
+  options.FromSettings(cli.Settings());
   cli.Add({"--ext", "", "EXT", "the comparison extension (\".bmp\" means bmp)",
            [&] { return platform::ToUtf8(options.CompareExtText); },
            [&](const std::vector<std::u16string>& v, bool) -> std::optional<std::string> {
@@ -54,7 +54,7 @@ int CliMain(const std::vector<std::u16string>& args) {
   RunHooks hooks;
   const bool dry_run = options.DryRun;
   hooks.Pair = [dry_run, trash = options.TrashOn](const PairResult& pair) { PrintPair(pair, dry_run, trash); };
-  const RunResult result = Run(options, hooks);
+  const RunResult result = Run(cli.Context(), options, hooks);
   return cli.Finish(result.Outcome, result.Failures);
 }
 

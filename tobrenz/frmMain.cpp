@@ -37,7 +37,7 @@ mdlGui::ListItem PairItem(const PairResult& pair) {
 }  // namespace
 
 frmMain::frmMain(const StartInfo& start, QWidget* parent)
-    : frmBase(QStringLiteral("Tobrenz"), QStringLiteral(u"Explorerからファイルをラッグ＆ドロップ。"), parent) {
+    : frmBase(start, QStringLiteral("Tobrenz"), QStringLiteral(u"Explorerからファイルをラッグ＆ドロップ。"), parent) {
   BuildControls();
   Load(start, InitSettingsTable());
 }
@@ -92,7 +92,7 @@ void frmMain::BuildControls() {
 void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   RunOptions options;
   options.FromSettings(table);
-  target_->SetText(mdlTools::GetExistingFolder(options.TargetText, mdlTools::AppFolder()));
+  target_->SetText(mdlTools::GetExistingFolder(options.TargetText, ProgramFolder()));
   frmSelect_->ShowFilter(options);
   chkR_->setChecked(options.RecursiveOn);
   txtCmp_->setText(ToQt(options.CompareExtText));

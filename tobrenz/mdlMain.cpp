@@ -4,8 +4,6 @@
 #include <string>
 
 #include "toolkit/clsFileString.h"
-#include "toolkit/mdlAppGlobal.h"
-#include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
 
@@ -103,14 +101,14 @@ std::u16string BaseName(const std::u16string& name) {
 }
 
 bool ProcessFolder(RunState& state, const platform::Folder& folder) {
-  if (mdlRun::ListingStopped(folder.Path())) return false;
+  if (mdlRun::ListingStopped(state.Context().Progress, folder.Path())) return false;
   platform::IoError error;
   std::vector<std::u16string> subfolders;
   {
     // One run at a time deletes in a folder.
     platform::FolderLock lock;
     if (!state.DryRun && !mdlRun::Lock(state, lock, folder)) return true;
-    clsFilter& filter = mdlAppGlobal::Filter();
+    clsFilter& filter = state.Context().Files;
     if (!filter.MakeFileList(folder, error)) {
       state.Fail(folder.Path(), platform::Explained(u"フォルダを読めません", error));
       return true;
@@ -122,7 +120,7 @@ bool ProcessFolder(RunState& state, const platform::Folder& folder) {
     for (const std::u16string& name : names) {
       if (++state.ProgressTick >= kProgressEvery) {
         state.ProgressTick = 0;
-        if (mdlRun::ItemStopped(u"選択中", state.DeletedCount, state.TargetCount, name)) return false;
+        if (mdlRun::ItemStopped(state.Context().Progress, u"選択中", state.DeletedCount, state.TargetCount, name)) return false;
       }
       // The listed name itself, exactly: the list holds stored names.
       const platform::DirEntry* entry = index.Find(name);
@@ -159,15 +157,16 @@ std::u16string ResultText(const RunState& state) {
          state.FailedLines(u"処理できなかったファイル・フォルダ", state.ListFailures);
 }
 
-RunResult Run(const RunOptions& options, const RunHooks& hooks) {
-  RunState state;
+RunResult Run(const RunContext& context, const RunOptions& options, const RunHooks& hooks) {
+  RunState state(context);
   state.Hooks = hooks;
   ReadRunOptions(state, options);
+  mdlRun::SetFileFilter(context.Files, options);
   std::u16string why;
-  const std::u16string target = mdlRun::RunFolder(options.TargetText, options.ExactPaths, why);
+  const std::u16string target = mdlRun::RunFolder(options.TargetText, options.ExactPaths, context.RelativeBase, why);
   if (hooks.PathChecked) hooks.PathChecked(1, !target.empty());
   if (target.empty()) {
-    mdlMessages::ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", why), u"パスの指定",
+    context.Messages.ShowMessage(mdlRun::WithReason(u"正確なターゲットパスを指定してください。", why), u"パスの指定",
                              MsgIcon::Exclamation);
     return {};
   }
@@ -175,16 +174,16 @@ RunResult Run(const RunOptions& options, const RunHooks& hooks) {
   const bool ext_ok = CheckCompareExt(ext);
   if (hooks.CompareExtChecked) hooks.CompareExtChecked(ext_ok);
   if (!ext_ok) {
-    mdlMessages::ShowMessage(u"拡張子が空白か、ファイル名として使用できない文字や表示できない文字が含まれています。",
+    context.Messages.ShowMessage(u"拡張子が空白か、ファイル名として使用できない文字や表示できない文字が含まれています。",
                              u"拡張子の指定", MsgIcon::Exclamation);
     return {};
   }
 
-  mdlRun::BeginWork(hooks, u"");
+  mdlRun::BeginWork(context, hooks, u"");
   state.CompareExt = u"." + ext;
   const platform::Folder folder = mdlRun::OpenFolder(state, target);
   const bool finished = !folder.IsOpen() || ProcessFolder(state, folder);
-  return mdlRun::EndWork(hooks, finished, ResultText(state), state);
+  return mdlRun::EndWork(context, hooks, finished, ResultText(state), state);
 }
 
 }  // namespace tobrenz

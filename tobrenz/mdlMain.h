@@ -42,6 +42,7 @@ struct RunHooks : ::RunHooks {
 
 // The state of one run.
 struct RunState : RunStateBase {
+  using RunStateBase::RunStateBase;
   std::u16string CompareExt;      // "." + the comparison extension
   std::int32_t TargetCount = 0;   // pairs found
   std::int32_t DeletedCount = 0;  // pairs whose partner was the larger file and went
@@ -55,7 +56,7 @@ struct RunState : RunStateBase {
 
 // The whole run behind the start button: checks with their warnings, the work behind the progress
 // dialog, and the result message.
-RunResult Run(const RunOptions& options, const RunHooks& hooks = {});
+RunResult Run(const RunContext& context, const RunOptions& options, const RunHooks& hooks = {});
 // 削除".bmp" / 対象ファイル = d / t, then "ごみ箱へ移動 = n" when files went to the trash, with
 // what failed when anything did.
 std::u16string ResultText(const RunState& state);

@@ -1,7 +1,6 @@
 #include "toolkit/clsCancel.h"
 
-
-clsCancel::clsCancel(std::unique_ptr<CancelView> view) : view_(std::move(view)) {
+clsCancel::clsCancel(CancelView& view) : view_(&view) {
   view_->SetCancelClick([this] { IsCancel = true; });
 }
 

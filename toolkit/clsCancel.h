@@ -26,7 +26,8 @@ class CancelView {
 
 class clsCancel {
  public:
-  explicit clsCancel(std::unique_ptr<CancelView> view);
+  // The view is the front end's, and outlives this.
+  explicit clsCancel(CancelView& view);
 
   const std::u16string& Caption() const { return caption_; }
   void SetCaption(const std::u16string& value);
@@ -43,7 +44,7 @@ class clsCancel {
   bool DoCancel(const std::u16string& title);
 
  private:
-  std::unique_ptr<CancelView> view_;
+  CancelView* view_;
   std::u16string caption_, title_, text_;
 };
 

@@ -1,6 +1,5 @@
 #include "toolkit/clsFilter.h"
 
-#include "toolkit/mdlEvents.h"
 
 namespace {
 
@@ -63,7 +62,7 @@ void clsFilter::MakeFileList(const std::u16string& Path) {
       platform::Folder::Open(Path.empty() ? platform::CurrentDirectory() : Path, error);
   if (!folder.IsOpen()) {
     // A folder that does not exist lists nothing.
-    mdlEvents::DoEvents();
+    if (Pump) Pump();
     list_.clear();
     entries_.clear();
     return;
@@ -72,7 +71,7 @@ void clsFilter::MakeFileList(const std::u16string& Path) {
 }
 
 bool clsFilter::MakeFileList(const platform::Folder& folder, platform::IoError& error) {
-  mdlEvents::DoEvents();
+  if (Pump) Pump();
   const ListMode include = !lists_[0].on ? ListMode::MatchAll
                            : lists_[0].Refresh() ? ListMode::Patterns
                                                  : ListMode::MatchAll;

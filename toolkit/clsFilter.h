@@ -2,6 +2,7 @@
 // system files, narrowed by an include list and an exclude list of ";"-separated wildcard patterns.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,9 @@
 
 class clsFilter {
  public:
+  // Lets the user interface handle what is pending before each listing (a window's event loop).
+  std::function<void()> Pump;
+
   // List 0 is the include list, list 1 the exclude list.
   void SetIsMatchOther(int Index, bool value) { lists_[Index & 1].on = value; }
   void SetPatterns(int Index, const std::u16string& value) { lists_[Index & 1].patterns = value; }

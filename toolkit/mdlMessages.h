@@ -1,5 +1,5 @@
 // Messages to the user: one interface for the windows (message boxes), the command line (stderr)
-// and the tests (a recorder).
+// and the tests (a recorder), handed to whatever talks to the user.
 #pragma once
 
 #include <string>
@@ -19,21 +19,9 @@ class MessageSink {
   virtual bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) = 0;
 };
 
-namespace mdlMessages {
-
-// The program-wide sink. Until a front end installs its own, messages go nowhere and every question
-// is answered No.
-MessageSink& Sink();
-void SetSink(MessageSink* sink);  // nullptr restores that silent sink
-
-inline void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon = MsgIcon::None) {
-  Sink().ShowMessage(text, title, icon);
-}
-inline void ShowWarning(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
-  Sink().ShowWarning(text, title, icon);
-}
-inline bool AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon = MsgIcon::Question) {
-  return Sink().AskYesNo(text, title, icon);
-}
-
-}  // namespace mdlMessages
+// Messages that go nowhere, every question answered No: for work that no user watches.
+class SilentMessages : public MessageSink {
+ public:
+  void ShowMessage(const std::u16string&, const std::u16string&, MsgIcon) override {}
+  bool AskYesNo(const std::u16string&, const std::u16string&, MsgIcon) override { return false; }
+};

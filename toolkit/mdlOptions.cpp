@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "toolkit/mdlMessages.h"
-#include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/text.h"
 
@@ -15,9 +14,6 @@ namespace {
 constexpr char16_t kOpenErrorTitle[] = u"ファイルオープンエラー";
 constexpr char16_t kOpenErrorText[] = u" のオープンに失敗しました。";
 
-SettingsTable g_table;
-std::u16string g_settings_path;
-std::u16string g_file_name;
 
 bool EqualsFolded(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
@@ -191,29 +187,28 @@ std::u16string OpenFailedText(const std::u16string& path, const std::u16string& 
   return path + kOpenErrorText + (why.empty() ? std::u16string() : u"\r\n" + why);
 }
 
-SettingsTable& Table() { return g_table; }
+SettingsFile::SettingsFile(const std::u16string& folder, std::u16string program_name)
+    : program_name_(std::move(program_name)),
+      file_name_(program_name_ + u".ini"),
+      path_(platform::JoinPath(folder, file_name_)) {}
 
-bool LoadSettings(SettingsTable defaults) {
-  g_table = std::move(defaults);
-  if (mdlTools::AppFolder().empty()) mdlTools::InitAppFolder();
-  g_file_name = mdlTools::ProgramName() + u".ini";
-  g_settings_path = platform::JoinPath(mdlTools::AppFolder(), g_file_name);
-  if (!platform::PathExists(g_settings_path)) return true;
+bool SettingsFile::Load(SettingsTable defaults, MessageSink& messages) {
+  table_ = std::move(defaults);
+  if (!platform::PathExists(path_)) return true;
   std::string bytes;
   platform::IoError error;
-  if (!platform::ReadWholeFile(g_settings_path, bytes, error, kMaxOwnFileSize)) {
-    mdlMessages::ShowMessage(OpenFailedText(g_settings_path, platform::ErrorText(error)), kOpenErrorTitle,
-                             MsgIcon::Critical);
+  if (!platform::ReadWholeFile(path_, bytes, error, kMaxOwnFileSize)) {
+    messages.ShowMessage(OpenFailedText(path_, platform::ErrorText(error)), kOpenErrorTitle, MsgIcon::Critical);
     return false;
   }
-  ReadSettingsText(g_table, bytes);
+  ReadSettingsText(table_, bytes);
   return true;
 }
 
-bool SaveSettings(const std::function<void(SettingsTable&)>& collect_settings) {
-  if (collect_settings) collect_settings(g_table);
-  if (platform::WriteWholeFile(g_settings_path, WriteSettingsText(g_table, mdlTools::ProgramName()))) return true;
-  mdlMessages::ShowMessage(g_file_name + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
+bool SettingsFile::Save(const std::function<void(SettingsTable&)>& collect_settings, MessageSink& messages) {
+  if (collect_settings) collect_settings(table_);
+  if (platform::WriteWholeFile(path_, WriteSettingsText(table_, program_name_))) return true;
+  messages.ShowMessage(file_name_ + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
   return false;
 }
 

@@ -1,6 +1,7 @@
 // The settings file beside each program's executable: the table of sections and keys with their
-// defaults, the lenient reader and the exact writer. Each program supplies its table and the two
-// halves that copy values between the table and its window (ApplySettings, CollectSettings).
+// defaults, the lenient reader and the exact writer. Each program supplies its table of defaults;
+// its window shows the table in its controls and stores them back when it ends, and its command
+// line takes the table's values as the defaults of its options (and never writes the file).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "toolkit/mdlMessages.h"
 
 namespace mdlOptions {
 
@@ -95,14 +98,27 @@ inline constexpr std::int64_t kMaxOwnFileSize = 16 << 20;
 // The message for one of the programs' own files that cannot be read: the path, then the reason.
 std::u16string OpenFailedText(const std::u16string& path, const std::u16string& why);
 
-// The program-wide settings.
-SettingsTable& Table();
-// Takes the program's table of defaults, names the file after the executable in AppFolder, and
-// reads the file when there is one. False (after the message) when a file is there that cannot be
-// read: the defaults stay.
-bool LoadSettings(SettingsTable defaults);
-// Lets the program store its window's values into the table, then writes the file. False (after
-// the message) when the file cannot be written.
-[[nodiscard]] bool SaveSettings(const std::function<void(SettingsTable&)>& collect_settings);
+// A program's settings file, named after the program in its folder, and the table it holds.
+class SettingsFile {
+ public:
+  SettingsFile(const std::u16string& folder, std::u16string program_name);
+
+  SettingsTable& Table() { return table_; }
+  const SettingsTable& Table() const { return table_; }
+  const std::u16string& Path() const { return path_; }
+
+  // Takes the program's table of defaults and reads the file when there is one. False (after the
+  // message) when a file is there that cannot be read: the defaults stay.
+  bool Load(SettingsTable defaults, MessageSink& messages);
+  // Lets the program store its window's values into the table, then writes the file. False (after
+  // the message) when the file cannot be written.
+  [[nodiscard]] bool Save(const std::function<void(SettingsTable&)>& collect_settings, MessageSink& messages);
+
+ private:
+  std::u16string program_name_;
+  std::u16string file_name_;
+  std::u16string path_;
+  SettingsTable table_;
+};
 
 }  // namespace mdlOptions

@@ -1,8 +1,6 @@
 #include "toolkit/mdlRun.h"
 
 #include "toolkit/clsFolderIndex.h"
-#include "toolkit/mdlAppGlobal.h"
-#include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/text.h"
@@ -44,7 +42,6 @@ void RunStateBase::ReadBase(const RunOptionsBase& options) {
   RecursiveOn = options.RecursiveOn;
   DryRun = options.DryRun;
   ListFailures = options.ResultListsFailures;
-  mdlRun::SetFileFilter(options);
 }
 
 namespace mdlRun {
@@ -89,7 +86,7 @@ bool RewriteCharts(ChartRunState& state, const platform::Folder& folder, const s
   for (const std::u16string& name : names) {
     // A backup may be the only copy of a chart as it was; a temporary file is half a chart.
     if (mdlChartFile::IsOwnFile(name)) continue;
-    if (ItemStopped(label, state.ProcessedCount, state.TargetCount, name)) return false;
+    if (ItemStopped(state.Context().Progress, label, state.ProcessedCount, state.TargetCount, name)) return false;
     chart(charts, name);
   }
   return true;
@@ -115,21 +112,20 @@ void RewriteChart(ChartRunState& state, mdlChartFile::ChartFolder& charts, const
   }
 }
 
-void SetFileFilter(const RunOptionsBase& options) {
-  clsFilter& filter = mdlAppGlobal::Filter();
+void SetFileFilter(clsFilter& filter, const RunOptionsBase& options) {
   filter.SetIsMatchOther(0, options.IncludeOn);
   filter.SetPatterns(0, options.IncludeText);
   filter.SetIsMatchOther(1, options.ExcludeOn);
   filter.SetPatterns(1, options.ExcludeText);
 }
 
-std::u16string RunFolder(const std::u16string& text, bool exact, std::u16string& why) {
+std::u16string RunFolder(const std::u16string& text, bool exact, const std::u16string& base, std::u16string& why) {
   why.clear();
   if (!exact) {
-    if (mdlTools::CheckPathBox(text).empty()) return std::u16string();
+    if (mdlTools::CheckPathBox(text, base).empty()) return std::u16string();
     // The folder was just seen; spelled as stored. Should it have become impossible to examine
     // meanwhile, the run stops rather than work in another folder.
-    const std::u16string full = mdlTools::GetFullPath(text, u"");
+    const std::u16string full = mdlTools::GetFullPath(text, base);
     const std::u16string stored = mdlTools::GetTruePath(full);
     if (stored.empty() || !platform::FolderExists(stored)) {
       why = platform::ReadableName(full) + u": 調べられません";
@@ -161,9 +157,9 @@ std::u16string WithReason(const std::u16string& message, const std::u16string& w
   return why.empty() ? message : message + u"\r\n" + why;
 }
 
-void BeginWork(const RunHooks& hooks, const std::u16string& text) {
+void BeginWork(const RunContext& context, const RunHooks& hooks, const std::u16string& text) {
   if (hooks.Begin) hooks.Begin();
-  clsCancel& cancel = mdlAppGlobal::Cancel();
+  clsCancel& cancel = context.Progress;
   cancel.SetCaption(u"準備中");
   cancel.SetTitle(u"");
   cancel.SetText(text);
@@ -171,20 +167,20 @@ void BeginWork(const RunHooks& hooks, const std::u16string& text) {
   cancel.IsCancel = false;
 }
 
-RunResult EndWork(const RunHooks& hooks, bool finished, const std::u16string& result_text, const RunRecord& record) {
+RunResult EndWork(const RunContext& context, const RunHooks& hooks, bool finished, const std::u16string& result_text,
+                  const RunRecord& record) {
   if (hooks.Refresh) hooks.Refresh();
-  mdlAppGlobal::Cancel().SetVisible(false);
+  context.Progress.SetVisible(false);
   if (hooks.Result) {
     hooks.Result(result_text);
   } else {
-    mdlMessages::ShowMessage(result_text, u"処理結果", MsgIcon::None);
+    context.Messages.ShowMessage(result_text, u"処理結果", MsgIcon::None);
   }
   if (hooks.End) hooks.End();
   return {finished ? RunOutcome::Finished : RunOutcome::Cancelled, record.Failures};
 }
 
-bool ListingStopped(const std::u16string& folder) {
-  clsCancel& cancel = mdlAppGlobal::Cancel();
+bool ListingStopped(clsCancel& cancel, const std::u16string& folder) {
   const std::u16string shown = platform::ReadableName(folder);
   cancel.SetCaption(u"ファイルリスト取得中 - " + shown);
   cancel.SetTitle(u"ファイルリスト取得中");
@@ -192,8 +188,8 @@ bool ListingStopped(const std::u16string& folder) {
   return cancel.DoCancel(u"ファイルリスト取得中");
 }
 
-bool ItemStopped(const std::u16string& label, std::int64_t done, std::int64_t total, const std::u16string& name) {
-  clsCancel& cancel = mdlAppGlobal::Cancel();
+bool ItemStopped(clsCancel& cancel, const std::u16string& label, std::int64_t done, std::int64_t total,
+                 const std::u16string& name) {
   const std::u16string counts = mdlTools::Decimal(done) + u" / " + mdlTools::Decimal(total);
   const std::u16string shown = platform::ReadableName(name);
   cancel.SetCaption(label + u" - " + counts + u" " + shown);

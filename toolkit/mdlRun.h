@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "toolkit/RunContext.h"
 #include "toolkit/mdlChartFile.h"
 #include "toolkit/mdlOptions.h"
 
@@ -86,18 +87,26 @@ struct RunHooks {
 
 enum class RunOutcome { Warned, Finished, Cancelled };
 
-// The state every program's run keeps alike: what failed, and the options that decide how it goes.
+// The state every program's run keeps alike: the services it was handed, what failed, and the
+// options that decide how it goes.
 struct RunStateBase : RunRecord {
+  explicit RunStateBase(const RunContext& context) : context_(&context) {}
+  const RunContext& Context() const { return *context_; }
+
   bool RecursiveOn = false;
   bool DryRun = false;
   bool ListFailures = true;
-  // Takes the options every window has, and hands the filter boxes to the file list builder.
+  // Takes the options every window has (the run sets up its file list builder itself).
   void ReadBase(const RunOptionsBase& options);
+
+ private:
+  const RunContext* context_;
 };
 
 // The state of a run that rewrites charts (Quarrow, Fennick): its counts and how it tells what it
 // changed.
 struct ChartRunState : RunStateBase {
+  using RunStateBase::RunStateBase;
   bool BackupOn = false;
   std::int32_t TargetCount = 0;     // charts examined
   std::int32_t ProcessedCount = 0;  // charts rewritten
@@ -112,14 +121,15 @@ struct RunResult {
 
 namespace mdlRun {
 
-// Hands the include and exclude boxes to the program's file list builder.
-void SetFileFilter(const RunOptionsBase& options);
+// Hands the include and exclude boxes to a file list builder.
+void SetFileFilter(clsFilter& files, const RunOptionsBase& options);
 
 // The folder a run works in, from the text of a folder box: empty when there is none. A window's
-// text loses its leading blanks and must name an existing folder, which is then spelled as the file
-// system stores it; exact text must name an existing folder as it stands. `why` receives the path
-// and the reason when a folder cannot be examined or is missing.
-std::u16string RunFolder(const std::u16string& text, bool exact, std::u16string& why);
+// text loses its leading blanks, is taken from `base` when relative, and must name an existing
+// folder, which is then spelled as the file system stores it; exact text must name an existing
+// folder as it stands. `why` receives the path and the reason when a folder cannot be examined or
+// is missing.
+std::u16string RunFolder(const std::u16string& text, bool exact, const std::u16string& base, std::u16string& why);
 // Whether a name is a chart's (.bms .bme .bml .pms .bmson, ASCII letters in any case): a file
 // neither Tobrenz nor sync deletion ever deletes.
 bool IsChartName(const std::u16string& name);
@@ -128,10 +138,11 @@ std::u16string WithReason(const std::u16string& message, const std::u16string& w
 
 // The start of the work behind the progress dialog: the Begin hook, then the dialog shown with
 // "準備中" and the text given, its stop button cleared.
-void BeginWork(const RunHooks& hooks, const std::u16string& text);
+void BeginWork(const RunContext& context, const RunHooks& hooks, const std::u16string& text);
 // The end of the work: the Refresh hook, the dialog hidden, the result message (or the Result hook),
 // the End hook.
-RunResult EndWork(const RunHooks& hooks, bool finished, const std::u16string& result_text, const RunRecord& record);
+RunResult EndWork(const RunContext& context, const RunHooks& hooks, bool finished, const std::u16string& result_text,
+                  const RunRecord& record);
 
 // Opens the folder a run works in; a folder that cannot be opened is recorded as a failure.
 platform::Folder OpenFolder(RunRecord& record, const std::u16string& path);
@@ -155,9 +166,10 @@ void RewriteChart(ChartRunState& state, mdlChartFile::ChartFolder& charts, const
 
 // The progress step at the start of each folder ("ファイルリスト取得中"). True when the user stopped
 // the run there.
-bool ListingStopped(const std::u16string& folder);
+bool ListingStopped(clsCancel& progress, const std::u16string& folder);
 // The progress step before each item: "label - done / total" with the item's name. True when the
 // user stopped the run there.
-bool ItemStopped(const std::u16string& label, std::int64_t done, std::int64_t total, const std::u16string& name);
+bool ItemStopped(clsCancel& progress, const std::u16string& label, std::int64_t done, std::int64_t total,
+                 const std::u16string& name);
 
 }  // namespace mdlRun

@@ -9,10 +9,6 @@
 namespace mdlTools {
 namespace {
 
-std::u16string g_app_folder;
-std::u16string g_current_folder;
-std::u16string g_program_name;
-
 bool HasExtensionLnk(const std::u16string& path) {
   const std::size_t dot = path.rfind(u'.');
   if (dot == std::u16string::npos) return false;
@@ -69,12 +65,11 @@ bool IsPrintableText(const std::u16string& text) {
 std::u16string GetFullPath(const std::u16string& path, const std::u16string& base) {
   std::u16string text = TrimQuotes(TrimLeadingBlanks(path));
   if (!IsPrintableText(text)) return std::u16string();
-  const std::u16string& from = base.empty() ? g_current_folder : base;
-  if (platform::RootOf(text).empty()) {
+  if (platform::RootOf(text).empty() && !base.empty()) {
     if (!text.empty() && platform::IsSeparator(text[0])) {
-      text = platform::RootOf(from) + text;  // root-relative: the base's drive in front
-    } else if (!from.empty()) {
-      text = platform::JoinPath(from, text);
+      text = platform::RootOf(base) + text;  // root-relative: the base's drive in front
+    } else {
+      text = platform::JoinPath(base, text);
     }
   }
   return platform::AbsolutePath(text);
@@ -118,10 +113,10 @@ std::u16string GetExistingFolder(const std::u16string& path, const std::u16strin
   return std::u16string();
 }
 
-std::u16string CheckPathBox(const std::u16string& text) {
+std::u16string CheckPathBox(const std::u16string& text, const std::u16string& base) {
   const std::u16string trimmed = TrimLeadingBlanks(text);
   if (trimmed.empty()) return std::u16string();
-  const std::u16string stored = GetTruePath(GetFullPath(trimmed, u""));
+  const std::u16string stored = GetTruePath(GetFullPath(trimmed, base));
   return !stored.empty() && platform::FolderExists(stored) ? trimmed : std::u16string();
 }
 
@@ -156,23 +151,10 @@ int ShellOpen(const std::u16string& path) {
   return platform::ShellRun(platform::ShellVerb::OpenWith, target);
 }
 
-const std::u16string& AppFolder() { return g_app_folder; }
-void SetAppFolder(const std::u16string& folder) { g_app_folder = folder; }
-const std::u16string& CurrentFolder() { return g_current_folder; }
-void SetCurrentFolder(const std::u16string& folder) { g_current_folder = folder; }
-
-const std::u16string& ProgramName() {
-  if (g_program_name.empty()) g_program_name = platform::ExecutableName();
-  return g_program_name;
-}
-
-void SetProgramName(const std::u16string& name) { g_program_name = name; }
-
-void InitAppFolder() {
+std::u16string ProgramFolder() {
   const std::u16string exe_folder = platform::ExecutableFolder();
   const std::u16string stored = GetTruePath(exe_folder);
-  g_app_folder = stored.empty() ? exe_folder : stored;
-  g_current_folder = g_app_folder;
+  return stored.empty() ? exe_folder : stored;
 }
 
 }  // namespace mdlTools

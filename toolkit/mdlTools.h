@@ -17,17 +17,17 @@ std::u16string Decimal(std::int64_t n);
 // False when a character is a control code (0-31 in the ANSI code page), a stray byte of one included.
 bool IsPrintableText(const std::u16string& text);
 
-// Absolute form of a typed path against a base folder (CurrentFolder when the base is empty);
-// empty when the text is unusable.
+// Absolute form of a typed path against a base folder (the process's current folder when the base
+// is empty); empty when the text is unusable.
 std::u16string GetFullPath(const std::u16string& path, const std::u16string& base);
 // The existing path rebuilt with the names as the file system stores them (found with ASCII letters
 // folded), without a trailing separator except for a root; empty when nothing is there.
 std::u16string GetTruePath(const std::u16string& path);
 // The nearest existing folder of a path, spelled as GetTruePath spells it; empty when none.
 std::u16string GetExistingFolder(const std::u16string& path, const std::u16string& base);
-// The text of a folder box with its leading blanks removed when it names an existing folder, else
-// empty.
-std::u16string CheckPathBox(const std::u16string& text);
+// The text of a folder box with its leading blanks removed when it names an existing folder (taken
+// from `base` when relative), else empty.
+std::u16string CheckPathBox(const std::u16string& text, const std::u16string& base);
 
 // The shortcut's target for a path with the extension "lnk" (any case), else the path itself.
 std::u16string ResolveShortcut(const std::u16string& path);
@@ -39,16 +39,8 @@ std::u16string GetDropFolder(const std::vector<std::u16string>& paths);
 // 32 when something opened.
 int ShellOpen(const std::u16string& path);
 
-// The program's own folder, and the base for relative paths when no base is given.
-const std::u16string& AppFolder();
-void SetAppFolder(const std::u16string& folder);
-const std::u16string& CurrentFolder();
-void SetCurrentFolder(const std::u16string& folder);
-// Both become the executable's folder as GetTruePath spells it.
-void InitAppFolder();
-// The name the settings and rule files are named after: the executable's name, unless a front end
-// shares the files of another program (the command-line twins read the window program's files).
-const std::u16string& ProgramName();
-void SetProgramName(const std::u16string& name);
+// The executable's folder as GetTruePath spells it: where a program's settings, rules and readme
+// live.
+std::u16string ProgramFolder();
 
 }  // namespace mdlTools

@@ -123,7 +123,7 @@ TEST_F(FennickTest, TheSetTagIsWrittenInEachChartsOwnEncoding) {
     t.Write(folder + u"/sjis.bms", "#WAV01 kick.wav\r\n");
     t.Write(folder + u"/utf8.bms", kyoku + "#WAV01 kick.wav\r\n");
     t.Write(folder + u"/mark.bms", bom + "#WAV01 kick.wav\r\n");
-    state = fennick::RunState();
+    state = fennick::RunState(context);
     state.ConvertOn = true;
     ASSERT_TRUE(Convert(set, charts));
     const auto tagged = [&](const std::string& tag, const std::string& old) { return tag.empty() ? old : "#WAV01 <" + tag + ">kick.wav\r\n"; };

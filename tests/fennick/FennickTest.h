@@ -7,7 +7,6 @@
 #endif
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
-#include "toolkit/mdlAppGlobal.h"
 
 namespace fennick_test {
 
@@ -17,8 +16,8 @@ class FennickTest : public ::testing::Test {
  protected:
   FennickTest() {
     state.ConvertOn = state.BackupOn = true;
-    mdlRun::SetFileFilter(fennick::RunOptions());  // the window's default lists: *.bms;*.bme
-    mdlAppGlobal::Cancel().SetVisible(true);
+    mdlRun::SetFileFilter(user.files, fennick::RunOptions());  // the window's default lists: *.bms;*.bme
+    user.progress.SetVisible(true);
   }
 
   bool Sync(const std::u16string& source, const std::u16string& target) {
@@ -30,7 +29,8 @@ class FennickTest : public ::testing::Test {
 
   TempDir t;
   ScriptedUser user;
-  fennick::RunState state;
+  RunContext context = user.Context();
+  fennick::RunState state{context};
 };
 
 }  // namespace fennick_test

@@ -61,7 +61,7 @@ TEST_F(RunTest, PairingsOfSourceAndTargetFolders) {
     RunOptions o = Options(t / source, Folder(target));
     o.BaseFolderOn = base;
     o.RecursiveOn = recursive;
-    EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
+    EXPECT_EQ(fennick::Run(user.Context(), o).Outcome, RunOutcome::Finished);
     ExpectPairs(pairs);
     const std::u16string n = mdlTools::Decimal(static_cast<std::int64_t>(pairs.size()));
     EXPECT_EQ(Result(), u"同期削除数 = " + n + u"\r\nマテリアル変換 処理/対象 = " + n + u" / " + n);
@@ -76,7 +76,7 @@ TEST_F(RunTest, APairWhoseConversionMustFailIsRefusedWhole) {
   t.Write(u"Ä/kick.wav", "");
   RunOptions o = Options(set, folder);
   o.BaseFolderOn = false;
-  EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
+  EXPECT_EQ(fennick::Run(user.Context(), o).Outcome, RunOutcome::Finished);
   ExpectPairs({});
   EXPECT_EQ(Result().substr(0, Result().find(u"\r\n　")),
             u"同期削除数 = 0\r\nマテリアル変換 処理/対象 = 0 / 0\r\n処理できなかった項目 = 2");
@@ -117,7 +117,7 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
     RunOptions o = Options(source, target_text);
     std::tie(o.SyncDeleteOn, o.ConvertOn, o.RecursiveOn, o.ConvertMode, o.BaseFolderOn) =
         std::make_tuple(sync, convert, recursive, mode, false);
-    EXPECT_EQ(fennick::Run(o, hooks).Outcome, RunOutcome::Warned);
+    EXPECT_EQ(fennick::Run(user.Context(), o, hooks).Outcome, RunOutcome::Warned);
     ASSERT_EQ(user.messages.messages.size(), 1u);
     const RecordedMessage& m = user.Last();
     EXPECT_EQ(m.text + u"|" + m.title + u"|" + mdlTools::Decimal(static_cast<int>(m.icon)) + u"|" + colours, want);
@@ -134,14 +134,14 @@ TEST_F(RunTest, CancelInTheMiddleEndsWithTheCountsReached) {
     for (char16_t i = u'0'; i <= u'9'; ++i) platform::WriteWholeFile(folder + u"/c" + i + u".bms", kPlainChart);
     Reset();
     user.view->on_events = [&](int) {
-      if (mdlAppGlobal::Cancel().Caption().find(press_at) != std::u16string::npos) user.view->pending_clicks = 1;
+      if (user.progress.Caption().find(press_at) != std::u16string::npos) user.view->pending_clicks = 1;
     };
     user.view->answers = {true};
     std::string order;
     RunHooks hooks;
     hooks.Refresh = [&] { order += "refresh "; };
     hooks.End = [&] { order += "end"; };
-    EXPECT_EQ(fennick::Run(Options(t / u"Material", folder), hooks).Outcome, RunOutcome::Cancelled);
+    EXPECT_EQ(fennick::Run(user.Context(), Options(t / u"Material", folder), hooks).Outcome, RunOutcome::Cancelled);
     const std::u16string n = mdlTools::Decimal(converted);
     EXPECT_EQ(Result(), u"同期削除数 = 1\r\nマテリアル変換 処理/対象 = " + n + u" / " + n);
     EXPECT_EQ(order + (user.view->shown ? " shown" : ""), "refresh end");

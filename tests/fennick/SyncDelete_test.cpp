@@ -92,7 +92,7 @@ TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
   state.DryRun = true;
   EXPECT_TRUE(Sync(source, target));
   EXPECT_EQ(std::make_pair(failures(), state.WouldDelete), std::make_pair(refused, std::set{target + Sep(u"/b")}));
-  state = RunState();
+  state = RunState(context);
 #ifndef _WIN32
   const int held = HoldLock(t / u"charts/b/held");
   const DataHome home(t / u"data");
@@ -100,7 +100,7 @@ TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
   EXPECT_TRUE(Sync(source, target));
   EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です", u"b: ごみ箱に移動できません", refused[1]}));
   EXPECT_EQ(std::make_pair(t.Names(u"charts/b"), state.DeletedCount), std::make_pair(NameList{u"1.wav", u"held"}, 0));
-  state = RunState();
+  state = RunState(context);
   EXPECT_TRUE(Sync(source, target));
   close(held);
   EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です",
@@ -121,8 +121,8 @@ TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
   ASSERT_EQ(order.size(), 250u);
   for (std::size_t i = 0; i < order.size(); i += 50) t.Write(u"charts/" + order[i].Name, "");
   user.view->on_events = [&](int) {
-    if (mdlAppGlobal::Cancel().Text() == target &&
-        mdlAppGlobal::Cancel().Caption().find(order[200].Name) != std::u16string::npos) {
+    if (user.progress.Text() == target &&
+        user.progress.Caption().find(order[200].Name) != std::u16string::npos) {
       user.view->pending_clicks = 1;
     }
   };
@@ -134,7 +134,7 @@ TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
     if (entry.starts_with(u"caption:")) captions.push_back(entry.substr(8));
   EXPECT_EQ(captions, (NameList{text + u"0 " + order[0].Name, text + u"0 " + order[0].Name,
                                 text + u"2 " + order[100].Name, text + u"4 " + order[200].Name}));
-  EXPECT_EQ(mdlAppGlobal::Cancel().Title(), text + u"4\r\n" + order[200].Name);
+  EXPECT_EQ(user.progress.Title(), text + u"4\r\n" + order[200].Name);
   EXPECT_EQ(std::make_pair(state.DeletedCount, Names(target)), std::make_pair(4, NameList{order[200].Name}))
       << "the entry shown when the stop came stays";
   EXPECT_EQ(user.view->asked, NameList{u"同期削除中"});

@@ -63,7 +63,7 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBoxItsDropsAndTheShellActions) {
 
   // Blanks and steps through ".." go; the cursor ends at the end.
   Enter(box, u"  " + (this->target / u"sub") + u"/../sub/");
-  EXPECT_EQ(std::make_tuple(IsRed(box), FromQt(box->text()) + u'|' + this->Files().at(0), mdlTools::CurrentFolder()),
+  EXPECT_EQ(std::make_tuple(IsRed(box), FromQt(box->text()) + u'|' + this->Files().at(0), this->window->CurrentFolder()),
             std::make_tuple(false, this->target / u"sub|c.bms", this->target / u"sub"));
   EXPECT_EQ(box->cursorPosition(), box->text().size());
 
@@ -163,14 +163,14 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
 
   Enter(box, this->target.Path());
   Enter(box, shown);
-  EXPECT_EQ(std::make_tuple(IsRed(box), mdlTools::CurrentFolder()), std::make_tuple(false, folder))
+  EXPECT_EQ(std::make_tuple(IsRed(box), this->window->CurrentFolder()), std::make_tuple(false, folder))
       << "the readable text finds the stored folder";
 
   EXPECT_TRUE(Drop(box, {chart}));
   EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"x\\xFF|c.bms");
   this->Visit(box);
   QTest::keyClick(box, Qt::Key_Return);
-  EXPECT_EQ(std::make_tuple(IsRed(box), mdlTools::CurrentFolder()), std::make_tuple(false, odd))
+  EXPECT_EQ(std::make_tuple(IsRed(box), this->window->CurrentFolder()), std::make_tuple(false, odd))
       << "a marked name that resolves to nothing keeps its stored path";
 }
 

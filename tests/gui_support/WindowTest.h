@@ -131,7 +131,6 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
  protected:
   WindowTest() {
     StartApplication();
-    mdlTools::SetProgramName(Program<Window>::kName);
     platform::SetShellHandler([this](platform::ShellVerb verb, const std::u16string& path) {
       shell.emplace_back(verb, path);
       return shell_answer;
@@ -142,9 +141,13 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
     platform::SetShellHandler({});
   }
 
-  Window& Open(std::optional<std::u16string> command_line = std::nullopt) {
+  // The window with the test's recorders, or with the given message boxes and progress dialog.
+  Window& Open(std::optional<std::u16string> command_line = std::nullopt, MessageSink* shown = nullptr,
+               CancelView* progress = nullptr) {
     window.reset();
-    window = std::make_unique<Window>(mdlGui::StartInfo{app.Path(), std::move(command_line)});
+    window = std::make_unique<Window>(mdlGui::StartInfo{app.Path(), std::move(command_line), Program<Window>::kName,
+                                                        shown != nullptr ? shown : &messages,
+                                                        progress != nullptr ? progress : view});
     window->show();
     window->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));

@@ -2,6 +2,7 @@
 
 #include "quarrow/mdlAppParam.h"
 #include "quarrow/mdlMain.h"
+#include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 
 using namespace quarrow;
@@ -36,7 +37,9 @@ struct ChartRun {
     return t.Read(name);
   }
   TempDir t;
-  RunState state;
+  ScriptedUser user;
+  RunContext context = user.Context();
+  RunState state{context};
 };
 
 }  // namespace
@@ -65,8 +68,10 @@ TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindI
       {u"#STAGEFILE <drum>kick.ogg", 3, true, false},  // no bracket part without an index
       {u"#WAV01 kick.ogg ", 1, true, false},          // trailing blanks stay part of the name
   };
+  ScriptedUser user;
+  const RunContext context = user.Context();
   for (const auto& [line, command, with_base, want] : cases) {
-    RunState state;
+    RunState state(context);
     state.Params.MaterialBase = with_base ? m.Path() : u"";
     EXPECT_EQ(CheckMaterialFile(state, f.Path(), line, command), want) << U8(line);
   }

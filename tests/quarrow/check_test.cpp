@@ -6,7 +6,9 @@
 
 #include "quarrow/cli.h"
 #include "quarrow/mdlRuleIO.h"
+#include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
+#include "toolkit/mdlTools.h"
 
 using namespace quarrow;
 
@@ -17,6 +19,12 @@ RunOptions Options(const std::u16string& target, const std::u16string& material 
   std::tie(options.TargetText, options.MaterialText, options.ExactPaths, options.RecursiveOn) =
       std::make_tuple(target, material, true, true);
   return options;
+}
+
+// The check of a tree, nobody watching.
+CheckReport Check(const RunOptions& options) {
+  ScriptedUser user;
+  return CheckReferences(user.Context(), options);
 }
 
 std::pair<int, std::string> Cli(const std::vector<std::u16string>& args) {
@@ -84,7 +92,7 @@ TEST(CheckReferences, RealChartsWithFilesRemovedRenamedInCaseAndConverted) {
     want[key + names[2]] = {RefState::OtherExtension, converted};
     Touch(platform::JoinPath(folder, u"extra.ogg"));
   }
-  const CheckReport before = CheckReferences(Options(t.Path()));
+  const CheckReport before = Check(Options(t.Path()));
   ASSERT_EQ(before.Outcome, RunOutcome::Finished);
   EXPECT_TRUE(before.Failures.empty());
   EXPECT_EQ(before.Counts.Charts, 4);
@@ -105,7 +113,7 @@ TEST(CheckReferences, RealChartsWithFilesRemovedRenamedInCaseAndConverted) {
   const std::u16string rules = t / u"fix.rul";
   EXPECT_EQ(Cli({u"--check", u"--recursive", u"--write-rules", rules, t.Path()}).first, 2);
   EXPECT_EQ(Cli({u"--no-text-mode", u"--no-backup", u"--recursive", u"--rules", rules, t.Path()}).first, 0);
-  const CheckReport after = CheckReferences(Options(t.Path()));
+  const CheckReport after = Check(Options(t.Path()));
   EXPECT_EQ(std::make_pair(after.Counts.Found, after.Counts.OtherCase),
             std::make_pair(before.Counts.Found + before.Counts.OtherCase, std::int64_t{0}));
   for (const std::u16string& path : removed) Touch(path);
@@ -116,7 +124,7 @@ TEST(CheckReferences, RealChartsWithFilesRemovedRenamedInCaseAndConverted) {
   for (const std::vector<std::u16string>& bad :
        {std::vector<std::u16string>{u"--write-rules", rules, t.Path()}, {u"--check", u"--rule", u"a", u"b", t.Path()},
         {u"--check", u"--material-base", t / u"none", t.Path()},
-        {u"--check", u"--write-rules", DefaultRuleFilePath(), t.Path()}}) {
+        {u"--check", u"--write-rules", RuleFilePath(mdlTools::ProgramFolder(), u"Quarrow"), t.Path()}}) {
     EXPECT_EQ(Cli(bad).first, 1) << U8(bad[1]);
   }
 }
@@ -148,7 +156,7 @@ TEST(CheckReferences, SoundSetsThroughTheMaterialBaseAndNamesInEitherEncoding) {
   States without_base = with_base;
   without_base[0] = without_base[1] = {RefState::Missing, u""};
   for (const auto& [material, want] : {std::pair{m.Path(), with_base}, std::pair{std::u16string(), without_base}}) {
-    const CheckReport report = CheckReferences(Options(t.Path(), material));
+    const CheckReport report = Check(Options(t.Path(), material));
     ASSERT_EQ(report.Charts.size(), 2u);
     for (const ChartReport& chart : report.Charts) {
       States got;
@@ -157,10 +165,10 @@ TEST(CheckReferences, SoundSetsThroughTheMaterialBaseAndNamesInEitherEncoding) {
     }
     EXPECT_EQ(CheckRows(report).size(), 14u);  // no file is left unnamed
   }
-  const std::vector<CheckRow> rows = CheckRows(CheckReferences(Options(t.Path(), m.Path())));
+  const std::vector<CheckRow> rows = CheckRows(Check(Options(t.Path(), m.Path())));
   EXPECT_EQ(std::make_tuple(rows[3].Line, rows[3].Reference, rows[3].State, rows[3].Stored),
             std::make_tuple(u"4", u"#wav04 snd/Tom.wav", u"大文字・小文字が違う", u"snd/tom.wav"));
-  EXPECT_EQ(CheckReferences(Options(t.Path(), t / u"none")).Outcome, RunOutcome::Warned);
+  EXPECT_EQ(Check(Options(t.Path(), t / u"none")).Outcome, RunOutcome::Warned);
 }
 
 TEST(ParseRefLine, TheCommandABlankAndTheNameUpToItsLastNonBlank) {
@@ -200,7 +208,7 @@ TEST(CaseFixRules, OneLiteralRuleALineAndTheLinesNoneCanServe) {
   t.Write(u"b/a?.wav", "");
   t.Write(platform::DecodeNativeName("b/k\xFFick.wav"), "");
 #endif
-  const CaseRules rules = CaseFixRules(CheckReferences(Options(t.Path())));
+  const CaseRules rules = CaseFixRules(Check(Options(t.Path())));
   EXPECT_EQ(rules.Rules, (std::vector<RuleEntry>{MakeRuleEntry(u"#WAV02 Hat.wav", u"#WAV02 hat.wav"),
                                                   MakeRuleEntry(u"#WAV03 Hat.wav \t", u"#WAV03 hat.wav")}));
   std::vector<std::pair<std::u16string, std::u16string>> left;

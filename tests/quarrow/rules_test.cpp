@@ -59,8 +59,8 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
 namespace {
 
 struct RuleFolder {
-  RuleFolder() { mdlTools::SetAppFolder(t.Path()), mdlTools::SetProgramName(u"Quarrow"); }
-  ~RuleFolder() { mdlTools::SetAppFolder(u""), mdlTools::SetProgramName(u""); }
+  bool Load(std::vector<RuleEntry>& list) { return LoadRuleFile(list, 1, t / u"Quarrow.rul", messages); }
+  bool Save(const std::vector<RuleEntry>& list) { return SaveRuleFile(list, t / u"Quarrow.rul", messages); }
   // The rules of a file of these CP932 lines, or of these bytes.
   std::vector<RuleEntry> Load(const std::vector<std::u16string>& lines) {
     std::string bytes;
@@ -69,7 +69,7 @@ struct RuleFolder {
   }
   std::vector<RuleEntry> LoadBytes(const std::string& bytes) {
     std::vector<RuleEntry> list;
-    LoadRuleFile(list, 1, t.Write(u"rules.rul", bytes));
+    LoadRuleFile(list, 1, t.Write(u"rules.rul", bytes), messages);
     return list;
   }
   TempDir t;
@@ -106,37 +106,37 @@ TEST(RuleFile, ReaderTakesTheWrittenLayoutElseNonEmptyLinesInPairsAndNamesWhatIs
 TEST(RuleFile, SaveThenLoadGivesTheSameListOrSaysWhichRuleItCannotKeep) {
   RuleFolder f;
   std::vector<RuleEntry> back = {MakeRuleEntry(u"kept", u"kept")};
-  EXPECT_TRUE(LoadRuleFile(back, 1, u""));  // no file yet: nothing, quietly
+  EXPECT_TRUE(f.Load(back));  // no file yet: nothing, quietly
   const std::vector<RuleEntry> list = {MakeRuleEntry(u"kept", u"kept"), MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),
                                        MakeRuleEntry(u"#ARTIST *", u""), MakeRuleEntry(u"#TITLE a → b", u"#TITLE c → d"),
                                        MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*"),
                                        MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg")};  // twice stays twice
-  ASSERT_TRUE(SaveRuleFile(std::vector<RuleEntry>(list.begin() + 1, list.end())));
+  ASSERT_TRUE(f.Save(std::vector<RuleEntry>(list.begin() + 1, list.end())));
   const std::string saved = f.t.Read(u"Quarrow.rul");
   EXPECT_EQ(saved.substr(0, 45), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n#ARTIST *\r\n\r\n\r\n");
-  EXPECT_TRUE(LoadRuleFile(back, 1, u""));
+  EXPECT_TRUE(f.Load(back));
   EXPECT_EQ(back, list) << "loading appends";
   // A rule that would not come back as it is keeps the file as it was, and is named.
   for (const RuleEntry& lost : {MakeRuleEntry(u"#TITLE \xD800", u"#TITLE *"), MakeRuleEntry(u"#TITLE *", u"#TITLE *\xDBFF")}) {
-    EXPECT_FALSE(SaveRuleFile({MakeRuleEntry(u"a", u"b"), lost}));
+    EXPECT_FALSE(f.Save({MakeRuleEntry(u"a", u"b"), lost}));
     EXPECT_NE(f.messages.messages.back().text.find(u"を保存できないため、ルールファイルを書き換えませんでした。\r\n" + lost.Text),
               std::u16string::npos);
   }
   EXPECT_EQ(f.t.Read(u"Quarrow.rul"), saved);
   // A pattern outside CP932 makes the file UTF-8 with a byte-order mark instead of losing it.
   const std::vector<RuleEntry> wide = {MakeRuleEntry(u"#TITLE 한*", u"#TITLE *")};
-  ASSERT_TRUE(SaveRuleFile(wide));
+  ASSERT_TRUE(f.Save(wide));
   std::vector<RuleEntry> again;
-  LoadRuleFile(again, 1, u"");
+  f.Load(again);
   EXPECT_EQ(again, wide);
-  ASSERT_TRUE(SaveRuleFile({}));
+  ASSERT_TRUE(f.Save({}));
   EXPECT_EQ(std::make_tuple(f.t.Read(u"Quarrow.rul"), f.messages.messages.size()), std::make_tuple("", std::size_t{2}));
   f.messages.messages.clear();
 
   ASSERT_TRUE(platform::RemoveFile(f.t / u"Quarrow.rul"));
   f.t.MakeFolder(u"Quarrow.rul");  // cannot be read or written as a file
-  EXPECT_FALSE(LoadRuleFile(again, 1, u""));
-  EXPECT_FALSE(SaveRuleFile({MakeRuleEntry(u"a", u"b")}));
+  EXPECT_FALSE(f.Load(again));
+  EXPECT_FALSE(f.Save({MakeRuleEntry(u"a", u"b")}));
   ASSERT_EQ(f.messages.messages.size(), 2u);
   const RecordedMessage& m = f.messages.messages[1];
   const std::u16string failed = (f.t / u"Quarrow.rul") + u" のオープンに失敗しました。";

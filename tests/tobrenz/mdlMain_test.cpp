@@ -36,7 +36,7 @@ std::u16string Result(int deleted, int targets, const std::u16string& ext = u"bm
 class TobrenzRun : public ::testing::Test {
  protected:
   TobrenzRun() { hooks.Pair = [this](const PairResult& p) { pairs.push_back(p); }; }
-  RunResult Run(const RunOptions& options) { return tobrenz::Run(options, hooks); }
+  RunResult Run(const RunOptions& options) { return tobrenz::Run(user.Context(), options, hooks); }
 
   void Make(const Files& files, const std::u16string& under = u"") const {
     for (const auto& [name, size] : files) Touch(dir / (under.empty() ? name : under + u"/" + name), std::string(size, 'x'));

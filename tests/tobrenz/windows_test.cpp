@@ -18,12 +18,12 @@ TEST(WindowsTobrenz, AFileInUseStaysAndIsReported) {
   {
     HeldOpen held(dir / u"a.bmp");
     ASSERT_TRUE(held.IsOpen());
-    const RunResult result = tobrenz::Run(options);
+    const RunResult result = tobrenz::Run(user.Context(), options);
     ASSERT_EQ(result.Failures.size(), 1u);
     EXPECT_EQ(result.Failures[0].Path, dir / u"a.bmp");
     EXPECT_TRUE(platform::FileExists(dir / u"a.bmp"));
   }
-  EXPECT_TRUE(tobrenz::Run(options).Failures.empty());
+  EXPECT_TRUE(tobrenz::Run(user.Context(), options).Failures.empty());
   EXPECT_FALSE(platform::PathExists(dir / u"a.bmp"));
 }
 
@@ -37,7 +37,7 @@ TEST(WindowsTobrenz, AKeptPartnerEndsWithNormalAttributes) {
   options.TargetText = dir.Path();
   options.IncludeOn = true;
   options.IncludeText = u"*.png";
-  EXPECT_TRUE(tobrenz::Run(options).Failures.empty());
+  EXPECT_TRUE(tobrenz::Run(user.Context(), options).Failures.empty());
   EXPECT_EQ(dir.Names(), std::vector<std::u16string>{u"a.bmp"});
   EXPECT_EQ(AttributesOf(partner), platform::kAttrNormal);
 }

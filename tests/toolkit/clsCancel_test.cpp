@@ -9,7 +9,7 @@ namespace {
 // The progress dialog of a run, shown, its user scripted.
 struct Dialog : ScriptedUser {
   Dialog() { cancel.SetVisible(true); }
-  clsCancel& cancel = mdlAppGlobal::Cancel();
+  clsCancel& cancel = progress;
 };
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include "tests/support/TempDir.h"
 #include "toolkit/platform/console.h"
-#include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlTools.h"
 
 namespace {
@@ -39,10 +38,6 @@ Parsed Parse(const Args& args) {
   }
   p.out = ::testing::internal::GetCapturedStdout();
   p.err = ::testing::internal::GetCapturedStderr();
-  // The session named the program and its folders; the other tests expect them unset.
-  mdlTools::SetProgramName(u"");
-  mdlTools::SetAppFolder(u"");
-  mdlTools::SetCurrentFolder(u"");
   return p;
 }
 
@@ -122,8 +117,8 @@ TEST(mdlCli, ExitStatusesAndStopSignals) {
   for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
 #endif
     ::testing::internal::CaptureStderr();
-    mdlAppGlobal::SetCancelView(std::make_unique<ConsoleCancelView>());
-    clsCancel& cancel = mdlAppGlobal::Cancel();
+    ConsoleCancelView console;
+    clsCancel cancel(console);
     cancel.SetVisible(true);
     EXPECT_FALSE(cancel.DoCancel(u"x"));
     ASSERT_EQ(raise(number), 0);  // caught: the test goes on
@@ -131,7 +126,6 @@ TEST(mdlCli, ExitStatusesAndStopSignals) {
     cancel.IsCancel = false;
     EXPECT_FALSE(cancel.DoCancel(u"x")) << "one signal stops once";
     EXPECT_EQ(mdlCli::ExitStatus(RunOutcome::Cancelled, {}), 128 + number);
-    mdlAppGlobal::SetCancelView(nullptr);
     ::testing::internal::GetCapturedStderr();
   }
 }

@@ -110,13 +110,14 @@ TEST(Settings, ParseWholeNumber) {
 TEST(Settings, LoadAndSaveBesideTheExecutableAndSayWhatCannotBeOpened) {
   TempDir t;
   RecordingMessages messages;
-  const std::u16string name = platform::ExecutableName() + u".ini";
-  mdlTools::SetAppFolder(t.Path());
-  LoadSettings(Defaults());  // no file: defaults, nothing said
-  EXPECT_TRUE(
-      SaveSettings([](SettingsTable& table) { table.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(300)); }));
-  LoadSettings(Defaults());
-  EXPECT_EQ(Table().Number(kSectionSystem, u"Window Top"), 300);
+  const std::u16string name = u"Program.ini";
+  SettingsFile file(t.Path(), u"Program");
+  file.Load(Defaults(), messages);  // no file: defaults, nothing said
+  EXPECT_TRUE(file.Save(
+      [](SettingsTable& table) { table.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(300)); }, messages));
+  SettingsFile again(t.Path(), u"Program");
+  again.Load(Defaults(), messages);
+  EXPECT_EQ(again.Table().Number(kSectionSystem, u"Window Top"), 300);
   EXPECT_NE(t.Read(name).find("\r\nWindow Top=300\r\nWindow Left=50\r\n"), std::string::npos);
   EXPECT_TRUE(messages.messages.empty());
 
@@ -124,7 +125,7 @@ TEST(Settings, LoadAndSaveBesideTheExecutableAndSayWhatCannotBeOpened) {
   const std::u16string reasons[] = {u"フォルダです", u"ファイルが大きすぎます", u"通常のファイルではありません"};
   for (int kind = 0; kind < 3; ++kind) {
     TempDir b;
-    mdlTools::SetAppFolder(b.Path());
+    SettingsFile bad(b.Path(), u"Program");
     messages.messages.clear();
     kind == 0 ? (void)b.MakeFolder(name) : kind == 1 ? Touch(b / name, std::string((16 << 20) + 1, ' ')) : (void)0;
 #ifdef _WIN32
@@ -132,11 +133,10 @@ TEST(Settings, LoadAndSaveBesideTheExecutableAndSayWhatCannotBeOpened) {
 #else
     if (kind == 2) { ASSERT_EQ(mkfifo(U8(b / name).c_str(), 0600), 0); }
 #endif
-    EXPECT_TRUE(!LoadSettings(Defaults()) && Table().Number(kSectionSystem, u"Window Top") == 50);
-    EXPECT_EQ(SaveSettings(nullptr), kind == 1) << "only a file is written";
+    EXPECT_TRUE(!bad.Load(Defaults(), messages) && bad.Table().Number(kSectionSystem, u"Window Top") == 50);
+    EXPECT_EQ(bad.Save(nullptr, messages), kind == 1) << "only a file is written";
     EXPECT_EQ(std::make_pair(messages.messages[0].text, messages.messages.back().text),
               std::make_pair((b / name) + u" のオープンに失敗しました。\r\n" + reasons[kind],
                              kind == 1 ? messages.messages[0].text : name + u" のオープンに失敗しました。"));
   }
-  mdlTools::SetAppFolder(u"");
 }

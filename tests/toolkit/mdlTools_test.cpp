@@ -52,9 +52,8 @@ TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
   for (const auto& [in, out] : full) EXPECT_EQ(GetFullPath(in, base), out) << U8(in);
   for (const auto& [in, out] : stored) EXPECT_EQ(GetTruePath(in), out) << U8(in);
   for (const auto& [in, out] : existing) EXPECT_EQ(GetExistingFolder(in, base), out) << U8(in);
-  SetCurrentFolder(base + Sep(u"/cur"));
-  EXPECT_EQ(GetFullPath(u"x", u""), base + Sep(u"/cur/x")) << "no base: CurrentFolder";
-  SetCurrentFolder(u"");
+  EXPECT_EQ(GetFullPath(u"x", u""), platform::JoinPath(platform::CurrentDirectory(), u"x"))
+      << "no base: the process's current folder";
 }
 
 // What the shell is asked to do is checked through the windows' buttons.
@@ -71,20 +70,17 @@ TEST(mdlTools, DropsNameAFolder) {
   EXPECT_EQ(std::make_pair(ResolveShortcut(chart), ResolveShortcut(lnk)), std::make_pair(chart, std::u16string()));
 }
 
-TEST(mdlTools, AppFolderIsTheExecutablesFolderWhereverTheShellIs) {
+TEST(mdlTools, ProgramFolderIsTheExecutablesFolderWhereverTheShellIs) {
   TempDir t;
   const std::u16string before = platform::CurrentDirectory();
   ASSERT_TRUE(ChangeDirectory(t.Path()));
-  InitAppFolder();
+  const std::u16string folder = ProgramFolder();
   ASSERT_TRUE(ChangeDirectory(before));
 #ifdef _WIN32
   // The build's folder is a Linux path here, which the program sees through a drive letter.
-  EXPECT_TRUE(platform::FileExists(platform::JoinPath(AppFolder(), u"toolkit_tests.exe")));
-  EXPECT_EQ(GetTruePath(AppFolder()), AppFolder());
+  EXPECT_TRUE(platform::FileExists(platform::JoinPath(folder, u"toolkit_tests.exe")));
+  EXPECT_EQ(GetTruePath(folder), folder);
 #else
-  EXPECT_EQ(AppFolder(), GetTruePath(platform::DecodeUtf8(TEST_BIN_DIR)));
+  EXPECT_EQ(folder, GetTruePath(platform::DecodeUtf8(TEST_BIN_DIR)));
 #endif
-  EXPECT_EQ(CurrentFolder(), AppFolder());
-  SetAppFolder(u"");
-  SetCurrentFolder(u"");
 }

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/console.h"
 #include "toolkit/platform/fs.h"
@@ -71,20 +70,19 @@ std::string Shown(const std::u16string& text) { return U8(platform::ReadableName
 
 Session::Session(const std::u16string& program, std::string command, std::string description,
                  mdlOptions::SettingsTable defaults)
-    : command_(std::move(command)), description_(std::move(description)) {
-  mdlTools::SetProgramName(program);
-  mdlTools::InitAppFolder();
-  // Relative paths on the command line mean what the shell means by them.
-  mdlTools::SetCurrentFolder(platform::CurrentDirectory());
-  mdlMessages::SetSink(&console_);
-  mdlAppGlobal::SetCancelView(std::make_unique<ConsoleCancelView>());
+    : command_(std::move(command)),
+      description_(std::move(description)),
+      program_name_(program),
+      program_folder_(mdlTools::ProgramFolder()),
+      progress_(progress_view_),
+      settings_(program_folder_, program) {
   platform::PrepareConsoleOutput();
-  settings_read_ = mdlOptions::LoadSettings(std::move(defaults));
+  settings_read_ = settings_.Load(std::move(defaults), console_);
 }
 
-Session::~Session() {
-  mdlMessages::SetSink(nullptr);
-  mdlAppGlobal::SetCancelView(nullptr);
+RunContext Session::Context() {
+  // Relative paths on the command line mean what the shell means by them.
+  return {files_, progress_, console_, platform::CurrentDirectory()};
 }
 
 std::u16string Session::FullPath(const std::u16string& arg) {

@@ -43,11 +43,17 @@ class Session {
   // ("quarrow-cli") in its messages; description: the lines of --help after the usage line.
   Session(const std::u16string& program, std::string command, std::string description,
           mdlOptions::SettingsTable defaults);
-  ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
   ConsoleMessages& Console() { return console_; }
+  // What a run of this command is handed.
+  RunContext Context();
+  // The window program's settings, which give the options their defaults.
+  const mdlOptions::SettingsTable& Settings() const { return settings_.Table(); }
+  // The window program's folder and name, which its own files live in and are named after.
+  const std::u16string& ProgramFolder() const { return program_folder_; }
+  const std::u16string& ProgramName() const { return program_name_; }
   void Add(Option option) { options_.push_back(std::move(option)); }
 
   // Reads the arguments into the options, after the settings file gave them their defaults: the
@@ -68,7 +74,13 @@ class Session {
  private:
   std::string command_;
   std::string description_;
+  std::u16string program_name_;
+  std::u16string program_folder_;
   ConsoleMessages console_;
+  ConsoleCancelView progress_view_;
+  clsCancel progress_;
+  clsFilter files_;
+  mdlOptions::SettingsFile settings_;
   std::vector<Option> options_;
   bool settings_read_ = true;
 };

@@ -1,5 +1,6 @@
 #include "toolkit/gui/FilterFrame.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGridLayout>
@@ -13,7 +14,6 @@
 #include "toolkit/gui/PathBox.h"
 #include "toolkit/gui/QtText.h"
 #include "toolkit/gui/frmBase.h"
-#include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
 
@@ -21,6 +21,7 @@ namespace mdlGui {
 
 FilterFrame::FilterFrame(frmBase& window, const QString& caption, bool sorted, PathBox& target, QPushButton* refresh)
     : QGroupBox(caption), window_(window), target_(target) {
+  files_.Pump = [] { QApplication::processEvents(); };
   setObjectName(QStringLiteral("frmSelect"));
   chkExt_[0] = CheckBox(this, QStringLiteral("chkExt0"), QStringLiteral(u"絞り込む(&M)"),
                         QStringLiteral(u"指定したファイルを操作の対象にします。"));
@@ -87,11 +88,11 @@ void FilterFrame::ShowFilter(const RunOptionsBase& options) {
 }
 
 void FilterFrame::RefreshFileList(const std::u16string& folder) {
-  mdlTools::SetCurrentFolder(folder);
+  window_.SetCurrentFolder(folder);
   RunOptionsBase options;
   ReadFilter(options);
-  mdlRun::SetFileFilter(options);
-  clsFilter& filter = mdlAppGlobal::Filter();
+  clsFilter& filter = files_;
+  mdlRun::SetFileFilter(filter, options);
   filter.MakeFileList(folder);
   lstFiles_->setUpdatesEnabled(false);
   lstFiles_->clear();

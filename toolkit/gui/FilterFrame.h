@@ -51,6 +51,7 @@ class FilterFrame : public QGroupBox {
   std::array<QLineEdit*, 2> txtExt_{};
   QListWidget* lstFiles_ = nullptr;
   std::array<std::u16string, 2> last_filter_;
+  clsFilter files_;  // the builder of the window's file list
 };
 
 }  // namespace mdlGui

@@ -37,14 +37,14 @@ void PathBox::SetText(const std::u16string& path) {
 void PathBox::SetValid(bool ok) { ShowValid(box_, ok); }
 
 std::u16string PathBox::Check() {
-  const std::u16string path = mdlTools::CheckPathBox(Text());
+  const std::u16string path = mdlTools::CheckPathBox(Text(), window_.CurrentFolder());
   SetValid(!path.empty());
   return path;
 }
 
 void PathBox::Refresh(bool force) {
   if (!Refreshes || Check().empty()) return;
-  const std::u16string folder = mdlTools::GetExistingFolder(Text(), u"");
+  const std::u16string folder = mdlTools::GetExistingFolder(Text(), window_.CurrentFolder());
   if (folder.empty()) return;
   SetText(folder);
   box_->end(false);

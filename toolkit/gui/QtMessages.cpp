@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "toolkit/gui/QtText.h"
-#include "toolkit/mdlEvents.h"
 #include "toolkit/platform/shell.h"
 
 namespace {
@@ -52,8 +51,7 @@ int AskUser(QMessageBox& box) {
   return answer;
 }
 
-void InstallServices() {
-  mdlEvents::SetDoEvents([] { QApplication::processEvents(); });
+void InstallDesktopOpener() {
 #ifndef _WIN32
   // Windows has a shell of its own, which the platform layer reaches (Explorer, the choice of a
   // program); elsewhere the desktop's opener serves.

@@ -1,5 +1,4 @@
-// Message boxes for the windows, and the pieces that hand the toolkit the window system's services:
-// the event pump of a run and the desktop's opener.
+// Message boxes for the windows, and the desktop's opener handed to the toolkit.
 #pragma once
 
 #include <QWidget>
@@ -26,8 +25,8 @@ namespace mdlGui {
 // one, whatever work showed the hourglass; that pointer comes back afterwards.
 int AskUser(QMessageBox& box);
 
-// Installs the Qt event pump for runs and the desktop opener for ShellOpen.
-void InstallServices();
+// Installs the desktop's opener for ShellOpen.
+void InstallDesktopOpener();
 
 // Selects a text box's whole text; Ctrl+A (key code 65 with the Ctrl bit 2) does the same.
 void SelectAllText(QLineEdit* box);

@@ -40,15 +40,12 @@ int ShiftBits(Qt::KeyboardModifiers modifiers) {
 
 bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
-// While it lives, a question asked before is answered as it was then, and a new one is asked and
-// its answer kept: the run a preview showed does not ask again what the user answered for the
-// preview. Every other message goes to the program's messages.
+// A question asked before is answered as it was then, and a new one is asked and its answer kept:
+// the run a preview showed does not ask again what the user answered for the preview. Every other
+// message goes to the window's messages.
 class RememberedAnswers : public MessageSink {
  public:
-  explicit RememberedAnswers(std::map<std::u16string, bool>& answers) : answers_(answers), sink_(mdlMessages::Sink()) {
-    mdlMessages::SetSink(this);
-  }
-  ~RememberedAnswers() override { mdlMessages::SetSink(&sink_); }
+  RememberedAnswers(std::map<std::u16string, bool>& answers, MessageSink& sink) : answers_(answers), sink_(sink) {}
   RememberedAnswers(const RememberedAnswers&) = delete;
   RememberedAnswers& operator=(const RememberedAnswers&) = delete;
 
@@ -69,21 +66,20 @@ class RememberedAnswers : public MessageSink {
   MessageSink& sink_;
 };
 
-}  // namespace
-
-void InitAppFolder(const StartInfo& start) {
+// The program's folder as the file system stores it.
+std::u16string StoredProgramFolder(const StartInfo& start) {
   const std::u16string stored = mdlTools::GetTruePath(start.ProgramFolder);
-  mdlTools::SetAppFolder(stored.empty() ? start.ProgramFolder : stored);
-  mdlTools::SetCurrentFolder(mdlTools::AppFolder());
+  return stored.empty() ? start.ProgramFolder : stored;
 }
 
-std::u16string CommandLineTarget(const StartInfo& start) {
-  if (!start.CommandLine) return std::u16string();
+}  // namespace
+
+std::u16string CommandLineTarget(const std::u16string& program_folder, const std::u16string& command_line) {
   // The whole text is taken: a path cut short would name another folder.
-  std::u16string target = mdlTools::GetFullPath(*start.CommandLine, mdlTools::AppFolder());
+  std::u16string target = mdlTools::GetFullPath(command_line, program_folder);
   if (platform::FileExists(target)) target = mdlTools::ResolveShortcut(target);
   if (target.empty()) return target;
-  const std::u16string folder = mdlTools::GetExistingFolder(target, u"");
+  const std::u16string folder = mdlTools::GetExistingFolder(target, program_folder);
   // A folder that is not there stands for its nearest existing one, but never for a root: a run there
   // would take the whole disk. The path then stays as given, naming no folder.
   const bool missing = !platform::FolderExists(target) && !platform::FileExists(target);
@@ -131,7 +127,15 @@ class frmBase::KeyPreview : public QObject {
   frmBase& window_;
 };
 
-frmBase::frmBase(const QString& title, const QString& explorer_tip, QWidget* parent) : QMainWindow(parent) {
+frmBase::frmBase(const StartInfo& start, const QString& title, const QString& explorer_tip, QWidget* parent)
+    : QMainWindow(parent),
+      program_folder_(StoredProgramFolder(start)),
+      program_name_(start.ProgramName.empty() ? platform::ExecutableName() : start.ProgramName),
+      current_folder_(program_folder_),
+      messages_(*start.Messages),
+      progress_(*start.Progress),
+      settings_(program_folder_, program_name_) {
+  files_.Pump = [] { QApplication::processEvents(); };
   setWindowTitle(title);
   auto* central = new QWidget(this);
   setCentralWidget(central);
@@ -147,7 +151,7 @@ frmBase::frmBase(const QString& title, const QString& explorer_tip, QWidget* par
   menuHelpReadMe_->setObjectName(QStringLiteral("menuHelpReadMe"));
 
   connect(cmdGo_, &QPushButton::clicked, this, [this] {
-    if (!running_) BindRun()(nullptr);
+    if (!running_) BindRun()(Context(), nullptr);
   });
   connect(cmdPreview_, &QPushButton::clicked, this, [this] {
     if (!running_) OnPreview();
@@ -187,12 +191,11 @@ bool frmBase::UserFocusOut(QEvent* event) const {
 
 void frmBase::Load(const StartInfo& start, mdlOptions::SettingsTable defaults) {
   Busy busy(*this);
-  InitAppFolder(start);
-  mdlOptions::LoadSettings(std::move(defaults));
+  (void)settings_.Load(std::move(defaults), messages_);
   ApplySettings();
   Frame().RememberFilters();
   AfterSettings();
-  const std::u16string target = CommandLineTarget(start);
+  const std::u16string target = start.CommandLine ? CommandLineTarget(program_folder_, *start.CommandLine) : u"";
   if (!target.empty()) PathBoxAt(1)->SetText(target);
   RefreshAll();
   // The window takes the size its filled controls need before it shows. Grown once shown, it would be
@@ -202,7 +205,7 @@ void frmBase::Load(const StartInfo& start, mdlOptions::SettingsTable defaults) {
 }
 
 void frmBase::ApplySettings() {
-  const mdlOptions::SettingsTable& table = mdlOptions::Table();
+  const mdlOptions::SettingsTable& table = settings_.Table();
   InternalAccess = true;
   auto pixels = [&](const char16_t* key) {
     return static_cast<int>(std::lround(table.Number(mdlOptions::kSectionSystem, key) / kTwipsPerPixel));
@@ -300,27 +303,27 @@ void frmBase::closeEvent(QCloseEvent* event) {
 }
 
 bool frmBase::SaveFiles() {
-  return mdlOptions::SaveSettings([this](mdlOptions::SettingsTable& table) { CollectSettings(table); });
+  return settings_.Save([this](mdlOptions::SettingsTable& table) { CollectSettings(table); }, messages_);
 }
 
 void frmBase::OnEnd() {
   // What could not be written is lost if the program ends now: the user decides, and No keeps the
   // window open.
   if (!SaveFiles() &&
-      !mdlMessages::AskYesNo(u"設定を保存できませんでした。保存せずに終了しますか？", u"終了", MsgIcon::Question)) {
+      !messages_.AskYesNo(u"設定を保存できませんでした。保存せずに終了しますか？", u"終了", MsgIcon::Question)) {
     return;
   }
   close();
 }
 
 void frmBase::OnExplorer() {
-  const std::u16string folder = mdlTools::GetExistingFolder(PathBoxAt(1)->Text(), u"");
+  const std::u16string folder = mdlTools::GetExistingFolder(PathBoxAt(1)->Text(), current_folder_);
   // Without any folder the file manager opens where it usually does: the home folder.
   OpenWithShell(!folder.empty() ? folder : FromQt(QDir::toNativeSeparators(QDir::homePath())), u"フォルダを開く");
 }
 
 void frmBase::OnReadMe() {
-  OpenWithShell(platform::JoinPath(mdlTools::AppFolder(), u"readme.txt"), u"ファイルを開く");
+  OpenWithShell(platform::JoinPath(program_folder_, u"readme.txt"), u"ファイルを開く");
 }
 
 void frmBase::OpenWithShell(const std::u16string& path, const std::u16string& title) {
@@ -330,7 +333,7 @@ void frmBase::OpenWithShell(const std::u16string& path, const std::u16string& ti
   if (answer >= platform::kShellOk) return;
   std::u16string text = path + u" を開けませんでした。";
   if (answer == platform::kShellNoAssociation) text += u"\r\n開くためのプログラム（ファイルマネージャなど）が見つかりません。";
-  mdlMessages::ShowMessage(text, title, MsgIcon::Exclamation);
+  messages_.ShowMessage(text, title, MsgIcon::Exclamation);
 }
 
 void frmBase::OnPreview() {
@@ -338,7 +341,8 @@ void frmBase::OnPreview() {
   Plan plan;
   std::map<std::u16string, bool> answers;
   // A run that stopped at a warning has said why; one the user stopped shows no half a list.
-  if (RememberedAnswers remembered(answers); run(&plan).Outcome != RunOutcome::Finished) return;
+  RememberedAnswers remembered(answers, messages_);
+  if (run(RunContext{files_, progress_, remembered, current_folder_}, &plan).Outcome != RunOutcome::Finished) return;
   preview_answers_ = std::move(answers);
   preview_run_ = std::move(run);
   preview_plan_ = std::move(plan);
@@ -357,10 +361,11 @@ void frmBase::OnPreview() {
 void frmBase::OnStartPreviewed() {
   if (running_ || !preview_) return;
   const QPointer<frmList> list = preview_;
-  const RememberedAnswers remembered(preview_answers_);
+  RememberedAnswers remembered(preview_answers_, messages_);
+  const RunContext context{files_, progress_, remembered, current_folder_};
   Plan now;
   list->setEnabled(false);
-  const RunResult check = preview_run_(&now);
+  const RunResult check = preview_run_(context, &now);
   if (!list || !list->isVisible()) return;  // closed meanwhile: the user no longer wants it
   list->setEnabled(true);
   if (check.Outcome == RunOutcome::Warned) {
@@ -372,13 +377,13 @@ void frmBase::OnStartPreviewed() {
     preview_plan_ = std::move(now);
     list->SetItems(preview_plan_.Items);
     list->SetSummary(preview_plan_.Summary);
-    mdlMessages::ShowMessage(u"プレビューの後でフォルダの内容が変わったため、実行しませんでした。\r\n"
+    messages_.ShowMessage(u"プレビューの後でフォルダの内容が変わったため、実行しませんでした。\r\n"
                              u"今の内容で一覧を作り直しました。確かめてから、もう一度実行してください。",
                              u"プレビュー", MsgIcon::Exclamation);
     return;
   }
   list->close();
-  preview_run_(nullptr);
+  preview_run_(context, nullptr);
 }
 
 }  // namespace mdlGui

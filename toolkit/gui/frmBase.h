@@ -34,19 +34,22 @@ class FilterFrame;
 class PathBox;
 class frmList;
 
-// What a window starts from: the folder of the program (its settings file and readme live there)
-// and the whole text of the command line when arguments were given.
+// What a window starts from: the folder of the program (its settings file and readme live there),
+// the name its files are named after, the whole text of the command line when arguments were given,
+// and what shows its messages and a run's progress (message boxes and the progress dialog, or a
+// test's recorders). Messages and Progress must outlive the window.
 struct StartInfo {
   std::u16string ProgramFolder;
   std::optional<std::u16string> CommandLine;
+  std::u16string ProgramName;
+  MessageSink* Messages = nullptr;
+  CancelView* Progress = nullptr;
 };
 
-// AppFolder and CurrentFolder become the program's folder as the file system stores it.
-void InitAppFolder(const StartInfo& start);
 // The folder the command line names (a folder, a file in it, or a shortcut to either), relative to
 // the program's folder: its nearest existing folder, unless that is only a root (then the missing
 // path itself); empty when the text is no path.
-std::u16string CommandLineTarget(const StartInfo& start);
+std::u16string CommandLineTarget(const std::u16string& program_folder, const std::u16string& command_line);
 
 class frmBase : public QMainWindow {
   Q_OBJECT
@@ -99,9 +102,21 @@ class frmBase : public QMainWindow {
   bool UserFocusOut(QEvent* event) const;
   bool IsBusy() const { return busy_ != 0; }
 
+  // The window's services, and what a run started from it is handed.
+  MessageSink& Messages() const { return messages_; }
+  RunContext Context() { return {files_, progress_, messages_, current_folder_}; }
+  // The program's folder as the file system spells it.
+  const std::u16string& ProgramFolder() const { return program_folder_; }
+  // The name the program's own files are named after.
+  const std::u16string& ProgramName() const { return program_name_; }
+  // The folder a relative path typed into a box is taken from: the last folder whose files were
+  // listed, at first the program's folder.
+  const std::u16string& CurrentFolder() const { return current_folder_; }
+  void SetCurrentFolder(const std::u16string& folder) { current_folder_ = folder; }
+
  protected:
   // `explorer_tip` is the Explorer button's tooltip.
-  frmBase(const QString& title, const QString& explorer_tip, QWidget* parent = nullptr);
+  frmBase(const StartInfo& start, const QString& title, const QString& explorer_tip, QWidget* parent = nullptr);
 
   // The parts of each window: its path boxes by index (nullptr where there is none; 1 is the
   // target folder), its filter frame.
@@ -122,20 +137,20 @@ class frmBase : public QMainWindow {
   // The run the start button makes, bound to the options the window holds now, so that the run a
   // preview showed can be made later as it was shown. Given a plan, the run is that plan's dry run
   // (Plan::Follow, and its failures added); without one, the real run.
-  using BoundRun = std::function<RunResult(Plan* plan)>;
+  using BoundRun = std::function<RunResult(const RunContext& context, Plan* plan)>;
   virtual BoundRun BindRun() = 0;
   // The BoundRun of a program's Run with these options and the window's hooks; `more` adds the
   // program's own hooks (told the plan of a dry run, else nullptr).
   template <class Options, class Hooks>
-  BoundRun Bind(RunResult (*run)(const Options&, const Hooks&), Options options,
+  BoundRun Bind(RunResult (*run)(const RunContext&, const Options&, const Hooks&), Options options,
                 std::type_identity_t<std::function<void(Hooks&, Plan*)>> more = {}) {
-    return [this, run, options = std::move(options), more](Plan* plan) {
+    return [this, run, options = std::move(options), more](const RunContext& context, Plan* plan) {
       Options run_options = options;
       Hooks hooks;
       static_cast<RunHooks&>(hooks) = WindowRunHooks();
       if (more) more(hooks, plan);
       if (plan != nullptr) plan->Follow(run_options, hooks);
-      const RunResult result = run(run_options, hooks);
+      const RunResult result = run(context, run_options, hooks);
       if (plan != nullptr) plan->Finish(result.Failures);
       return result;
     };
@@ -143,6 +158,7 @@ class frmBase : public QMainWindow {
 
   // The start-up: the program's folder, the settings, the command line's target, the lists.
   void Load(const StartInfo& start, mdlOptions::SettingsTable defaults);
+  mdlOptions::SettingsFile& Settings() { return settings_; }
   void ApplySettings();
   void CollectSettings(mdlOptions::SettingsTable& table) const;
   // The hooks a run of this window goes with: the boxes coloured, the window held, the lists
@@ -173,6 +189,13 @@ class frmBase : public QMainWindow {
   // the list shows; else the list shows what it would do now.
   void OnStartPreviewed();
 
+  std::u16string program_folder_;
+  std::u16string program_name_;
+  std::u16string current_folder_;
+  MessageSink& messages_;
+  clsCancel progress_;
+  clsFilter files_;  // the file list builder of the runs
+  mdlOptions::SettingsFile settings_;
   QPushButton* cmdGo_ = nullptr;
   QPushButton* cmdPreview_ = nullptr;
   QPushButton* cmdEnd_ = nullptr;

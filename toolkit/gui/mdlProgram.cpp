@@ -11,7 +11,6 @@
 #include "toolkit/gui/QtMessages.h"
 #include "toolkit/gui/QtText.h"
 #include "toolkit/gui/frmDlgCancel.h"
-#include "toolkit/mdlAppGlobal.h"
 #include "toolkit/platform/console.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/text.h"
@@ -35,23 +34,18 @@ int RunProgram(int argc, char** argv, const WindowMaker& make_window) {
   const std::vector<char*> given(argv, argv + argc);
   const std::vector<std::u16string> texts = platform::ProgramArguments(argc, argv);
   QApplication app(argc, argv);
-  InstallServices();
+  InstallDesktopOpener();
   (void)LoadQtTranslations(ToQt(platform::ExecutableFolder()));
 
   QtMessages messages;
-  mdlMessages::SetSink(&messages);
   // The progress dialog is a window of its own: a child of the main window would be disabled with it.
-  mdlAppGlobal::SetCancelView(std::make_unique<frmDlgCancel>());
-  struct Release {
-    // The toolkit keeps the dialog in a slot that outlives the application object; it has to go first.
-    ~Release() {
-      mdlAppGlobal::SetCancelView(nullptr);
-      mdlMessages::SetSink(nullptr);
-    }
-  } release;
+  frmDlgCancel progress;
 
   StartInfo start;
   start.ProgramFolder = platform::ExecutableFolder();
+  start.ProgramName = platform::ExecutableName();
+  start.Messages = &messages;
+  start.Progress = &progress;
   if (argc > 1) {
     // The whole argument text: a path with blanks may come split into several arguments.
     std::u16string line;

@@ -99,11 +99,11 @@ TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
 // The real progress dialog and message boxes, answered as they open: the hourglass shows while work
 // runs, not while the user confirms the stop or reads a message (a stored name in it reads as text).
 TEST_F(TobrenzWindow, TheHourglassShowsOnlyWhileTheWorkRuns) {
-  frmMain& w = Open(target.MakeFolder(u"a folder whose name makes the dialog's title long"));
-  auto* dialog = new frmDlgCancel;
-  mdlAppGlobal::SetCancelView(std::unique_ptr<CancelView>(dialog));
-  QtMessages boxes(&w);
-  mdlMessages::SetSink(&boxes);
+  frmDlgCancel real_dialog;
+  frmDlgCancel* dialog = &real_dialog;
+  QtMessages boxes;
+  frmMain& w = Open(target.MakeFolder(u"a folder whose name makes the dialog's title long"), &boxes, dialog);
+  boxes.SetParent(&w);
   QStringList seen;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -119,11 +119,11 @@ TEST_F(TobrenzWindow, TheHourglassShowsOnlyWhileTheWorkRuns) {
   });
   watch.start(0);
   Click(w.cmdGo());
-  mdlMessages::ShowMessage(platform::DecodeUtf8("/tmp/\x83\x73.rul"), u"t");
-  mdlMessages::SetSink(&messages);
+  boxes.ShowMessage(platform::DecodeUtf8("/tmp/\x83\x73.rul"), u"t", MsgIcon::None);
   EXPECT_EQ(seen.join(u'|'), QStringLiteral(u"working:hourglass|作業を中止しますか？:usual|"
                                             u"削除\".bmp\" / 対象ファイル = 0 / 0:usual|/tmp/ピ.rul:usual"));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  window.reset();  // before the dialog it shows progress in
 }
 
 // Each pair with the file that would go and the one that stays, and what would fail; the start runs
