@@ -91,12 +91,7 @@ std::size_t CountEntries(const platform::Folder& folder, std::uint64_t device) {
 // folder that cannot be examined is no answer: recorded once, and Failed.
 clsStoredFiles::Result MaterialFile(RunState& state, const std::u16string& source, const std::u16string& file) {
   if (file.empty()) return clsStoredFiles::Result::Absent;
-  std::u16string why;
-  const clsStoredFiles::Result found = state.Materials.FindFile(source, file, why);
-  if (found == clsStoredFiles::Result::Failed && state.MaterialFailures.insert(why).second) {
-    state.Fail(source, u"素材ファイルを確かめられません: " + why);
-  }
-  return found;
+  return state.FindMaterial(source, file);
 }
 
 }  // namespace
@@ -280,12 +275,8 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
 
 bool ConvertFolder(RunState& state, const std::u16string& source, const platform::Folder& target) {
   if (mdlRun::ListingStopped(state.Context().Progress, target.Path())) return false;
-  clsFilter& filter = state.Context().Files;
-  platform::IoError error;
-  if (!filter.MakeFileList(target, error)) {
-    state.Fail(target.Path(), platform::Explained(u"フォルダを読めません", error));
-    return true;
-  }
+  if (!mdlRun::ListFiles(state, target)) return true;
+  const clsFilter& filter = state.Context().Files;
   const std::vector<std::u16string> names = filter.List();
   const std::vector<platform::DirEntry> entries = filter.Entries();
   // Listed afresh for every pair: sync deletion may just have changed what the folders hold.

@@ -50,9 +50,6 @@ struct RunState : ChartRunState {
   clsFolderIndex BaseIndex;   // base folder runs: the sound sets of the material base folder
   std::int32_t DeletedCount = 0;
   std::int32_t ProgressTick = 0;
-  // The sound set's files, each folder listed once for the pair being converted.
-  clsStoredFiles Materials;
-  std::set<std::u16string> MaterialFailures;  // reported once each
   // Dry runs: the entries sync deletion would have removed, so that no chart among them is reported
   // as converted afterwards.
   std::set<std::u16string> WouldDelete;

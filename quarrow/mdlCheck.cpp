@@ -214,12 +214,8 @@ void CheckChart(CheckRun& run, const platform::Folder& folder, const std::u16str
 
 bool CheckFolder(CheckRun& run, const platform::Folder& folder) {
   if (mdlRun::ListingStopped(run.Context().Progress, folder.Path())) return false;
-  clsFilter& filter = run.Context().Files;
-  platform::IoError error;
-  if (!filter.MakeFileList(folder, error)) {
-    run.Fail(folder.Path(), platform::Explained(u"フォルダを読めません", error));
-    return true;
-  }
+  if (!mdlRun::ListFiles(run, folder)) return true;
+  const clsFilter& filter = run.Context().Files;
   const std::vector<std::u16string> names = filter.List();
   const clsFolderIndex index(filter.Entries());
   run.Files.Seed(folder, index.Entries());

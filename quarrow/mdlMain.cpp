@@ -81,12 +81,7 @@ bool CheckMaterialFile(RunState& state, const std::u16string& folder, const std:
     base = state.Params.MaterialBase;
     relative = parts.Bracket.substr(1, parts.Bracket.size() - 2) + u'\\' + parts.FileName;
   }
-  std::u16string why;
-  const clsStoredFiles::Result found = state.Materials.FindFile(base, relative, why);
-  if (found == clsStoredFiles::Result::Failed && state.MaterialFailures.insert(why).second) {
-    state.Fail(base, u"素材ファイルを確かめられません: " + why);
-  }
-  return found == clsStoredFiles::Result::Found;
+  return state.FindMaterial(base, relative) == clsStoredFiles::Result::Found;
 }
 
 bool ReplaceLine(RunState& state, const std::u16string& folder, std::u16string& line) {
@@ -122,12 +117,8 @@ void ProcessChart(RunState& state, mdlChartFile::ChartFolder& charts, const std:
 
 bool ProcessFolder(RunState& state, const platform::Folder& folder) {
   if (mdlRun::ListingStopped(state.Context().Progress, folder.Path())) return false;
-  clsFilter& filter = state.Context().Files;
-  platform::IoError error;
-  if (!filter.MakeFileList(folder, error)) {
-    state.Fail(folder.Path(), platform::Explained(u"フォルダを読めません", error));
-    return true;
-  }
+  if (!mdlRun::ListFiles(state, folder)) return true;
+  const clsFilter& filter = state.Context().Files;
   const std::vector<std::u16string> names = filter.List();
   const clsFolderIndex index(filter.Entries());
   // The file check finds the chart folder's files in the listing the run already has.

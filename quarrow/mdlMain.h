@@ -44,9 +44,6 @@ struct RunState : ChartRunState {
   int TextModeOn = 0;
   std::vector<std::unique_ptr<clsRules>> Rules;  // RuleCount = Rules.size()
   RunParams Params;
-  // The file check's lookups, each folder listed once for the run.
-  clsStoredFiles Materials;
-  std::set<std::u16string> MaterialFailures;  // reported once each
 };
 
 // The whole run behind the start button: checks with their warnings, the work behind the progress

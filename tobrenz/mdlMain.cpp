@@ -102,17 +102,13 @@ std::u16string BaseName(const std::u16string& name) {
 
 bool ProcessFolder(RunState& state, const platform::Folder& folder) {
   if (mdlRun::ListingStopped(state.Context().Progress, folder.Path())) return false;
-  platform::IoError error;
   std::vector<std::u16string> subfolders;
   {
     // One run at a time deletes in a folder.
     platform::FolderLock lock;
     if (!state.DryRun && !mdlRun::Lock(state, lock, folder)) return true;
-    clsFilter& filter = state.Context().Files;
-    if (!filter.MakeFileList(folder, error)) {
-      state.Fail(folder.Path(), platform::Explained(u"フォルダを読めません", error));
-      return true;
-    }
+    if (!mdlRun::ListFiles(state, folder)) return true;
+    const clsFilter& filter = state.Context().Files;
     // Taken once, before any file of the folder is deleted.
     const std::vector<std::u16string> names = filter.List();
     const clsFolderIndex index(filter.Entries());

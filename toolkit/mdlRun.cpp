@@ -44,13 +44,32 @@ void RunStateBase::ReadBase(const RunOptionsBase& options) {
   ListFailures = options.ResultListsFailures;
 }
 
+clsStoredFiles::Result ChartRunState::FindMaterial(const std::u16string& base, const std::u16string& relative) {
+  std::u16string why;
+  const clsStoredFiles::Result found = Materials.FindFile(base, relative, why);
+  if (found == clsStoredFiles::Result::Failed && MaterialFailures.insert(why).second) {
+    Fail(base, u"素材ファイルを確かめられません: " + why);
+  }
+  return found;
+}
+
 namespace mdlRun {
+namespace {
+constexpr char16_t kCannotRead[] = u"フォルダを読めません";
+}  // namespace
 
 platform::Folder OpenFolder(RunRecord& record, const std::u16string& path) {
   platform::IoError error;
   platform::Folder folder = platform::Folder::Open(path, error);
-  if (!folder.IsOpen()) record.Fail(path, platform::Explained(u"フォルダを読めません", error));
+  if (!folder.IsOpen()) record.Fail(path, platform::Explained(kCannotRead, error));
   return folder;
+}
+
+bool ListFiles(RunStateBase& state, const platform::Folder& folder) {
+  platform::IoError error;
+  if (state.Context().Files.MakeFileList(folder, error)) return true;
+  state.Fail(folder.Path(), platform::Explained(kCannotRead, error));
+  return false;
 }
 
 bool EachSubfolder(RunRecord& record, const platform::Folder& folder, const std::vector<std::u16string>& names,
@@ -59,7 +78,7 @@ bool EachSubfolder(RunRecord& record, const platform::Folder& folder, const std:
     platform::IoError error;
     const platform::Folder sub = folder.OpenSub(name, error);
     if (!sub.IsOpen()) {
-      record.Fail(folder.PathOf(name), platform::Explained(u"フォルダを読めません", error));
+      record.Fail(folder.PathOf(name), platform::Explained(kCannotRead, error));
       continue;
     }
     if (!step(sub)) return false;

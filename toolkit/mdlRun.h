@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "toolkit/RunContext.h"
+#include "toolkit/clsFolderIndex.h"
 #include "toolkit/mdlChartFile.h"
 #include "toolkit/mdlOptions.h"
 
@@ -107,6 +109,14 @@ struct RunStateBase : RunRecord {
 // changed.
 struct ChartRunState : RunStateBase {
   using RunStateBase::RunStateBase;
+  // The material files charts name, each folder listed once for the run, and the lookups that could
+  // not be made, each recorded once.
+  clsStoredFiles Materials;
+  std::set<std::u16string> MaterialFailures;
+  // Whether the file `relative` is under `base`, as Materials tells; a lookup that cannot be made is
+  // recorded as a failure of `base`, once for each reason.
+  clsStoredFiles::Result FindMaterial(const std::u16string& base, const std::u16string& relative);
+
   bool BackupOn = false;
   std::int32_t TargetCount = 0;     // charts examined
   std::int32_t ProcessedCount = 0;  // charts rewritten
@@ -146,6 +156,9 @@ RunResult EndWork(const RunContext& context, const RunHooks& hooks, bool finishe
 
 // Opens the folder a run works in; a folder that cannot be opened is recorded as a failure.
 platform::Folder OpenFolder(RunRecord& record, const std::u16string& path);
+// Lists an open folder's files with the run's file list builder (its List and Entries then hold
+// them); a folder that cannot be listed is recorded as a failure: false.
+bool ListFiles(RunStateBase& state, const platform::Folder& folder);
 // Opens each of the named subfolders in turn, never through a link, and takes `step` into it; one
 // that cannot be opened is recorded and passed over. False as soon as a step was stopped.
 bool EachSubfolder(RunRecord& record, const platform::Folder& folder, const std::vector<std::u16string>& names,

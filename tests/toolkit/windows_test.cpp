@@ -107,8 +107,8 @@ TEST(WindowsFiles, ANewFileTakesItsModelsAttributesButReadOnlyAndAllThreeTimes) 
   EXPECT_EQ(AttributesOf(t / u"new.bms"), kAttrHidden);
   FileTimes times;
   ASSERT_TRUE(GetFileTimes(t / u"new.bms", times));
-  EXPECT_EQ(std::tuple(times.HasCreation, times.Access, times.Write, t.Read(u"new.bms")),
-            std::tuple(true, stamp.Access, stamp.Write, std::string("new")));
+  EXPECT_EQ(std::tuple(times.HasCreation, times.Creation, times.Access, times.Write, t.Read(u"new.bms")),
+            std::tuple(true, stamp.Creation, stamp.Access, stamp.Write, std::string("new")));
 }
 
 TEST(WindowsFiles, TreesGoWithTheirReadOnlyAndHiddenEntries) {
