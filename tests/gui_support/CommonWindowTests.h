@@ -162,9 +162,9 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
   EXPECT_EQ(this->Files().size(), 2u) << "Ctrl+X removes nothing";
 
   Enter(box, this->target.Path());
-  Enter(box, shown);
+  Enter(box, u"ピアノ");
   EXPECT_EQ(std::make_tuple(IsRed(box), this->window->CurrentFolder()), std::make_tuple(false, folder))
-      << "the readable text finds the stored folder";
+      << "the readable text finds the stored folder, a relative one in the folder listed last";
 
   EXPECT_TRUE(Drop(box, {chart}));
   EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"x\\xFF|c.bms");

@@ -75,6 +75,12 @@ TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindI
     state.Params.MaterialBase = with_base ? m.Path() : u"";
     EXPECT_EQ(CheckMaterialFile(state, f.Path(), line, command), want) << U8(line);
   }
+  // A material base that cannot be listed is no answer: each line is refused, the failure told once.
+  RunState state(context);
+  state.Params.MaterialBase = m / u"gone";
+  for (int i = 0; i < 2; ++i) EXPECT_FALSE(CheckMaterialFile(state, f.Path(), u"#WAV01 <drum>kick.ogg", 1));
+  ASSERT_EQ(state.Failures.size(), 1u);
+  EXPECT_EQ(state.Failures[0].Reason.rfind(u"素材ファイルを確かめられません: ", 0), 0u);
 }
 
 TEST(ProcessChart, TheFirstMatchingRuleAppliesAndTheFileCheckCanRefuseIt) {
