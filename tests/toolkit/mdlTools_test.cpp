@@ -77,9 +77,12 @@ TEST(mdlTools, ProgramFolderIsTheExecutablesFolderWhereverTheShellIs) {
   const std::u16string folder = ProgramFolder();
   ASSERT_TRUE(ChangeDirectory(before));
 #ifdef _WIN32
-  // The build's folder is a Linux path here, which the program sees through a drive letter.
+  // The build's folder is a Linux path here, which the program sees through a drive letter. The
+  // program's name comes without ".exe", its folder without a last separator.
   EXPECT_TRUE(platform::FileExists(platform::JoinPath(folder, u"toolkit_tests.exe")));
   EXPECT_EQ(GetTruePath(folder), folder);
+  EXPECT_EQ(std::make_pair(platform::ExecutableName(), platform::IsSeparator(platform::ExecutableFolder().back())),
+            std::make_pair(std::u16string(u"toolkit_tests"), false));
 #else
   EXPECT_EQ(folder, GetTruePath(platform::DecodeUtf8(TEST_BIN_DIR)));
 #endif

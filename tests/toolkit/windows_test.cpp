@@ -14,6 +14,19 @@ using namespace platform;
 
 constexpr std::int64_t kSecond = 1000000000LL;
 
+namespace {
+
+// A fresh folder, and what the calls under test fill in.
+class WindowsFiles : public ::testing::Test {
+ protected:
+  TempDir t;
+  IoError error;
+  FileInfo info;
+  std::string bytes;
+};
+
+}  // namespace
+
 TEST(WindowsPaths, DrivesAndSharesInThePathHelpers) {
   struct Case {
     std::u16string path, root, parent, last;
@@ -46,10 +59,8 @@ TEST(WindowsPaths, DrivesAndSharesInThePathHelpers) {
   EXPECT_EQ(mdlTools::GetExistingFolder(u"Q:\\missing\\deeper", u""), u"") << "a drive that is not there";
 }
 
-TEST(WindowsFiles, NamesAreFoundInAnyLetterCaseAndSpelledAsStored) {
-  TempDir t;
-  t.MakeFolder(u"Data");
-  t.MakeFolder(u"Data/Songs");
+TEST_F(WindowsFiles, NamesAreFoundInAnyLetterCaseAndSpelledAsStored) {
+  for (const char16_t* name : {u"Data", u"Data/Songs"}) t.MakeFolder(name);
   t.Write(u"Data/Songs/Kick.WAV", "kick");
   const std::u16string lower = t / u"data/songs/kick.wav";
   EXPECT_TRUE(FileExists(lower));
@@ -57,25 +68,17 @@ TEST(WindowsFiles, NamesAreFoundInAnyLetterCaseAndSpelledAsStored) {
   EXPECT_EQ(StoredName(t / u"data/songs/k*.wav"), u"") << "a pattern names no file";
   EXPECT_EQ(mdlTools::GetTruePath(lower), t / u"Data/Songs/Kick.WAV");
   const Folder songs = OpenFolder(t / u"DATA/SONGS");
-  std::string bytes;
-  FileInfo info;
-  IoError error;
   EXPECT_TRUE(songs.Read(u"KICK.wav", bytes, info, error) && bytes == "kick");
   EXPECT_FALSE(songs.Read(u"..\\..\\Data\\Songs\\Kick.WAV", bytes, info, error)) << "one name, never a path";
 }
 
-TEST(WindowsFiles, HiddenSystemAndReadOnlyAreAttributes) {
-  TempDir t;
-  const auto hidden = t.Write(u"hidden.bms", "");
-  const auto system = t.Write(u"system.bms", "");
-  const auto ro = t.Write(u"ro.bms", "");
+TEST_F(WindowsFiles, HiddenSystemAndReadOnlyAreAttributes) {
+  const auto hidden = t.Write(u"hidden.bms", ""), system = t.Write(u"system.bms", ""), ro = t.Write(u"ro.bms", "");
   t.Write(u"plain.bms", "");
-  ASSERT_TRUE(SetAttributes(hidden, kAttrHidden));
-  ASSERT_TRUE(SetAttributes(system, kAttrSystem));
-  ASSERT_TRUE(SetAttributes(ro, kAttrReadOnly));
+  for (const auto& [path, bits] : {std::pair{hidden, kAttrHidden}, {system, kAttrSystem}, {ro, kAttrReadOnly}})
+    ASSERT_TRUE(SetAttributes(path, bits));
   EXPECT_EQ(std::pair(AttributesOf(hidden), AttributesOf(system)), std::pair(int(kAttrHidden), int(kAttrSystem)));
   std::vector<DirEntry> entries;
-  IoError error;
   ASSERT_TRUE(OpenFolder(t.Path()).List(entries, error));
   ASSERT_EQ(entries.size(), 4u);
   // The listing tells every attribute.
@@ -89,15 +92,13 @@ TEST(WindowsFiles, HiddenSystemAndReadOnlyAreAttributes) {
   EXPECT_FALSE(PathExists(ro));
 }
 
-TEST(WindowsFiles, ANewFileTakesItsModelsAttributesButReadOnlyAndAllThreeTimes) {
-  TempDir t;
+TEST_F(WindowsFiles, ANewFileTakesItsModelsAttributesButReadOnlyAndAllThreeTimes) {
   const auto model = t.Write(u"model.bms", "old");
   const FileTimes stamp{true, 1200000000 * kSecond, 1500000000 * kSecond + 300, 1400000000 * kSecond + 700};
   ASSERT_TRUE(SetFileTimes(model, stamp));
   ASSERT_TRUE(SetAttributes(model, kAttrHidden | kAttrReadOnly));
   const Folder folder = OpenFolder(t.Path());
   FileInfo like;
-  IoError error;
   ASSERT_TRUE(folder.Info(u"model.bms", like, false, error));
   File file;
   EXPECT_FALSE(folder.Create(u"MODEL.bms", file, error)) << "taken, in another letter case";
@@ -111,15 +112,12 @@ TEST(WindowsFiles, ANewFileTakesItsModelsAttributesButReadOnlyAndAllThreeTimes) 
             std::tuple(true, stamp.Creation, stamp.Access, stamp.Write, std::string("new")));
 }
 
-TEST(WindowsFiles, TreesGoWithTheirReadOnlyAndHiddenEntries) {
-  TempDir t;
-  t.MakeFolder(u"tree");
-  t.MakeFolder(u"tree/sub");
+TEST_F(WindowsFiles, TreesGoWithTheirReadOnlyAndHiddenEntries) {
+  for (const char16_t* name : {u"tree", u"tree/sub"}) t.MakeFolder(name);
   ASSERT_TRUE(SetAttributes(t.Write(u"tree/sub/ro.wav", "x"), kAttrReadOnly));
   ASSERT_TRUE(SetAttributes(t.Write(u"tree/hidden.wav", "x"), kAttrHidden | kAttrSystem));
   ASSERT_TRUE(SetAttributes(t / u"tree/sub", kAttrReadOnly));
   const Folder folder = OpenFolder(t.Path());
-  IoError error;
   EXPECT_FALSE(folder.Remove(u"tree", error)) << "a folder is no file";
   TreeRemoval removal;
   EXPECT_TRUE(folder.RemoveTree(u"TREE", removal) && removal.Stayed.empty());
@@ -128,7 +126,7 @@ TEST(WindowsFiles, TreesGoWithTheirReadOnlyAndHiddenEntries) {
 }
 
 // Wine makes no junctions: what decides that a tree deletion leaves an entry as another mount.
-TEST(WindowsFiles, JunctionsAndMountedVolumesAreLeftByTreeDeletionsLinksAreNot) {
+TEST_F(WindowsFiles, JunctionsAndMountedVolumesAreLeftByTreeDeletionsLinksAreNot) {
   constexpr std::uint32_t kFolderPoint = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
   const std::vector<std::tuple<std::uint32_t, std::uint32_t, bool>> cases = {
       {kFolderPoint, IO_REPARSE_TAG_MOUNT_POINT, true}, {kFolderPoint, 0, true},  // a kind not told
@@ -138,8 +136,7 @@ TEST(WindowsFiles, JunctionsAndMountedVolumesAreLeftByTreeDeletionsLinksAreNot) 
   for (const auto& [attributes, tag, mount] : cases) EXPECT_EQ(IsMountEntry(attributes, tag), mount) << std::hex << tag;
 }
 
-TEST(WindowsFiles, AJapaneseNameMeetsAChartInEitherEncoding) {
-  TempDir t;
+TEST_F(WindowsFiles, AJapaneseNameMeetsAChartInEitherEncoding) {
   t.Write(u"ピアノ.wav", "");
   EXPECT_EQ(t.Names(), std::vector<std::u16string>{u"ピアノ.wav"});
   EXPECT_EQ(NativeBytes(u"ピアノ.wav"), "\xE3\x83\x94\xE3\x82\xA2\xE3\x83\x8E.wav");
@@ -151,8 +148,7 @@ TEST(WindowsFiles, AJapaneseNameMeetsAChartInEitherEncoding) {
   }
 }
 
-TEST(WindowsFiles, AShortcutLeadsToItsTarget) {
-  TempDir t;
+TEST_F(WindowsFiles, AShortcutLeadsToItsTarget) {
   const auto songs = t.MakeFolder(u"songs");
   const auto chart = t.Write(u"songs/a.bms", "");
   ASSERT_TRUE(MakeShortcut(t / u"to songs.lnk", songs));
@@ -164,8 +160,7 @@ TEST(WindowsFiles, AShortcutLeadsToItsTarget) {
   EXPECT_EQ(ShortcutTarget(chart), u"") << "no shortcut";
 }
 
-TEST(WindowsFiles, PathsLongerThanTheOldLimitWork) {
-  TempDir t;
+TEST_F(WindowsFiles, PathsLongerThanTheOldLimitWork) {
   std::u16string deep = t.Path();
   for (int level = 0; level < 12; ++level) {
     deep = JoinPath(deep, std::u16string(30, char16_t(u'a' + level)));
@@ -180,22 +175,14 @@ TEST(WindowsFiles, PathsLongerThanTheOldLimitWork) {
   EXPECT_TRUE(RemoveTree(JoinPath(t.Path(), std::u16string(30, u'a'))));
 }
 
-TEST(WindowsFiles, TheProgramsOwnNameAndFolder) {
-  EXPECT_EQ(ExecutableName(), u"toolkit_tests") << "without .exe";
-  EXPECT_TRUE(FileExists(JoinPath(ExecutableFolder(), u"toolkit_tests.exe")));
-  EXPECT_FALSE(IsSeparator(ExecutableFolder().back()));
-}
-
 // The Recycle Bin of the entry's drive: what goes there leaves its folder whole. Under wine it is the
 // desktop's trash in the test's own data folder (XDG_DATA_HOME, set by the tests' build), where the
 // entries lie with their notes. A name the shell would take for another entry stays.
-TEST(WindowsFiles, EntriesGoToTheRecycleBinOrStayWithTheReason) {
-  TempDir t;
+TEST_F(WindowsFiles, EntriesGoToTheRecycleBinOrStayWithTheReason) {
   t.Write(u"a.wav", "x");
   t.MakeFolder(u"set");
   t.Write(u"set/k.wav", "k");
   const Folder folder = OpenFolder(t.Path());
-  IoError error;
   for (const char16_t* name : {u"con.wav", u"a.wav."})  // a device; a name whose last dot the shell drops
     EXPECT_TRUE(!folder.Trash(name, error) && error.Code == ERROR_INVALID_NAME) << U8(name);
   EXPECT_TRUE(folder.Trash(u"a.wav", error) && folder.Trash(u"set", error)) << error.Code;
@@ -210,14 +197,10 @@ TEST(WindowsFiles, EntriesGoToTheRecycleBinOrStayWithTheReason) {
   EXPECT_TRUE(RemoveTree(trash));
 }
 
-TEST(WindowsFiles, AFolderMovedAwayIsStillTheOneOpened) {
-  TempDir t;
+TEST_F(WindowsFiles, AFolderMovedAwayIsStillTheOneOpened) {
   const auto songs = t.MakeFolder(u"songs");
   t.Write(u"songs/a.bms", "old");
   const Folder folder = OpenFolder(songs);
-  std::string bytes;
-  FileInfo info;
-  IoError error;
   File file;
   ASSERT_TRUE(folder.Create(u"a.bms.mbk1", file, error) && file.Write("new", error) && file.Finish(info, true, error));
   ASSERT_TRUE(MoveReplacing(songs, t / u"moved"));
@@ -239,7 +222,7 @@ TEST(WindowsFiles, AFolderMovedAwayIsStillTheOneOpened) {
   EXPECT_EQ(t.Read(u"songs/a.bms"), "someone else's");
 }
 
-TEST(WindowsFiles, TheNamedStreamsOfAStreamListing) {
+TEST_F(WindowsFiles, TheNamedStreamsOfAStreamListing) {
   // Records as the system lays them out: each at an 8-byte boundary, the last with no next.
   std::vector<std::uint64_t> buffer(64);
   char* const start = reinterpret_cast<char*>(buffer.data());
