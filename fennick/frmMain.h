@@ -54,7 +54,7 @@ class frmMain : public mdlGui::frmBase {
  protected:
   mdlGui::PathBox* PathBoxAt(int index) const override { return index == 0 || index == 1 ? path_[index] : nullptr; }
   mdlGui::FilterFrame& Frame() const override { return *frmSelect_; }
-  // RefreshPaths: both boxes, their folder lists and the chart list.
+  // Both folder boxes, their folder lists and the chart list.
   void RefreshAll() override;
   void ShowSettings(const mdlOptions::SettingsTable& table) override;
   void StoreSettings(mdlOptions::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }

@@ -15,14 +15,14 @@ constexpr char16_t kBackupExt[] = u"mbk";
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
-// Steps 2 to 6 of both splits: the blanks after the command, then the bracket part when asked for.
-SplitLine Split(const std::u16string& line, std::size_t a, bool bracketed) {
-  // Positions count from 1 here: a is the last character of the head, b the first after it.
-  while (a + 1 <= line.size() && IsBlank(line[a])) ++a;
-  const std::size_t b = a + 1;
+// A file line parted after its command, which ends at `end` (its index included): the blanks after
+// the command belong to the head, the rest is the file name, with its "<set>" part split off when
+// asked for.
+SplitLine Split(const std::u16string& line, std::size_t end, bool bracketed) {
+  while (end < line.size() && IsBlank(line[end])) ++end;
   SplitLine out;
-  out.Head = line.substr(0, std::min(a, line.size()));
-  const std::u16string rest = b <= line.size() ? line.substr(b - 1) : std::u16string();
+  out.Head = line.substr(0, std::min(end, line.size()));
+  const std::u16string rest = end < line.size() ? line.substr(end) : std::u16string();
   if (bracketed && !rest.empty() && rest[0] == u'<') {
     const std::size_t close = rest.find(u'>');
     if (close != std::u16string::npos) {

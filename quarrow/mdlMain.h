@@ -42,7 +42,7 @@ struct RunState : ChartRunState {
   using ChartRunState::ChartRunState;
   bool FileCheckOn = false;
   int TextModeOn = 0;
-  std::vector<std::unique_ptr<clsRules>> Rules;  // RuleCount = Rules.size()
+  std::vector<std::unique_ptr<clsRules>> Rules;  // in the list's order
   RunParams Params;
 };
 
