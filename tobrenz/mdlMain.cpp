@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <string>
 
-#include "toolkit/clsFileString.h"
 #include "toolkit/mdlAppGlobal.h"
 #include "toolkit/mdlMessages.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
+#include "toolkit/text/clsFileString.h"
 
 namespace tobrenz {
 namespace {

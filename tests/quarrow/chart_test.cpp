@@ -77,9 +77,9 @@ TEST(ProcessChart, TheFirstMatchingRuleAppliesAndTheFileCheckCanRefuseIt) {
   for (const auto& name : {std::u16string(u"kick.ogg"), ShiftJisName(u"ヂ.ogg")}) run.t.Write(name, "");
   // Text mode: "#wav" lines match. kick.ogg exists; snare.ogg does not, and the refused line tries
   // no later rule; xa is missing; ア.ogg is no ヂ.ogg (Shift-JIS second bytes 41 and 61).
-  EXPECT_EQ(run.Process(u"a.bms", platform::ToCp932(u"#wav01 kick.wav\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n"
+  EXPECT_EQ(run.Process(u"a.bms", text::ToCp932(u"#wav01 kick.wav\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n"
                                                     u"#WAV01 ア.wav\r\n#WAV01 ヂ.WAV\r\n")),
-            platform::ToCp932(u"#WAV01 kick.ogg\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n#WAV01 ア.wav\r\n#WAV01 ヂ.ogg\r\n"));
+            text::ToCp932(u"#WAV01 kick.ogg\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n#WAV01 ア.wav\r\n#WAV01 ヂ.ogg\r\n"));
   EXPECT_EQ(run.state.ProcessedCount, 1);
   ChartRun same(ChartRun::Rules{{u"#TITLE *", u"#TITLE *"}});
   same.Process(u"a.bms", "#TITLE same\r\n");
@@ -97,7 +97,7 @@ TEST(ProcessChart, AnLfChartIsRewrittenLineByLineNotAsOneLine) {
 // The LF charts of the real corpus through the rule users run most: each #WAV line's ".wav" becomes
 // ".ogg", worked out here on the bytes alone, and every other byte stays.
 TEST(ProcessChart, RealLfChartsKeepEveryByteTheRuleDoesNotChange) {
-  const std::u16string corpus = platform::DecodeUtf8(TEST_CORPUS_DIR);
+  const std::u16string corpus = text::DecodeUtf8(TEST_CORPUS_DIR);
   if (!platform::FolderExists(corpus)) GTEST_SKIP() << "no corpus of real charts beside this checkout";
   const std::regex wav("#[Ww][Aa][Vv](.. .*)\\.[Ww][Aa][Vv]");
   int lf_charts = 0;
@@ -158,14 +158,14 @@ TEST(ProcessChart, NewTextIsWrittenInTheChartsOwnEncoding) {
 // The real UTF-8 charts: a title gains text of its own, and every other byte (the mark included)
 // stays.
 TEST(ProcessChart, RealUtf8ChartsGainUtf8TextAndKeepEveryOtherByte) {
-  const std::u16string corpus = platform::DecodeUtf8(TEST_CORPUS_DIR);
+  const std::u16string corpus = text::DecodeUtf8(TEST_CORPUS_DIR);
   if (!platform::FolderExists(corpus)) GTEST_SKIP() << "no corpus of real charts beside this checkout";
   int utf8_charts = 0;
   for (const std::u16string& repo : Names(corpus)) {
     const std::u16string folder = platform::JoinPath(corpus, repo);
     for (const std::u16string& name : platform::FolderExists(folder) ? Names(folder) : std::vector<std::u16string>{}) {
       const std::string before = ReadBytes(platform::JoinPath(folder, name));
-      if (platform::ChartEncodingOf(before) != platform::ChartEncoding::Utf8) continue;
+      if (text::ChartEncodingOf(before) != text::ChartEncoding::Utf8) continue;
       ++utf8_charts;
       std::string want = before;
       for (std::size_t at = want.find("#TITLE "); at != std::string::npos; at = want.find("#TITLE ", at + 1)) {
@@ -175,7 +175,7 @@ TEST(ProcessChart, RealUtf8ChartsGainUtf8TextAndKeepEveryOtherByte) {
       }
       ChartRun run(ChartRun::Rules{{u"#TITLE *", u"#TITLE * 改"}});
       const std::string after = run.Process(u"chart", before);
-      EXPECT_TRUE(after == want && platform::IsUtf8Text(after)) << U8(name);
+      EXPECT_TRUE(after == want && text::IsUtf8Text(after)) << U8(name);
     }
   }
   EXPECT_GE(utf8_charts, 3);

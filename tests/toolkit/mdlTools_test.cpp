@@ -82,7 +82,7 @@ TEST(mdlTools, AppFolderIsTheExecutablesFolderWhereverTheShellIs) {
   EXPECT_TRUE(platform::FileExists(platform::JoinPath(AppFolder(), u"toolkit_tests.exe")));
   EXPECT_EQ(GetTruePath(AppFolder()), AppFolder());
 #else
-  EXPECT_EQ(AppFolder(), GetTruePath(platform::DecodeUtf8(TEST_BIN_DIR)));
+  EXPECT_EQ(AppFolder(), GetTruePath(text::DecodeUtf8(TEST_BIN_DIR)));
 #endif
   EXPECT_EQ(CurrentFolder(), AppFolder());
   SetAppFolder(u"");

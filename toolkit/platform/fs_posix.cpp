@@ -23,13 +23,13 @@
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/fs_common.h"
 #include "toolkit/platform/fs_posix.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace platform {
 namespace {
 
-std::string Native(const std::u16string& path) { return ToUtf8(path); }
-std::u16string FromNative(std::string_view path) { return DecodeNativePath(path); }
+std::string Native(const std::u16string& path) { return text::ToUtf8(path); }
+std::u16string FromNative(std::string_view path) { return text::DecodeNativePath(path); }
 
 // An owned file descriptor: closed when it goes.
 class Fd {
@@ -259,7 +259,7 @@ std::u16string LockHolder(const struct stat& st) {
     }
     while (!name.empty() && name.back() == '\n') name.pop_back();
   }
-  return name.empty() ? std::u16string() : HolderText(DecodeUtf8(name), static_cast<std::uint64_t>(pid));
+  return name.empty() ? std::u16string() : HolderText(text::DecodeUtf8(name), static_cast<std::uint64_t>(pid));
 }
 
 }  // namespace
@@ -317,7 +317,7 @@ std::u16string ErrorText(const IoError& error) {
     default: break;
   }
   // The system's own text is English: never shown inside a Japanese message.
-  return u"不明なエラー (" + DecodeUtf8(std::to_string(error.Code)) + u")";
+  return u"不明なエラー (" + text::DecodeUtf8(std::to_string(error.Code)) + u")";
 }
 
 // ---- File ------------------------------------------------------------------------------------
@@ -445,7 +445,7 @@ bool Folder::List(std::vector<DirEntry>& entries, IoError& error, Order order) c
     }
     // Pipes, sockets and devices are nothing these programs could read or should touch.
     if (type != DT_DIR && type != DT_REG && type != DT_LNK) continue;
-    entry.Name = DecodeNativeName(e.name);
+    entry.Name = text::DecodeNativeName(e.name);
     if (type == DT_DIR) entry.Attributes |= kAttrDirectory;
     if (IsHiddenName(entry.Name)) entry.Attributes |= kAttrHidden;
     entries.push_back(std::move(entry));
@@ -1053,13 +1053,13 @@ std::u16string StoredName(const std::u16string& path) {
   struct stat st {};
   // Names are exact here: an entry that is there is stored under the bytes the path gives, which
   // read back in the one form every listing gives them.
-  return !path.empty() && lstat(Native(path).c_str(), &st) == 0 ? DecodeNativeName(Native(LastName(path)))
+  return !path.empty() && lstat(Native(path).c_str(), &st) == 0 ? text::DecodeNativeName(Native(LastName(path)))
                                                                 : std::u16string();
 }
 
 std::u16string ShortcutTarget(const std::u16string&) { return std::u16string(); }
 
-std::string NativeBytes(const std::u16string& name) { return ToUtf8(name); }
+std::string NativeBytes(const std::u16string& name) { return text::ToUtf8(name); }
 
 namespace {
 std::u16string ExecutablePath() {

@@ -14,10 +14,10 @@
 #include <type_traits>
 #include <utility>
 
-#include "toolkit/clsFileString.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/fs_common.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/clsFileString.h"
+#include "toolkit/text/codecs.h"
 
 // The system's directory listing of an open folder (ntdll; Windows' own headers leave it to the
 // driver kit).
@@ -756,7 +756,7 @@ std::u16string ErrorText(const IoError& error) {
     out.pop_back();
   }
   if (std::all_of(out.begin(), out.end(), [](char16_t c) { return c < 0x80; })) {
-    out = u"不明なエラー (" + DecodeUtf8(std::to_string(error.Code)) + u")";
+    out = u"不明なエラー (" + text::DecodeUtf8(std::to_string(error.Code)) + u")";
   }
   return out;
 }
@@ -1656,7 +1656,7 @@ std::u16string StoredName(const std::u16string& path) {
 
 // Names are UTF-16 on Windows and carry no bytes; a chart's bytes meet them as UTF-8, so that a
 // UTF-8 chart finds its files here as it does on POSIX.
-std::string NativeBytes(const std::u16string& name) { return ToUtf8(name); }
+std::string NativeBytes(const std::u16string& name) { return text::ToUtf8(name); }
 
 std::u16string ExecutableFolder() {
   const std::u16string exe = ModulePath();
