@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "toolkit/clsMatching.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 // Heap allocations so far (alloc_counter.cpp).
 long AllocationCount();
@@ -127,7 +127,7 @@ struct Corpus {
     names = Scatter(made, rng, between);
     std::vector<std::string> encoded;
     encoded.reserve(count);
-    for (const auto& n : made) encoded.push_back(platform::ToUtf8(n));
+    for (const auto& n : made) encoded.push_back(text::ToUtf8(n));
     utf8 = Scatter(encoded, rng, between);
   }
 };
@@ -184,7 +184,7 @@ clsMatching MakeRule(const Rule& rule, int cmpMode) {
 
 void BM_fnmatch(benchmark::State& state) {
   const Rule& rule = kRules[state.range(0)];
-  const std::string pattern = platform::ToUtf8(rule.search);
+  const std::string pattern = text::ToUtf8(rule.search);
   const int flags = FNM_NOESCAPE | (state.range(1) ? FNM_CASEFOLD : 0);
   const auto& names = TheCorpus().utf8;
   Passes passes;
@@ -321,7 +321,7 @@ class Summary : public benchmark::ConsoleReporter {
       return it == best_.end() ? 0.0 : it->second;
     };
     auto line = [](const char16_t* pattern, int text, double a, double b) {
-      const std::string p = platform::ToUtf8(pattern);
+      const std::string p = text::ToUtf8(pattern);
       std::printf("  %-14s %-5s %9.2f %9.2f %8.2fx\n", p.c_str(), text ? "text" : "exact", a, b, a / b);
     };
     std::printf("\nfnmatch over IsMatch, ns per name\n  %-14s %-5s %9s %9s %9s\n", "rule", "mode", "fnmatch",
@@ -345,7 +345,7 @@ class Summary : public benchmark::ConsoleReporter {
         const double w = time("BM_IsMatchWarm", rule, text);
         if (w > 0) {
           std::printf("  %-14s %-5s IsMatch on names already in the cache: %.2f ns\n",
-                      platform::ToUtf8(kRules[rule].search).c_str(), text ? "text" : "exact", w);
+                      text::ToUtf8(kRules[rule].search).c_str(), text ? "text" : "exact", w);
         }
       }
     }

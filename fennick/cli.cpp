@@ -7,7 +7,7 @@
 #include "toolkit/cli/mdlCli.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/console.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace fennick {
 namespace {
@@ -66,7 +66,7 @@ int CliMain(const std::vector<std::u16string>& args) {
              } else if (v[0] == u"clear") {
                options.ConvertMode = kModeClear;
              } else {
-               return "unknown mode " + platform::ToUtf8(v[0]) + " (normal, redefine or clear)";
+               return "unknown mode " + text::ToUtf8(v[0]) + " (normal, redefine or clear)";
              }
              return std::nullopt;
            }});
@@ -91,7 +91,7 @@ int CliMain(const std::vector<std::u16string>& args) {
   hooks.Changed = [dry_run](const ChartChange& change) {
     platform::Print(stdout, "%s %s\n", dry_run ? "would rewrite" : "rewrote", mdlCli::Shown(change.Path).c_str());
     for (const auto& [before, after] : change.Lines) {
-      platform::Print(stdout, "  - %s\n  + %s\n", platform::ToUtf8(before).c_str(), platform::ToUtf8(after).c_str());
+      platform::Print(stdout, "  - %s\n  + %s\n", text::ToUtf8(before).c_str(), text::ToUtf8(after).c_str());
     }
   };
   hooks.Leftover = mdlCli::LeftoverPrinter(dry_run);

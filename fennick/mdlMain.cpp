@@ -4,10 +4,11 @@
 
 #include "fennick/mdlAppParam.h"
 #include "fennick/mdlSettings.h"
-#include "toolkit/clsFileString.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/chart_text.h"
+#include "toolkit/text/clsFileString.h"
+#include "toolkit/text/codecs.h"
 
 namespace fennick {
 namespace {
@@ -22,10 +23,10 @@ bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 void SetSyncProgress(const RunState& state, const std::u16string& target, const std::u16string& name) {
   clsCancel& cancel = state.Context().Progress;
   const std::u16string deleted = u"同期削除中 - DELETED: " + mdlTools::Decimal(state.DeletedCount);
-  const std::u16string shown = platform::ReadableName(name);
+  const std::u16string shown = text::ReadableName(name);
   cancel.SetCaption(deleted + u" " + shown);
   cancel.SetTitle(deleted + u"\r\n" + shown);
-  cancel.SetText(platform::ReadableName(target));
+  cancel.SetText(text::ReadableName(target));
 }
 
 // Why an entry of a tree stayed, as the user reads it.
@@ -170,7 +171,7 @@ bool ConvertMaterialLine(RunState& state, const std::u16string& source, const st
 std::u16string SetTag(const std::u16string& source) {
   std::u16string name = LastComponent(source);
   std::string bytes;
-  if (platform::EncodeCp932(name, bytes)) name = platform::DecodeCp932(bytes);
+  if (text::EncodeCp932(name, bytes)) name = text::DecodeCp932(bytes);
   return u"<" + name + u">";
 }
 
@@ -180,7 +181,7 @@ void ConvertChart(RunState& state, mdlChartFile::ChartFolder& charts, const std:
   mdlChartFile::LineRewrite rewrite;
   // One tag serves both encodings: read back from Shift-JIS bytes it is text wherever the name is,
   // and the chart's encoding then decides whether it can be written.
-  rewrite.Rewrite = [&](std::u16string& line, platform::ChartEncoding) {
+  rewrite.Rewrite = [&](std::u16string& line, text::ChartEncoding) {
     return ConvertMaterialLine(state, source, set_tag, line);
   };
   mdlRun::RewriteChart(state, charts, name, rewrite);
@@ -297,7 +298,7 @@ bool ProcessFolderPair(RunState& state, const std::u16string& source, const plat
   // Deleting the set's files is only sound when the charts then name them through the set: a pair
   // whose conversion would fail is refused before anything of it goes. Only a set tag that
   // Shift-JIS cannot hold can make it fail for certain; the charts are then tried as a dry run.
-  if (state.SyncDeleteOn && state.ConvertOn && !platform::CanEncodeCp932(LastComponent(source))) {
+  if (state.SyncDeleteOn && state.ConvertOn && !text::CanEncodeCp932(LastComponent(source))) {
     RunState trial(state.Context());
     trial.DryRun = true;
     trial.ConvertMode = state.ConvertMode;

@@ -14,17 +14,18 @@
 #include "quarrow/mdlMain.h"
 #include "toolkit/mdlChartFile.h"
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/chart_text.h"
+#include "toolkit/text/codecs.h"
 
 namespace {
 
 // The chart's lines as the rewrite pass splits them.
 std::vector<std::string> Lines(std::string_view bytes) {
   std::vector<std::string> lines;
-  const platform::LineEnds ends = platform::ChartLineEnds(bytes);
+  const text::LineEnds ends = text::ChartLineEnds(bytes);
   std::size_t pos = 0;
   std::string_view line;
-  while (platform::NextLine(bytes, pos, line, ends)) lines.emplace_back(line);
+  while (text::NextLine(bytes, pos, line, ends)) lines.emplace_back(line);
   return lines;
 }
 
@@ -32,7 +33,7 @@ std::vector<std::string> Lines(std::string_view bytes) {
 void Check(const std::string& chart, const std::function<bool(std::u16string&)>& replace) {
   std::vector<bool> replaced;
   mdlChartFile::LineRewrite rewrite;
-  rewrite.Rewrite = [&](std::u16string& line, platform::ChartEncoding) {
+  rewrite.Rewrite = [&](std::u16string& line, text::ChartEncoding) {
     replaced.push_back(replace(line));
     return replaced.back();
   };
@@ -53,7 +54,7 @@ void Check(const std::string& chart, const std::function<bool(std::u16string&)>&
 
 // A pattern as a window takes it: one line.
 std::u16string Pattern(FuzzedDataProvider& in) {
-  std::u16string text = platform::DecodeCp932(in.ConsumeRandomLengthString(40));
+  std::u16string text = text::DecodeCp932(in.ConsumeRandomLengthString(40));
   for (char16_t& c : text) {
     if (c == u'\r' || c == u'\n') c = u' ';
   }

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/clsFileString.h"
 #include "toolkit/clsMatching.h"
 #include "toolkit/matchKernels.h"
+#include "toolkit/text/clsFileString.h"
 
 namespace {
 

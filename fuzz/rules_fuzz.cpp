@@ -8,7 +8,7 @@
 
 #include "quarrow/clsRules.h"
 #include "quarrow/mdlRuleIO.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quarrow;
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // themselves only in the encoding they came from).
   bool unkept = false;
   for (const RuleEntry& entry : list) {
-    for (const char16_t c : entry.Text) unkept = unkept || platform::IsEscapeUnit(c);
+    for (const char16_t c : entry.Text) unkept = unkept || text::IsEscapeUnit(c);
   }
   if (!unkept && again != list) std::abort();
   return 0;

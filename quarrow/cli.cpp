@@ -11,7 +11,7 @@
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/console.h"
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace quarrow {
 namespace {
@@ -21,7 +21,7 @@ constexpr char kDescription[] =
     "run of characters, \"?\" one character); the first rule that matches a line rewrites it. With --check\n"
     "it rewrites nothing and lists the files the charts name instead.\n";
 
-std::string U8(const std::u16string& text) { return platform::ToUtf8(text); }
+std::string U8(const std::u16string& text) { return text::ToUtf8(text); }
 
 void PrintChange(const ChartChange& change, bool dry_run, bool lines) {
   platform::Print(stdout, "%s %s (%zu lines changed)\n", dry_run ? "would rewrite" : "rewrote",

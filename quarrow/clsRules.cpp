@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "quarrow/mdlAppParam.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace quarrow {
 
@@ -49,7 +49,7 @@ std::u16string RuleReason(const std::u16string& search, const std::u16string& re
     const char16_t code = replace[i];
     const bool high = code >= 0xD800 && code <= 0xDBFF;
     if (high && i + 1 < replace.size() && replace[i + 1] >= 0xDC00 && replace[i + 1] <= 0xDFFF &&
-        !platform::IsEscapeUnit(replace[i + 1])) {
+        !text::IsEscapeUnit(replace[i + 1])) {
       ++i;
       continue;
     }

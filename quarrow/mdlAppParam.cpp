@@ -1,6 +1,6 @@
 #include "quarrow/mdlAppParam.h"
 
-#include "toolkit/clsFileString.h"
+#include "toolkit/text/clsFileString.h"
 
 namespace quarrow {
 

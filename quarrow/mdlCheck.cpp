@@ -6,9 +6,9 @@
 #include <unordered_set>
 
 #include "quarrow/mdlRuleIO.h"
-#include "toolkit/clsFileString.h"
 #include "toolkit/clsFolderIndex.h"
 #include "toolkit/mdlTools.h"
+#include "toolkit/text/clsFileString.h"
 
 namespace quarrow {
 namespace {
@@ -70,8 +70,8 @@ Extensions Alternatives(RefKind kind) {
   return {};
 }
 
-clsFolderIndex::ChartEncoder EncoderOf(platform::ChartEncoding encoding) {
-  return encoding == platform::ChartEncoding::Utf8 ? platform::EncodeUtf8 : platform::EncodeCp932;
+clsFolderIndex::ChartEncoder EncoderOf(text::ChartEncoding encoding) {
+  return encoding == text::ChartEncoding::Utf8 ? text::EncodeUtf8 : text::EncodeCp932;
 }
 
 std::int64_t& CountOf(CheckCounts& counts, RefState state) {
@@ -108,7 +108,7 @@ struct CheckRun : RunStateBase {
 // found by its text keeps the stored text, one found by its bytes reads as the chart reads them.
 // `exact` turns false when a name differs from the stored one.
 std::u16string Respell(std::u16string_view written, const std::vector<platform::DirEntry>& stored, std::size_t& k,
-                       platform::ChartEncoding encoding, bool& exact) {
+                       text::ChartEncoding encoding, bool& exact) {
   const clsFolderIndex::ChartEncoder encode = EncoderOf(encoding);
   std::u16string out;
   for (std::size_t i = 0; i <= written.size();) {
@@ -124,7 +124,7 @@ std::u16string Respell(std::u16string_view written, const std::vector<platform::
         exact = false;
         out += clsFolderIndex::Folded(name) == clsFolderIndex::Folded(part)
                    ? name
-                   : platform::DecodeChartText(platform::NativeBytes(name), encoding);
+                   : text::DecodeChartText(platform::NativeBytes(name), encoding);
       }
     } else {
       out += part;
@@ -137,7 +137,7 @@ std::u16string Respell(std::u16string_view written, const std::vector<platform::
 
 // Looks the reference up, as named and then with the other extensions of its kind. False when a
 // folder on the way cannot be read: that is no answer.
-bool Resolve(CheckRun& run, const std::u16string& folder, platform::ChartEncoding encoding, Reference& ref) {
+bool Resolve(CheckRun& run, const std::u16string& folder, text::ChartEncoding encoding, Reference& ref) {
   const std::u16string_view name = ref.Ref.Name;
   const std::u16string_view set = ref.Ref.SetSize > 0 ? name.substr(1, ref.Ref.SetSize - 2) : std::u16string_view();
   const std::u16string file(name.substr(ref.Ref.SetSize));
@@ -186,20 +186,20 @@ void CheckChart(CheckRun& run, const platform::Folder& folder, const std::u16str
     run.Fail(chart.Path, platform::Explained(u"読み込めません", error));
     return;
   }
-  chart.Encoding = platform::ChartEncodingOf(bytes);
+  chart.Encoding = text::ChartEncodingOf(bytes);
   std::string_view text = bytes;
-  if (text.substr(0, platform::kUtf8Mark.size()) == platform::kUtf8Mark) text.remove_prefix(platform::kUtf8Mark.size());
-  const platform::LineEnds ends = platform::ChartLineEnds(text);
+  if (text.substr(0, text::kUtf8Mark.size()) == text::kUtf8Mark) text.remove_prefix(text::kUtf8Mark.size());
+  const text::LineEnds ends = text::ChartLineEnds(text);
   std::size_t pos = 0, number = 0;
   std::string_view raw;
-  while (platform::NextLine(text, pos, raw, ends)) {
+  while (text::NextLine(text, pos, raw, ends)) {
     ++number;
     // Only lines that begin with "#" and the first letter of a file command are decoded.
     if (raw.size() < 6 || raw[0] != '#' || std::string_view("wbsmWBSM").find(raw[1]) == std::string_view::npos) {
       continue;
     }
     Reference ref;
-    ref.Text = platform::DecodeChartText(raw, chart.Encoding);
+    ref.Text = text::DecodeChartText(raw, chart.Encoding);
     std::optional<RefLine> parsed = ParseRefLine(ref.Text);
     if (!parsed) continue;
     ref.Line = number;
@@ -337,17 +337,17 @@ std::u16string CheckSummary(const CheckReport& report) {
 std::vector<CheckRow> CheckRows(const CheckReport& report) {
   std::vector<CheckRow> rows;
   for (const ChartReport& chart : report.Charts) {
-    const std::u16string place = platform::ReadableName(chart.Path);
+    const std::u16string place = text::ReadableName(chart.Path);
     for (const Reference& ref : chart.References) {
       rows.push_back({place, mdlTools::Decimal(static_cast<std::int64_t>(ref.Line)),
-                      platform::ReadableName(ref.Ref.Command + u" " + ref.Ref.Name), StateText(ref.State),
-                      platform::ReadableName(ref.Stored)});
+                      text::ReadableName(ref.Ref.Command + u" " + ref.Ref.Name), StateText(ref.State),
+                      text::ReadableName(ref.Stored)});
     }
   }
   for (const FolderReport& folder : report.Folders) {
-    const std::u16string place = platform::ReadableName(folder.Path);
+    const std::u16string place = text::ReadableName(folder.Path);
     for (const std::u16string& name : folder.Unreferenced) {
-      rows.push_back({place, u"", platform::ReadableName(name), u"どの譜面も使っていない", u""});
+      rows.push_back({place, u"", text::ReadableName(name), u"どの譜面も使っていない", u""});
     }
   }
   return rows;

@@ -17,7 +17,7 @@
 
 #include "quarrow/mdlMain.h"
 #include "toolkit/mdlRun.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/chart_text.h"
 
 namespace quarrow {
 
@@ -54,7 +54,7 @@ struct Reference {
 
 struct ChartReport {
   std::u16string Path;
-  platform::ChartEncoding Encoding = platform::ChartEncoding::ShiftJis;
+  text::ChartEncoding Encoding = text::ChartEncoding::ShiftJis;
   std::vector<Reference> References;
 };
 

@@ -109,7 +109,7 @@ void ProcessChart(RunState& state, mdlChartFile::ChartFolder& charts, const std:
                   const std::u16string& name) {
   mdlChartFile::LineRewrite rewrite;
   rewrite.MayChange = [&state](std::string_view raw) { return MayMatch(state, raw); };
-  rewrite.Rewrite = [&state, &folder](std::u16string& line, platform::ChartEncoding) {
+  rewrite.Rewrite = [&state, &folder](std::u16string& line, text::ChartEncoding) {
     return ReplaceLine(state, folder, line);
   };
   mdlRun::RewriteChart(state, charts, name, rewrite);

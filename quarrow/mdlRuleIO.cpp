@@ -3,7 +3,7 @@
 #include "toolkit/mdlOptions.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace quarrow {
 namespace {
@@ -50,7 +50,7 @@ bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& l
                  MessageSink& messages) {
   std::u16string problems;
   std::size_t count = 0;
-  for (const RuleFilePair& pair : ReadRulePairs(platform::DecodeTextLines(bytes))) {
+  for (const RuleFilePair& pair : ReadRulePairs(text::DecodeTextLines(bytes))) {
     const std::u16string why =
         pair.HasReplace ? RuleReason(pair.Search, pair.Replace, textMode) : u"置換パタンがありません";
     if (why.empty()) {
@@ -91,14 +91,14 @@ std::string RuleFileText(const std::vector<RuleEntry>& list) {
     lines.push_back(replace);
     lines.push_back(u"");
   }
-  return platform::EncodeTextLines(lines);
+  return text::EncodeTextLines(lines);
 }
 
 bool SaveRuleFile(const std::vector<RuleEntry>& list, const std::u16string& path, MessageSink& messages) {
   const std::string bytes = RuleFileText(list);
   // The file is read back before it is written: a rule it would not give back as it is, or give
   // back as no rule, keeps the old file as it was.
-  const std::vector<RuleFilePair> back = ReadRulePairs(platform::DecodeTextLines(bytes));
+  const std::vector<RuleFilePair> back = ReadRulePairs(text::DecodeTextLines(bytes));
   for (std::size_t i = 0; i < list.size(); ++i) {
     std::u16string search, replace;
     SplitRuleText(list[i].Text, list[i].Split, search, replace);

@@ -6,7 +6,7 @@
 #include "tobrenz/mdlSettings.h"
 #include "toolkit/cli/mdlCli.h"
 #include "toolkit/platform/console.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace tobrenz {
 namespace {
@@ -36,7 +36,7 @@ int CliMain(const std::vector<std::u16string>& args) {
   RunOptions options;
   options.FromSettings(cli.Settings());
   cli.Add({"--ext", "", "EXT", "the comparison extension (\".bmp\" means bmp)",
-           [&] { return platform::ToUtf8(options.CompareExtText); },
+           [&] { return text::ToUtf8(options.CompareExtText); },
            [&](const std::vector<std::u16string>& v, bool) -> std::optional<std::string> {
              options.CompareExtText = v[0];
              return std::nullopt;

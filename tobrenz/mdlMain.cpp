@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "toolkit/clsFileString.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
+#include "toolkit/text/clsFileString.h"
 
 namespace tobrenz {
 namespace {

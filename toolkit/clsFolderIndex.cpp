@@ -1,7 +1,7 @@
 #include "toolkit/clsFolderIndex.h"
 
-#include "toolkit/clsFileString.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/clsFileString.h"
+#include "toolkit/text/codecs.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ std::string FoldedBytes(std::string bytes) {
   const std::size_t n = bytes.size();
   for (std::size_t i = 0; i < n; ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
-    if (platform::IsCp932Lead(b) && i + 1 < n && platform::IsCp932Trail(static_cast<unsigned char>(bytes[i + 1]))) {
+    if (text::IsCp932Lead(b) && i + 1 < n && text::IsCp932Trail(static_cast<unsigned char>(bytes[i + 1]))) {
       ++i;
     } else if (b >= 'A' && b <= 'Z') {
       bytes[i] = char(b + 32);

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 class clsFolderIndex {
  public:
@@ -28,11 +28,11 @@ class clsFolderIndex {
   [[nodiscard]] bool Load(const platform::Folder& folder, platform::IoError& error);
 
   // How a chart holds a name's text: appends its bytes; false when a character has no form there
-  // (platform::EncodeCp932 for a Shift-JIS chart, platform::EncodeUtf8 for a UTF-8 one).
+  // (text::EncodeCp932 for a Shift-JIS chart, text::EncodeUtf8 for a UTF-8 one).
   using ChartEncoder = bool (*)(std::u16string_view text, std::string& out);
 
   // The entry a name finds, or nullptr; `encode` gives the bytes it is compared with stored bytes by.
-  const platform::DirEntry* Find(const std::u16string& name, ChartEncoder encode = platform::EncodeCp932) const;
+  const platform::DirEntry* Find(const std::u16string& name, ChartEncoder encode = text::EncodeCp932) const;
   // Forgets an entry once it has been deleted, so that the next lookup finds what is left.
   void Forget(const platform::DirEntry* entry);
 
@@ -80,7 +80,7 @@ class clsStoredFiles {
   // reason in `why`. `stored`, when given, receives the entries found on the way, one for each name
   // of `relative` that is not empty, the file's last.
   Result FindFile(const std::u16string& folder, const std::u16string& relative, std::u16string& why,
-                  clsFolderIndex::ChartEncoder encode = platform::EncodeCp932,
+                  clsFolderIndex::ChartEncoder encode = text::EncodeCp932,
                   std::vector<platform::DirEntry>* stored = nullptr);
   // Forgets a folder lent by Seed, and every folder below it.
   void Forget(const std::u16string& folder);

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/clsFileString.h"
 #include "toolkit/clsMatchingCompiled.h"
+#include "toolkit/text/clsFileString.h"
 
 class clsMatching {
  public:

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "toolkit/clsFileString.h"
+#include "toolkit/text/clsFileString.h"
 
 namespace kernels = matchKernels::active;
 

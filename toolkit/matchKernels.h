@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "toolkit/clsFileString.h"
+#include "toolkit/text/clsFileString.h"
 
 // The kernels are small and run for every name; keep them in the loops that call them.
 #if defined(__GNUC__)

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "toolkit/clsFileString.h"
 #include "toolkit/mdlTools.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/chart_text.h"
+#include "toolkit/text/clsFileString.h"
+#include "toolkit/text/codecs.h"
 
 namespace mdlChartFile {
 namespace {
@@ -12,20 +13,20 @@ namespace {
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 bool HasEscape(std::u16string_view text) {
-  return std::any_of(text.begin(), text.end(), platform::IsEscapeUnit);
+  return std::any_of(text.begin(), text.end(), text::IsEscapeUnit);
 }
 
 // Whether a rewritten line can be written in the chart's encoding. A Shift-JIS chart holds what CP932
 // holds (an escaped byte is its own byte). A UTF-8 chart holds every character, but a stray byte only
 // where the line as read had stray bytes too: new text never brings bytes that are no UTF-8.
-bool Holds(std::u16string_view line, platform::ChartEncoding encoding, bool read_escapes) {
-  if (encoding == platform::ChartEncoding::ShiftJis) return platform::CanEncodeCp932(line);
+bool Holds(std::u16string_view line, text::ChartEncoding encoding, bool read_escapes) {
+  if (encoding == text::ChartEncoding::ShiftJis) return text::CanEncodeCp932(line);
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char16_t c = line[i];
-    if (platform::IsEscapeUnit(c)) {
+    if (text::IsEscapeUnit(c)) {
       if (!read_escapes) return false;
     } else if (IsHighSurrogate(c)) {
-      if (i + 1 >= line.size() || line[i + 1] < 0xDC00 || line[i + 1] > 0xDFFF || platform::IsEscapeUnit(line[i + 1])) {
+      if (i + 1 >= line.size() || line[i + 1] < 0xDC00 || line[i + 1] > 0xDFFF || text::IsEscapeUnit(line[i + 1])) {
         return false;
       }
       ++i;
@@ -45,16 +46,16 @@ std::u16string Shown(std::u16string_view text) {
 }
 
 // A line as read, decoded as its chart's encoding; only what is shown is decoded.
-std::u16string ShownRead(std::string_view raw, platform::ChartEncoding encoding) {
-  return Shown(platform::DecodeChartText(raw.substr(0, 4 * kShownLineLength + 4), encoding));
+std::u16string ShownRead(std::string_view raw, text::ChartEncoding encoding) {
+  return Shown(text::DecodeChartText(raw.substr(0, 4 * kShownLineLength + 4), encoding));
 }
 
 // A rewritten line as it reads once written: bytes a name was stored in (a Shift-JIS name in a
 // Shift-JIS chart) read as their text.
-std::u16string ShownWritten(std::u16string_view line, platform::ChartEncoding encoding) {
+std::u16string ShownWritten(std::u16string_view line, text::ChartEncoding encoding) {
   std::string bytes;
-  platform::EncodeChartText(line.substr(0, kShownLineLength + 1), encoding, bytes);
-  return Shown(platform::DecodeChartText(bytes, encoding));
+  text::EncodeChartText(line.substr(0, kShownLineLength + 1), encoding, bytes);
+  return Shown(text::DecodeChartText(bytes, encoding));
 }
 
 }  // namespace
@@ -143,15 +144,15 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const C
                      std::u16string& why) {
   change.Lines.clear();
   change.Count = 0;
-  const platform::ChartEncoding encoding = platform::ChartEncodingOf(bytes);
+  const text::ChartEncoding encoding = text::ChartEncodingOf(bytes);
   // A byte-order mark belongs to no line: it stays in front of the first one, which is matched
   // without it.
   std::string_view mark;
-  if (bytes.substr(0, platform::kUtf8Mark.size()) == platform::kUtf8Mark) {
-    mark = bytes.substr(0, platform::kUtf8Mark.size());
+  if (bytes.substr(0, text::kUtf8Mark.size()) == text::kUtf8Mark) {
+    mark = bytes.substr(0, text::kUtf8Mark.size());
     bytes.remove_prefix(mark.size());
   }
-  const platform::LineEnds ends = platform::ChartLineEnds(bytes);
+  const text::LineEnds ends = text::ChartLineEnds(bytes);
   // The new content goes out in pieces of about this size: a huge chart is never held twice.
   constexpr std::size_t kPiece = 1 << 20;
   constexpr std::size_t kSlice = 1 << 16;  // characters of a line encoded at a time
@@ -171,19 +172,19 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const C
   std::size_t pos = 0;
   std::string_view raw;
   std::u16string line;
-  while (platform::NextLine(bytes, pos, raw, ends)) {
+  while (text::NextLine(bytes, pos, raw, ends)) {
     const std::size_t start = static_cast<std::size_t>(raw.data() - bytes.data());
     const bool ended = pos > start + raw.size();
     bool replaced = false;
     bool read_escapes = false;
     if (!rewrite.MayChange || rewrite.MayChange(raw)) {
-      platform::DecodeChartText(raw, encoding, line);  // one buffer for every line of the chart
-      read_escapes = encoding == platform::ChartEncoding::Utf8 && HasEscape(line);
+      text::DecodeChartText(raw, encoding, line);  // one buffer for every line of the chart
+      read_escapes = encoding == text::ChartEncoding::Utf8 && HasEscape(line);
       replaced = rewrite.Rewrite(line, encoding);
     }
     if (replaced) {
       if (!Holds(line, encoding, read_escapes)) {
-        why = u"書き換えた行に " + platform::EncodingName(encoding) + u" で書けない文字があります: " + Shown(line);
+        why = u"書き換えた行に " + text::EncodingName(encoding) + u" で書けない文字があります: " + Shown(line);
         return Outcome::Failed;
       }
       if (!changed) {
@@ -193,8 +194,8 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const C
         out.append(mark);
         std::size_t again = 0;
         std::string_view before;
-        while (again < start && platform::NextLine(bytes.substr(0, start), again, before, ends)) {
-          platform::AppendLine(out, before, ends, true);
+        while (again < start && text::NextLine(bytes.substr(0, start), again, before, ends)) {
+          text::AppendLine(out, before, ends, true);
           if (!flush(false)) return fail_writing();
         }
       }
@@ -206,7 +207,7 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const C
         std::size_t count = std::min(kSlice, line.size() - from);
         if (from + count < line.size() && IsHighSurrogate(line[from + count - 1])) --count;
         const std::size_t at = out.size();
-        platform::EncodeChartText(std::u16string_view(line).substr(from, count), encoding, out);
+        text::EncodeChartText(std::u16string_view(line).substr(from, count), encoding, out);
         const std::string_view piece = std::string_view(out).substr(at);
         same = same && raw.substr(compared, piece.size()) == piece;
         compared += piece.size();
@@ -218,13 +219,13 @@ Outcome RewriteLines(std::string_view bytes, const LineRewrite& rewrite, const C
         ++change.Count;
         if (rewrite.ShowLines) change.Lines.emplace_back(ShownRead(raw, encoding), ShownWritten(line, encoding));
       }
-      if (ends == platform::LineEnds::CrLf) {
+      if (ends == text::LineEnds::CrLf) {
         out.append("\r\n", 2);
       } else if (ended) {
         out.push_back('\n');
       }
     } else if (changed) {
-      platform::AppendLine(out, raw, ends, ended);
+      text::AppendLine(out, raw, ends, ended);
       if (!flush(false)) return fail_writing();
     }
   }

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/chart_text.h"
 
 namespace mdlChartFile {
 
@@ -43,7 +43,7 @@ struct ChartChange {
 // when it replaced it; a line it leaves is written from its own bytes.
 struct LineRewrite {
   std::function<bool(std::string_view raw)> MayChange;
-  std::function<bool(std::u16string& line, platform::ChartEncoding encoding)> Rewrite;
+  std::function<bool(std::u16string& line, text::ChartEncoding encoding)> Rewrite;
   // Whether the change keeps the text of the changed lines (else only their count).
   bool ShowLines = true;
 };

@@ -6,7 +6,7 @@
 
 #include "toolkit/mdlMessages.h"
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace mdlOptions {
 namespace {
@@ -142,7 +142,7 @@ bool ParseWholeNumber(std::u16string_view text, std::int32_t& value) {
 
 void ReadSettingsText(SettingsTable& table, std::string_view bytes) {
   SettingSection* section = nullptr;
-  for (std::u16string& line : platform::DecodeTextLines(bytes)) {
+  for (std::u16string& line : text::DecodeTextLines(bytes)) {
     const std::size_t start = line.find_first_not_of(u' ');
     if (start == std::u16string::npos) continue;
     line.erase(0, start);
@@ -180,7 +180,7 @@ std::string WriteSettingsText(const SettingsTable& table, const std::u16string& 
     for (const SettingKey& key : section.Keys) lines.push_back(key.KeyName + u"=" + key.Value.ToText());
     lines.push_back(u"");
   }
-  return platform::EncodeTextLines(lines);
+  return text::EncodeTextLines(lines);
 }
 
 std::u16string OpenFailedText(const std::u16string& path, const std::u16string& why) {

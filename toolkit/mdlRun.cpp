@@ -3,14 +3,14 @@
 #include "toolkit/clsFolderIndex.h"
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 std::u16string RunRecord::FailedLines(const std::u16string& label, bool list) const {
   if (Failures.empty()) return std::u16string();
   std::u16string text = u"\r\n" + label + u" = " + mdlTools::Decimal(static_cast<std::int64_t>(Failures.size()));
   const std::size_t shown = list ? std::min(Failures.size(), kListedFailures) : 0;
   for (std::size_t i = 0; i < shown; ++i) {
-    text += u"\r\n　" + platform::ReadableName(Failures[i].Path) + u": " + Failures[i].Reason;
+    text += u"\r\n　" + text::ReadableName(Failures[i].Path) + u": " + Failures[i].Reason;
   }
   if (list && shown < Failures.size()) {
     text += u"\r\n　… ほか " + mdlTools::Decimal(static_cast<std::int64_t>(Failures.size() - shown)) + u" 件";
@@ -147,7 +147,7 @@ std::u16string RunFolder(const std::u16string& text, bool exact, const std::u16s
     const std::u16string full = mdlTools::GetFullPath(text, base);
     const std::u16string stored = mdlTools::GetTruePath(full);
     if (stored.empty() || !platform::FolderExists(stored)) {
-      why = platform::ReadableName(full) + u": 調べられません";
+      why = text::ReadableName(full) + u": 調べられません";
     }
     return why.empty() ? stored : std::u16string();
   }
@@ -155,11 +155,11 @@ std::u16string RunFolder(const std::u16string& text, bool exact, const std::u16s
   platform::FileInfo info;
   platform::IoError error;
   if (!platform::PathInfo(text, info, error)) {
-    why = platform::ReadableName(text) + u": " + platform::ErrorText(error);
+    why = text::ReadableName(text) + u": " + platform::ErrorText(error);
     return std::u16string();
   }
   if (!info.IsFolder) {
-    why = platform::ReadableName(text) + u": フォルダではありません";
+    why = text::ReadableName(text) + u": フォルダではありません";
     return std::u16string();
   }
   return text;
@@ -200,7 +200,7 @@ RunResult EndWork(const RunContext& context, const RunHooks& hooks, bool finishe
 }
 
 bool ListingStopped(clsCancel& cancel, const std::u16string& folder) {
-  const std::u16string shown = platform::ReadableName(folder);
+  const std::u16string shown = text::ReadableName(folder);
   cancel.SetCaption(u"ファイルリスト取得中 - " + shown);
   cancel.SetTitle(u"ファイルリスト取得中");
   cancel.SetText(shown);
@@ -210,7 +210,7 @@ bool ListingStopped(clsCancel& cancel, const std::u16string& folder) {
 bool ItemStopped(clsCancel& cancel, const std::u16string& label, std::int64_t done, std::int64_t total,
                  const std::u16string& name) {
   const std::u16string counts = mdlTools::Decimal(done) + u" / " + mdlTools::Decimal(total);
-  const std::u16string shown = platform::ReadableName(name);
+  const std::u16string shown = text::ReadableName(name);
   cancel.SetCaption(label + u" - " + counts + u" " + shown);
   cancel.SetTitle(label + u" - " + counts + u"\r\n" + shown);
   return cancel.DoCancel(label);

@@ -1,10 +1,10 @@
 #include "toolkit/mdlTools.h"
 
-#include "toolkit/clsFileString.h"
 #include "toolkit/clsFolderIndex.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/shell.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/clsFileString.h"
+#include "toolkit/text/codecs.h"
 
 namespace mdlTools {
 namespace {
@@ -56,7 +56,7 @@ std::u16string Decimal(std::int64_t n) {
 
 bool IsPrintableText(const std::u16string& text) {
   for (const char16_t c : text) {
-    const int code = platform::Cp932Code(c);
+    const int code = text::Cp932Code(c);
     if (code >= 0 && code <= 31) return false;
   }
   return true;

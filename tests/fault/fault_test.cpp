@@ -40,7 +40,7 @@ Tree Snapshot(const std::string& root, bool stamp = false) {
     if (entry.is_directory()) continue;
     EXPECT_TRUE((!stamp || utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0) && lstat(full.c_str(), &st) == 0)
         << full;
-    tree[full.substr(root.size() + 1)] = {ReadBytes(platform::DecodeUtf8(full)), mode_t(st.st_mode & 07777),
+    tree[full.substr(root.size() + 1)] = {ReadBytes(text::DecodeUtf8(full)), mode_t(st.st_mode & 07777),
                                           std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
   }
   return tree;

@@ -77,13 +77,13 @@ class ConvertChart : public ConvertLine {
 // The backup is Fennick's own ".cbk"; a chart with nothing to convert is counted and not rewritten.
 // (Everything else of a chart's rewrite is mdlChartFile's, tested there.)
 TEST_F(ConvertChart, OnlyTheSetTagsChange) {
-  const std::string before = platform::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav";
+  const std::string before = text::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav";
   t.Write(u"charts/song.bms", before);
   t.Write(u"charts/same.bms", "#WAV01 none.wav\n#BMP01 <drums>kick.wav");
   t.Write(u"charts/lf.bms", "#WAV01 none.wav\n#WAV02 kick.wav\n");  // LF line ends: lines, kept LF
   ASSERT_TRUE(Convert(set, charts));
   EXPECT_EQ(ReadBytes(Chart(u"song.bms")),
-            platform::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 <drums>ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav\r\n");
+            text::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 <drums>ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav\r\n");
   EXPECT_EQ(ReadBytes(Chart(u"song.bms~1.cbk")), before);
   EXPECT_EQ(ReadBytes(Chart(u"lf.bms")), "#WAV01 none.wav\n#WAV02 <drums>kick.wav\n");
   EXPECT_EQ(Names(charts), (NameList{u"lf.bms", u"lf.bms~1.cbk", u"same.bms", u"song.bms", u"song.bms~1.cbk"}));
@@ -106,8 +106,8 @@ TEST_F(FennickTest, TheSetTagIsWrittenInEachChartsOwnEncoding) {
   std::u16string folder = u"charts0";
   for (const auto& [stored, sjis_tag, utf8_tag] : sets) {
     SCOPED_TRACE(stored);
-    const std::u16string set = t.MakeFolder(platform::DecodeNativeName(stored));
-    t.Write(platform::DecodeNativeName(stored) + u"/kick.wav", "");
+    const std::u16string set = t.MakeFolder(text::DecodeNativeName(stored));
+    t.Write(text::DecodeNativeName(stored) + u"/kick.wav", "");
     ++folder.back();
     const std::u16string charts = t.MakeFolder(folder);
     t.Write(folder + u"/sjis.bms", "#WAV01 kick.wav\r\n");

@@ -136,13 +136,13 @@ TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
 // Names stored in Shift-JIS bytes (an archive unpacked on Linux) read as their text; a name that
 // is no text shows a mark for each odd byte. Every operation keeps the stored name.
 TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
-  const std::u16string piano = platform::DecodeNativeName("\x83\x73\x83\x41\x83\x6D");  // ピアノ
-  const std::u16string so = platform::DecodeNativeName("\x83\x5C.bms");  // ソ.bms: its trail byte is "\"
+  const std::u16string piano = text::DecodeNativeName("\x83\x73\x83\x41\x83\x6D");  // ピアノ
+  const std::u16string so = text::DecodeNativeName("\x83\x5C.bms");  // ソ.bms: its trail byte is "\"
   const std::u16string folder = this->target.MakeFolder(piano);
   this->target.Write(piano + u"/" + so, "");
-  this->target.Write(piano + u"/" + platform::DecodeUtf8("a\xFF.bms"), "");
-  const std::u16string odd = this->target.MakeFolder(platform::DecodeUtf8("x\xFF"));
-  const std::u16string chart = this->target.Write(platform::DecodeUtf8("x\xFF/c.bms"), "");
+  this->target.Write(piano + u"/" + text::DecodeUtf8("a\xFF.bms"), "");
+  const std::u16string odd = this->target.MakeFolder(text::DecodeUtf8("x\xFF"));
+  const std::u16string chart = this->target.Write(text::DecodeUtf8("x\xFF/c.bms"), "");
   TypeParam& w = this->Open(folder);
   QLineEdit* box = w.txtPath(1);
   const std::u16string shown = this->target / u"ピアノ";

@@ -105,7 +105,7 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
   QList<QUrl> urls;
   // As a file manager sends them: the stored bytes of the path, percent-encoded.
   for (const auto& p : paths) {
-    urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/"));
+    urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(text::ToUtf8(p)).toPercentEncoding("/"));
   }
   if (!urls.isEmpty()) mime.setUrls(urls);
   if (!text.isEmpty()) mime.setText(text);
@@ -119,7 +119,7 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
 
 // CP932, as a person's editor writes it.
 inline void WriteSettings(const std::u16string& path, const std::u16string& text) {
-  ASSERT_TRUE(platform::WriteWholeFile(path, platform::ToCp932(text)));
+  ASSERT_TRUE(platform::WriteWholeFile(path, text::ToCp932(text)));
 }
 
 // The name each window's settings file is named after; each test file gives its window's.

@@ -100,9 +100,9 @@ TEST(ProcessChart, TheFirstMatchingRuleAppliesAndTheFileCheckCanRefuseIt) {
   for (const auto& name : {std::u16string(u"kick.ogg"), ShiftJisName(u"ヂ.ogg")}) run.t.Write(name, "");
   // Text mode: "#wav" lines match. kick.ogg exists; snare.ogg does not, and the refused line tries
   // no later rule; xa is missing; ア.ogg is no ヂ.ogg (Shift-JIS second bytes 41 and 61).
-  EXPECT_EQ(run.Process(u"a.bms", platform::ToCp932(u"#wav01 kick.wav\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n"
+  EXPECT_EQ(run.Process(u"a.bms", text::ToCp932(u"#wav01 kick.wav\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n"
                                                     u"#WAV01 ア.wav\r\n#WAV01 ヂ.WAV\r\n")),
-            platform::ToCp932(u"#WAV01 kick.ogg\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n#WAV01 ア.wav\r\n#WAV01 ヂ.ogg\r\n"));
+            text::ToCp932(u"#WAV01 kick.ogg\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n#WAV01 ア.wav\r\n#WAV01 ヂ.ogg\r\n"));
   EXPECT_EQ(run.state.ProcessedCount, 1);
   ChartRun same(ChartRun::Rules{{u"#TITLE *", u"#TITLE *"}});
   same.Process(u"a.bms", "#TITLE same\r\n");
@@ -165,7 +165,7 @@ TEST(ProcessChart, RealChartsKeepEveryByteTheRuleDoesNotChange) {
       const bool same = run.Process(u"chart", before) == want;
       EXPECT_EQ(std::make_pair(same, run.state.ProcessedCount), std::make_pair(true, want != before ? 1 : 0)) << U8(name);
     }
-    if (platform::ChartEncodingOf(before) == platform::ChartEncoding::Utf8) {
+    if (text::ChartEncodingOf(before) == text::ChartEncoding::Utf8) {
       ++utf8_charts;
       std::string want = before;
       for (std::size_t at = want.find("#TITLE "); at != std::string::npos; at = want.find("#TITLE ", at + 1)) {
@@ -175,7 +175,7 @@ TEST(ProcessChart, RealChartsKeepEveryByteTheRuleDoesNotChange) {
       }
       ChartRun run(ChartRun::Rules{{u"#TITLE *", u"#TITLE * 改"}});
       const std::string after = run.Process(u"chart", before);
-      EXPECT_TRUE(after == want && platform::IsUtf8Text(after)) << U8(name);
+      EXPECT_TRUE(after == want && text::IsUtf8Text(after)) << U8(name);
     }
   }
   EXPECT_TRUE(lf_charts >= 30 && utf8_charts >= 3) << lf_charts << " LF charts, " << utf8_charts << " UTF-8 charts";

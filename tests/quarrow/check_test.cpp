@@ -35,16 +35,16 @@ std::pair<int, std::string> Cli(const std::vector<std::u16string>& args) {
 
 // The names a chart's file lines give, read here on their own, in the chart's encoding.
 std::vector<std::u16string> NamedFiles(std::string bytes) {
-  const platform::ChartEncoding encoding = platform::ChartEncodingOf(bytes);
+  const text::ChartEncoding encoding = text::ChartEncodingOf(bytes);
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   const std::regex file_line("#(?:(?:wav|bmp)[0-9a-z]{2}|stagefile|banner|backbmp|midifile)[ \t]+(.*[^ \t])[ \t]*",
                              std::regex::icase);
   std::vector<std::u16string> names;
-  std::istringstream in(platform::ToUtf8(platform::DecodeChartText(bytes, encoding)));
+  std::istringstream in(text::ToUtf8(text::DecodeChartText(bytes, encoding)));
   std::smatch m;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (std::regex_match(line, m, file_line)) names.push_back(platform::DecodeUtf8(m[1].str()));
+    if (std::regex_match(line, m, file_line)) names.push_back(text::DecodeUtf8(m[1].str()));
   }
   return names;
 }
@@ -59,7 +59,7 @@ std::u16string Upper(std::u16string name) {
 // Real charts (Shift-JIS with Japanese names, UTF-8 with its mark, #BANNER and #BACKBMP, lower-case
 // #wav lines) with every named file made, then one removed, one renamed in case, one converted.
 TEST(CheckReferences, RealChartsWithFilesRemovedRenamedInCaseAndConverted) {
-  const std::u16string corpus = platform::DecodeUtf8(TEST_CORPUS_DIR);
+  const std::u16string corpus = text::DecodeUtf8(TEST_CORPUS_DIR);
   if (!platform::FolderExists(corpus)) GTEST_SKIP() << "no corpus of real charts beside this checkout";
   const std::vector<std::u16string> charts = {
       u"rhythmus-emulator__rparser/allnightmokugyo.bms", u"MikuroXina__bms-rs/J219_7key.bms",
@@ -139,10 +139,10 @@ TEST(CheckReferences, SoundSetsThroughTheMaterialBaseAndNamesInEitherEncoding) {
       u"#WAV01 <DRUM>kick.wav\r\n#WAV02 <drum>snare.wav\r\n#WAV03 ドラム.WAV\r\n#wav04\tsnd/Tom.wav \r\n#BMP01 <drum>x.bmp\r\n"
       u"#WAV05 ドラム.wav\r\n#BMP02 clip.bmp\r\n";
   t.MakeFolder(u"u");
-  t.Write(u"u/a.bms", "\xEF\xBB\xBF" + platform::ToUtf8(lines));
+  t.Write(u"u/a.bms", "\xEF\xBB\xBF" + text::ToUtf8(lines));
   t.Write(u"u/ドラム.wav", "");
   t.MakeFolder(u"s");
-  t.Write(u"s/a.bms", platform::ToCp932(lines));
+  t.Write(u"s/a.bms", text::ToCp932(lines));
   t.Write(u"s/" + ShiftJisName(u"ドラム.wav"), "");
   for (const std::u16string folder : {u"u/", u"s/"}) {
     t.MakeFolder(folder + u"snd");
@@ -206,7 +206,7 @@ TEST(CaseFixRules, OneLiteralRuleALineAndTheLinesNoneCanServe) {
 #ifndef _WIN32
   t.Write(u"b/2.bms", "#WAV09 A?.wav\r\n#WAV08 K\xFFick.wav\r\n");  // and a byte that is no text
   t.Write(u"b/a?.wav", "");
-  t.Write(platform::DecodeNativeName("b/k\xFFick.wav"), "");
+  t.Write(text::DecodeNativeName("b/k\xFFick.wav"), "");
 #endif
   const CaseRules rules = CaseFixRules(Check(Options(t.Path())));
   EXPECT_EQ(rules.Rules, (std::vector<RuleEntry>{MakeRuleEntry(u"#WAV02 Hat.wav", u"#WAV02 hat.wav"),

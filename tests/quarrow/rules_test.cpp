@@ -4,6 +4,7 @@
 #include "quarrow/mdlAppParam.h"
 #include "quarrow/mdlRuleIO.h"
 #include "toolkit/mdlTools.h"
+#include "toolkit/text/chart_text.h"
 
 using namespace quarrow;
 
@@ -64,7 +65,7 @@ struct RuleFolder {
   // The rules of a file of these CP932 lines, or of these bytes.
   std::vector<RuleEntry> Load(const std::vector<std::u16string>& lines) {
     std::string bytes;
-    for (const auto& l : lines) platform::AppendLine(bytes, platform::ToCp932(l));
+    for (const auto& l : lines) text::AppendLine(bytes, text::ToCp932(l));
     return LoadBytes(bytes);
   }
   std::vector<RuleEntry> LoadBytes(const std::string& bytes) {
@@ -89,7 +90,7 @@ TEST(RuleFile, ReaderTakesTheWrittenLayoutElseNonEmptyLinesInPairsAndNamesWhatIs
   EXPECT_EQ(f.Load({u"#ARTIST *", u"", u"", u"#GENRE *", u"#GENRE rock"}),
             (std::vector<RuleEntry>{MakeRuleEntry(u"#ARTIST *", u""), MakeRuleEntry(u"#GENRE *", u"#GENRE rock")}));
   // A rule file edited on Linux: LF line ends, UTF-8 without a byte-order mark.
-  EXPECT_EQ(f.LoadBytes(platform::ToUtf8(u"#TITLE 曲*\n#TITLE ｿﾝｸﾞ*\n\n")),
+  EXPECT_EQ(f.LoadBytes(text::ToUtf8(u"#TITLE 曲*\n#TITLE ｿﾝｸﾞ*\n\n")),
             (std::vector<RuleEntry>{MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*")}));
   ASSERT_TRUE(f.messages.messages.empty());
   // Pairs that are no rules are named, by line and why, in one warning; the others are taken.

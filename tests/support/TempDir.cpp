@@ -15,7 +15,7 @@ std::u16string MakeTempFolder() {
                                                                  : platform::CurrentDirectory();
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::u16string path = platform::JoinPath(root, u"charttools-" + platform::DecodeUtf8(std::to_string(random())));
+    const std::u16string path = platform::JoinPath(root, u"charttools-" + text::DecodeUtf8(std::to_string(random())));
     if (platform::CreateFolder(path)) return path;
   }
   ADD_FAILURE() << "cannot make a temporary folder";
@@ -26,7 +26,7 @@ std::u16string MakeTempFolder() {
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/charttools-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a temporary folder";
-  return platform::DecodeUtf8(pattern);
+  return text::DecodeUtf8(pattern);
 }
 #endif
 

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 // Readable form of a text in failure messages.
-inline std::string U8(const std::u16string& s) { return platform::ToUtf8(s); }
+inline std::string U8(const std::u16string& s) { return text::ToUtf8(s); }
 
 // A name as an archive unpacked on Linux stores it, in Shift-JIS bytes, as listed (on Windows, text).
 inline std::u16string ShiftJisName(const std::u16string& text) {
-  return platform::PathSeparator() == u'\\' ? text : platform::DecodeNativeName(platform::ToCp932(text));
+  return platform::PathSeparator() == u'\\' ? text : text::DecodeNativeName(text::ToCp932(text));
 }
 
 // A path written with "/" as this platform writes it ("\" on Windows).

@@ -22,7 +22,7 @@ TEST(clsFilter, ListRules) {
   struct Case { bool include_on; std::u16string include; bool exclude_on; std::u16string exclude; NameList want; };
   const NameList all = {u"a.BMS", u"b.bme", u"c.wav", u"x.mbk", u"x.mbk1"};
   std::u16string many;  // a list of more than a hundred entries is taken whole
-  for (int i = 0; i < 150; ++i) many += u"n" + platform::DecodeUtf8(std::to_string(i)) + u".bms;";
+  for (int i = 0; i < 150; ++i) many += u"n" + text::DecodeUtf8(std::to_string(i)) + u".bms;";
   const std::vector<Case> cases = {
       {false, u"", false, u"", all},
       {false, u"*.bms", false, u"*", all},  // switched off lists count for nothing
@@ -64,8 +64,8 @@ TEST(clsFilter, FilesNeitherHiddenNorSystemNorDanglingLinks) {
   t.Write(u".hidden", "");
   ASSERT_TRUE(platform::SetAttributes(t.Write(u"ro.bms", ""), platform::kAttrReadOnly));
   t.MakeFolder(u"Sub");
-  ASSERT_EQ(symlink("a.bms", platform::ToUtf8(t / u"link.bms").c_str()), 0);
-  ASSERT_EQ(symlink("nothing", platform::ToUtf8(t / u"dangling.bms").c_str()), 0);
+  ASSERT_EQ(symlink("a.bms", text::ToUtf8(t / u"link.bms").c_str()), 0);
+  ASSERT_EQ(symlink("nothing", text::ToUtf8(t / u"dangling.bms").c_str()), 0);
   clsFilter f;
   EXPECT_EQ(List(f, t), (NameList{u"a.bms", u"link.bms", u"ro.bms"}));
   f.MakeFileList(t / u"missing");

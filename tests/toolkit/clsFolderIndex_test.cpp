@@ -26,16 +26,16 @@ std::u16string Found(const clsFolderIndex& index, const std::u16string& name) {
 // Shift-JIS second bytes. Ä and 😀 have no Shift-JIS form: as lossy bytes, "?.wav" and "??.wav".
 TEST(clsFolderIndex, ANameFindsItsExactEntryThenItsBytesThenTheFirstFoldedAndNoOther) {
   const std::u16string held[] = {u"ヂ", u"シ", u"ベ", u"ク", u"ォ"}, other[] = {u"ア", u"プ", u"ス", u"ハ", u"ド"};
-  const std::u16string none = u"(none)", piano = platform::DecodeNativeName(platform::ToCp932(u"ピアノ.ogg"));
+  const std::u16string none = u"(none)", piano = text::DecodeNativeName(text::ToCp932(u"ピアノ.ogg"));
   for (const bool sjis : {false, true}) {
-    auto stored = [sjis](const std::u16string& s) { return sjis ? platform::DecodeNativeName(platform::ToCp932(s)) : s; };
+    auto stored = [sjis](const std::u16string& s) { return sjis ? text::DecodeNativeName(text::ToCp932(s)) : s; };
     // In name order: "ピアノ.ogg" in UTF-8 and in Shift-JIS bytes; "ÃA" in UTF-8 holds the bytes of "ﾃア".
     std::vector<std::u16string> names = {u"?.wav", u"??.wav", u"Kick.WAV", u"kick.wav", u"\u00C3A.wav", u"ピアノ.ogg", piano, u"\uFF21.wav"};
     for (const std::u16string& h : held) names.push_back(stored(h + u".wav"));
     clsFolderIndex index(Listing(names));
     std::vector<std::pair<std::u16string, std::u16string>> cases = {
         {u"kick.wav", u"kick.wav"}, {u"KICK.wav", u"Kick.WAV"}, {u"\uFF41.wav", none},  // a full-width letter is another
-        {u"ピアノ.ogg", u"ピアノ.ogg"}, {platform::DecodeCp932(platform::ToUtf8(u"ピアノ.OGG")), u"ピアノ.ogg"},  // a UTF-8 chart
+        {u"ピアノ.ogg", u"ピアノ.ogg"}, {text::DecodeCp932(text::ToUtf8(u"ピアノ.OGG")), u"ピアノ.ogg"},  // a UTF-8 chart
         {u"\u00C4.wav", none}, {u"\U0001F600.wav", none}, {u"\uFF83\u30C2.wav", none}, {u"", none}};
     // Each katakana as a chart gives it, and as another folder in the same encoding stores it.
     for (std::size_t i = 0; i < std::size(held); ++i) {

@@ -10,8 +10,8 @@
 #include <random>
 
 #include "tests/support/TempDir.h"
-#include "toolkit/clsFileString.h"
 #include "toolkit/matchKernels.h"
+#include "toolkit/text/clsFileString.h"
 
 namespace {
 
@@ -70,12 +70,12 @@ TEST(clsMatchingCompile, TokensNormalised) {
 TEST(clsMatchingMatch, NonAsciiNamesAndEndSegmentsLongerThanABlock) {
   struct Case { std::u16string pattern, name; bool want, fileNameMode = true; };
   // Names stored in Shift-JIS bytes, as listed: second bytes of ド 83 68, ア 83 41, ヂ 83 61 are no letters.
-  const std::u16string drum = platform::DecodeNativeName(platform::ToCp932(u"ドラムアタック_ドラムアタック.ogg"));
+  const std::u16string drum = text::DecodeNativeName(text::ToCp932(u"ドラムアタック_ドラムアタック.ogg"));
   const std::vector<Case> cases = {
       {u"*\uFF21", u"x\uFF41", false},  // full-width letters keep their case
       {u"\u3042*", u"\u3042\xDC81", true},
       {u"\xDC61", u"a", false},          // an escaped byte is not the letter
-      {u"*A*", drum, false}, {u"*_*h*.ogg", drum, false}, {u"?a.ogg", platform::DecodeNativeName("\x83\x61.ogg"), false}, {u"*_*.OGG", drum, true},
+      {u"*A*", drum, false}, {u"*_*h*.ogg", drum, false}, {u"?a.ogg", text::DecodeNativeName("\x83\x61.ogg"), false}, {u"*_*.OGG", drum, true},
       {u"[a]", u"[A]", true},            // "[" is literal
       {u"a{bcd*", u"A[BCD", false},      // "[" and "{" differ by 32 but are no letters
       {u"abc", u"111abc222", true, false}, {u"?", u"", false, false}, {u"*", u"", true, false},

@@ -8,6 +8,7 @@
 #include "tests/support/TempDir.h"
 
 using namespace platform;
+using namespace text;
 
 namespace {
 

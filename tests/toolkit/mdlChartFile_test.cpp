@@ -18,7 +18,7 @@ namespace {
 LineRewrite WavToOgg() {
   LineRewrite r;
   r.MayChange = [](std::string_view raw) { return raw.substr(0, 4) == "#WAV"; };
-  r.Rewrite = [](std::u16string& line, platform::ChartEncoding) {
+  r.Rewrite = [](std::u16string& line, text::ChartEncoding) {
     const std::size_t at = line.rfind(u".wav");
     return at != std::u16string::npos && (line.replace(at, 4, u".ogg"), true);
   };
@@ -97,7 +97,7 @@ TEST(mdlChartFile, DryRunsUnchangedAndFailedChartsWriteNothingAndLoseOnlyReadOnl
   EXPECT_EQ(pass.Rewrite(u"missing.bms"), Outcome::Failed);
   LineRewrite foreign = WavToOgg();
   foreign.MayChange = nullptr;  // every line offered
-  foreign.Rewrite = [](std::u16string& line, platform::ChartEncoding) { return line += u"\u00E9", true; };
+  foreign.Rewrite = [](std::u16string& line, text::ChartEncoding) { return line += u"\u00E9", true; };
   EXPECT_EQ(pass.Rewrite(u"u.bms", true, false, foreign), Outcome::Failed) << "a text Shift-JIS cannot hold";
   EXPECT_EQ(std::make_tuple(t.Read(u"a.bms"), t.Read(u"u.bms"), t.Names().size()),
             std::make_tuple(wav, ogg, std::size_t{2}));
@@ -163,7 +163,7 @@ TEST(mdlChartFile, BackupsAndTemporaryFilesNeverReplaceAnything) {
   ASSERT_EQ(flock(other, LOCK_EX), 0);
   EXPECT_EQ(pass.Rewrite(u"b.bms"), Outcome::Failed);
   EXPECT_EQ(pass.why, u"別の実行がこのフォルダを処理中です (toolkit_tests、プロセス " +
-                          platform::DecodeUtf8(std::to_string(getpid())) + u")")
+                          text::DecodeUtf8(std::to_string(getpid())) + u")")
       << "the holder, as Linux tells it";
   close(other);
   EXPECT_EQ(t.Read(u"b.bms.mbk1") + t.Read(u"b.bms"), "the other run's chart#WAV01 b.wav\r\n");
@@ -197,7 +197,7 @@ TEST(mdlChartFile, AChartSavedWhileItIsRewrittenKeepsTheUsersVersionAndGetsNoBac
     TempDir t;
     ASSERT_TRUE(platform::SetFileTimes(t.Write(u"a.bms", "#WAV01 a.wav\r\n"), stamp));
     LineRewrite racing = WavToOgg();
-    racing.Rewrite = [&, rewrite = racing.Rewrite](std::u16string& line, platform::ChartEncoding encoding) {
+    racing.Rewrite = [&, rewrite = racing.Rewrite](std::u16string& line, text::ChartEncoding encoding) {
       const std::u16string saved = t.Write(in_place ? u"a.bms" : u"new", "#WAV01 z.wav\r\n");
       EXPECT_TRUE(in_place || (platform::SetFileTimes(saved, stamp) && MoveReplacing(saved, t / u"a.bms")));
       return rewrite(line, encoding);

@@ -107,7 +107,7 @@ TEST(mdlCli, AWindowsCommandLineIsReadAsItsUserMeantIt) {
 TEST(mdlCli, ExitStatusesAndStopSignals) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ((std::vector<int>{mdlCli::ExitStatus(RunOutcome::Finished, {}), mdlCli::ExitStatus(RunOutcome::Warned, {}),
-                              mdlCli::ExitStatus(RunOutcome::Finished, {{u"/x/a.bms", platform::DecodeNativeName("\x83\x73")}})}),
+                              mdlCli::ExitStatus(RunOutcome::Finished, {{u"/x/a.bms", text::DecodeNativeName("\x83\x73")}})}),
             (std::vector<int>{0, 1, 2}));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "failed: /x/a.bms: ピ\n") << "a name in the reason read as a name";
   // Ctrl+C, a kill and a closed terminal each stop the run at its next poll; the status tells which.
@@ -138,7 +138,7 @@ TEST(ConsoleMessages, PrintsTitleAndTextAndAnswersByFlag) {
   EXPECT_FALSE(messages.AskYesNo(u"続けますか？", u"確認", MsgIcon::Question));
   messages.SetAssumeYes(true);
   EXPECT_TRUE(messages.AskYesNo(u"続けますか？", u"確認", MsgIcon::Question));
-  messages.ShowMessage(u"a\r\n" + platform::DecodeNativeName("\x83\x73"), u"t", MsgIcon::Exclamation);
+  messages.ShowMessage(u"a\r\n" + text::DecodeNativeName("\x83\x73"), u"t", MsgIcon::Exclamation);
   ConsoleMessages(false, nullptr, out).ShowWarning(u"中止", u"処理結果", MsgIcon::None);  // stderr only
   std::rewind(out);
   char buffer[512] = {};

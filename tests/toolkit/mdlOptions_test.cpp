@@ -7,6 +7,7 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/mdlTools.h"
+#include "toolkit/text/chart_text.h"
 
 using namespace mdlOptions;
 
@@ -27,7 +28,7 @@ SettingsTable Defaults() {
 
 std::string File(const std::vector<std::u16string>& lines) {
   std::string out;
-  for (const auto& line : lines) platform::AppendLine(out, platform::ToCp932(line));
+  for (const auto& line : lines) text::AppendLine(out, text::ToCp932(line));
   return out;
 }
 

@@ -84,6 +84,6 @@ TEST(mdlTools, ProgramFolderIsTheExecutablesFolderWhereverTheShellIs) {
   EXPECT_EQ(std::make_pair(platform::ExecutableName(), platform::IsSeparator(platform::ExecutableFolder().back())),
             std::make_pair(std::u16string(u"toolkit_tests"), false));
 #else
-  EXPECT_EQ(folder, GetTruePath(platform::DecodeUtf8(TEST_BIN_DIR)));
+  EXPECT_EQ(folder, GetTruePath(text::DecodeUtf8(TEST_BIN_DIR)));
 #endif
 }

@@ -12,7 +12,7 @@ TEST(Trash, EntriesGoToTheUsersTrashAndComeBackWhole) {
   const std::string sjis_name = "\x83\x73\x83\x41\x83\x6D 100%.wav";  // ピアノ in Shift-JIS bytes
   t.MakeFolder(u"songs");
   t.Write(u"songs/a.bms", "#TITLE first\r\n");
-  t.Write(u"songs/" + platform::DecodeUtf8(sjis_name), "RIFF");
+  t.Write(u"songs/" + text::DecodeUtf8(sjis_name), "RIFF");
   t.MakeFolder(u"songs/set");
   t.Write(u"songs/set/kick.wav", "kick");
   // 253 bytes: no room left for its note's ".trashinfo", so the trash keeps it under a shorter name.
@@ -20,7 +20,7 @@ TEST(Trash, EntriesGoToTheUsersTrashAndComeBackWhole) {
   t.Write(u"songs/" + long_name, "long");
   const platform::Folder songs = OpenFolder(t / u"songs");
   platform::IoError error;
-  for (const std::u16string& name : std::vector<std::u16string>{u"a.bms", platform::DecodeUtf8(sjis_name), u"set", long_name}) {
+  for (const std::u16string& name : std::vector<std::u16string>{u"a.bms", text::DecodeUtf8(sjis_name), u"set", long_name}) {
     EXPECT_TRUE(songs.Trash(name, error)) << U8(name) << " " << error.Code;
   }
   t.Write(u"songs/a.bms", "#TITLE second\r\n");  // a second one of the same name keeps the first
@@ -37,7 +37,7 @@ TEST(Trash, EntriesGoToTheUsersTrashAndComeBackWhole) {
   EXPECT_EQ(Restore(trash, "a.bms"), U8(t / u"songs/a.bms"));
   EXPECT_EQ(Restore(trash, sjis_name), U8(t / u"songs") + "/" + sjis_name);
   EXPECT_EQ(Restore(trash, "set"), U8(t / u"songs/set"));
-  EXPECT_EQ(t.Read(u"songs/a.bms") + t.Read(u"songs/" + platform::DecodeUtf8(sjis_name)) + t.Read(u"songs/set/kick.wav"),
+  EXPECT_EQ(t.Read(u"songs/a.bms") + t.Read(u"songs/" + text::DecodeUtf8(sjis_name)) + t.Read(u"songs/set/kick.wav"),
             "#TITLE first\r\nRIFFkick");
 
   // The user's trash serves its own mount: where it cannot be made, an entry of that mount stays, and
@@ -69,7 +69,7 @@ TEST(Trash, AnotherMountHasItsOwnTrashAndNothingGoesWithoutOne) {
     if (!folder.Trash(u"song.bms", error) || Restore(trash, "song.bms", mnt) != mnt + "/song.bms") _exit(1);
     if (t.Read(u"mnt/song.bms") != "#TITLE x\r\n") _exit(2);
     // A ".Trash-uid" that is no folder: no trash there, so the file stays.
-    if (!platform::RemoveTree(platform::DecodeUtf8(trash)) || !platform::WriteWholeFile(platform::DecodeUtf8(trash), "")) _exit(3);
+    if (!platform::RemoveTree(text::DecodeUtf8(trash)) || !platform::WriteWholeFile(text::DecodeUtf8(trash), "")) _exit(3);
     _exit(!folder.Trash(u"kept.bms", error) && t.Read(u"mnt/kept.bms") == "#TITLE y\r\n" ? 0 : 4);
   }
   int status = 0;

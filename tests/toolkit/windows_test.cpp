@@ -11,6 +11,7 @@
 #include "toolkit/platform/win32.h"
 
 using namespace platform;
+using namespace text;
 
 constexpr std::int64_t kSecond = 1000000000LL;
 

@@ -1,7 +1,7 @@
 #include "toolkit/cli/ConsoleViews.h"
 
 #include "toolkit/platform/console.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace {
 
@@ -9,7 +9,7 @@ std::string Plain(const std::u16string& text) {
   // CR LF inside a message becomes a plain line break on the console; names show as a window
   // shows them.
   std::string out;
-  for (char c : platform::ToUtf8(platform::ReadableName(text))) {
+  for (char c : text::ToUtf8(text::ReadableName(text))) {
     if (c != '\r') out.push_back(c);
   }
   return out;
@@ -110,7 +110,7 @@ void ConsoleCancelView::Draw() {
   // left free: some terminals wrap as soon as it is written).
   const int columns = platform::StderrColumns();
   line = FitColumns(line, columns > 1 ? columns - 1 : 99);
-  platform::Print(stderr, "\r\033[K%s", platform::ToUtf8(line).c_str());
+  platform::Print(stderr, "\r\033[K%s", text::ToUtf8(line).c_str());
   std::fflush(stderr);
 }
 

@@ -7,12 +7,12 @@
 #include "toolkit/mdlTools.h"
 #include "toolkit/platform/console.h"
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace mdlCli {
 namespace {
 
-std::string U8(const std::u16string& text) { return platform::ToUtf8(text); }
+std::string U8(const std::u16string& text) { return text::ToUtf8(text); }
 
 bool StartsWith(const std::u16string& text, const char* prefix) {
   const std::size_t n = std::strlen(prefix);
@@ -66,7 +66,7 @@ std::vector<Option> SharedOptions(RunOptionsBase& options) {
 
 std::string OnOff(bool on) { return on ? "on" : "off"; }
 
-std::string Shown(const std::u16string& text) { return U8(platform::ReadableName(text)); }
+std::string Shown(const std::u16string& text) { return U8(text::ReadableName(text)); }
 
 Session::Session(const std::u16string& program, std::string command, std::string description,
                  mdlOptions::SettingsTable defaults)
@@ -102,11 +102,11 @@ std::optional<int> Session::Parse(const std::vector<std::u16string>& args, RunOp
   for (Option& shared : SharedOptions(options)) all.push_back(std::move(shared));
   auto find = [&](const std::u16string& name, bool& negated) -> const Option* {
     for (const Option& o : all) {
-      if (name == platform::DecodeUtf8(o.Name)) {
+      if (name == text::DecodeUtf8(o.Name)) {
         negated = false;
         return &o;
       }
-      if (!o.Negation.empty() && name == platform::DecodeUtf8(o.Negation)) {
+      if (!o.Negation.empty() && name == text::DecodeUtf8(o.Negation)) {
         negated = true;
         return &o;
       }

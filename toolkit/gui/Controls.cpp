@@ -88,7 +88,7 @@ std::vector<std::u16string> DroppedFiles(const QMimeData* data) {
     // A stored name that is not UTF-8 comes percent-encoded byte by byte; read as UTF-8 it would
     // lose those bytes, so it is taken as the bytes themselves.
     const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    paths.push_back(platform::DecodeUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+    paths.push_back(text::DecodeUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
   }
   return paths;
 }

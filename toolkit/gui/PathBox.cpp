@@ -26,7 +26,7 @@ PathBox::PathBox(frmBase& window, QLineEdit* box, QComboBox* folders, QListWidge
 
 std::u16string PathBox::Text() const {
   const std::u16string shown = FromQt(box_->text());
-  return shown == platform::ReadableName(stored_) ? stored_ : shown;
+  return shown == text::ReadableName(stored_) ? stored_ : shown;
 }
 
 void PathBox::SetText(const std::u16string& path) {

@@ -13,7 +13,7 @@
 #include "toolkit/gui/frmDlgCancel.h"
 #include "toolkit/platform/console.h"
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace mdlGui {
 
@@ -53,7 +53,7 @@ int RunProgram(int argc, char** argv, const WindowMaker& make_window) {
       if (i > 1) line += u' ';
       const auto at = std::find(given.begin(), given.end(), argv[i]);
       line += at != given.end() && std::size_t(at - given.begin()) < texts.size() ? texts[at - given.begin()]
-                                                                                  : platform::DecodeUtf8(argv[i]);
+                                                                                  : text::DecodeUtf8(argv[i]);
     }
     start.CommandLine = line;
   }

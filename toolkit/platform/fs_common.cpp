@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "toolkit/clsFileString.h"
+#include "toolkit/text/clsFileString.h"
 
 namespace platform {
 

@@ -80,7 +80,7 @@ TEST_F(FennickWindow, OptionButtonsComeFromTheSettingsAndGoBackToThem) {
   const std::string ini = ReadBytes(SettingsFile());
   for (const std::u16string& line : {std::u16string(u"同期削除=1\r\nマテリアル変換=1\r\n変換モード=1\r\nバックアップ=0\r\n再帰処理=0\r\nベースフォルダ=1\r\nごみ箱に移動=0\r\n"),
                                      u"ソースフォルダ=" + (app / u"set") + u"\r\n"})
-    EXPECT_NE(ini.find(platform::ToCp932(line)), std::string::npos) << U8(line);
+    EXPECT_NE(ini.find(text::ToCp932(line)), std::string::npos) << U8(line);
 }
 
 TEST_F(FennickWindow, FolderListsStepWithTheKeysAndChooseOnEnterOrAClick) {

@@ -19,7 +19,7 @@ using TobrenzWindow = WindowTest<frmMain>;
 TEST_F(TobrenzWindow, FirstStartShowsTheDefaultsEveryFileSortedAndTheTabOrder) {
   // The stored Shift-JIS name of あ (its bytes held as escape units) orders after the UTF-8 ア;
   // shown, あ comes first.
-  for (const std::u16string& name : TextList{platform::DecodeUtf8("\x82\xA0.png"), u"ア.png", u"B.txt", u"a.bmp"}) {
+  for (const std::u16string& name : TextList{text::DecodeUtf8("\x82\xA0.png"), u"ア.png", u"B.txt", u"a.bmp"}) {
     app.Write(name, "");
   }
   frmMain& w = Open();
@@ -76,7 +76,7 @@ TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
   for (const auto& [name, size] : {std::pair{u"photo.png", 10}, {u"photo.bmp", 60}, {u"pic.png", 50}, {u"pic.bmp", 20}})
     target.Write(name, std::string(size, 'x'));
   target.MakeFolder(u"a");
-  const std::u16string gone = target.MakeFolder(platform::DecodeUtf8("\x83\x73"));  // ピ
+  const std::u16string gone = target.MakeFolder(text::DecodeUtf8("\x83\x73"));  // ピ
   WriteSettings(SettingsFile(), u"[処理方法]\r\nごみ箱に移動=1\r\n");
   const DataHome home(app / u"data");
   frmMain& w = Open(target.Path());
@@ -93,7 +93,7 @@ TEST_F(TobrenzWindow, ARunBehindTheProgressDialogListsWhatFailed) {
   ExpectRunHeldTheWindow();
   Click(w.chkTrash());
   Click(w.cmdEnd());
-  EXPECT_NE(ReadBytes(SettingsFile()).find(platform::ToCp932(u"比較ファイル拡張子=bmp\r\nごみ箱に移動=0\r\n")), std::string::npos);
+  EXPECT_NE(ReadBytes(SettingsFile()).find(text::ToCp932(u"比較ファイル拡張子=bmp\r\nごみ箱に移動=0\r\n")), std::string::npos);
 }
 
 // The real progress dialog and message boxes, answered as they open: the hourglass shows while work
@@ -119,7 +119,7 @@ TEST_F(TobrenzWindow, TheHourglassShowsOnlyWhileTheWorkRuns) {
   });
   watch.start(0);
   Click(w.cmdGo());
-  boxes.ShowMessage(platform::DecodeUtf8("/tmp/\x83\x73.rul"), u"t", MsgIcon::None);
+  boxes.ShowMessage(text::DecodeUtf8("/tmp/\x83\x73.rul"), u"t", MsgIcon::None);
   EXPECT_EQ(seen.join(u'|'), QStringLiteral(u"working:hourglass|作業を中止しますか？:usual|"
                                             u"削除\".bmp\" / 対象ファイル = 0 / 0:usual|/tmp/ピ.rul:usual"));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -160,7 +160,7 @@ TEST(ListWindow, TenThousandItemsAreRowsOfOneModel) {
   list.show();
   const auto widgets = list.findChildren<QWidget*>().size();
   std::vector<mdlGui::ListItem> items;
-  for (int i = 0; i < 10000; ++i) items.push_back({{u"item " + platform::DecodeUtf8(std::to_string(i)), u"b"}, {u"detail"}});
+  for (int i = 0; i < 10000; ++i) items.push_back({{u"item " + text::DecodeUtf8(std::to_string(i)), u"b"}, {u"detail"}});
   list.SetItems(std::move(items));
   QTest::qWait(1);
   const QAbstractItemModel* model = list.lstItems()->model();

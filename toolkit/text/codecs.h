@@ -1,5 +1,5 @@
 // Lossless text codecs: CP932 for charts, settings and rule files; UTF-8 (or escaped bytes) for
-// native names on POSIX.
+// native names on POSIX. Pure computation: no call to the system.
 //
 // Decoding never fails and never loses a byte: a byte or pair that would not come back unchanged is
 // decoded into the escape unit U+DC00 + byte (a lone low surrogate that real text never holds), and
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace text {
 
 inline constexpr char16_t kEscapeFirst = 0xDC00;
 inline constexpr char16_t kEscapeLast = 0xDCFF;
@@ -51,35 +51,10 @@ std::u16string DecodeNativePath(std::string_view bytes);
 std::string ToCp932(std::u16string_view text);
 std::string ToUtf8(std::u16string_view text);
 
-// How a chart's text is encoded, decided once when the chart is read: a UTF-8 byte-order mark, or
-// valid UTF-8 that holds at least one character beyond ASCII, makes a UTF-8 chart; every other chart
-// is read as Shift-JIS (EUC-KR or broken text included: its bytes come back as they were).
-enum class ChartEncoding { ShiftJis, Utf8 };
-inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-ChartEncoding ChartEncodingOf(std::string_view bytes);
-// The encoding's name as messages give it.
-std::u16string EncodingName(ChartEncoding encoding);
-// A chart's bytes to text, and text to the chart's bytes (appended to `out`), losslessly as the codecs
-// above. Encoding returns false when a character has no form in the chart's encoding (written as "?").
-void DecodeChartText(std::string_view bytes, ChartEncoding encoding, std::u16string& out);
-std::u16string DecodeChartText(std::string_view bytes, ChartEncoding encoding);
-bool EncodeChartText(std::u16string_view text, ChartEncoding encoding, std::string& out);
 // Valid UTF-8 that holds at least one character beyond ASCII.
 bool IsUtf8Text(std::string_view bytes);
-
-// How a chart's lines end. A chart that holds at least one LF and no CR at all (written on Linux or
-// macOS, or kept in git) has LF lines; every other chart ends its lines at CR LF or a lone CR, and a
-// lone LF stays inside its line.
-enum class LineEnds { CrLf, Lf };
-LineEnds ChartLineEnds(std::string_view data);
-
-// Byte-level line splitting. Starting with pos = 0, each call yields the next line without its end
-// and advances pos; false when no line is left. A last line without an end is still a line; an
-// empty input has no lines.
-bool NextLine(std::string_view data, std::size_t& pos, std::string_view& line, LineEnds ends = LineEnds::CrLf);
-// Appends `line` and its end as a rewritten chart writes it: CR LF after every line; in an LF chart
-// LF, except after a last line that had no end (`ended` false).
-void AppendLine(std::string& out, std::string_view line, LineEnds ends = LineEnds::CrLf, bool ended = true);
+// A UTF-8 byte-order mark, which a file may begin with.
+inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 // The lines of one of the programs' own files (settings, rules): UTF-8 after a byte-order mark, or
 // when the bytes are valid UTF-8 holding more than ASCII; else CP932. CR LF, a lone CR and a lone LF
@@ -95,4 +70,4 @@ std::string EncodeTextLines(const std::vector<std::u16string>& lines);
 // text beyond ASCII part the names. Operations keep using the stored name itself.
 std::u16string ReadableName(std::u16string_view name);
 
-}  // namespace platform
+}  // namespace text

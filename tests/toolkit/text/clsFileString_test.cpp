@@ -1,4 +1,4 @@
-#include "toolkit/clsFileString.h"
+#include "toolkit/text/clsFileString.h"
 
 #include <stdexcept>
 

@@ -1,11 +1,13 @@
 #include <random>
 
 #include "tests/support/TempDir.h"
+#include "toolkit/text/chart_text.h"
+#include "toolkit/text/codecs.h"
 
-using platform::DecodeCp932;
-using platform::DecodeUtf8;
-using platform::ToCp932;
-using platform::ToUtf8;
+using text::DecodeCp932;
+using text::DecodeUtf8;
+using text::ToCp932;
+using text::ToUtf8;
 
 namespace {
 
@@ -43,7 +45,7 @@ TEST(Text, RandomByteStringsRoundTrip) {
     }
     ASSERT_EQ(ToCp932(DecodeCp932(s)), s);
     ASSERT_EQ(ToUtf8(DecodeUtf8(s)), s);
-    ASSERT_EQ(ToUtf8(platform::DecodeNativePath(s)), s);
+    ASSERT_EQ(ToUtf8(text::DecodeNativePath(s)), s);
   }
 }
 
@@ -69,21 +71,21 @@ TEST(Cp932, KnownCharactersDecodeAndBytesThatWouldNotComeBackAreEscaped) {
   for (const auto& c : cases) {
     EXPECT_EQ(DecodeCp932(c.bytes), c.text) << c.bytes;
     std::string out;
-    EXPECT_TRUE(platform::EncodeCp932(c.text, out));
+    EXPECT_TRUE(text::EncodeCp932(c.text, out));
     EXPECT_EQ(out, c.bytes);
   }
 }
 
 TEST(Cp932, CharactersWithoutCodeAreReported) {
   for (const std::u16string text : {u"caf\u00E9", u"\uD55C\uAE00", u"\U0001F3B5", u"\u20AC"}) {
-    EXPECT_FALSE(platform::CanEncodeCp932(text)) << ToUtf8(text);
+    EXPECT_FALSE(text::CanEncodeCp932(text)) << ToUtf8(text);
     std::string out;
-    EXPECT_FALSE(platform::EncodeCp932(text, out)) << ToUtf8(text);
+    EXPECT_FALSE(text::EncodeCp932(text, out)) << ToUtf8(text);
     EXPECT_NE(out.find('?'), std::string::npos);
   }
-  EXPECT_TRUE(platform::CanEncodeCp932(u"\u685C\u306E\u96E8 \xDC81"));  // escapes always fit
-  EXPECT_EQ(std::vector<int>({platform::Cp932Code(u'\u3042'), platform::Cp932Code(u'\uFF71'),
-                              platform::Cp932Code(u'\u00E9')}),
+  EXPECT_TRUE(text::CanEncodeCp932(u"\u685C\u306E\u96E8 \xDC81"));  // escapes always fit
+  EXPECT_EQ(std::vector<int>({text::Cp932Code(u'\u3042'), text::Cp932Code(u'\uFF71'),
+                              text::Cp932Code(u'\u00E9')}),
             std::vector<int>({0x82A0, 0xB1, -1}));
 }
 
@@ -102,7 +104,7 @@ TEST(Utf8, DecodesValidTextAndEscapesEverythingElse) {
   }
   // A lone surrogate that is no escape is reported.
   std::string out;
-  EXPECT_FALSE(platform::EncodeUtf8(u"a\xD800" "b", out));
+  EXPECT_FALSE(text::EncodeUtf8(u"a\xD800" "b", out));
   EXPECT_EQ(out, "a\xEF\xBF\xBD" "b");
 }
 
@@ -118,17 +120,17 @@ TEST(Lines, ACrEndsLinesUnlessTheChartHasLfOnly) {
     std::vector<std::string> got;
     std::size_t pos = 0;
     std::string_view line;
-    const platform::LineEnds ends = platform::ChartLineEnds(data);
-    while (platform::NextLine(data, pos, line, ends)) got.emplace_back(line);
+    const text::LineEnds ends = text::ChartLineEnds(data);
+    while (text::NextLine(data, pos, line, ends)) got.emplace_back(line);
     EXPECT_EQ(got, lines) << "input of " << data.size() << " bytes";
   }
   // Written lines end as their charts do: CR LF after every line, the last one too; an LF
   // chart's last line keeps lacking its end.
   std::string out;
-  platform::AppendLine(out, "#TITLE x", platform::LineEnds::CrLf, false);
-  platform::AppendLine(out, "a\nb");
-  platform::AppendLine(out, "a", platform::LineEnds::Lf, true);
-  platform::AppendLine(out, "b", platform::LineEnds::Lf, false);
+  text::AppendLine(out, "#TITLE x", text::LineEnds::CrLf, false);
+  text::AppendLine(out, "a\nb");
+  text::AppendLine(out, "a", text::LineEnds::Lf, true);
+  text::AppendLine(out, "b", text::LineEnds::Lf, false);
   EXPECT_EQ(out, "#TITLE x\r\na\nb\r\na\nb");
 }
 
@@ -139,14 +141,14 @@ TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
   for (const std::string& bytes : {cp932 + "\r\na=1\r\n\r\nb=2\r\n", cp932 + "\na=1\n\nb=2\n", cp932 + "\ra=1\r\rb=2",
                                    std::string("\xEF\xBB\xBF") + ToUtf8(u"[システム]") + "\na=1\n\nb=2",
                                    ToUtf8(u"[システム]") + "\na=1\r\n\nb=2"}) {
-    EXPECT_EQ(platform::DecodeTextLines(bytes), want) << bytes;
+    EXPECT_EQ(text::DecodeTextLines(bytes), want) << bytes;
   }
   // Bytes that are not UTF-8 are CP932, whatever else they might be.
-  EXPECT_EQ(platform::DecodeTextLines("\x83\x5C"), Lines{u"\u30BD"});
-  EXPECT_EQ(platform::EncodeTextLines({u"a", u"\u00E9"}), "\xEF\xBB\xBF" "a\r\n\xC3\xA9\r\n");
-  EXPECT_EQ(platform::EncodeTextLines({u"\u30BD"}), "\x83\x5C\r\n");
+  EXPECT_EQ(text::DecodeTextLines("\x83\x5C"), Lines{u"\u30BD"});
+  EXPECT_EQ(text::EncodeTextLines({u"a", u"\u00E9"}), "\xEF\xBB\xBF" "a\r\n\xC3\xA9\r\n");
+  EXPECT_EQ(text::EncodeTextLines({u"\u30BD"}), "\x83\x5C\r\n");
   // Half-width kana whose Shift-JIS bytes would read as UTF-8 are written in UTF-8 with its mark.
-  EXPECT_EQ(platform::DecodeTextLines(platform::EncodeTextLines({u"\uFF83\uFF68"})), Lines{u"\uFF83\uFF68"});
+  EXPECT_EQ(text::DecodeTextLines(text::EncodeTextLines({u"\uFF83\uFF68"})), Lines{u"\uFF83\uFF68"});
 }
 
 // A chart is UTF-8 by its mark, or by being valid UTF-8 beyond ASCII; everything else is read as
@@ -161,12 +163,12 @@ TEST(ChartEncoding, DecidedByTheMarkOrByValidUtf8BeyondAscii) {
       {"\xF4\x90\x80\x80", false}, {std::string(20, 'a') + "\xC3\xA9" + std::string(20, 'b'), true},
   };
   for (const auto& [bytes, utf8] : cases) {
-    EXPECT_EQ(platform::ChartEncodingOf(bytes), utf8 ? platform::ChartEncoding::Utf8 : platform::ChartEncoding::ShiftJis)
+    EXPECT_EQ(text::ChartEncodingOf(bytes), utf8 ? text::ChartEncoding::Utf8 : text::ChartEncoding::ShiftJis)
         << bytes;
     bool escaped = false;
-    for (const char16_t c : DecodeUtf8(bytes)) escaped = escaped || platform::IsEscapeUnit(c);
+    for (const char16_t c : DecodeUtf8(bytes)) escaped = escaped || text::IsEscapeUnit(c);
     if (bytes.rfind("\xEF\xBB\xBF", 0) != 0) {
-      EXPECT_EQ(platform::IsUtf8Text(bytes), !escaped && utf8) << bytes;
+      EXPECT_EQ(text::IsUtf8Text(bytes), !escaped && utf8) << bytes;
     }
   }
 }
@@ -183,7 +185,7 @@ TEST(NativeNames, ReadInOneEncodingAsAWholeAndShownSo) {
       {"\x83\x73 \x83", u"\xDC83\xDC73 \xDC83", u"\\x83\\x73 \\x83"},  // a lead byte last: not Shift-JIS as a whole
       {"/\xE6\x9B\xB2/\x83\x61/a\xFF\x80", u"/曲/\xDC83\xDC61/a\xDCFF\xDC80", u"/曲/ヂ/a\\xFF\\x80"},  // a path by its names
   }) {
-    EXPECT_EQ(platform::DecodeNativePath(c.bytes), c.text) << c.bytes;
-    EXPECT_EQ(std::make_pair(ToUtf8(c.text), platform::ReadableName(c.text)), std::make_pair(c.bytes, c.shown));
+    EXPECT_EQ(text::DecodeNativePath(c.bytes), c.text) << c.bytes;
+    EXPECT_EQ(std::make_pair(ToUtf8(c.text), text::ReadableName(c.text)), std::make_pair(c.bytes, c.shown));
   }
 }

@@ -1,9 +1,9 @@
-#include "toolkit/clsFileString.h"
+#include "toolkit/text/clsFileString.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "toolkit/platform/text.h"
+#include "toolkit/text/codecs.h"
 
 namespace {
 
@@ -12,8 +12,8 @@ namespace {
 // without a code (and escaped bytes) sort after everything and stay distinct from each other.
 long TextKey(char16_t c) {
   if (c < 0x80) return clsFileString::FoldAscii(c);
-  if (platform::IsEscapeUnit(c)) return 0x10000L + c;  // a stray byte equals no character
-  const int code = platform::Cp932Code(c);
+  if (text::IsEscapeUnit(c)) return 0x10000L + c;  // a stray byte equals no character
+  const int code = text::Cp932Code(c);
   if (code < 0) return 0x10000L + c;
   if (code > 0xFF) return static_cast<short>(static_cast<unsigned short>(code));
   return code;
