@@ -166,7 +166,7 @@ void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   frmSelect_->ShowFilter(options);
   chkR_->setChecked(options.RecursiveOn);
   chkFileCheck_->setChecked(options.FileCheckOn);
-  chkTB_->setChecked(options.TextModeOn != 0);
+  chkTB_->setChecked(options.TextModeOn);
   chkBack_->setChecked(options.BackupOn);
 }
 
@@ -192,7 +192,7 @@ RunOptions frmMain::ReadRunOptions() const {
   options.BackupOn = chkBack_->isChecked();
   options.FileCheckOn = chkFileCheck_->isChecked();
   options.RecursiveOn = chkR_->isChecked();
-  options.TextModeOn = chkTB_->isChecked() ? 1 : 0;
+  options.TextModeOn = chkTB_->isChecked();
   frmSelect_->ReadFilter(options);
   options.Rules = RuleList();
   return options;
@@ -202,7 +202,7 @@ RuleEntry frmMain::BuildRuleEntry() {
   const std::u16string search = FromQt(txtCnv_[0]->text());
   const std::u16string replace = FromQt(txtCnv_[1]->text());
   if (search.empty()) return {};
-  const std::u16string error = RuleError(search, replace, chkTB_->isChecked() ? 1 : 0);
+  const std::u16string error = RuleError(search, replace, RuleCase(chkTB_->isChecked()));
   if (error.empty()) return MakeRuleEntry(search, replace);
   mdlMessages::ShowMessage(error, u"置換ルール登録", MsgIcon::Exclamation);
   return {};
@@ -215,7 +215,7 @@ void frmMain::AppendRule(const RuleEntry& entry) {
 
 void frmMain::LoadRules(const std::u16string& path) {
   std::vector<RuleEntry> loaded;
-  LoadRuleFile(loaded, chkTB_->isChecked() ? 1 : 0, path);
+  LoadRuleFile(loaded, RuleCase(chkTB_->isChecked()), path);
   for (const RuleEntry& entry : loaded) AppendRule(entry);
 }
 

@@ -29,7 +29,7 @@ struct RunOptions : RunOptionsBase {
   RunOptions() : RunOptionsBase(true, u"*.bms;*.bme") {}
   std::u16string MaterialText;
   bool BackupOn = true, FileCheckOn = true;
-  int TextModeOn = 1;
+  bool TextModeOn = true;
   std::vector<RuleEntry> Rules;
 
   // The settings file's keys (the rules live in the rule file).
@@ -40,7 +40,7 @@ struct RunOptions : RunOptionsBase {
 // The state of one run: its options, rules, counters and failures.
 struct RunState : ChartRunState {
   bool FileCheckOn = false;
-  int TextModeOn = 0;
+  bool TextModeOn = false;
   std::vector<std::unique_ptr<clsRules>> Rules;  // RuleCount = Rules.size()
   RunParams Params;
   // The file check's lookups, each folder listed once for the run.

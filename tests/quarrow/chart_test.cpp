@@ -12,7 +12,7 @@ namespace {
 struct ChartRun {
   using Rules = std::vector<std::pair<std::u16string, std::u16string>>;
   explicit ChartRun(const Rules& rules, bool file_check = false) {
-    std::tie(state.BackupOn, state.FileCheckOn, state.TextModeOn) = std::make_tuple(true, file_check, 1);
+    std::tie(state.BackupOn, state.FileCheckOn, state.TextModeOn) = std::make_tuple(true, file_check, true);
     std::vector<RuleEntry> entries;
     for (const auto& [s, r] : rules) entries.push_back(MakeRuleEntry(s, r));
     BuildRules(state, entries);

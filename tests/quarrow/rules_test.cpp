@@ -6,6 +6,7 @@
 #include "toolkit/mdlTools.h"
 
 using namespace quarrow;
+using text::CaseMode;
 
 TEST(CommandTable, FindCommandIsAPrefixTestWithoutAsciiCase) {
   const std::vector<std::pair<std::u16string, int>> cases = {
@@ -36,23 +37,24 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
   for (const auto& [search, replace, valid, command] : cases) {
     clsRules rule;
     const RuleEntry e = MakeRuleEntry(search, replace);
-    const bool made = rule.MakeRule(e.Text, e.Split, 1);
-    const std::u16string why = RuleError(search, replace, 1);
+    const bool made = rule.MakeRule(e.Text, e.Split, CaseMode::Text);
+    const std::u16string why = RuleError(search, replace, CaseMode::Text);
     EXPECT_EQ(std::make_tuple(made, rule.CommandNum, why.empty()), std::make_tuple(valid, command, valid)) << U8(e.Text);
     EXPECT_TRUE(valid || why.find(u"置換ルールが間違っています。") != std::u16string::npos) << U8(why);
   }
-  EXPECT_EQ(RuleError(u"#TITLE *", std::u16string(u"#TITLE *") + char16_t(0xD83D), 1),
+  EXPECT_EQ(RuleError(u"#TITLE *", std::u16string(u"#TITLE *") + char16_t(0xD83D), CaseMode::Text),
             u"置換パタンに書けない文字があります: (U+D83D)");
   // A line break or a NUL would break the chart's lines, and no rule file could keep it.
   for (const std::u16string& bad : {std::u16string(u"a\rb"), std::u16string(u"a\nb"), std::u16string(u"a\0b", 3)})
-    EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE " + bad, 1) + RuleError(u"#TITLE " + bad, u"#TITLE *", 1),
+    EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE " + bad, CaseMode::Text) +
+                  RuleError(u"#TITLE " + bad, u"#TITLE *", CaseMode::Text),
               u"パタンに改行文字か NUL 文字がありますパタンに改行文字か NUL 文字があります");
   clsRules rule;
   const RuleEntry e = MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg");
   std::u16string line = u"#WAV01 kick.WAV";
-  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, 0));
+  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, CaseMode::Binary));
   EXPECT_FALSE(rule.Convert(line)) << "without text mode the letters' case counts";
-  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, 1));
+  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, CaseMode::Text));
   EXPECT_EQ(std::make_tuple(rule.Convert(line), line), std::make_tuple(true, u"#WAV01 kick.ogg"));
 }
 
@@ -69,7 +71,7 @@ struct RuleFolder {
   }
   std::vector<RuleEntry> LoadBytes(const std::string& bytes) {
     std::vector<RuleEntry> list;
-    LoadRuleFile(list, 1, t.Write(u"rules.rul", bytes));
+    LoadRuleFile(list, CaseMode::Text, t.Write(u"rules.rul", bytes));
     return list;
   }
   TempDir t;
@@ -106,7 +108,7 @@ TEST(RuleFile, ReaderTakesTheWrittenLayoutElseNonEmptyLinesInPairsAndNamesWhatIs
 TEST(RuleFile, SaveThenLoadGivesTheSameListOrSaysWhichRuleItCannotKeep) {
   RuleFolder f;
   std::vector<RuleEntry> back = {MakeRuleEntry(u"kept", u"kept")};
-  EXPECT_TRUE(LoadRuleFile(back, 1, u""));  // no file yet: nothing, quietly
+  EXPECT_TRUE(LoadRuleFile(back, CaseMode::Text, u""));  // no file yet: nothing, quietly
   const std::vector<RuleEntry> list = {MakeRuleEntry(u"kept", u"kept"), MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),
                                        MakeRuleEntry(u"#ARTIST *", u""), MakeRuleEntry(u"#TITLE a → b", u"#TITLE c → d"),
                                        MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*"),
@@ -114,7 +116,7 @@ TEST(RuleFile, SaveThenLoadGivesTheSameListOrSaysWhichRuleItCannotKeep) {
   ASSERT_TRUE(SaveRuleFile(std::vector<RuleEntry>(list.begin() + 1, list.end())));
   const std::string saved = f.t.Read(u"Quarrow.rul");
   EXPECT_EQ(saved.substr(0, 45), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n#ARTIST *\r\n\r\n\r\n");
-  EXPECT_TRUE(LoadRuleFile(back, 1, u""));
+  EXPECT_TRUE(LoadRuleFile(back, CaseMode::Text, u""));
   EXPECT_EQ(back, list) << "loading appends";
   // A rule that would not come back as it is keeps the file as it was, and is named.
   for (const RuleEntry& lost : {MakeRuleEntry(u"#TITLE \xD800", u"#TITLE *"), MakeRuleEntry(u"#TITLE *", u"#TITLE *\xDBFF")}) {
@@ -127,7 +129,7 @@ TEST(RuleFile, SaveThenLoadGivesTheSameListOrSaysWhichRuleItCannotKeep) {
   const std::vector<RuleEntry> wide = {MakeRuleEntry(u"#TITLE 한*", u"#TITLE *")};
   ASSERT_TRUE(SaveRuleFile(wide));
   std::vector<RuleEntry> again;
-  LoadRuleFile(again, 1, u"");
+  LoadRuleFile(again, CaseMode::Text, u"");
   EXPECT_EQ(again, wide);
   ASSERT_TRUE(SaveRuleFile({}));
   EXPECT_EQ(std::make_tuple(f.t.Read(u"Quarrow.rul"), f.messages.messages.size()), std::make_tuple("", std::size_t{2}));
@@ -135,7 +137,7 @@ TEST(RuleFile, SaveThenLoadGivesTheSameListOrSaysWhichRuleItCannotKeep) {
 
   ASSERT_TRUE(platform::RemoveFile(f.t / u"Quarrow.rul"));
   f.t.MakeFolder(u"Quarrow.rul");  // cannot be read or written as a file
-  EXPECT_FALSE(LoadRuleFile(again, 1, u""));
+  EXPECT_FALSE(LoadRuleFile(again, CaseMode::Text, u""));
   EXPECT_FALSE(SaveRuleFile({MakeRuleEntry(u"a", u"b")}));
   ASSERT_EQ(f.messages.messages.size(), 2u);
   const RecordedMessage& m = f.messages.messages[1];
