@@ -175,7 +175,7 @@ class Passes {
 
 clsMatching MakeRule(const Rule& rule, int cmpMode) {
   clsMatching m;
-  m.SetCmpMode(cmpMode);
+  m.SetCmpMode(cmpMode != 0 ? text::CaseMode::Text : text::CaseMode::Binary);
   m.SetFileNameMode(true);
   m.SetMatchPattern(rule.search);
   m.SetReplacePattern(rule.replace);

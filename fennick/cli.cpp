@@ -18,8 +18,8 @@ constexpr char kDescription[] =
     "entry the sound set already holds: files and whole folders, without a recycle bin unless --trash\n"
     "is given. Give --no-sync-delete to keep them, or --dry-run to see first what would go.\n";
 
-const char* ModeName(int mode) {
-  return mode == kModeClear ? "clear" : mode == kModeRedefine ? "redefine" : "normal";
+const char* ModeName(ConvertModes mode) {
+  return mode == ConvertModes::Clear ? "clear" : mode == ConvertModes::Redefine ? "redefine" : "normal";
 }
 
 }  // namespace
@@ -35,12 +35,6 @@ int CliMain(const std::vector<std::u16string>& args) {
   bool assume_yes = false;
   using Values = std::vector<std::u16string>;
   using Refusal = std::optional<std::string>;
-  auto toggle = [](bool& flag) {
-    return [&flag](const Values&, bool negated) -> Refusal {
-      flag = !negated;
-      return std::nullopt;
-    };
-  };
   cli.Add({"--source", "", "DIR", "the sound set folder, or the material base folder with --base-folder",
            [&] { return options.SourceText.empty() ? std::string("none") : mdlCli::Shown(options.SourceText); },
            [&](const Values& v, bool) -> Refusal {
@@ -49,40 +43,38 @@ int CliMain(const std::vector<std::u16string>& args) {
              return v[0].empty() ? Refusal("the source folder is an empty path")
                                  : Refusal("no source folder " + mdlCli::Shown(v[0]));
            }});
-  cli.Add({"--base-folder", "--sound-set", "",
-           "DIR is BM98's Material folder: each chart folder is paired with the sound set of its own name;"
-           " --sound-set: DIR is one sound set folder (with --recursive: used for every folder of the"
-           " target tree named like it)",
-           [&] { return std::string(options.BaseFolderOn ? "--base-folder" : "--sound-set"); },
-           toggle(options.BaseFolderOn)});
+  using Shown = mdlCli::Switch::Shown;
+  cli.Add({{"--base-folder", "--sound-set",
+            "DIR is BM98's Material folder: each chart folder is paired with the sound set of its own name;"
+            " --sound-set: DIR is one sound set folder (with --recursive: used for every folder of the"
+            " target tree named like it)",
+            options.BaseFolderOn, Shown::Name}});
   cli.Add({"--mode", "", "normal|redefine|clear",
            "normal: lines without a tag only; redefine: every line against this sound set; clear: remove"
            " the tags (with conversion alone and no recursion, no source is needed)",
            [&] { return std::string(ModeName(options.ConvertMode)); }, [&](const Values& v, bool) -> Refusal {
              if (v[0] == u"normal") {
-               options.ConvertMode = kModeNormal;
+               options.ConvertMode = ConvertModes::Normal;
              } else if (v[0] == u"redefine") {
-               options.ConvertMode = kModeRedefine;
+               options.ConvertMode = ConvertModes::Redefine;
              } else if (v[0] == u"clear") {
-               options.ConvertMode = kModeClear;
+               options.ConvertMode = ConvertModes::Clear;
              } else {
                return "unknown mode " + text::ToUtf8(v[0]) + " (normal, redefine or clear)";
              }
              return std::nullopt;
            }});
-  cli.Add({"--convert", "--no-convert", "", "material conversion of the charts",
-           [&] { return mdlCli::OnOff(options.ConvertOn); }, toggle(options.ConvertOn)});
-  cli.Add({"--sync-delete", "--no-sync-delete", "",
-           "DELETE FOR GOOD from the chart folder the entries the sound set holds",
-           [&] { return mdlCli::OnOff(options.SyncDeleteOn); }, toggle(options.SyncDeleteOn)});
-  cli.Add({"--trash", "--no-trash", "",
-           "sync deletion moves each entry to the trash of its own volume (the Recycle Bin on Windows)"
-           " instead; an entry that cannot go there stays and is reported",
-           [&] { return mdlCli::OnOff(options.TrashOn); }, toggle(options.TrashOn)});
-  cli.Add({"--backup", "--no-backup", "", "keep each old chart as CHART~n.cbk",
-           [&] { return mdlCli::OnOff(options.BackupOn); }, toggle(options.BackupOn)});
-  cli.Add({"--yes", "", "", "go on when the source and target folders overlap", [] { return std::string("no"); },
-           toggle(assume_yes)});
+  cli.Add({
+      {"--convert", "--no-convert", "material conversion of the charts", options.ConvertOn},
+      {"--sync-delete", "--no-sync-delete", "DELETE FOR GOOD from the chart folder the entries the sound set holds",
+       options.SyncDeleteOn},
+      {"--trash", "--no-trash",
+       "sync deletion moves each entry to the trash of its own volume (the Recycle Bin on Windows)"
+       " instead; an entry that cannot go there stays and is reported",
+       options.TrashOn},
+      {"--backup", "--no-backup", "keep each old chart as CHART~n.cbk", options.BackupOn},
+      {"--yes", "", "go on when the source and target folders overlap", assume_yes, Shown::YesNo},
+  });
   if (const auto status = cli.Parse(args, options)) return *status;
   cli.Console().SetAssumeYes(assume_yes);
 

@@ -140,7 +140,7 @@ void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   frmSelect_->ShowFilter(options);
   chkSync_->setChecked(options.SyncDeleteOn);
   chkMat_->setChecked(options.ConvertOn);
-  optMode_.at(options.ConvertMode)->setChecked(true);
+  optMode_.at(static_cast<std::size_t>(options.ConvertMode))->setChecked(true);
   chkBack_->setChecked(options.BackupOn);
   chkR_->setChecked(options.RecursiveOn);
   optSrcType_[options.BaseFolderOn ? 0 : 1]->setChecked(true);
@@ -157,7 +157,9 @@ RunOptions frmMain::ReadRunOptions() const {
   options.SyncDeleteOn = chkSync_->isChecked();
   options.ConvertOn = chkMat_->isChecked();
   options.TrashOn = chkTrash_->isChecked();
-  options.ConvertMode = optMode_[2]->isChecked() ? kModeClear : optMode_[1]->isChecked() ? kModeRedefine : kModeNormal;
+  options.ConvertMode = optMode_[2]->isChecked()   ? ConvertModes::Clear
+                       : optMode_[1]->isChecked() ? ConvertModes::Redefine
+                                                  : ConvertModes::Normal;
   frmSelect_->ReadFilter(options);
   return options;
 }

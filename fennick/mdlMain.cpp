@@ -97,13 +97,17 @@ clsStoredFiles::Result MaterialFile(RunState& state, const std::u16string& sourc
 
 }  // namespace
 
+ConvertModes ConvertModeOf(std::int32_t number) {
+  return number == 1 ? ConvertModes::Redefine : number == 2 ? ConvertModes::Clear : ConvertModes::Normal;
+}
+
 void RunOptions::FromSettings(const mdlOptions::SettingsTable& table) {
   using namespace mdlOptions;
   RunOptionsBase::FromSettings(table);
   SourceText = table.Text(kSectionSystem, kKeySource);
   SyncDeleteOn = table.Number(kSectionProcess, kKeySyncDelete) != 0;
   ConvertOn = table.Number(kSectionProcess, kKeyConvert) != 0;
-  ConvertMode = table.Number(kSectionProcess, kKeyConvertMode);
+  ConvertMode = ConvertModeOf(table.Number(kSectionProcess, kKeyConvertMode));
   BackupOn = table.Number(kSectionProcess, kKeyBackup) != 0;
   BaseFolderOn = table.Number(kSectionProcess, kKeyBaseFolder) != 0;
   TrashOn = table.Number(kSectionProcess, kKeyTrash) != 0;
@@ -115,7 +119,7 @@ void RunOptions::ToSettings(mdlOptions::SettingsTable& table) const {
   table.Set(kSectionSystem, kKeySource, SettingValue::OfText(SourceText));
   table.Set(kSectionProcess, kKeySyncDelete, SettingValue::OfNumber(SyncDeleteOn ? 1 : 0));
   table.Set(kSectionProcess, kKeyConvert, SettingValue::OfNumber(ConvertOn ? 1 : 0));
-  table.Set(kSectionProcess, kKeyConvertMode, SettingValue::OfNumber(ConvertMode));
+  table.Set(kSectionProcess, kKeyConvertMode, SettingValue::OfNumber(static_cast<std::int32_t>(ConvertMode)));
   table.Set(kSectionProcess, kKeyBackup, SettingValue::OfNumber(BackupOn ? 1 : 0));
   table.Set(kSectionProcess, kKeyBaseFolder, SettingValue::OfNumber(BaseFolderOn ? 1 : 0));
   table.Set(kSectionProcess, kKeyTrash, SettingValue::OfNumber(TrashOn ? 1 : 0));
@@ -129,33 +133,32 @@ std::u16string LastComponent(const std::u16string& path) {
 
 bool ConvertMaterialLine(RunState& state, const std::u16string& source, const std::u16string& set_tag,
                          std::u16string& line) {
-  const clsFileString strings;
   const auto& names = CommandNames();
   int command = 0;
   for (int k = 1; k <= kCommandCount && command == 0; ++k) {
-    if (strings.FileStrComp(line.substr(0, names[k].size()), names[k], 1) == 0) command = k;
+    if (text::StartsWith(line, names[k], text::CaseMode::Text)) command = k;
   }
   if (command == 0) return false;
 
-  // p counts from 1: the first character after the command and its index.
-  const std::size_t p = names[command].size() + static_cast<std::size_t>(CommandIdWidth()[command]) + 1;
-  const std::size_t open = line.find(u'<', p - 1);
-  const std::size_t close = line.find(u'>', p - 1);
+  // The character right after the command and its index separates them from the file.
+  const std::size_t separator = names[command].size() + static_cast<std::size_t>(CommandIdWidth()[command]);
+  const std::size_t open = line.find(u'<', separator);
+  const std::size_t close = line.find(u'>', separator);
   std::u16string head, bracket, file;
   if (open != std::u16string::npos && close != std::u16string::npos && close > open) {
     head = line.substr(0, open);
     bracket = line.substr(open, close - open + 1);
     file = line.substr(close + 1);
   } else {
-    // The character at p is the separator, whatever it is; the blanks after it stay in the head.
-    std::size_t q = p;  // 0-based index of position p + 1
+    // The separator may be any character; the blanks after it stay in the head.
+    std::size_t q = separator + 1;
     while (q < line.size() && IsBlank(line[q])) ++q;
     head = line.substr(0, std::min(q, line.size()));
     if (q < line.size()) file = line.substr(q);
   }
-  const int mode = state.ConvertMode;
-  if (mode == kModeRedefine || mode == kModeClear) bracket.clear();
-  if (bracket.empty() && mode != kModeClear) {
+  const ConvertModes mode = state.ConvertMode;
+  if (mode == ConvertModes::Redefine || mode == ConvertModes::Clear) bracket.clear();
+  if (bracket.empty() && mode != ConvertModes::Clear) {
     const clsStoredFiles::Result found = MaterialFile(state, source, file);
     // A line whose file could not be looked for stays exactly as it is, its tag included.
     if (found == clsStoredFiles::Result::Failed) return false;
@@ -163,7 +166,7 @@ bool ConvertMaterialLine(RunState& state, const std::u16string& source, const st
   }
 
   std::u16string converted = head + bracket + file;
-  if (strings.FileStrComp(converted, line, 1) == 0) return false;
+  if (text::Equal(converted, line, text::CaseMode::Text)) return false;
   line = std::move(converted);
   return true;
 }
@@ -327,7 +330,7 @@ bool ProcessBaseFolder(RunState& state, const platform::Folder& folder) {
 
 bool ProcessSetFolder(RunState& state, const platform::Folder& folder) {
   const std::u16string name = LastComponent(folder.Path());
-  if (!name.empty() && clsFileString().FileStrComp(name, state.SetName, 1) == 0) {
+  if (!name.empty() && text::Equal(name, state.SetName, text::CaseMode::Text)) {
     return ProcessFolderPair(state, state.SourcePath, folder);
   }
   return EachSubfolder(state, folder, [&state](const platform::Folder& sub) { return ProcessSetFolder(state, sub); });
@@ -357,9 +360,7 @@ void ReadRunOptions(RunState& state, const RunOptions& options) {
   state.ReadBase(options);
   state.SyncDeleteOn = options.SyncDeleteOn;
   state.ConvertOn = options.ConvertOn;
-  state.ConvertMode = options.ConvertMode == kModeClear      ? kModeClear
-                      : options.ConvertMode == kModeRedefine ? kModeRedefine
-                                                             : kModeNormal;
+  state.ConvertMode = options.ConvertMode;
   state.BackupOn = options.BackupOn;
   state.BaseFolderOn = options.BaseFolderOn;
   state.TrashOn = options.TrashOn;
@@ -391,7 +392,7 @@ RunResult Run(const RunContext& context, const RunOptions& options, const RunHoo
                              MsgIcon::Exclamation);
     return {};
   }
-  state.ClearOnly = state.ConvertMode == kModeClear && state.ConvertOn && !state.RecursiveOn && !state.SyncDeleteOn;
+  state.ClearOnly = state.ConvertMode == ConvertModes::Clear && state.ConvertOn && !state.RecursiveOn && !state.SyncDeleteOn;
   if (source.empty() && !state.ClearOnly) {
     context.Messages.ShowMessage(mdlRun::WithReason(u"正確なソースパスを指定してください", source_why), u"パスの指定",
                              MsgIcon::Exclamation);
@@ -399,8 +400,8 @@ RunResult Run(const RunContext& context, const RunOptions& options, const RunHoo
   }
   if (state.ClearOnly) source.clear();
   if (!state.ClearOnly) {
-    const clsFileString strings;
-    if (strings.FileInStrR(1, source, target, 1) != 0 || strings.FileInStrR(1, target, source, 1) != 0) {
+    using text::CaseMode;
+    if (text::StartsWith(source, target, CaseMode::Text) || text::StartsWith(target, source, CaseMode::Text)) {
       const bool go_on = context.Messages.AskYesNo(
           u"変換フォルダとソースフォルダが同一のフォルダ、\r\n"
           u"あるいは一方がもう一方のフォルダに含まれています。\r\n"

@@ -19,7 +19,10 @@ namespace fennick {
 
 using mdlChartFile::ChartChange;
 
-enum ConvertModes { kModeNormal = 0, kModeRedefine = 1, kModeClear = 2 };
+// How conversion treats a line's set tag; the numbers are the settings file's.
+enum class ConvertModes { Normal = 0, Redefine = 1, Clear = 2 };
+// The mode a settings number stands for; Normal for a number that is none.
+ConvertModes ConvertModeOf(std::int32_t number);
 
 // What the window (or the command line) holds when the start button is pressed.
 struct RunOptions : RunOptionsBase {
@@ -29,7 +32,7 @@ struct RunOptions : RunOptionsBase {
   bool BackupOn = true;
   bool SyncDeleteOn = true;
   bool ConvertOn = true;
-  int ConvertMode = kModeNormal;
+  ConvertModes ConvertMode = ConvertModes::Normal;
   bool TrashOn = false;  // sync deletion moves to the trash instead of deleting for good
 
   void FromSettings(const mdlOptions::SettingsTable& table);
@@ -41,7 +44,7 @@ struct RunState : ChartRunState {
   using ChartRunState::ChartRunState;
   bool SyncDeleteOn = false;
   bool ConvertOn = false;
-  int ConvertMode = kModeNormal;
+  ConvertModes ConvertMode = ConvertModes::Normal;
   bool BaseFolderOn = false;
   bool TrashOn = false;
   bool ClearOnly = false;     // clear mode alone, on the target folder only: no source folder needed

@@ -22,7 +22,7 @@ inline mdlOptions::SettingsTable InitSettingsTable() {
         TextKey(kKeyTarget, u"")}},
       FilterSection(1, u"*.bms;*.bme"),
       {kSectionProcess,
-       {CheckKey(kKeySyncDelete, 1), CheckKey(kKeyConvert, 1), NumberKey(kKeyConvertMode, 0, kRangeBoth, 0, 2),
+       {CheckKey(kKeySyncDelete, 1), CheckKey(kKeyConvert, 1), NumberKey(kKeyConvertMode, 0, Clamp::Both, 0, 2),
         CheckKey(kKeyBackup, 1), CheckKey(kKeyRecursive, 0), CheckKey(kKeyBaseFolder, 1), CheckKey(kKeyTrash, 0)}},
   };
   return t;

@@ -71,12 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string chart = in.ConsumeRemainingBytesAsString();
 
   quarrow::RunState q;
-  q.TextModeOn = 1;
+  q.TextModeOn = true;
   quarrow::BuildRules(q, {quarrow::MakeRuleEntry(search, replace)});
   Check(chart, [&](std::u16string& line) { return quarrow::ReplaceLine(q, u"/nonexistent-fuzz-folder", line); });
 
   fennick::RunState f;
-  f.ConvertMode = mode;
+  f.ConvertMode = fennick::ConvertModeOf(mode);
   Check(chart, [&](std::u16string& line) {
     return fennick::ConvertMaterialLine(f, u"/nonexistent-fuzz-folder", u"<set>", line);
   });

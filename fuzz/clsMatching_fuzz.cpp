@@ -41,12 +41,12 @@ std::u16string Text(const std::string& bytes) {
   return out;
 }
 
-bool Same(char16_t a, char16_t b, int cmpMode) {
-  return cmpMode == 0 ? a == b : clsFileString::CharEqualText(a, b);
-}
+using text::CaseMode;
+
+bool Same(char16_t a, char16_t b, CaseMode cmpMode) { return text::EqualChars(a, b, cmpMode); }
 
 // Whole-name wildcard match with backtracking over the last "*".
-bool Reference(const std::u16string& p, const std::u16string& s, int cmpMode) {
+bool Reference(const std::u16string& p, const std::u16string& s, CaseMode cmpMode) {
   std::size_t pi = 0, si = 0, starP = std::u16string::npos, starS = 0;
   while (si < s.size()) {
     if (pi < p.size() && p[pi] == u'*') {
@@ -71,7 +71,7 @@ bool IsWild(const std::u16string& t) { return t == u"*" || t == u"?"; }
 // What each token covers in s: the first segment at the start, the last at the end, every middle
 // one at its left-most place after the one before. Empty when the tokens do not match.
 std::optional<std::vector<std::u16string>> Captures(const std::vector<std::u16string>& tokens,
-                                                    const std::u16string& s, int cmpMode) {
+                                                    const std::u16string& s, CaseMode cmpMode) {
   struct Segment {
     std::size_t first, last, length;  // tokens [first, last)
   };
@@ -130,9 +130,7 @@ std::optional<std::vector<std::u16string>> Captures(const std::vector<std::u16st
 // The name a usable rule makes of s: per search position, the captured text where the pairing
 // in use holds a wildcard, else the pairing's literal.
 std::optional<std::u16string> Rewritten(const clsMatching& m, const std::u16string& s) {
-  std::vector<std::u16string> tokens, pairing;
-  m.GetMatchDec(tokens);
-  m.GetReplaceDec(pairing, false);
+  const std::vector<std::u16string> tokens = m.MatchTokens(), pairing = m.ReplaceTokens(false);
   const auto captured = Captures(tokens, s, m.CmpMode());
   if (!captured) return std::nullopt;
   std::u16string out;
@@ -144,11 +142,10 @@ std::optional<std::u16string> Rewritten(const clsMatching& m, const std::u16stri
 }
 
 void CheckTokens(const clsMatching& m) {
-  std::vector<std::u16string> dec;
-  const int n = m.GetMatchDec(dec);
-  Check(n == static_cast<int>(dec.size()));
-  if (m.CanMatching() != 0) return;
-  Check(n >= 3 && dec.front().empty() && dec.back().empty());
+  const std::vector<std::u16string> dec = m.MatchTokens();
+  Check(m.CanMatching() != dec.empty());
+  if (!m.CanMatching()) return;
+  Check(dec.size() >= 3 && dec.front().empty() && dec.back().empty());
   std::u16string joined;
   for (std::size_t i = 0; i < dec.size(); ++i) {
     joined += dec[i];
@@ -163,24 +160,22 @@ void CheckTokens(const clsMatching& m) {
 
 void Exercise(clsMatching& m, const std::u16string& search, const std::u16string& replace,
               const std::u16string& name, bool reverse) {
-  const int cmpMode = m.CmpMode();
+  const CaseMode cmpMode = m.CmpMode();
   CheckTokens(m);
   const bool matched = m.IsMatch(name);
   if (search.empty()) {
-    Check(!matched && m.CanMatching() == 1);
+    Check(!matched && !m.CanMatching());
   } else {
     const std::u16string whole = m.FileNameMode() ? search : u"*" + search + u"*";
     Check(matched == Reference(whole, name, cmpMode));
   }
 
-  std::vector<std::u16string> dec;
-  const int n = m.GetReplaceDec(dec, false);
-  Check(n == static_cast<int>(dec.size()));
-  Check(m.GetReplaceDec(dec, true) == n && static_cast<int>(dec.size()) == n);
+  const std::size_t n = m.MatchTokens().size();
+  Check(m.ReplaceTokens(false).size() == n && m.ReplaceTokens(true).size() == n);
 
   std::u16string out = name;
   const bool replaced = m.MatchAndReplaceFileName(out);
-  if ((m.CanReplace() & 1) != 0) {
+  if (!m.CanRewrite()) {
     Check(!replaced && out == name);
   } else {
     Check(replaced == matched);
@@ -190,7 +185,7 @@ void Exercise(clsMatching& m, const std::u16string& search, const std::u16string
     if (replaced) Check(out == *expected);
     // A rule that gives back its own search pattern keeps the name (up to case in text mode).
     if (replaced && m.FileNameMode() && replace == search) {
-      Check(clsFileString().FileStrComp(out, name, cmpMode) == 0);
+      Check(text::Equal(out, name, cmpMode));
     }
   }
 
@@ -214,11 +209,11 @@ void CheckKernels(const std::u16string& name, const std::u16string& search) {
   const char16_t* s = name.data();
   std::u16string lit = search.substr(0, len), folded;
   lit.resize(len, u'a');
-  for (const char16_t c : lit) folded.push_back(clsFileString::FoldAscii(c));
+  for (const char16_t c : lit) folded.push_back(text::FoldAscii(c));
   Check(active::EqualRun<false>(s, lit.data(), len) == plain::EqualRun<false>(s, lit.data(), len));
   Check(active::EqualRun<true>(s, folded.data(), len) == plain::EqualRun<true>(s, folded.data(), len));
   for (const char16_t p : search.substr(0, 4)) {
-    const char16_t lower = clsFileString::FoldAscii(p);
+    const char16_t lower = text::FoldAscii(p);
     const char16_t fold = (lower >= u'a' && lower <= u'z') ? 0x20 : 0;
     for (const char16_t f : {char16_t(0), fold}) {
       const std::size_t start = len / 3, n = std::min<std::size_t>(len - start, 64);
@@ -234,7 +229,7 @@ void CheckKernels(const std::u16string& name, const std::u16string& search) {
   matchKernels::Block b{};
   for (std::size_t i = 0; i < 8; ++i) {
     const char16_t p = i < search.size() ? search[i] : u'?';
-    const char16_t lower = clsFileString::FoldAscii(p);
+    const char16_t lower = text::FoldAscii(p);
     b.set[i] = p == u'?' ? 0xFFFF : (lower >= u'a' && lower <= u'z') ? 0x20 : 0;
     b.want[i] = p == u'?' ? 0xFFFF : lower;
   }
@@ -251,7 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string replace = Text(fdp.ConsumeRandomLengthString(256));
   const std::u16string name = Text(fdp.ConsumeRandomLengthString(1024));
   const bool fileNameMode = flags & 1;
-  const int cmpMode = (flags & 2) ? 1 : 0;
+  const CaseMode cmpMode = (flags & 2) ? CaseMode::Text : CaseMode::Binary;
   const bool reverse = flags & 4;
 
   CheckKernels(name, search);
@@ -275,16 +270,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Exercise(m, search, replace, name, !reverse);
 
   m.SetMatchPattern(search);  // unchanged: no rebuild
-  m.SetCmpMode(1 - cmpMode);
+  m.SetCmpMode(cmpMode == CaseMode::Text ? CaseMode::Binary : CaseMode::Text);
   Exercise(m, search, replace, name, reverse);
 
   m.SetMatchPattern(u"");
-  Check(!m.IsMatch(name) && (m.CanReplace() & 1) != 0);
+  Check(!m.IsMatch(name) && !m.CanRewrite());
   std::u16string out = name;
   Check(!m.MatchAndReplaceFileName(out) && out == name);
   m.SetReplacePatternReverse(!reverse);
-  std::vector<std::u16string> dec;
-  Check(m.GetMatchDec(dec) == 0 && dec.empty());
-  Check(m.GetReplaceDec(dec, reverse) == 0 && dec.empty());
+  Check(m.MatchTokens().empty() && m.ReplaceTokens(reverse).empty());
   return 0;
 }

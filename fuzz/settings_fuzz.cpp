@@ -15,7 +15,7 @@ mdlOptions::SettingsTable Defaults() {
   t.Sections = {
       {kSectionSystem, {NumberKey(u"Window Top", 50), NumberKey(u"Window Left", 50), TextKey(kKeyTarget, u"")}},
       FilterSection(1, u"*.bms;*.bme"),
-      {kSectionProcess, {CheckKey(kKeyRecursive, 0), NumberKey(u"変換モード", 0, kRangeBoth, 0, 2), TextKey(u"拡張子", u"bmp")}},
+      {kSectionProcess, {CheckKey(kKeyRecursive, 0), NumberKey(u"変換モード", 0, Clamp::Both, 0, 2), TextKey(u"拡張子", u"bmp")}},
   };
   return t;
 }
@@ -29,8 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const SettingSection& section : table.Sections) {
     for (const SettingKey& key : section.Keys) {
       const std::int32_t v = key.Value.AsNumber();
-      if ((key.RangeCheck & kRangeMin) && v < key.MinValue) std::abort();
-      if ((key.RangeCheck & kRangeMax) && v > key.MaxValue) std::abort();
+      const bool min = key.RangeCheck == Clamp::Min || key.RangeCheck == Clamp::Both;
+      const bool max = key.RangeCheck == Clamp::Max || key.RangeCheck == Clamp::Both;
+      if ((min && v < key.MinValue) || (max && v > key.MaxValue)) std::abort();
     }
   }
   // Values that hold a line end cannot survive a file of lines; the others must.

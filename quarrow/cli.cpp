@@ -121,33 +121,17 @@ int CliMain(const std::vector<std::u16string>& args) {
              return v[0].empty() ? Refusal("the material base folder is an empty path")
                                  : Refusal("no material base folder " + mdlCli::Shown(v[0]));
            }});
-  cli.Add({"--backup", "--no-backup", "", "keep each old chart as CHART~n.mbk",
-           [&] { return mdlCli::OnOff(options.BackupOn); }, [&](const Values&, bool negated) -> Refusal {
-             options.BackupOn = !negated;
-             return std::nullopt;
-           }});
-  cli.Add({"--file-check", "--no-file-check", "", "rewrite a material line only when its new file exists",
-           [&] { return mdlCli::OnOff(options.FileCheckOn); }, [&](const Values&, bool negated) -> Refusal {
-             options.FileCheckOn = !negated;
-             return std::nullopt;
-           }});
-  cli.Add({"--text-mode", "--no-text-mode", "", "ASCII letters match without regard to case",
-           [&] { return mdlCli::OnOff(options.TextModeOn != 0); }, [&](const Values&, bool negated) -> Refusal {
-             options.TextModeOn = negated ? 0 : 1;
-             return std::nullopt;
-           }});
-  cli.Add({"--verbose", "", "", "list the old and new text of every changed line of a real run too", nullptr,
-           [&](const Values&, bool) -> Refusal {
-             verbose = true;
-             return std::nullopt;
-           }});
-  cli.Add({"--check", "", "",
-           "check instead of rewriting: list each file the charts name as found, other-case, other-ext or missing, "
-           "then the files no chart names (exit status 2 when one is missing)",
-           nullptr, [&](const Values&, bool) -> Refusal {
-             check = true;
-             return std::nullopt;
-           }});
+  using Shown = mdlCli::Switch::Shown;
+  cli.Add({
+      {"--backup", "--no-backup", "keep each old chart as CHART~n.mbk", options.BackupOn},
+      {"--file-check", "--no-file-check", "rewrite a material line only when its new file exists", options.FileCheckOn},
+      {"--text-mode", "--no-text-mode", "ASCII letters match without regard to case", options.TextModeOn},
+      {"--verbose", "", "list the old and new text of every changed line of a real run too", verbose, Shown::None},
+      {"--check", "",
+       "check instead of rewriting: list each file the charts name as found, other-case, other-ext or missing, "
+       "then the files no chart names (exit status 2 when one is missing)",
+       check, Shown::None},
+  });
   cli.Add({"--write-rules", "", "FILE",
            "with --check: write a rule file that respells each name found only in another letter case as stored",
            nullptr, [&](const Values& v, bool) -> Refusal {
@@ -169,10 +153,10 @@ int CliMain(const std::vector<std::u16string>& args) {
   }
   if (check) return Check(cli, options, rule_output);
   // A rule file that cannot be read whole stops the run: it would run with other rules than the user's.
-  if (sources.empty() && !LoadRuleFile(options.Rules, options.TextModeOn, own_rules, cli.Console())) return 1;
+  if (sources.empty() && !LoadRuleFile(options.Rules, RuleCase(options.TextModeOn), own_rules, cli.Console())) return 1;
   for (const RuleSource& source : sources) {
     if (const auto* typed = std::get_if<TypedRule>(&source)) {
-      const std::u16string error = RuleError(typed->search, typed->replace, options.TextModeOn);
+      const std::u16string error = RuleError(typed->search, typed->replace, RuleCase(options.TextModeOn));
       if (!error.empty()) {
         cli.Console().ShowMessage(error + u"\r\n" + JoinRuleText(typed->search, typed->replace), u"置換ルール登録",
                                  MsgIcon::Exclamation);
@@ -183,7 +167,7 @@ int CliMain(const std::vector<std::u16string>& args) {
     }
     const std::u16string& file = std::get<std::u16string>(source);
     if (!platform::FileExists(file)) return cli.BadArguments("no rule file " + mdlCli::Shown(file));
-    if (!LoadRuleFile(options.Rules, options.TextModeOn, file, cli.Console())) return 1;
+    if (!LoadRuleFile(options.Rules, RuleCase(options.TextModeOn), file, cli.Console())) return 1;
   }
 
   RunHooks hooks;

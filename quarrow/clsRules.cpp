@@ -23,26 +23,27 @@ void SplitRuleText(const std::u16string& text, int split, std::u16string& search
   replace = rest < text.size() ? text.substr(rest) : std::u16string();
 }
 
-bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace, int textMode) {
+bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace,
+                  text::CaseMode mode) {
   matcher.SetMatchPattern(u"");
   matcher.SetReplacePattern(u"");
-  matcher.SetCmpMode(textMode != 0 ? 1 : 0);
+  matcher.SetCmpMode(mode);
   matcher.SetFileNameMode(true);
   matcher.SetMatchPattern(search);
   matcher.SetReplacePattern(replace);
-  return (matcher.CanReplace() & (1 | 4)) == 0;
+  return matcher.CanReplace() == clsMatching::ReplaceStatus::Ready;
 }
 
 namespace {
 constexpr char16_t kPairingReason[] = u"置換後の方がワイルドカードの数が多いか、置換後のパタンを一意に解釈できません";
 }  // namespace
 
-std::u16string RuleReason(const std::u16string& search, const std::u16string& replace, int textMode) {
+std::u16string RuleReason(const std::u16string& search, const std::u16string& replace, text::CaseMode mode) {
   if ((search + replace).find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string::npos) {
     return u"パタンに改行文字か NUL 文字があります";
   }
   clsMatching checker;
-  if (!SetupMatcher(checker, search, replace, textMode)) return kPairingReason;
+  if (!SetupMatcher(checker, search, replace, mode)) return kPairingReason;
   // Wildcards bring text of the chart itself; the pattern's own characters must be text that a chart
   // can hold in one of its encodings (which one is the chart's matter): no half of a surrogate pair.
   for (std::size_t i = 0; i < replace.size(); ++i) {
@@ -62,24 +63,24 @@ std::u16string RuleReason(const std::u16string& search, const std::u16string& re
   return std::u16string();
 }
 
-std::u16string RuleError(const std::u16string& search, const std::u16string& replace, int textMode) {
-  const std::u16string reason = RuleReason(search, replace, textMode);
+std::u16string RuleError(const std::u16string& search, const std::u16string& replace, text::CaseMode mode) {
+  const std::u16string reason = RuleReason(search, replace, mode);
   if (reason != kPairingReason) return reason;
   return u"置換ルールが間違っています。次の点をチェックしてください。\r\n"
          u"　　・置換後の方がワイルドカードの数が多い\r\n"
          u"　　・置換後のパタンを一意に解釈できない";
 }
 
-bool clsRules::MakeRule(const std::u16string& listStr, int iData, int textMode) {
+bool clsRules::MakeRule(const std::u16string& listStr, int iData, text::CaseMode mode) {
   std::u16string search, replace;
   SplitRuleText(listStr, iData, search, replace);
-  const bool valid = SetupMatcher(matcher_, search, replace, textMode);
+  const bool valid = SetupMatcher(matcher_, search, replace, mode);
   CommandNum = FindCommand(replace);
-  fold_ = textMode != 0;
+  fold_ = mode == text::CaseMode::Text;
   prefix_.clear();
   for (const char16_t c : search) {
     if (c == u'*' || c == u'?' || c >= 0x80) break;
-    prefix_.push_back(static_cast<char>(fold_ ? clsFileString::FoldAscii(c) : c));
+    prefix_.push_back(static_cast<char>(fold_ ? text::FoldAscii(c) : c));
   }
   return valid;
 }
@@ -87,7 +88,7 @@ bool clsRules::MakeRule(const std::u16string& listStr, int iData, int textMode) 
 bool clsRules::MayMatch(std::string_view raw) const {
   if (raw.size() < prefix_.size()) return false;
   for (std::size_t i = 0; i < prefix_.size(); ++i) {
-    const char c = fold_ ? static_cast<char>(clsFileString::FoldAscii(static_cast<unsigned char>(raw[i]))) : raw[i];
+    const char c = fold_ ? static_cast<char>(text::FoldAscii(static_cast<unsigned char>(raw[i]))) : raw[i];
     if (c != prefix_[i]) return false;
   }
   return true;

@@ -21,24 +21,26 @@ inline constexpr char16_t kRuleSeparator[] = u" \u2192 ";
 std::u16string JoinRuleText(const std::u16string& search, const std::u16string& replace);
 RuleEntry MakeRuleEntry(const std::u16string& search, const std::u16string& replace);
 void SplitRuleText(const std::u16string& text, int split, std::u16string& search, std::u16string& replace);
-// Sets the matcher up for the pair (whole lines; ASCII letters without case when textMode is
-// non-zero); true when the pair is a usable rule.
-bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace, int textMode);
+// The comparison the text mode switch stands for: ASCII letters without case when it is on.
+inline text::CaseMode RuleCase(bool textModeOn) { return textModeOn ? text::CaseMode::Text : text::CaseMode::Binary; }
+// Sets the matcher up for the pair (whole lines); true when the pair is a usable rule.
+bool SetupMatcher(clsMatching& matcher, const std::u16string& search, const std::u16string& replace,
+                  text::CaseMode mode);
 // Why a pattern pair is refused as a rule, in one line; empty when it is a usable one. Refused are a
 // pattern with a line break or a NUL (it would break the chart's lines, and no rule file could keep
 // it), a replace pattern that cannot be paired with the search pattern, and one with a code unit no
 // chart could hold (half a surrogate pair). Text that one chart's encoding cannot hold fails that
 // chart alone.
-std::u16string RuleReason(const std::u16string& search, const std::u16string& replace, int textMode);
+std::u16string RuleReason(const std::u16string& search, const std::u16string& replace, text::CaseMode mode);
 // The message a refused pair is shown with: the rule error message when the patterns cannot be
 // paired, else the reason; empty for a usable rule.
-std::u16string RuleError(const std::u16string& search, const std::u16string& replace, int textMode);
+std::u16string RuleError(const std::u16string& search, const std::u16string& replace, text::CaseMode mode);
 
 class clsRules {
  public:
   // The command the replace pattern begins with, 0 when none.
   int CommandNum = 0;
-  bool MakeRule(const std::u16string& listStr, int iData, int textMode);
+  bool MakeRule(const std::u16string& listStr, int iData, text::CaseMode mode);
   // True when the whole line matched; the line then holds the rewritten text.
   bool Convert(std::u16string& line) { return matcher_.MatchAndReplaceFileName(line); }
   // False when the line's bytes show that the rule cannot match it: a line matches only when it

@@ -165,7 +165,7 @@ void frmMain::ShowSettings(const mdlOptions::SettingsTable& table) {
   frmSelect_->ShowFilter(options);
   chkR_->setChecked(options.RecursiveOn);
   chkFileCheck_->setChecked(options.FileCheckOn);
-  chkTB_->setChecked(options.TextModeOn != 0);
+  chkTB_->setChecked(options.TextModeOn);
   chkBack_->setChecked(options.BackupOn);
 }
 
@@ -191,7 +191,7 @@ RunOptions frmMain::ReadRunOptions() const {
   options.BackupOn = chkBack_->isChecked();
   options.FileCheckOn = chkFileCheck_->isChecked();
   options.RecursiveOn = chkR_->isChecked();
-  options.TextModeOn = chkTB_->isChecked() ? 1 : 0;
+  options.TextModeOn = chkTB_->isChecked();
   frmSelect_->ReadFilter(options);
   options.Rules = RuleList();
   return options;
@@ -201,7 +201,7 @@ RuleEntry frmMain::BuildRuleEntry() {
   const std::u16string search = FromQt(txtCnv_[0]->text());
   const std::u16string replace = FromQt(txtCnv_[1]->text());
   if (search.empty()) return {};
-  const std::u16string error = RuleError(search, replace, chkTB_->isChecked() ? 1 : 0);
+  const std::u16string error = RuleError(search, replace, RuleCase(chkTB_->isChecked()));
   if (error.empty()) return MakeRuleEntry(search, replace);
   Messages().ShowMessage(error, u"置換ルール登録", MsgIcon::Exclamation);
   return {};
@@ -214,7 +214,7 @@ void frmMain::AppendRule(const RuleEntry& entry) {
 
 void frmMain::LoadRules(const std::u16string& path) {
   std::vector<RuleEntry> loaded;
-  LoadRuleFile(loaded, chkTB_->isChecked() ? 1 : 0, path, Messages());
+  LoadRuleFile(loaded, RuleCase(chkTB_->isChecked()), path, Messages());
   for (const RuleEntry& entry : loaded) AppendRule(entry);
 }
 

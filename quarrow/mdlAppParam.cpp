@@ -16,15 +16,7 @@ const std::array<std::u16string, kCommandCount + 1>& CommandNames() {
 int FindCommand(std::u16string_view text) {
   const auto& names = CommandNames();
   for (int k = 1; k <= kCommandCount; ++k) {
-    const std::u16string& name = names[k];
-    if (text.size() < name.size()) continue;
-    bool same = true;
-    // The names are ASCII: a character of the text equals one of theirs only as the same letter, in
-    // either case.
-    for (std::size_t i = 0; i < name.size() && same; ++i) {
-      same = clsFileString::FoldAscii(text[i]) == clsFileString::FoldAscii(name[i]);
-    }
-    if (same) return k;
+    if (text::StartsWith(text, names[k], text::CaseMode::Text)) return k;
   }
   return 0;
 }

@@ -31,18 +31,10 @@ constexpr CommandSpec kCommands[] = {
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 bool IsIndexChar(char16_t c) {
-  const char16_t folded = clsFileString::FoldAscii(c);
+  const char16_t folded = text::FoldAscii(c);
   return (c >= u'0' && c <= u'9') || (folded >= u'a' && folded <= u'z');
 }
 bool IsNameSeparator(char16_t c) { return c == u'\\' || platform::IsSeparator(c); }
-
-bool StartsWithFolded(std::u16string_view text, std::u16string_view head) {
-  if (text.size() < head.size()) return false;
-  for (std::size_t i = 0; i < head.size(); ++i) {
-    if (clsFileString::FoldAscii(text[i]) != clsFileString::FoldAscii(head[i])) return false;
-  }
-  return true;
-}
 
 // The extension after the last point of a name's last part, folded; empty when it has none.
 std::u16string ExtensionOf(std::u16string_view name, std::size_t* dot = nullptr) {
@@ -249,7 +241,7 @@ bool CheckFolder(CheckRun& run, const platform::Folder& folder) {
 
 std::optional<RefLine> ParseRefLine(std::u16string_view line) {
   for (const CommandSpec& command : kCommands) {
-    if (!StartsWithFolded(line, command.Name)) continue;
+    if (!text::StartsWith(line, command.Name, text::CaseMode::Text)) continue;
     std::size_t at = command.Name.size();
     if (command.Indexed) {
       if (line.size() < at + 2 || !IsIndexChar(line[at]) || !IsIndexChar(line[at + 1])) return std::nullopt;
@@ -375,7 +367,7 @@ CaseRules CaseFixRules(const CheckReport& report) {
       } else if (wanted[ref.Text].size() > 1) {
         why = u"同じ行が、ほかの譜面では別の綴りのファイルを指しています";
       } else {
-        why = RuleReason(ref.Text, replace, 0);
+        why = RuleReason(ref.Text, replace, text::CaseMode::Binary);
       }
       if (!why.empty()) {
         out.LeftOut.push_back({chart.Path, ref.Line, ref.Text, why});

@@ -49,7 +49,7 @@ void RunOptions::FromSettings(const mdlOptions::SettingsTable& table) {
   RunOptionsBase::FromSettings(table);
   MaterialText = table.Text(kSectionSystem, kKeyMaterialBase);
   FileCheckOn = table.Number(kSectionProcess, kKeyFileCheck) != 0;
-  TextModeOn = table.Number(kSectionProcess, kKeyTextMode) != 0 ? 1 : 0;
+  TextModeOn = table.Number(kSectionProcess, kKeyTextMode) != 0;
   BackupOn = table.Number(kSectionProcess, kKeyBackup) != 0;
 }
 
@@ -58,7 +58,7 @@ void RunOptions::ToSettings(mdlOptions::SettingsTable& table) const {
   RunOptionsBase::ToSettings(table);
   table.Set(kSectionSystem, kKeyMaterialBase, SettingValue::OfText(MaterialText));
   table.Set(kSectionProcess, kKeyFileCheck, SettingValue::OfNumber(FileCheckOn ? 1 : 0));
-  table.Set(kSectionProcess, kKeyTextMode, SettingValue::OfNumber(TextModeOn != 0 ? 1 : 0));
+  table.Set(kSectionProcess, kKeyTextMode, SettingValue::OfNumber(TextModeOn ? 1 : 0));
   table.Set(kSectionProcess, kKeyBackup, SettingValue::OfNumber(BackupOn ? 1 : 0));
 }
 
@@ -137,14 +137,14 @@ void ReadRunOptions(RunState& state, const RunOptions& options) {
   state.ReadBase(options);
   state.BackupOn = options.BackupOn;
   state.FileCheckOn = options.FileCheckOn;
-  state.TextModeOn = options.TextModeOn != 0 ? 1 : 0;
+  state.TextModeOn = options.TextModeOn;
 }
 
 void BuildRules(RunState& state, const std::vector<RuleEntry>& entries) {
   state.Rules.clear();
   for (const RuleEntry& entry : entries) {
     auto rule = std::make_unique<clsRules>();
-    rule->MakeRule(entry.Text, entry.Split, state.TextModeOn);
+    rule->MakeRule(entry.Text, entry.Split, RuleCase(state.TextModeOn));
     state.Rules.push_back(std::move(rule));
   }
 }

@@ -29,7 +29,7 @@ struct RunOptions : RunOptionsBase {
   RunOptions() : RunOptionsBase(true, u"*.bms;*.bme") {}
   std::u16string MaterialText;
   bool BackupOn = true, FileCheckOn = true;
-  int TextModeOn = 1;
+  bool TextModeOn = true;
   std::vector<RuleEntry> Rules;
 
   // The settings file's keys (the rules live in the rule file).
@@ -41,7 +41,7 @@ struct RunOptions : RunOptionsBase {
 struct RunState : ChartRunState {
   using ChartRunState::ChartRunState;
   bool FileCheckOn = false;
-  int TextModeOn = 0;
+  bool TextModeOn = false;
   std::vector<std::unique_ptr<clsRules>> Rules;  // in the list's order
   RunParams Params;
 };

@@ -46,13 +46,13 @@ std::vector<RuleFilePair> ReadRulePairs(const std::vector<std::u16string>& lines
   return pairs;
 }
 
-bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file,
+bool AppendRules(std::string_view bytes, text::CaseMode mode, std::vector<RuleEntry>& list, const std::u16string& file,
                  MessageSink& messages) {
   std::u16string problems;
   std::size_t count = 0;
   for (const RuleFilePair& pair : ReadRulePairs(text::DecodeTextLines(bytes))) {
     const std::u16string why =
-        pair.HasReplace ? RuleReason(pair.Search, pair.Replace, textMode) : u"置換パタンがありません";
+        pair.HasReplace ? RuleReason(pair.Search, pair.Replace, mode) : u"置換パタンがありません";
     if (why.empty()) {
       list.push_back(MakeRuleEntry(pair.Search, pair.Replace));
       continue;
@@ -70,7 +70,7 @@ bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& l
   return false;
 }
 
-bool LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& file, MessageSink& messages) {
+bool LoadRuleFile(std::vector<RuleEntry>& list, text::CaseMode mode, const std::u16string& file, MessageSink& messages) {
   if (!platform::PathExists(file)) return true;
   std::string bytes;
   platform::IoError error;
@@ -79,7 +79,7 @@ bool LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16stri
                          MsgIcon::Critical);
     return false;
   }
-  return AppendRules(bytes, textMode, list, file, messages);
+  return AppendRules(bytes, mode, list, file, messages);
 }
 
 std::string RuleFileText(const std::vector<RuleEntry>& list) {
@@ -102,7 +102,7 @@ bool SaveRuleFile(const std::vector<RuleEntry>& list, const std::u16string& path
   for (std::size_t i = 0; i < list.size(); ++i) {
     std::u16string search, replace;
     SplitRuleText(list[i].Text, list[i].Split, search, replace);
-    const std::u16string why = RuleReason(search, replace, 1);
+    const std::u16string why = RuleReason(search, replace, text::CaseMode::Text);
     if (why.empty() && i < back.size() && back[i].Search == search && back[i].Replace == replace) continue;
     messages.ShowMessage(path + u" に次のルールを保存できないため、ルールファイルを書き換えませんでした。\r\n" +
                              JoinRuleText(search, replace) + (why.empty() ? std::u16string() : u"\r\n" + why),

@@ -44,12 +44,12 @@ std::vector<RuleFilePair> ReadRulePairs(const std::vector<std::u16string>& lines
 
 // Appends the valid rules of a rule file's bytes to the list. The pairs that are no rules are named
 // in one warning (`file`, line, why) and left out: false then.
-bool AppendRules(std::string_view bytes, int textMode, std::vector<RuleEntry>& list, const std::u16string& file,
+bool AppendRules(std::string_view bytes, text::CaseMode mode, std::vector<RuleEntry>& list, const std::u16string& file,
                  MessageSink& messages);
 // Appends the valid rules of the file to the list; a missing file says nothing. False (after a
 // message) when the file cannot be read (or is larger than a rule file can be), or holds pairs that
 // are no rules.
-bool LoadRuleFile(std::vector<RuleEntry>& list, int textMode, const std::u16string& file, MessageSink& messages);
+bool LoadRuleFile(std::vector<RuleEntry>& list, text::CaseMode mode, const std::u16string& file, MessageSink& messages);
 // Writes the whole list to the rule file, replacing it, when the file will read back as exactly
 // these rules. False (after a message naming the rule it cannot keep, or the file) when it does not
 // write it.

@@ -41,14 +41,10 @@ int CliMain(const std::vector<std::u16string>& args) {
              options.CompareExtText = v[0];
              return std::nullopt;
            }});
-  cli.Add({"--trash", "--no-trash", "",
-           "move the file that goes to the trash of its own volume (the Recycle Bin on Windows) instead;"
-           " a file that cannot go there stays and is reported",
-           [&] { return mdlCli::OnOff(options.TrashOn); },
-           [&](const std::vector<std::u16string>&, bool negated) -> std::optional<std::string> {
-             options.TrashOn = !negated;
-             return std::nullopt;
-           }});
+  cli.Add({{"--trash", "--no-trash",
+            "move the file that goes to the trash of its own volume (the Recycle Bin on Windows) instead;"
+            " a file that cannot go there stays and is reported",
+            options.TrashOn}});
   if (const auto status = cli.Parse(args, options)) return *status;
 
   RunHooks hooks;

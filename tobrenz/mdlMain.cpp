@@ -25,12 +25,11 @@ bool LookAt(RunState& state, const platform::Folder& folder, const std::u16strin
 
 void ComparePair(RunState& state, const platform::Folder& folder, const clsFolderIndex& index,
                  const platform::DirEntry& target_entry) {
-  static const clsFileString strings;
   const std::u16string& name = target_entry.Name;
   const std::u16string partner_name = BaseName(name) + state.CompareExt;
   // A target with the comparison extension would be its own partner and, equal in size to itself,
   // be deleted; it is no pair.
-  if (strings.FileStrComp(partner_name, name, 1) == 0) return;
+  if (text::Equal(partner_name, name, text::CaseMode::Text)) return;
   // A link is never one side of a pair: what it points to may lie outside the folder, and deleting
   // the real file in its favour would keep no content at all.
   if (target_entry.IsLink) return;

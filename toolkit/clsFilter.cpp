@@ -41,7 +41,7 @@ bool clsFilter::PatternList::Refresh() {
     if (!matchers[k]) {
       matchers[k] = std::make_unique<clsMatching>();
       matchers[k]->SetFileNameMode(true);
-      matchers[k]->SetCmpMode(1);
+      matchers[k]->SetCmpMode(text::CaseMode::Text);
     }
     matchers[k]->SetMatchPattern(entries[k]);
   }

@@ -25,7 +25,7 @@ std::string FoldedBytes(std::string bytes) {
 
 std::u16string clsFolderIndex::Folded(const std::u16string& name) {
   std::u16string out = name;
-  for (char16_t& c : out) c = clsFileString::FoldAscii(c);
+  for (char16_t& c : out) c = text::FoldAscii(c);
   return out;
 }
 

@@ -96,9 +96,10 @@ void clsMatching::SetFileNameMode(bool value) {
 
 void clsMatching::SetMatchPattern(const std::u16string& text) {
   if (text.empty()) {
-    // The old tokens stay, but nothing reads them while the status is 1.
+    // The old tokens stay, but nothing reads them while there is no pattern.
     rawPattern_.clear();
-    matchStatus_ = 1;
+    hasPattern_ = false;
+    replaceStatus_ = ReplaceStatus::Unpaired;
     compiled_.Clear();
     builtMode_ = fileNameMode_;
     n_ = 0;
@@ -113,25 +114,24 @@ void clsMatching::SetMatchPattern(const std::u16string& text) {
   normPattern_ = Join(tokens_);
   reversedTokens_.assign(tokens_.rbegin(), tokens_.rend());
   compiled_.Compile(tokens_);
-  matchStatus_ = 0;
+  hasPattern_ = true;
   SetReplacePattern(std::u16string(rawReplace_));
 }
 
-int clsMatching::GetMatchDec(std::vector<std::u16string>& dec) const {
-  dec.assign(tokens_.begin(), tokens_.begin() + static_cast<std::ptrdiff_t>(std::min(n_, tokens_.size())));
-  return static_cast<int>(n_);
+std::vector<std::u16string> clsMatching::MatchTokens() const {
+  return std::vector<std::u16string>(tokens_.begin(), tokens_.begin() + static_cast<std::ptrdiff_t>(n_));
 }
 
 void clsMatching::SetReplacePattern(const std::u16string& text) {
   rawReplace_ = text;
-  replaceStatus_ = 1;
+  replaceStatus_ = ReplaceStatus::Unpaired;
   if (n_ < 3) return;
   if (text.empty() && fileNameMode_) {
     // Every matching name becomes empty.
     startFirst_.assign(n_, std::u16string());
     endFirst_ = startFirst_;
     UsePairing(startFirst_);
-    replaceStatus_ = 0;
+    replaceStatus_ = ReplaceStatus::Ready;
     return;
   }
 
@@ -148,33 +148,38 @@ void clsMatching::SetReplacePattern(const std::u16string& text) {
   }
   std::vector<std::u16string> replaceTokens = BuildTokens(wrapped, false, false);
 
-  const int forward = Pair(replaceTokens, tokens_, startFirst_);
+  const ReplaceStatus forward = Pair(replaceTokens, tokens_, startFirst_);
   std::reverse(replaceTokens.begin(), replaceTokens.end());
-  const int backward = Pair(replaceTokens, reversedTokens_, endFirst_);
-  replaceStatus_ = forward | backward;
+  const ReplaceStatus backward = Pair(replaceTokens, reversedTokens_, endFirst_);
+  // The graver failure of the two directions stands.
+  replaceStatus_ = std::max(forward, backward);
 
-  if (fs_.GetSQNumText(rawReplace_, kAny, 0) > fs_.GetSQNumText(rawPattern_, kAny, 0) ||
-      fs_.GetSQNumText(rawReplace_, kStar, 0) > fs_.GetSQNumText(rawPattern_, kStar, 0)) {
-    replaceStatus_ = 3;
+  auto count = [](const std::u16string& pattern, const std::u16string& wildcard) {
+    return text::CountOccurrences(pattern, wildcard, text::CaseMode::Binary);
+  };
+  if (count(rawReplace_, kAny) > count(rawPattern_, kAny) || count(rawReplace_, kStar) > count(rawPattern_, kStar)) {
+    replaceStatus_ = ReplaceStatus::ExtraWildcards;
   }
 
-  if ((CanReplace() & 1) == 0) {
+  if (replaceStatus_ == ReplaceStatus::Ready) {
     UsePairing(startFirst_);
-    for (std::size_t i = 2; i + 1 <= n_; ++i) {
-      const std::u16string& entry = startFirst_[i - 1];
-      if (IsWildcard(entry) && entry != endFirst_[n_ - i]) {
-        replaceStatus_ |= 4;
+    // endFirst_ runs from the last search token back; the tokens at both ends are always empty.
+    for (std::size_t i = 1; i + 1 < n_; ++i) {
+      const std::u16string& entry = startFirst_[i];
+      if (IsWildcard(entry) && entry != endFirst_[n_ - 1 - i]) {
+        replaceStatus_ = ReplaceStatus::Ambiguous;
         break;
       }
     }
   }
 }
 
-// Pairs replace tokens P with search tokens Q (both 1-based in the comments, 0-based in the
-// vectors). pairing receives, per search position, the replace token linked to it. Result 0, or
-// 3 when P has more "*" or "?" tokens than Q, or 1 when the links cannot be completed in order.
-int clsMatching::Pair(const std::vector<std::u16string>& P, const std::vector<std::u16string>& Q,
-                      std::vector<std::u16string>& pairing) const {
+// Pairs replace tokens P with search tokens Q. pairing receives, per search token, the replace token
+// linked to it. Ready, or ExtraWildcards when P has more "*" or "?" tokens than Q, or Unpaired when
+// the links cannot be completed in order. Positions in the link tables count from 1, so that 0 can
+// stand for "not linked" and the empty tokens at both ends (1, and p or q) stay out of every loop.
+clsMatching::ReplaceStatus clsMatching::Pair(const std::vector<std::u16string>& P, const std::vector<std::u16string>& Q,
+                                             std::vector<std::u16string>& pairing) {
   const std::size_t p = P.size(), q = Q.size();
   pairing.assign(q, std::u16string());
   auto tp = [&](std::size_t i) -> const std::u16string& { return P[i - 1]; };
@@ -182,7 +187,7 @@ int clsMatching::Pair(const std::vector<std::u16string>& P, const std::vector<st
 
   const auto starsP = std::count(P.begin(), P.end(), kStar), starsQ = std::count(Q.begin(), Q.end(), kStar);
   const auto anysP = std::count(P.begin(), P.end(), kAny), anysQ = std::count(Q.begin(), Q.end(), kAny);
-  if (starsP > starsQ || anysP > anysQ) return 3;
+  if (starsP > starsQ || anysP > anysQ) return ReplaceStatus::ExtraWildcards;
 
   // link[i]: search position of replace position i; back[j]: replace position of search position j.
   std::vector<std::size_t> link(p + 1, 0), back(q + 1, 0);
@@ -205,8 +210,11 @@ int clsMatching::Pair(const std::vector<std::u16string>& P, const std::vector<st
   }
   // A literal that the replace pattern only extends (a -> a_c) stays with its search literal.
   if (k1 + k2 < m) {
-    if (k1 != 0 && link[k1 + 1] == 0 && fs_.FileInStr(1, tp(k1 + 1), tq(k1 + 1), 1) != 0) connect(k1 + 1, k1 + 1);
-    if (k2 != 0 && link[p - k2] == 0 && fs_.FileInStr(1, tp(p - k2), tq(q - k2), 1) != 0) connect(p - k2, q - k2);
+    auto extends = [](const std::u16string& replace, const std::u16string& search) {
+      return text::Find(replace, search, text::CaseMode::Text) != std::u16string::npos;
+    };
+    if (k1 != 0 && link[k1 + 1] == 0 && extends(tp(k1 + 1), tq(k1 + 1))) connect(k1 + 1, k1 + 1);
+    if (k2 != 0 && link[p - k2] == 0 && extends(tp(p - k2), tq(q - k2))) connect(p - k2, q - k2);
   }
 
   enum class Class { Star, Any, Literal, Wildcard };
@@ -238,7 +246,7 @@ int clsMatching::Pair(const std::vector<std::u16string>& P, const std::vector<st
         }
       }
       for (std::size_t j = lastLink + 1; j < bound; ++j) {
-        if (back[j] == 0 && fs_.FileStrComp(tq(j), t, 1) == 0) {
+        if (back[j] == 0 && text::Equal(tq(j), t, text::CaseMode::Text)) {
           connect(i, j);
           lastLink = j;
           break;
@@ -251,11 +259,11 @@ int clsMatching::Pair(const std::vector<std::u16string>& P, const std::vector<st
   std::size_t prev = 0;
   for (std::size_t i = 1; i <= p; ++i) {
     if (link[i] == 0) continue;
-    if (back[link[i]] != i || link[i] <= prev) return 1;
+    if (back[link[i]] != i || link[i] <= prev) return ReplaceStatus::Unpaired;
     prev = link[i];
   }
   for (std::size_t j = 1; j <= q; ++j) {
-    if (back[j] != 0 && link[back[j]] != j) return 1;
+    if (back[j] != 0 && link[back[j]] != j) return ReplaceStatus::Unpaired;
   }
 
   // The remaining replace tokens take the search positions right after the previous link.
@@ -265,7 +273,7 @@ int clsMatching::Pair(const std::vector<std::u16string>& P, const std::vector<st
       cursor = link[i] + 1;
       continue;
     }
-    if (cursor > q || back[cursor] != 0) return 1;
+    if (cursor > q || back[cursor] != 0) return ReplaceStatus::Unpaired;
     connect(i, cursor);
     ++cursor;
   }
@@ -273,7 +281,7 @@ int clsMatching::Pair(const std::vector<std::u16string>& P, const std::vector<st
   for (std::size_t j = 1; j <= q; ++j) {
     if (back[j] != 0) pairing[j - 1] = tp(back[j]);
   }
-  return 0;
+  return ReplaceStatus::Ready;
 }
 
 void clsMatching::UsePairing(const std::vector<std::u16string>& pairing) {
@@ -282,7 +290,7 @@ void clsMatching::UsePairing(const std::vector<std::u16string>& pairing) {
 }
 
 void clsMatching::SetReplacePatternReverse(bool value) {
-  if ((CanReplace() & 4) == 0) return;
+  if (replaceStatus_ != ReplaceStatus::Ambiguous) return;
   if (value) {
     UsePairing(std::vector<std::u16string>(endFirst_.rbegin(), endFirst_.rend()));
   } else {
@@ -290,12 +298,8 @@ void clsMatching::SetReplacePatternReverse(bool value) {
   }
 }
 
-int clsMatching::GetReplaceDec(std::vector<std::u16string>& dec, bool Reverse) const {
-  if (Reverse) {
-    dec.assign(endFirst_.rbegin(), endFirst_.rend());
-  } else {
-    dec = inUse_;
-  }
-  dec.resize(n_);
-  return static_cast<int>(n_);
+std::vector<std::u16string> clsMatching::ReplaceTokens(bool Reverse) const {
+  std::vector<std::u16string> tokens = Reverse ? std::vector<std::u16string>(endFirst_.rbegin(), endFirst_.rend()) : inUse_;
+  tokens.resize(n_);
+  return tokens;
 }

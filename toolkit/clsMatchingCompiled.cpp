@@ -56,11 +56,11 @@ void clsMatchingCompiled::Compile(const std::vector<std::u16string>& tokens) {
         checks_.push_back({static_cast<std::uint32_t>(seg.length), static_cast<std::uint32_t>(pool_.size()),
                            static_cast<std::uint32_t>(t.size())});
         if (seg.checkCount++ == 0) {
-          const char16_t lower = clsFileString::FoldAscii(t.front());
+          const char16_t lower = text::FoldAscii(t.front());
           seg.lead = Lead{seg.length, t.front(), lower, FoldBit(lower)};
         }
         pool_ += t;
-        for (const char16_t c : t) foldPool_.push_back(clsFileString::FoldAscii(c));
+        for (const char16_t c : t) foldPool_.push_back(text::FoldAscii(c));
         seg.length += t.size();
         break;
       case Kind::Empty:

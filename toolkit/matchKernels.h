@@ -49,11 +49,11 @@ MATCH_KERNEL Block Lanes(char16_t c, char16_t fold) {
   return b;
 }
 
-// The n characters at s against a literal (folded in text mode): equal as FileStrComp has them.
+// The n characters at s against a literal (folded in text mode): equal as text::Equal has them.
 template <bool Text>
 MATCH_KERNEL bool EqualRun(const char16_t* s, const char16_t* lit, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
-    if ((Text ? clsFileString::FoldAscii(s[i]) : s[i]) != lit[i]) return false;
+    if ((Text ? text::FoldAscii(s[i]) : s[i]) != lit[i]) return false;
   }
   return true;
 }

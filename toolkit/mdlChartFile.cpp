@@ -73,7 +73,7 @@ bool IsOwnFile(std::u16string_view name) {
   auto ends_with = [&name](std::u16string_view tail) {
     if (name.size() <= tail.size()) return false;
     for (std::size_t i = 0; i < tail.size(); ++i) {
-      if (clsFileString::FoldAscii(name[name.size() - tail.size() + i]) != tail[i]) return false;
+      if (text::FoldAscii(name[name.size() - tail.size() + i]) != tail[i]) return false;
     }
     return true;
   };

@@ -27,16 +27,16 @@ bool EqualsFolded(std::u16string_view a, std::u16string_view b) {
 
 void ClampSection(SettingSection& section) {
   for (SettingKey& key : section.Keys) {
-    if (key.ValueKind != kValueNumber) continue;
+    if (key.ValueKind != KeyType::Number) continue;
     std::int32_t v = key.Value.AsNumber();
-    if ((key.RangeCheck == kRangeMin || key.RangeCheck == kRangeBoth) && v < key.MinValue) v = key.MinValue;
-    if ((key.RangeCheck == kRangeMax || key.RangeCheck == kRangeBoth) && v > key.MaxValue) v = key.MaxValue;
+    if ((key.RangeCheck == Clamp::Min || key.RangeCheck == Clamp::Both) && v < key.MinValue) v = key.MinValue;
+    if ((key.RangeCheck == Clamp::Max || key.RangeCheck == Clamp::Both) && v > key.MaxValue) v = key.MaxValue;
     if (v != key.Value.AsNumber()) key.Value = SettingValue::OfNumber(v);
   }
 }
 
 void StoreSettingValue(SettingKey& key, const std::u16string& text) {
-  if (key.ValueKind == kValueText) {
+  if (key.ValueKind == KeyType::Text) {
     key.Value = SettingValue::OfText(text);
     return;
   }
@@ -69,16 +69,16 @@ std::u16string SettingValue::ToText() const {
   return std::u16string(buffer, r.ptr);
 }
 
-SettingKey NumberKey(std::u16string name, std::int32_t value, int range_check, int min_value, int max_value) {
-  return SettingKey{kValueNumber, range_check, std::move(name), SettingValue::OfNumber(value), min_value, max_value};
+SettingKey NumberKey(std::u16string name, std::int32_t value, Clamp range_check, int min_value, int max_value) {
+  return SettingKey{KeyType::Number, range_check, std::move(name), SettingValue::OfNumber(value), min_value, max_value};
 }
 
 SettingKey CheckKey(std::u16string name, std::int32_t value) {
-  return NumberKey(std::move(name), value, kRangeBoth, 0, 1);
+  return NumberKey(std::move(name), value, Clamp::Both, 0, 1);
 }
 
 SettingKey TextKey(std::u16string name, std::u16string value) {
-  return SettingKey{kValueText, kRangeNone, std::move(name), SettingValue::OfText(std::move(value)), 0, 0};
+  return SettingKey{KeyType::Text, Clamp::None, std::move(name), SettingValue::OfText(std::move(value)), 0, 0};
 }
 
 SettingSection FilterSection(std::int32_t include_on, std::u16string include_text) {

@@ -14,8 +14,9 @@
 
 namespace mdlOptions {
 
-enum ValueKind { kValueNumber = 0, kValueText = 1 };
-enum RangeCheck { kRangeNone = 0, kRangeMin = 1, kRangeMax = 2, kRangeBoth = 3 };
+// What a key holds, and which of its bounds a number read from the file is kept within.
+enum class KeyType { Number, Text };
+enum class Clamp { None, Min, Max, Both };
 
 // The value of a key: a whole number, a single-precision window coordinate, or a text.
 struct SettingValue {
@@ -35,8 +36,8 @@ struct SettingValue {
 };
 
 struct SettingKey {
-  int ValueKind = kValueNumber;
-  int RangeCheck = kRangeNone;
+  KeyType ValueKind = KeyType::Number;
+  Clamp RangeCheck = Clamp::None;
   std::u16string KeyName;
   SettingValue Value;
   int MinValue = 0;
@@ -49,7 +50,7 @@ struct SettingSection {
 };
 
 // Key builders for the programs' tables.
-SettingKey NumberKey(std::u16string name, std::int32_t value, int range_check = kRangeNone, int min_value = 0,
+SettingKey NumberKey(std::u16string name, std::int32_t value, Clamp range_check = Clamp::None, int min_value = 0,
                      int max_value = 0);
 SettingKey CheckKey(std::u16string name, std::int32_t value);  // 0 or 1, clamped both ways
 SettingKey TextKey(std::u16string name, std::u16string value);

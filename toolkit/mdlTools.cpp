@@ -14,7 +14,7 @@ bool HasExtensionLnk(const std::u16string& path) {
   if (dot == std::u16string::npos) return false;
   const std::u16string ext = path.substr(dot + 1);
   if (ext.find(platform::PathSeparator()) != std::u16string::npos) return false;
-  return clsFileString().FileStrComp(ext, u"lnk", 1) == 0;
+  return text::Equal(ext, u"lnk", text::CaseMode::Text);
 }
 
 // The name an entry of `folder` is stored under: `name` itself when it exists, else the entry the

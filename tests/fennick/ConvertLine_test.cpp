@@ -6,7 +6,7 @@ using namespace fennick_test;
 namespace {
 
 // `after` is `before` when the line is to stay as it is.
-struct LineCase { int mode; std::u16string before, after; };
+struct LineCase { ConvertModes mode; std::u16string before, after; };
 
 // The sound set "drums" that every case is converted against.
 class ConvertLine : public FennickTest {
@@ -57,9 +57,10 @@ TEST_F(ConvertLine, ModesAndSplits) {
       {u"#WAV01 <old>snare.wav", u"#WAV01 <old>snare.wav", u"#WAV01 snare.wav", u"#WAV01 snare.wav"},
   };
   for (const auto& row : modes)
-    for (const int mode : {kModeNormal, kModeRedefine, kModeClear}) cases.push_back({mode, row[0], row[1 + mode]});
+    for (const ConvertModes mode : {kModeNormal, kModeRedefine, kModeClear})
+      cases.push_back({mode, row[0], row[1 + static_cast<int>(mode)]});
   for (const LineCase& c : cases) {
-    SCOPED_TRACE("mode " + std::to_string(c.mode) + ": \"" + U8(c.before) + "\"");
+    SCOPED_TRACE("mode " + std::to_string(static_cast<int>(c.mode)) + ": \"" + U8(c.before) + "\"");
     state.ConvertMode = c.mode;
     std::u16string line = c.before;
     EXPECT_EQ(ConvertMaterialLine(state, set, u"<drums>", line), c.after != c.before);

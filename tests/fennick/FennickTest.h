@@ -11,6 +11,8 @@
 namespace fennick_test {
 
 using NameList = std::vector<std::u16string>;
+constexpr fennick::ConvertModes kModeNormal = fennick::ConvertModes::Normal,
+                                kModeRedefine = fennick::ConvertModes::Redefine, kModeClear = fennick::ConvertModes::Clear;
 
 class FennickTest : public ::testing::Test {
  protected:

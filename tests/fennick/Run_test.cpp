@@ -98,7 +98,7 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
                                  u"\r\n想定外の結果になる可能性がありますが、このまま続行しますか？\r\n(あまりお薦めしません。)|"
                                  u"パスの指定|3|0+1+0-1-";
   // What, sync deletion, conversion, recursion, mode, source, target, what is shown.
-  const std::vector<std::tuple<const char*, bool, bool, bool, int, std::u16string, std::u16string, std::u16string>> cases = {
+  const std::vector<std::tuple<const char*, bool, bool, bool, ConvertModes, std::u16string, std::u16string, std::u16string>> cases = {
       {"no operation: the boxes are not examined", false, false, false, kModeNormal, good, target, nothing},
       {"no target", true, true, false, kModeNormal, good, bad, no_target},
       {"no source", true, true, false, kModeNormal, bad, target, no_source},

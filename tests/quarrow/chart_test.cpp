@@ -13,7 +13,7 @@ namespace {
 struct ChartRun {
   using Rules = std::vector<std::pair<std::u16string, std::u16string>>;
   explicit ChartRun(const Rules& rules, bool file_check = false) {
-    std::tie(state.BackupOn, state.FileCheckOn, state.TextModeOn) = std::make_tuple(true, file_check, 1);
+    std::tie(state.BackupOn, state.FileCheckOn, state.TextModeOn) = std::make_tuple(true, file_check, true);
     std::vector<RuleEntry> entries;
     for (const auto& [s, r] : rules) entries.push_back(MakeRuleEntry(s, r));
     BuildRules(state, entries);
@@ -45,7 +45,7 @@ struct ChartRun {
 // Each chart of the real corpus, by name; none when the checkout has no corpus beside it.
 std::vector<std::pair<std::u16string, std::string>> CorpusCharts() {
   std::vector<std::pair<std::u16string, std::string>> charts;
-  const std::u16string corpus = platform::DecodeUtf8(TEST_CORPUS_DIR);
+  const std::u16string corpus = text::DecodeUtf8(TEST_CORPUS_DIR);
   for (const std::u16string& repo : platform::FolderExists(corpus) ? Names(corpus) : std::vector<std::u16string>{}) {
     const std::u16string folder = platform::JoinPath(corpus, repo);
     for (const std::u16string& name : platform::FolderExists(folder) ? Names(folder) : std::vector<std::u16string>{})

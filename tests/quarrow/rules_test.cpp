@@ -7,6 +7,7 @@
 #include "toolkit/text/chart_text.h"
 
 using namespace quarrow;
+using text::CaseMode;
 
 TEST(CommandTable, FindCommandIsAPrefixTestWithoutAsciiCase) {
   const std::vector<std::pair<std::u16string, int>> cases = {
@@ -37,30 +38,31 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
   for (const auto& [search, replace, valid, command] : cases) {
     clsRules rule;
     const RuleEntry e = MakeRuleEntry(search, replace);
-    const bool made = rule.MakeRule(e.Text, e.Split, 1);
-    const std::u16string why = RuleError(search, replace, 1);
+    const bool made = rule.MakeRule(e.Text, e.Split, CaseMode::Text);
+    const std::u16string why = RuleError(search, replace, CaseMode::Text);
     EXPECT_EQ(std::make_tuple(made, rule.CommandNum, why.empty()), std::make_tuple(valid, command, valid)) << U8(e.Text);
     EXPECT_TRUE(valid || why.find(u"置換ルールが間違っています。") != std::u16string::npos) << U8(why);
   }
-  EXPECT_EQ(RuleError(u"#TITLE *", std::u16string(u"#TITLE *") + char16_t(0xD83D), 1),
+  EXPECT_EQ(RuleError(u"#TITLE *", std::u16string(u"#TITLE *") + char16_t(0xD83D), CaseMode::Text),
             u"置換パタンに書けない文字があります: (U+D83D)");
   // A line break or a NUL would break the chart's lines, and no rule file could keep it.
   for (const std::u16string& bad : {std::u16string(u"a\rb"), std::u16string(u"a\nb"), std::u16string(u"a\0b", 3)})
-    EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE " + bad, 1) + RuleError(u"#TITLE " + bad, u"#TITLE *", 1),
+    EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE " + bad, CaseMode::Text) +
+                  RuleError(u"#TITLE " + bad, u"#TITLE *", CaseMode::Text),
               u"パタンに改行文字か NUL 文字がありますパタンに改行文字か NUL 文字があります");
   clsRules rule;
   const RuleEntry e = MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg");
   std::u16string line = u"#WAV01 kick.WAV";
-  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, 0));
+  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, CaseMode::Binary));
   EXPECT_FALSE(rule.Convert(line)) << "without text mode the letters' case counts";
-  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, 1));
+  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, CaseMode::Text));
   EXPECT_EQ(std::make_tuple(rule.Convert(line), line), std::make_tuple(true, u"#WAV01 kick.ogg"));
 }
 
 namespace {
 
 struct RuleFolder {
-  bool Load(std::vector<RuleEntry>& list) { return LoadRuleFile(list, 1, t / u"Quarrow.rul", messages); }
+  bool Load(std::vector<RuleEntry>& list) { return LoadRuleFile(list, CaseMode::Text, t / u"Quarrow.rul", messages); }
   bool Save(const std::vector<RuleEntry>& list) { return SaveRuleFile(list, t / u"Quarrow.rul", messages); }
   // The rules of a file of these CP932 lines, or of these bytes.
   std::vector<RuleEntry> Load(const std::vector<std::u16string>& lines) {
@@ -70,7 +72,7 @@ struct RuleFolder {
   }
   std::vector<RuleEntry> LoadBytes(const std::string& bytes) {
     std::vector<RuleEntry> list;
-    LoadRuleFile(list, 1, t.Write(u"rules.rul", bytes), messages);
+    LoadRuleFile(list, CaseMode::Text, t.Write(u"rules.rul", bytes), messages);
     return list;
   }
   TempDir t;

@@ -13,11 +13,11 @@ namespace {
 using Args = std::vector<std::u16string>;
 using Refusal = std::optional<std::string>;
 
-// What a command with one switch and one option of its own makes of its arguments.
+// What a command with three switches and one option of its own makes of its arguments.
 struct Parsed {
   std::optional<int> status;
   RunOptionsBase options;
-  bool flag = true;
+  bool flag = true, yes = false, base = true;
   std::u16string value = u"default";
   std::string out, err;
 };
@@ -28,8 +28,10 @@ Parsed Parse(const Args& args) {
   ::testing::internal::CaptureStderr();
   {
     mdlCli::Session cli(u"mdlCliTest", "test-cli", "Does things.\n", mdlOptions::SettingsTable{});
-    cli.Add({"--flag", "--no-flag", "", "a switch", [&] { return mdlCli::OnOff(p.flag); },
-             [&](const Args&, bool negated) -> Refusal { return p.flag = !negated, std::nullopt; }});
+    using Shown = mdlCli::Switch::Shown;
+    cli.Add({{"--flag", "--no-flag", "a switch", p.flag},
+             {"--yes", "", "go on", p.yes, Shown::YesNo},
+             {"--base", "--set", "pairing", p.base, Shown::Name}});
     cli.Add({"--value", "", "V", "an option", nullptr, [&](const Args& v, bool) -> Refusal {
                p.value = v[0];
                return v[0] == u"bad" ? Refusal("bad value") : std::nullopt;
@@ -63,16 +65,20 @@ TEST(mdlCli, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetA
   const Parsed unread = Parse({u"x"});
   ASSERT_TRUE(platform::RemoveTree(ini));
   EXPECT_TRUE(unread.status == 1 && unread.err.find(U8(ini + u" のオープンに失敗しました。")) != std::string::npos) << unread.err;
-  // The default shown is the one the run would take, the switch turned off before --help.
-  const Parsed help = Parse({u"--no-flag", u"--help"});
+  // The default shown is the one the run would take, the switches turned before --help; a flag that
+  // can only be set shows what it was.
+  const Parsed help = Parse({u"--no-flag", u"--set", u"--yes", u"--help"});
   EXPECT_TRUE(help.status == 0 && help.out.find("Does things.") != std::string::npos &&
-              help.out.find("  --flag, --no-flag               a switch (default: off)\n") != std::string::npos)
+              help.out.find("  --flag, --no-flag               a switch (default: off)\n"
+                            "  --yes                           go on (default: no)\n"
+                            "  --base, --set                   pairing (default: --set)\n") != std::string::npos)
       << help.out;
   const std::u16string here = platform::CurrentDirectory();
   // The last of opposite switches counts, a value is taken as it stands, "--" ends the options.
   Parsed p = Parse({u"--include", u"*.png", u"--exclude", u"--recursive", u"--no-include", u"--value=a=b",
-                    u"--recursive", u"--no-recursive", u"--dry-run", u"--", u"-songs"});
+                    u"--recursive", u"--no-recursive", u"--dry-run", u"--yes", u"--set", u"--", u"-songs"});
   EXPECT_EQ(p.status, std::nullopt) << p.err;
+  EXPECT_EQ(std::make_tuple(p.flag, p.yes, p.base), std::make_tuple(true, true, false));
   const RunOptionsBase& o = p.options;
   EXPECT_EQ(std::make_tuple(o.IncludeOn, o.IncludeText, o.ExcludeOn, o.ExcludeText, p.value, o.RecursiveOn),
             std::make_tuple(false, std::u16string(u"*.png"), true, std::u16string(u"--recursive"),

@@ -21,7 +21,7 @@ SettingsTable Defaults() {
       {kSectionFilter, {CheckKey(u"絞り込み", 0), TextKey(u"絞り込み文字列", u""), CheckKey(u"除外", 0),
                         TextKey(u"除外文字列", u"")}},
       {kSectionProcess, {CheckKey(u"再帰処理", 0), TextKey(u"比較ファイル拡張子", u"bmp"),
-                         NumberKey(u"モード", 1, kRangeBoth, 0, 2)}},
+                         NumberKey(u"モード", 1, Clamp::Both, 0, 2)}},
   };
   return t;
 }

@@ -33,12 +33,7 @@ std::size_t CountValues(const std::string& names) {
 // The options every command has, around the ones a command adds.
 std::vector<Option> SharedOptions(RunOptionsBase& options) {
   std::vector<Option> shared;
-  shared.push_back({"--recursive", "--no-recursive", "", "subfolders too, depth first",
-                    [&options] { return OnOff(options.RecursiveOn); },
-                    [&options](const std::vector<std::u16string>&, bool negated) -> std::optional<std::string> {
-                      options.RecursiveOn = !negated;
-                      return std::nullopt;
-                    }});
+  shared.push_back(SwitchOption({"--recursive", "--no-recursive", "subfolders too, depth first", options.RecursiveOn}));
   shared.push_back({"--include", "--no-include", "PATTERNS",
                     "only the files that match one of the \";\"-separated wildcard patterns",
                     [&options] { return options.IncludeOn ? "\"" + U8(options.IncludeText) + "\"" : std::string("off"); },
@@ -54,17 +49,35 @@ std::vector<Option> SharedOptions(RunOptionsBase& options) {
                       if (!negated) options.ExcludeText = v[0];
                       return std::nullopt;
                     }});
-  shared.push_back({"--dry-run", "", "", "read everything, change nothing, and list what would change", nullptr,
-                    [&options](const std::vector<std::u16string>&, bool) -> std::optional<std::string> {
-                      options.DryRun = true;
-                      return std::nullopt;
-                    }});
+  shared.push_back(SwitchOption({"--dry-run", "", "read everything, change nothing, and list what would change",
+                                 options.DryRun, Switch::Shown::None}));
   return shared;
 }
 
 }  // namespace
 
 std::string OnOff(bool on) { return on ? "on" : "off"; }
+
+Option SwitchOption(const Switch& entry) {
+  bool& flag = entry.Flag;
+  std::function<std::string()> shown;
+  switch (entry.Default) {
+    case Switch::Shown::None: break;
+    case Switch::Shown::OnOff: shown = [&flag] { return OnOff(flag); }; break;
+    case Switch::Shown::YesNo:
+      // What the flag held before the arguments: a flag that can only be set has no other default.
+      shown = [held = flag] { return std::string(held ? "yes" : "no"); };
+      break;
+    case Switch::Shown::Name:
+      shown = [&flag, name = entry.Name, negation = entry.Negation] { return flag ? name : negation; };
+      break;
+  }
+  return {entry.Name, entry.Negation, "", entry.Help, std::move(shown),
+          [&flag](const std::vector<std::u16string>&, bool negated) -> std::optional<std::string> {
+            flag = !negated;
+            return std::nullopt;
+          }};
+}
 
 std::string Shown(const std::u16string& text) { return U8(text::ReadableName(text)); }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,20 @@ struct Option {
 // "on" or "off", as --help shows a switch's default.
 std::string OnOff(bool on);
 
+// An on/off option of a command's table: the name sets the flag, the negation clears it; an option
+// without a negation only sets it.
+struct Switch {
+  // How --help shows the default: not at all, "on"/"off", "yes"/"no" as the flag was when the switch
+  // was added, or the name in effect.
+  enum class Shown { None, OnOff, YesNo, Name };
+  std::string Name;
+  std::string Negation;  // empty when there is none
+  std::string Help;
+  bool& Flag;
+  Shown Default = Shown::OnOff;
+};
+Option SwitchOption(const Switch& entry);
+
 // One command-line run, from its set-up to its end. While it lasts, the settings and rule files
 // are the window program's, relative paths mean what the shell means by them, messages go to the
 // console and Ctrl+C (or a request to terminate or hang up) stops the run at its next poll.
@@ -55,6 +70,10 @@ class Session {
   const std::u16string& ProgramFolder() const { return program_folder_; }
   const std::u16string& ProgramName() const { return program_name_; }
   void Add(Option option) { options_.push_back(std::move(option)); }
+  // Switches in the order given, each after the options added before it.
+  void Add(std::initializer_list<Switch> switches) {
+    for (const Switch& entry : switches) options_.push_back(SwitchOption(entry));
+  }
 
   // Reads the arguments into the options, after the settings file gave them their defaults: the
   // command's own options and the ones every command has (recursion, include and exclude lists,

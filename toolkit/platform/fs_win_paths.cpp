@@ -275,7 +275,7 @@ std::u16string ExecutableFolder() {
 
 std::u16string ExecutableName() {
   std::u16string name = LastName(ModulePath());
-  if (name.size() > 4 && clsFileString().FileStrComp(name.substr(name.size() - 4), u".exe", 1) == 0) {
+  if (name.size() > 4 && text::Equal(name.substr(name.size() - 4), u".exe", text::CaseMode::Text)) {
     name.resize(name.size() - 4);
   }
   return name;
