@@ -61,8 +61,8 @@ TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
   EXPECT_TRUE(Sync(source, t / u"set_link"));
   ++refused;
 #endif
-  EXPECT_EQ(Names(source), (NameList{u"kick.wav", u"snare.wav"}));
-  EXPECT_EQ(std::make_pair(state.DeletedCount, state.Failures.size()), std::make_pair(0, refused));
+  EXPECT_EQ(std::make_tuple(Names(source), state.DeletedCount, state.Failures.size()),
+            std::make_tuple(NameList{u"kick.wav", u"snare.wav"}, 0, refused));
 
   // charts/pool/set is the source; its entry "pool" names the target folder that holds it.
   t.MakeFolder(u"charts/pool");

@@ -93,9 +93,8 @@ TEST(CheckReferences, RealChartsWithFilesRemovedRenamedInCaseAndConverted) {
     Touch(platform::JoinPath(folder, u"extra.ogg"));
   }
   const CheckReport before = Check(Options(t.Path()));
-  ASSERT_EQ(before.Outcome, RunOutcome::Finished);
-  EXPECT_TRUE(before.Failures.empty());
-  EXPECT_EQ(before.Counts.Charts, 4);
+  ASSERT_EQ(std::make_tuple(before.Outcome, before.Failures.size(), before.Counts.Charts),
+            std::make_tuple(RunOutcome::Finished, std::size_t{0}, std::int64_t{4}));
   std::size_t seen = 0;
   for (const ChartReport& chart : before.Charts) {
     const std::u16string key = platform::LastName(platform::ParentFolder(chart.Path)) + u"|";
@@ -138,13 +137,10 @@ TEST(CheckReferences, SoundSetsThroughTheMaterialBaseAndNamesInEitherEncoding) {
   const std::u16string lines =
       u"#WAV01 <DRUM>kick.wav\r\n#WAV02 <drum>snare.wav\r\n#WAV03 ドラム.WAV\r\n#wav04\tsnd/Tom.wav \r\n#BMP01 <drum>x.bmp\r\n"
       u"#WAV05 ドラム.wav\r\n#BMP02 clip.bmp\r\n";
-  t.MakeFolder(u"u");
-  t.Write(u"u/a.bms", "\xEF\xBB\xBF" + text::ToUtf8(lines));
-  t.Write(u"u/ドラム.wav", "");
-  t.MakeFolder(u"s");
-  t.Write(u"s/a.bms", text::ToCp932(lines));
-  t.Write(u"s/" + ShiftJisName(u"ドラム.wav"), "");
   for (const std::u16string folder : {u"u/", u"s/"}) {
+    t.MakeFolder(folder);
+    t.Write(folder + u"a.bms", folder == u"u/" ? "\xEF\xBB\xBF" + platform::ToUtf8(lines) : platform::ToCp932(lines));
+    t.Write(folder + (folder == u"u/" ? u"ドラム.wav" : ShiftJisName(u"ドラム.wav")), "");
     t.MakeFolder(folder + u"snd");
     t.Write(folder + u"snd/tom.wav", "");
     t.Write(folder + u"clip.mp4", "");
