@@ -139,7 +139,7 @@ TEST(CheckReferences, SoundSetsThroughTheMaterialBaseAndNamesInEitherEncoding) {
       u"#WAV05 ドラム.wav\r\n#BMP02 clip.bmp\r\n";
   for (const std::u16string folder : {u"u/", u"s/"}) {
     t.MakeFolder(folder);
-    t.Write(folder + u"a.bms", folder == u"u/" ? "\xEF\xBB\xBF" + platform::ToUtf8(lines) : platform::ToCp932(lines));
+    t.Write(folder + u"a.bms", folder == u"u/" ? "\xEF\xBB\xBF" + text::ToUtf8(lines) : text::ToCp932(lines));
     t.Write(folder + (folder == u"u/" ? u"ドラム.wav" : ShiftJisName(u"ドラム.wav")), "");
     t.MakeFolder(folder + u"snd");
     t.Write(folder + u"snd/tom.wav", "");

@@ -50,11 +50,8 @@ TEST(clsFolderIndex, ANameFindsItsExactEntryThenItsBytesThenTheFirstFoldedAndNoO
 
 TEST(clsStoredFiles, FilesBelowAFolderAndFoldersThatCannotBeRead) {
   TempDir t;
-  t.MakeFolder(u"Snd");
-  t.Write(u"Snd/Kick.ogg", "");
-  t.MakeFolder(u"Snd/dir.ogg");
-  t.MakeFolder(u"locked");
-  t.Write(u"locked/a.ogg", "");
+  for (const char16_t* name : {u"Snd", u"Snd/dir.ogg", u"locked"}) t.MakeFolder(name);
+  for (const char16_t* name : {u"Snd/Kick.ogg", u"locked/a.ogg"}) t.Write(name, "");
   clsStoredFiles files;
   std::u16string why;
   using R = clsStoredFiles::Result;
@@ -71,8 +68,7 @@ TEST(clsStoredFiles, FilesBelowAFolderAndFoldersThatCannotBeRead) {
               clsStoredFiles fresh;
               const bool failed = fresh.FindFile(t.Path(), u"locked\\a.ogg", why) == R::Failed;
               return failed && why.find(u"locked") != std::u16string::npos ? 0 : 1;
-            }),
-            0);
+            }), 0);
   Chmod(t / u"locked", 0755);
 #endif
 }

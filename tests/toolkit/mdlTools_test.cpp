@@ -21,11 +21,12 @@ TEST(mdlTools, TrimQuotesAndPrintableText) {
   }
 }
 
-// Full, true and existing paths over one tree: Data/Songs/Kick.WAV.
-TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
+// Full, true and existing paths, drops and the program's folder over one tree: Data/Songs/Kick.WAV.
+TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStoredDropsNameAFolderAndTheProgramsFolderStays) {
   TempDir t;
   for (const char16_t* name : {u"Data", u"Data/Songs"}) t.MakeFolder(name);
-  t.Write(u"Data/Songs/Kick.WAV", "");
+  const auto chart = t.Write(u"Data/Songs/Kick.WAV", ""), other = t.Write(u"other.bms", "");
+  const auto lnk = t.Write(u"Data/Songs/shortcut.LNK", "not a shortcut here");
   const std::u16string base = t.Path(), songs = base + Sep(u"/Data/Songs");
   // ".." is what the system means by it: a folder before it that is not there names nothing.
   Pairs full = {{u"\"songs\"", base + Sep(u"/songs")}, {u"   Data/../x", base + Sep(u"/x")}, {u"missing/../Data", u""},
@@ -54,26 +55,15 @@ TEST(mdlTools, PathsAreMadeWholeAndSpelledAsStored) {
   for (const auto& [in, out] : existing) EXPECT_EQ(GetExistingFolder(in, base), out) << U8(in);
   EXPECT_EQ(GetFullPath(u"x", u""), platform::JoinPath(platform::CurrentDirectory(), u"x"))
       << "no base: the process's current folder";
-}
-
-// What the shell is asked to do is checked through the windows' buttons.
-TEST(mdlTools, DropsNameAFolder) {
-  TempDir t;
-  const auto folder = t.MakeFolder(u"songs"), chart = t.Write(u"songs/a.bms", ""), other = t.Write(u"other.bms", "");
-  const auto lnk = t.Write(u"songs/shortcut.LNK", "not a shortcut here");
-  const std::vector<std::pair<std::vector<std::u16string>, std::u16string>> cases = {
-      {{}, u""},          {{folder}, folder},        {{chart}, folder},
-      {{chart, other}, folder}, {{other, chart}, t.Path()}, {{t / u"missing"}, t / u"missing"},
-      {{lnk}, folder},  // a shortcut without a target: the folder it was dropped from
-  };
-  for (const auto& [dropped, want] : cases) EXPECT_EQ(GetDropFolder(dropped), want) << dropped.size();
+  // What the shell is asked to do is checked through the windows' buttons.
+  const std::vector<std::pair<std::vector<std::u16string>, std::u16string>> drops = {
+      {{}, u""}, {{songs}, songs}, {{chart}, songs}, {{chart, other}, songs}, {{other, chart}, base},
+      {{t / u"missing"}, t / u"missing"}, {{lnk}, songs}};  // a shortcut without a target: where it lies
+  for (const auto& [dropped, want] : drops) EXPECT_EQ(GetDropFolder(dropped), want) << dropped.size();
   EXPECT_EQ(std::make_pair(ResolveShortcut(chart), ResolveShortcut(lnk)), std::make_pair(chart, std::u16string()));
-}
-
-TEST(mdlTools, ProgramFolderIsTheExecutablesFolderWhereverTheShellIs) {
-  TempDir t;
+  // The program's folder is the executable's wherever the shell is.
   const std::u16string before = platform::CurrentDirectory();
-  ASSERT_TRUE(ChangeDirectory(t.Path()));
+  ASSERT_TRUE(ChangeDirectory(base));
   const std::u16string folder = ProgramFolder();
   ASSERT_TRUE(ChangeDirectory(before));
 #ifdef _WIN32

@@ -10,35 +10,27 @@ TEST(Trash, EntriesGoToTheUsersTrashAndComeBackWhole) {
   const DataHome home(t / u"data");
   const std::string trash = U8(t / u"data/Trash");
   const std::string sjis_name = "\x83\x73\x83\x41\x83\x6D 100%.wav";  // ピアノ in Shift-JIS bytes
-  t.MakeFolder(u"songs");
-  t.Write(u"songs/a.bms", "#TITLE first\r\n");
-  t.Write(u"songs/" + text::DecodeUtf8(sjis_name), "RIFF");
-  t.MakeFolder(u"songs/set");
-  t.Write(u"songs/set/kick.wav", "kick");
   // 253 bytes: no room left for its note's ".trashinfo", so the trash keeps it under a shorter name.
-  const std::u16string long_name = std::u16string(83, u'あ') + u".wav";
-  t.Write(u"songs/" + long_name, "long");
+  const std::u16string sjis = text::DecodeUtf8(sjis_name), long_name = std::u16string(83, u'あ') + u".wav";
+  for (const char16_t* name : {u"songs", u"songs/set"}) t.MakeFolder(name);
+  for (const auto& [name, bytes] : std::vector<std::pair<std::u16string, std::string>>{
+           {u"a.bms", "#TITLE first\r\n"}, {sjis, "RIFF"}, {u"set/kick.wav", "kick"}, {long_name, "long"}})
+    t.Write(u"songs/" + name, bytes);
   const platform::Folder songs = OpenFolder(t / u"songs");
   platform::IoError error;
-  for (const std::u16string& name : std::vector<std::u16string>{u"a.bms", text::DecodeUtf8(sjis_name), u"set", long_name}) {
+  for (const std::u16string& name : std::vector<std::u16string>{u"a.bms", sjis, u"set", long_name})
     EXPECT_TRUE(songs.Trash(name, error)) << U8(name) << " " << error.Code;
-  }
   t.Write(u"songs/a.bms", "#TITLE second\r\n");  // a second one of the same name keeps the first
-  EXPECT_TRUE(songs.Trash(u"a.bms", error));
-  EXPECT_TRUE(t.Names(u"songs").empty());
+  EXPECT_TRUE(songs.Trash(u"a.bms", error) && t.Names(u"songs").empty());
   const std::vector<std::u16string> stored = t.Names(u"data/Trash/files");  // a.bms a.bms.2 set あ… ピアノ…
   ASSERT_EQ(stored.size(), 5u);
   EXPECT_EQ(Restore(trash, U8(stored[3])), U8(t / (u"songs/" + long_name))) << U8(stored[3]);
-  EXPECT_EQ(t.Read(u"songs/" + long_name), "long");
-
   EXPECT_EQ(Restore(trash, "a.bms.2"), U8(t / u"songs/a.bms"));
-  EXPECT_EQ(t.Read(u"songs/a.bms"), "#TITLE second\r\n");
+  EXPECT_EQ(t.Read(u"songs/a.bms") + t.Read(u"songs/" + long_name), "#TITLE second\r\nlong");
   ASSERT_EQ(std::remove(U8(t / u"songs/a.bms").c_str()), 0);
-  EXPECT_EQ(Restore(trash, "a.bms"), U8(t / u"songs/a.bms"));
-  EXPECT_EQ(Restore(trash, sjis_name), U8(t / u"songs") + "/" + sjis_name);
-  EXPECT_EQ(Restore(trash, "set"), U8(t / u"songs/set"));
-  EXPECT_EQ(t.Read(u"songs/a.bms") + t.Read(u"songs/" + text::DecodeUtf8(sjis_name)) + t.Read(u"songs/set/kick.wav"),
-            "#TITLE first\r\nRIFFkick");
+  for (const std::string& name : {std::string("a.bms"), sjis_name, std::string("set")})
+    EXPECT_EQ(Restore(trash, name), U8(t / u"songs") + "/" + name);
+  EXPECT_EQ(t.Read(u"songs/a.bms") + t.Read(u"songs/" + sjis) + t.Read(u"songs/set/kick.wav"), "#TITLE first\r\nRIFFkick");
 
   // The user's trash serves its own mount: where it cannot be made, an entry of that mount stays, and
   // goes to no trash at the top of the mount instead.

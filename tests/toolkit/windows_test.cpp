@@ -45,19 +45,17 @@ TEST(WindowsPaths, DrivesAndSharesInThePathHelpers) {
     EXPECT_EQ(std::tuple(RootOf(c.path), ParentFolder(c.path), LastName(c.path)), std::tuple(c.root, c.parent, c.last))
         << U8(c.path);
   }
-  EXPECT_EQ(JoinPath(u"C:\\", u"x"), u"C:\\x");
-  EXPECT_EQ(JoinPath(u"C:\\a", u"x"), u"C:\\a\\x");
-  EXPECT_EQ(AbsolutePath(u"C:/a//b/./d/"), u"C:\\a\\b\\d");
-  EXPECT_EQ(AbsolutePath(u"//server/share/x"), u"\\\\server\\share\\x");
-  EXPECT_EQ(AbsolutePath(u"C:\\"), u"C:\\");
-
-  // A typed path against a base folder on a drive.
-  EXPECT_EQ(mdlTools::GetFullPath(u"\"songs\"", u"C:\\Data"), u"C:\\Data\\songs");
-  EXPECT_EQ(mdlTools::GetFullPath(u"\\Data", u"C:\\Other"), u"C:\\Data") << "root-relative: the base's drive";
-  EXPECT_EQ(mdlTools::GetFullPath(u"/\\srv/share/x", u"C:\\Other"), u"\\\\srv\\share\\x");
-  EXPECT_EQ(mdlTools::GetTruePath(u"c:\\"), u"C:\\") << "the root keeps its separator";
-  EXPECT_EQ(mdlTools::GetTruePath(u"c:"), u"C:\\");
-  EXPECT_EQ(mdlTools::GetExistingFolder(u"Q:\\missing\\deeper", u""), u"") << "a drive that is not there";
+  // Joined, made absolute, and typed against a base folder on a drive ("\\Data": the base's drive); the
+  // root keeps its separator; a drive that is not there has no existing folder.
+  const std::vector<std::pair<std::u16string, std::u16string>> made = {
+      {JoinPath(u"C:\\", u"x"), u"C:\\x"}, {JoinPath(u"C:\\a", u"x"), u"C:\\a\\x"},
+      {AbsolutePath(u"C:/a//b/./d/"), u"C:\\a\\b\\d"}, {AbsolutePath(u"//server/share/x"), u"\\\\server\\share\\x"},
+      {AbsolutePath(u"C:\\"), u"C:\\"}, {mdlTools::GetFullPath(u"\"songs\"", u"C:\\Data"), u"C:\\Data\\songs"},
+      {mdlTools::GetFullPath(u"\\Data", u"C:\\Other"), u"C:\\Data"},
+      {mdlTools::GetFullPath(u"/\\srv/share/x", u"C:\\Other"), u"\\\\srv\\share\\x"},
+      {mdlTools::GetTruePath(u"c:\\"), u"C:\\"}, {mdlTools::GetTruePath(u"c:"), u"C:\\"},
+      {mdlTools::GetExistingFolder(u"Q:\\missing\\deeper", u""), u""}};
+  for (std::size_t i = 0; i < made.size(); ++i) EXPECT_EQ(made[i].first, made[i].second) << i;
 }
 
 TEST_F(WindowsFiles, NamesAreFoundInAnyLetterCaseAndSpelledAsStored) {
@@ -89,8 +87,7 @@ TEST_F(WindowsFiles, HiddenSystemAndReadOnlyAreAttributes) {
   clsFilter filter;
   filter.MakeFileList(t.Path());
   EXPECT_EQ(filter.List(), (std::vector<std::u16string>{u"plain.bms", u"ro.bms"})) << "neither hidden nor system";
-  ASSERT_TRUE(RemoveFile(ro)) << "read-only files go too";
-  EXPECT_FALSE(PathExists(ro));
+  EXPECT_TRUE(RemoveFile(ro) && !PathExists(ro)) << "read-only files go too";
 }
 
 TEST_F(WindowsFiles, ANewFileTakesItsModelsAttributesButReadOnlyAndAllThreeTimes) {
@@ -102,8 +99,7 @@ TEST_F(WindowsFiles, ANewFileTakesItsModelsAttributesButReadOnlyAndAllThreeTimes
   FileInfo like;
   ASSERT_TRUE(folder.Info(u"model.bms", like, false, error));
   File file;
-  EXPECT_FALSE(folder.Create(u"MODEL.bms", file, error)) << "taken, in another letter case";
-  EXPECT_TRUE(error.AlreadyExists());
+  EXPECT_TRUE(!folder.Create(u"MODEL.bms", file, error) && error.AlreadyExists()) << "taken, in another letter case";
   ASSERT_TRUE(folder.Create(u"new.bms", file, error));
   ASSERT_TRUE(file.Write("new", error) && file.Finish(like, true, error));
   EXPECT_EQ(AttributesOf(t / u"new.bms"), kAttrHidden);
@@ -174,9 +170,8 @@ TEST_F(WindowsFiles, PathsLongerThanTheOldLimitWork) {
   ASSERT_GT(deep.size(), 400u);
   const auto chart = JoinPath(deep, u"deep.bms");
   ASSERT_TRUE(WriteWholeFile(chart, "#WAV01 x.wav\r\n"));
-  EXPECT_TRUE(FolderExists(deep) && FileExists(chart));
+  EXPECT_TRUE(FolderExists(deep) && FileExists(chart) && mdlTools::GetTruePath(deep) == deep);
   EXPECT_EQ(Names(deep), std::vector<std::u16string>{u"deep.bms"});
-  EXPECT_EQ(mdlTools::GetTruePath(deep), deep);
   EXPECT_TRUE(RemoveTree(JoinPath(t.Path(), std::u16string(30, u'a'))));
 }
 
@@ -223,8 +218,8 @@ TEST_F(WindowsFiles, AFolderMovedAwayIsStillTheOneOpened) {
     EXPECT_FALSE(folder.Remove(u"a.bms.mbk1", error));
     EXPECT_EQ(t.Read(u"moved/a.bms") + t.Read(u"moved/a.bms.mbk1"), "oldnew");
   }
-  EXPECT_EQ(t.Names(u"songs"), std::vector<std::u16string>{u"a.bms"});
-  EXPECT_EQ(t.Read(u"songs/a.bms"), "someone else's");
+  EXPECT_EQ(std::pair(t.Names(u"songs"), t.Read(u"songs/a.bms")),
+            std::pair(std::vector<std::u16string>{u"a.bms"}, std::string("someone else's")));
 }
 
 TEST_F(WindowsFiles, TheNamedStreamsOfAStreamListing) {
