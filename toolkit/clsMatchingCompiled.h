@@ -20,7 +20,7 @@ class clsMatchingCompiled {
   enum class Kind : std::uint8_t { Empty, Star, Any, Literal };
   static Kind KindOf(const std::u16string& token);
 
-  // Builds the tables of a search token list (element i-1 is position i).
+  // Builds the tables of a search token list.
   void Compile(const std::vector<std::u16string>& tokens);
   // Matches nothing until the next Compile.
   void Clear();

@@ -14,7 +14,7 @@ TEST(CommandTable, FindCommandIsAPrefixTestWithoutAsciiCase) {
       {u"#wav01 a.wav", 1}, {u"#Bmp01 x.bmp", 2},  {u" #WAV01 a.wav", 0}, {u"#STAGEFILE title.bmp", 3},
       {u"#midifile a.mid", 4}, {u"#BPM 120", 9},   {u"#bpm", 9},          {u"#WAVE", 1},
       {u"*.wav", 0},        {u"?WAV", 0},          {u"#WA", 0},           {u"", 0},
-      {u"#BGA01", 14},      {u"#VOLWAV 100", 12},  {u"＃WAV01", 0},
+      {u"#BGA01", 14},      {u"#VOLWAV 100", 12},  {u"＃WAV01", 0},       {u"#WAX01", 0},
   };
   for (const auto& [text, want] : cases) EXPECT_EQ(FindCommand(text), want) << U8(text);
 }

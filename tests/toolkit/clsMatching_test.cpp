@@ -179,6 +179,7 @@ TEST(clsMatchingReplace, RewritesMatchingNames) {
       {u"*.wav", u"*.*", u"ab_cd", std::nullopt, kExtra}, {u"*?", u"?*", u"ab_cd", std::nullopt, kUnpaired},
       {u"*_?", u"?_*", u"ab_cd", std::nullopt, kUnpaired}, {u"", u"*", u"ab_cd", std::nullopt, kUnpaired},
       {u"??*", u"*??", u"ab_cd", std::nullopt, kUnpaired},  // the fill runs past the last search token
+      {u"*?a*", u"?a*a", u"xyab", std::nullopt, kUnpaired},  // pairs from the start only
       {u"*_*", u"*", u"ab_cd", u"ab", Status::Ambiguous},
       {u"?*?", u"?*?", u"ab_cd", std::nullopt, kExtra, false},  // the wrapping "*" moved behind the last "?"
   };

@@ -47,6 +47,7 @@ struct Switch {
   bool& Flag;
   Shown Default = Shown::OnOff;
 };
+// The option that reads one switch and shows its default.
 Option SwitchOption(const Switch& entry);
 
 // One command-line run, from its set-up to its end. While it lasts, the settings and rule files
