@@ -1,8 +1,8 @@
-// clsMatching against fnmatch(3) on the same file names and chart lines.
+// Matcher against fnmatch(3) on the same file names and chart lines.
 //
 // Each benchmark walks the whole corpus once per iteration; items_per_second is names per second.
 // fnmatch gets the names as UTF-8 in the C locale (its fastest path) with FNM_NOESCAPE, plus
-// FNM_CASEFOLD when clsMatching compares in text mode. allocs_per_name counts heap allocations
+// FNM_CASEFOLD when Matcher compares in text mode. allocs_per_name counts heap allocations
 // inside the timed loop; best_ns is the fastest pass over the corpus in this thread's CPU time,
 // per name.
 //
@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/clsMatching.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/match/Matcher.h"
+#include "toolkit/text/Codecs.h"
 
 // Heap allocations so far (alloc_counter.cpp).
 long AllocationCount();
@@ -173,8 +173,8 @@ class Passes {
   double best_ = 1e300;
 };
 
-clsMatching MakeRule(const Rule& rule, int cmpMode) {
-  clsMatching m;
+Matcher MakeRule(const Rule& rule, int cmpMode) {
+  Matcher m;
   m.SetCmpMode(cmpMode != 0 ? text::CaseMode::Text : text::CaseMode::Binary);
   m.SetFileNameMode(true);
   m.SetMatchPattern(rule.search);
@@ -199,7 +199,7 @@ void BM_fnmatch(benchmark::State& state) {
 }
 
 void BM_IsMatch(benchmark::State& state) {
-  clsMatching m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
+  Matcher m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
   const auto& names = TheCorpus().names;
   Passes passes;
   long matches = 0;
@@ -219,7 +219,7 @@ void BM_IsMatch(benchmark::State& state) {
 // the same fresh copies: that is the number to set rewriting against.
 template <bool Rewrite>
 void OnFreshCopy(benchmark::State& state) {
-  clsMatching m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
+  Matcher m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
   const auto& names = TheCorpus().names;
   std::vector<std::u16string> work = ScatteredCopy();
   Passes passes;
@@ -245,7 +245,7 @@ void BM_IsMatchOnCopy(benchmark::State& state) { OnFreshCopy<false>(state); }
 // the cache, so this is what a call costs besides fetching the name. A pass goes over them 32
 // times, long enough for the clock.
 void BM_IsMatchWarm(benchmark::State& state) {
-  clsMatching m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
+  Matcher m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
   const auto& all = TheCorpus().names;
   const std::vector<std::u16string> names(all.begin(), all.begin() + 4096);
   const int sweeps = 32;

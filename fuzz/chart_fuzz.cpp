@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "fennick/mdlMain.h"
-#include "quarrow/mdlMain.h"
-#include "toolkit/mdlChartFile.h"
+#include "fennick/Run.h"
+#include "quarrow/Run.h"
+#include "toolkit/run/ChartFile.h"
 #include "toolkit/platform/fs.h"
-#include "toolkit/text/chart_text.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/ChartText.h"
+#include "toolkit/text/Codecs.h"
 
 namespace {
 
@@ -32,16 +32,16 @@ std::vector<std::string> Lines(std::string_view bytes) {
 // Rewrites the chart with `rewrite`, noting which lines it replaced, and checks the others.
 void Check(const std::string& chart, const std::function<bool(std::u16string&)>& replace) {
   std::vector<bool> replaced;
-  mdlChartFile::LineRewrite rewrite;
+  run::LineRewrite rewrite;
   rewrite.Rewrite = [&](std::u16string& line, text::ChartEncoding) {
     replaced.push_back(replace(line));
     return replaced.back();
   };
   std::string out;
-  mdlChartFile::ChartChange change;
+  run::ChartChange change;
   std::u16string why;
-  const mdlChartFile::Outcome outcome = mdlChartFile::RewriteLines(chart, rewrite, out, change, why);
-  if (outcome != mdlChartFile::Outcome::Rewritten) return;
+  const run::Outcome outcome = run::RewriteLines(chart, rewrite, out, change, why);
+  if (outcome != run::Outcome::Rewritten) return;
   const std::vector<std::string> before = Lines(chart);
   std::vector<std::string> after = Lines(out);
   // A last line that became empty and had no line end leaves nothing behind it.

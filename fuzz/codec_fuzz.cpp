@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "toolkit/text/chart_text.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/ChartText.h"
+#include "toolkit/text/Codecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "quarrow/clsRules.h"
-#include "quarrow/mdlRuleIO.h"
-#include "toolkit/text/codecs.h"
+#include "quarrow/Rule.h"
+#include "quarrow/RuleFile.h"
+#include "toolkit/text/Codecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quarrow;

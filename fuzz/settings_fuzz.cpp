@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "toolkit/mdlOptions.h"
+#include "toolkit/settings/Settings.h"
 
 namespace {
 
-mdlOptions::SettingsTable Defaults() {
-  using namespace mdlOptions;
+settings::SettingsTable Defaults() {
+  using namespace settings;
   SettingsTable t;
   t.Sections = {
       {kSectionSystem, {NumberKey(u"Window Top", 50), NumberKey(u"Window Left", 50), TextKey(kKeyTarget, u"")}},
@@ -23,7 +23,7 @@ mdlOptions::SettingsTable Defaults() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace mdlOptions;
+  using namespace settings;
   SettingsTable table = Defaults();
   ReadSettingsText(table, std::string_view(reinterpret_cast<const char*>(data), size));
   for (const SettingSection& section : table.Sections) {

@@ -22,8 +22,8 @@ class ConvertLine : public FennickTest {
 
 }  // namespace
 
-// How a line is split and tagged. (How a file is looked up is clsStoredFiles', and how lines are
-// split, kept and ended mdlChartFile's: tested there.)
+// How a line is split and tagged. (How a file is looked up is StoredFiles', and how lines are
+// split, kept and ended run's: tested there.)
 TEST_F(ConvertLine, ModesAndSplits) {
   std::vector<LineCase> cases = {
       // Commands: ASCII letters in any case, at the very start of the line, #WAV and #BMP only.
@@ -76,7 +76,7 @@ class ConvertChart : public ConvertLine {
 };
 
 // The backup is Fennick's own ".cbk"; a chart with nothing to convert is counted and not rewritten.
-// (Everything else of a chart's rewrite is mdlChartFile's, tested there.)
+// (Everything else of a chart's rewrite is run's, tested there.)
 TEST_F(ConvertChart, OnlyTheSetTagsChange) {
   const std::string before = text::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav";
   t.Write(u"charts/song.bms", before);

@@ -1,7 +1,7 @@
 // A run state as a fresh run leaves it (conversion and backups on), a scripted user, folders opened.
 #pragma once
 
-#include "fennick/mdlMain.h"
+#include "fennick/Run.h"
 #ifndef _WIN32
 #include "tests/support/Posix.h"
 #endif
@@ -18,7 +18,7 @@ class FennickTest : public ::testing::Test {
  protected:
   FennickTest() {
     state.ConvertOn = state.BackupOn = true;
-    mdlRun::SetFileFilter(user.files, fennick::RunOptions());  // the window's default lists: *.bms;*.bme
+    run::SetFileFilter(user.files, fennick::RunOptions());  // the window's default lists: *.bms;*.bme
     user.progress.SetVisible(true);
   }
 

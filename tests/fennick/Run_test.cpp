@@ -1,7 +1,7 @@
 #include <map>
 
 #include "tests/fennick/FennickTest.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/files/Paths.h"
 
 using namespace fennick;
 using namespace fennick_test;
@@ -63,7 +63,7 @@ TEST_F(RunTest, PairingsOfSourceAndTargetFolders) {
     o.RecursiveOn = recursive;
     EXPECT_EQ(fennick::Run(user.Context(), o).Outcome, RunOutcome::Finished);
     ExpectPairs(pairs);
-    const std::u16string n = mdlTools::Decimal(static_cast<std::int64_t>(pairs.size()));
+    const std::u16string n = paths::Decimal(static_cast<std::int64_t>(pairs.size()));
     EXPECT_EQ(Result(), u"同期削除数 = " + n + u"\r\nマテリアル変換 処理/対象 = " + n + u" / " + n);
     Reset();
   }
@@ -113,14 +113,14 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
     user.messages.messages.clear();
     std::u16string colours;
     RunHooks hooks;
-    hooks.PathChecked = [&](int i, bool ok) { colours += mdlTools::Decimal(i) + (ok ? u"+" : u"-"); };
+    hooks.PathChecked = [&](int i, bool ok) { colours += paths::Decimal(i) + (ok ? u"+" : u"-"); };
     RunOptions o = Options(source, target_text);
     std::tie(o.SyncDeleteOn, o.ConvertOn, o.RecursiveOn, o.ConvertMode, o.BaseFolderOn) =
         std::make_tuple(sync, convert, recursive, mode, false);
     EXPECT_EQ(fennick::Run(user.Context(), o, hooks).Outcome, RunOutcome::Warned);
     ASSERT_EQ(user.messages.messages.size(), 1u);
     const RecordedMessage& m = user.Last();
-    EXPECT_EQ(m.text + u"|" + m.title + u"|" + mdlTools::Decimal(static_cast<int>(m.icon)) + u"|" + colours, want);
+    EXPECT_EQ(m.text + u"|" + m.title + u"|" + paths::Decimal(static_cast<int>(m.icon)) + u"|" + colours, want);
   }
   ExpectPairs({});
 }
@@ -142,7 +142,7 @@ TEST_F(RunTest, CancelInTheMiddleEndsWithTheCountsReached) {
     hooks.Refresh = [&] { order += "refresh "; };
     hooks.End = [&] { order += "end"; };
     EXPECT_EQ(fennick::Run(user.Context(), Options(t / u"Material", folder), hooks).Outcome, RunOutcome::Cancelled);
-    const std::u16string n = mdlTools::Decimal(converted);
+    const std::u16string n = paths::Decimal(converted);
     EXPECT_EQ(Result(), u"同期削除数 = 1\r\nマテリアル変換 処理/対象 = " + n + u" / " + n);
     EXPECT_EQ(order + (user.view->shown ? " shown" : ""), "refresh end");
     int changed = 0;

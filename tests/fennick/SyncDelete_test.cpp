@@ -1,6 +1,6 @@
 #include "tests/fennick/FennickTest.h"
 #include "tests/support/Trash.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/files/Paths.h"
 
 using namespace fennick;
 using namespace fennick_test;
@@ -113,7 +113,7 @@ TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
 // Texts before the loop and at entries 1, 101 and 201; a stop confirmed while entry 201 is shown
 // ends the pass before it goes.
 TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
-  for (int i = 1001; i <= 1250; ++i) t.Write(u"set/e" + mdlTools::Decimal(i) + u".wav", "");
+  for (int i = 1001; i <= 1250; ++i) t.Write(u"set/e" + paths::Decimal(i) + u".wav", "");
   // The pass goes in the order the file system lists the set; every 50th entry has a namesake.
   platform::IoError error;
   std::vector<platform::DirEntry> order;

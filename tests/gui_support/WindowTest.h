@@ -10,9 +10,9 @@
 #include "tests/support/TempDir.h"
 #include "toolkit/gui/Controls.h"
 #include "toolkit/gui/QtText.h"
-#include "toolkit/gui/frmBase.h"
-#include "toolkit/gui/frmList.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/gui/MainWindowBase.h"
+#include "toolkit/gui/ListWindow.h"
+#include "toolkit/files/Paths.h"
 #include "toolkit/platform/shell.h"
 
 QT_BEGIN_NAMESPACE
@@ -42,7 +42,7 @@ inline TextList Texts(const QAbstractItemModel* list) {
 
 // A list window's items, one text each with its columns joined by '|', each detail line under its
 // item after two blanks; then the summary line.
-inline TextList Listed(mdlGui::frmList& list) {
+inline TextList Listed(gui::ListWindow& list) {
   TextList texts;
   const QAbstractItemModel& model = list.Model();
   for (int row = 0; row < model.rowCount(); ++row) {
@@ -143,9 +143,9 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
 
   // The window with the test's recorders, or with the given message boxes and progress dialog.
   Window& Open(std::optional<std::u16string> command_line = std::nullopt, MessageSink* shown = nullptr,
-               CancelView* progress = nullptr) {
+               ProgressView* progress = nullptr) {
     window.reset();
-    window = std::make_unique<Window>(mdlGui::StartInfo{app.Path(), std::move(command_line), Program<Window>::kName,
+    window = std::make_unique<Window>(gui::StartInfo{app.Path(), std::move(command_line), Program<Window>::kName,
                                                         shown != nullptr ? shown : &messages,
                                                         progress != nullptr ? progress : view});
     window->show();
@@ -174,7 +174,7 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
   }
 
   // The list window the preview button opens; nullptr when none opened.
-  QPointer<mdlGui::frmList> Preview() {
+  QPointer<gui::ListWindow> Preview() {
     Click(window->cmdPreview());
     return window->PreviewList();
   }

@@ -1,7 +1,7 @@
 #include <regex>
 
-#include "quarrow/mdlAppParam.h"
-#include "quarrow/mdlMain.h"
+#include "quarrow/Commands.h"
+#include "quarrow/Run.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 
@@ -27,7 +27,7 @@ struct ChartRun {
       const platform::Folder folder = OpenFolder(t.Path());
       std::vector<platform::DirEntry> listing;
       EXPECT_TRUE(folder.List(listing, error));
-      mdlChartFile::ChartFolder charts(folder, u"mbk", state.BackupOn, false);
+      run::ChartFolder charts(folder, u"mbk", state.BackupOn, false);
       std::u16string why;
       EXPECT_TRUE(charts.Begin(listing, why));
       state.Materials.Seed(folder, listing);
@@ -56,7 +56,7 @@ std::vector<std::pair<std::u16string, std::string>> CorpusCharts() {
 
 }  // namespace
 
-// How a name is looked up (letter case, folders, Shift-JIS bytes) is clsStoredFiles' part, tested
+// How a name is looked up (letter case, folders, Shift-JIS bytes) is StoredFiles' part, tested
 // with the toolkit; here, which name a line gives and which folder it is looked up in.
 TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindIt) {
   TempDir f, m;

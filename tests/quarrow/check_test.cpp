@@ -1,14 +1,14 @@
-#include "quarrow/mdlCheck.h"
+#include "quarrow/Check.h"
 
 #include <map>
 #include <regex>
 #include <sstream>
 
-#include "quarrow/cli.h"
-#include "quarrow/mdlRuleIO.h"
+#include "quarrow/Cli.h"
+#include "quarrow/RuleFile.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/files/Paths.h"
 
 using namespace quarrow;
 
@@ -85,7 +85,7 @@ TEST(CheckReferences, RealChartsWithFilesRemovedRenamedInCaseAndConverted) {
     // Stored in Shift-JIS bytes where names are bytes: found by the chart's own bytes.
     Touch(platform::JoinPath(folder, ShiftJisName(Upper(names[1]))));
     want[key + names[1]] = {RefState::OtherCase, Upper(names[1])};
-    const std::u16string ext = clsFolderIndex::Folded(names[2].substr(names[2].rfind(u'.') + 1));
+    const std::u16string ext = FolderIndex::Folded(names[2].substr(names[2].rfind(u'.') + 1));
     const std::u16string converted = names[2].substr(0, names[2].rfind(u'.') + 1) +
                                      (ext == u"wav" ? u"ogg" : ext == u"ogg" ? u"wav" : ext == u"jpg" ? u"png" : u"jpg");
     Touch(platform::JoinPath(folder, converted));
@@ -123,7 +123,7 @@ TEST(CheckReferences, RealChartsWithFilesRemovedRenamedInCaseAndConverted) {
   for (const std::vector<std::u16string>& bad :
        {std::vector<std::u16string>{u"--write-rules", rules, t.Path()}, {u"--check", u"--rule", u"a", u"b", t.Path()},
         {u"--check", u"--material-base", t / u"none", t.Path()},
-        {u"--check", u"--write-rules", RuleFilePath(mdlTools::ProgramFolder(), u"Quarrow"), t.Path()}}) {
+        {u"--check", u"--write-rules", RuleFilePath(paths::ProgramFolder(), u"Quarrow"), t.Path()}}) {
     EXPECT_EQ(Cli(bad).first, 1) << U8(bad[1]);
   }
 }

@@ -1,4 +1,4 @@
-#include "quarrow/cli.h"
+#include "quarrow/Cli.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>

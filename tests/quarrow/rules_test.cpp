@@ -1,10 +1,10 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
-#include "quarrow/clsRules.h"
-#include "quarrow/mdlAppParam.h"
-#include "quarrow/mdlRuleIO.h"
-#include "toolkit/mdlTools.h"
-#include "toolkit/text/chart_text.h"
+#include "quarrow/Rule.h"
+#include "quarrow/Commands.h"
+#include "quarrow/RuleFile.h"
+#include "toolkit/files/Paths.h"
+#include "toolkit/text/ChartText.h"
 
 using namespace quarrow;
 using text::CaseMode;
@@ -36,7 +36,7 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
       {u"#TITLE *", u"#TITLE caf\u00E9 \U0001F600 *", true, 7},  // for UTF-8 charts
   };
   for (const auto& [search, replace, valid, command] : cases) {
-    clsRules rule;
+    Rule rule;
     const RuleEntry e = MakeRuleEntry(search, replace);
     const bool made = rule.MakeRule(e.Text, e.Split, CaseMode::Text);
     const std::u16string why = RuleError(search, replace, CaseMode::Text);
@@ -50,7 +50,7 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
     EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE " + bad, CaseMode::Text) +
                   RuleError(u"#TITLE " + bad, u"#TITLE *", CaseMode::Text),
               u"パタンに改行文字か NUL 文字がありますパタンに改行文字か NUL 文字があります");
-  clsRules rule;
+  Rule rule;
   const RuleEntry e = MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg");
   std::u16string line = u"#WAV01 kick.WAV";
   ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, CaseMode::Binary));

@@ -1,6 +1,6 @@
 #include <signal.h>
 
-#include "quarrow/mdlMain.h"
+#include "quarrow/Run.h"
 #ifndef _WIN32
 #include <fcntl.h>
 
@@ -9,7 +9,7 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/cli/ConsoleViews.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/files/Paths.h"
 
 using namespace quarrow;
 
@@ -32,7 +32,7 @@ struct RunFixture : ::testing::Test {
   // Every step a front end hears of, the colouring of the folder boxes included ("box 0 red").
   RunHooks Recording(Steps& steps) {
     RunHooks hooks;
-    hooks.PathChecked = [&](int i, bool ok) { steps.push_back(u"box " + mdlTools::Decimal(i) + (ok ? u"" : u" red")); };
+    hooks.PathChecked = [&](int i, bool ok) { steps.push_back(u"box " + paths::Decimal(i) + (ok ? u"" : u" red")); };
     hooks.Begin = [&] { steps.push_back(u"begin"); };
     hooks.Changed = [&](const ChartChange& c) { steps.push_back(c.Path); };
     hooks.Refresh = [&] { steps.push_back(u"refresh"); };
@@ -159,8 +159,8 @@ TEST_F(RunFixture, AStopEndsAfterTheChartUnderWayAndATerminateSignalLeavesNoTemp
   EXPECT_EQ(click_at(8, true), std::make_tuple(RunOutcome::Cancelled, Steps{u"ファイルリスト取得中"},
                                                u"処理/対象 = 0/0", "#WAV01 a.wav\r\n#WAV01 c.wav\r\n"));
 
-  ConsoleCancelView console;
-  clsCancel progress(console);
+  ConsoleProgressView console;
+  RunProgress progress(console);
   RunHooks hooks;
   hooks.Changed = [](const ChartChange&) { raise(SIGTERM); };  // while the first folder is put in place
   EXPECT_EQ(quarrow::Run({user.files, progress, user.messages, u""}, options, hooks).Outcome, RunOutcome::Cancelled);

@@ -1,7 +1,7 @@
 // The command line as another process sees it on Windows, what Windows is told about it, and charts
 // rewritten there: read-only, in use, in a folder moved away, with an access list of their own.
 
-#include "quarrow/mdlMain.h"
+#include "quarrow/Run.h"
 #include "toolkit/platform/win32.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/clsCancel.h"
-#include "toolkit/RunContext.h"
-#include "toolkit/mdlMessages.h"
+#include "toolkit/run/Progress.h"
+#include "toolkit/run/Context.h"
+#include "toolkit/run/Messages.h"
 
 // The next scripted Yes/No answer; No when none is left.
 inline bool TakeAnswer(std::deque<bool>& answers) {
@@ -35,7 +35,7 @@ class RecordingMessages : public MessageSink {
   std::deque<bool> answers;  // Yes/No answers in order; No when none is left
 };
 
-class ScriptedCancelView : public CancelView {
+class ScriptedProgressView : public ProgressView {
  public:
   void SetCaption(const std::u16string& text) override { log.push_back(u"caption:" + text); }
   void SetTitle(const std::u16string& text) override { log.push_back(u"title:" + text); }
@@ -75,8 +75,8 @@ struct ScriptedUser {
   }
 
   RecordingMessages messages;
-  ScriptedCancelView scripted_view;
-  ScriptedCancelView* view = &scripted_view;
-  clsCancel progress{scripted_view};
-  clsFilter files;
+  ScriptedProgressView scripted_view;
+  ScriptedProgressView* view = &scripted_view;
+  RunProgress progress{scripted_view};
+  FileFilter files;
 };

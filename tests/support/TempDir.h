@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "toolkit/platform/fs.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/Codecs.h"
 
 // Readable form of a text in failure messages.
 inline std::string U8(const std::u16string& s) { return text::ToUtf8(s); }

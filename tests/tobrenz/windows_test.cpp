@@ -4,7 +4,7 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Windows.h"
-#include "tobrenz/mdlMain.h"
+#include "tobrenz/Run.h"
 
 TEST(WindowsTobrenz, AFileInUseStaysAndIsReportedAndAKeptPartnerEndsWithNormalAttributes) {
   TempDir dir;

@@ -14,7 +14,7 @@
 
 #include "toolkit/gui/QtText.h"
 
-namespace mdlGui {
+namespace gui {
 namespace {
 
 template <class Control>
@@ -111,4 +111,4 @@ bool TakeFileDrop(QEvent* event, const std::function<void(const QMimeData*)>& dr
   return true;
 }
 
-}  // namespace mdlGui
+}  // namespace gui

@@ -17,7 +17,7 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 
-namespace mdlGui {
+namespace gui {
 
 QLineEdit* TextBox(QWidget* parent, const QString& name);
 QCheckBox* CheckBox(QWidget* parent, const QString& name, const QString& caption, const QString& tip = QString());
@@ -54,4 +54,4 @@ std::vector<std::u16string> DroppedFiles(const QMimeData* data);
 // goes to `dropped`; false for any other event.
 bool TakeFileDrop(QEvent* event, const std::function<void(const QMimeData*)>& dropped);
 
-}  // namespace mdlGui
+}  // namespace gui

@@ -13,13 +13,13 @@
 #include "toolkit/gui/Controls.h"
 #include "toolkit/gui/PathBox.h"
 #include "toolkit/gui/QtText.h"
-#include "toolkit/gui/frmBase.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/gui/MainWindowBase.h"
+#include "toolkit/files/Paths.h"
 #include "toolkit/platform/fs.h"
 
-namespace mdlGui {
+namespace gui {
 
-FilterFrame::FilterFrame(frmBase& window, const QString& caption, bool sorted, PathBox& target, QPushButton* refresh)
+FilterFrame::FilterFrame(MainWindowBase& window, const QString& caption, bool sorted, PathBox& target, QPushButton* refresh)
     : QGroupBox(caption), window_(window), target_(target) {
   files_.Pump = [] { QApplication::processEvents(); };
   setObjectName(QStringLiteral("frmSelect"));
@@ -91,8 +91,8 @@ void FilterFrame::RefreshFileList(const std::u16string& folder) {
   window_.SetCurrentFolder(folder);
   RunOptionsBase options;
   ReadFilter(options);
-  clsFilter& filter = files_;
-  mdlRun::SetFileFilter(filter, options);
+  FileFilter& filter = files_;
+  run::SetFileFilter(filter, options);
   filter.MakeFileList(folder);
   lstFiles_->setUpdatesEnabled(false);
   lstFiles_->clear();
@@ -130,4 +130,4 @@ bool FilterFrame::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-}  // namespace mdlGui
+}  // namespace gui

@@ -29,16 +29,16 @@ QMessageBox::Icon IconOf(MsgIcon icon) {
 // A stored name inside a message reads as a person reads it.
 void QtMessages::ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
   QMessageBox box(IconOf(icon), ToQt(title), Readable(text), QMessageBox::Ok, parent_);
-  mdlGui::AskUser(box);
+  gui::AskUser(box);
 }
 
 bool QtMessages::AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
   QMessageBox box(IconOf(icon), ToQt(title), Readable(text), QMessageBox::Yes | QMessageBox::No, parent_);
   box.setDefaultButton(QMessageBox::No);
-  return mdlGui::AskUser(box) == QMessageBox::Yes;
+  return gui::AskUser(box) == QMessageBox::Yes;
 }
 
-namespace mdlGui {
+namespace gui {
 
 int AskUser(QMessageBox& box) {
   std::vector<QCursor> held;
@@ -72,4 +72,4 @@ void SelectAllKey(QLineEdit* box, int key_code, int shift) {
   if ((shift & 2) != 0 && key_code == 65) SelectAllText(box);
 }
 
-}  // namespace mdlGui
+}  // namespace gui

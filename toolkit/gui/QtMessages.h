@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "toolkit/mdlMessages.h"
+#include "toolkit/run/Messages.h"
 
 class QLineEdit;
 class QMessageBox;
@@ -19,7 +19,7 @@ class QtMessages : public MessageSink {
   QWidget* parent_;
 };
 
-namespace mdlGui {
+namespace gui {
 
 // Shows a message box and waits for its answer. While the user is asked, the pointer is the usual
 // one, whatever work showed the hourglass; that pointer comes back afterwards.
@@ -32,4 +32,4 @@ void InstallDesktopOpener();
 void SelectAllText(QLineEdit* box);
 void SelectAllKey(QLineEdit* box, int key_code, int shift);
 
-}  // namespace mdlGui
+}  // namespace gui

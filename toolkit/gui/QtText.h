@@ -4,7 +4,7 @@
 #include <QString>
 #include <string>
 
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/Codecs.h"
 
 // Unit for unit: the escape units of a stored name come back unchanged.
 inline QString ToQt(const std::u16string& text) {

@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "toolkit/platform/console.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/Codecs.h"
 
 namespace platform {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "toolkit/text/clsFileString.h"
+#include "toolkit/text/Compare.h"
 
 namespace platform {
 

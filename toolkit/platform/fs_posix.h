@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "toolkit/platform/fs.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/Codecs.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/fs_posix.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/Codecs.h"
 
 namespace platform {
 

@@ -13,7 +13,7 @@
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/fs_common.h"
 #include "toolkit/platform/fs_posix.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/Codecs.h"
 
 namespace platform {
 

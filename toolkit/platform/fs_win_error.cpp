@@ -6,7 +6,7 @@
 
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/fs_win.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/Codecs.h"
 
 namespace platform {
 

@@ -7,8 +7,8 @@
 
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/fs_win.h"
-#include "toolkit/text/clsFileString.h"
-#include "toolkit/text/codecs.h"
+#include "toolkit/text/Compare.h"
+#include "toolkit/text/Codecs.h"
 
 namespace platform {
 namespace {
