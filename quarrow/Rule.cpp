@@ -71,9 +71,10 @@ std::u16string RuleError(const std::u16string& search, const std::u16string& rep
          u"　　・置換後のパタンを一意に解釈できない";
 }
 
-bool Rule::MakeRule(const std::u16string& listStr, int iData, text::CaseMode mode) {
+bool Rule::MakeRule(const std::u16string &entry, int split,
+                    text::CaseMode mode) {
   std::u16string search, replace;
-  SplitRuleText(listStr, iData, search, replace);
+  SplitRuleText(entry, split, search, replace);
   const bool valid = SetupMatcher(matcher_, search, replace, mode);
   CommandNum = FindCommand(replace);
   fold_ = mode == text::CaseMode::Text;

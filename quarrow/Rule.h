@@ -40,7 +40,7 @@ class Rule {
  public:
   // The command the replace pattern begins with, 0 when none.
   int CommandNum = 0;
-  bool MakeRule(const std::u16string& listStr, int iData, text::CaseMode mode);
+  bool MakeRule(const std::u16string &entry, int split, text::CaseMode mode);
   // True when the whole line matched; the line then holds the rewritten text.
   bool Convert(std::u16string& line) { return matcher_.MatchAndReplaceFileName(line); }
   // False when the line's bytes show that the rule cannot match it: a line matches only when it

@@ -146,7 +146,8 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
   TypeParam& w = this->Open(folder);
   QLineEdit* box = w.txtPath(1);
   const std::u16string shown = this->target / u"ピアノ";
-  EXPECT_EQ(std::make_tuple(FromQt(box->text()), this->Files(), gui::StoredName(w.lstFiles()->item(1))),
+  EXPECT_EQ(std::make_tuple(FromQt(box->text()), this->Files(),
+                            gui::ItemName(w.lstFiles()->item(1))),
             std::make_tuple(shown, TextList{u"a\\xFF.bms", u"ソ.bms"}, so));
   // The keys of the file list copy what a person reads: the name, or its full path; nothing when
   // nothing is selected.

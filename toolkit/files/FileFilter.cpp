@@ -56,10 +56,10 @@ bool FileFilter::PatternList::Matches(const std::u16string& name) {
   return false;
 }
 
-void FileFilter::MakeFileList(const std::u16string& Path) {
+void FileFilter::MakeFileList(const std::u16string &path) {
   platform::IoError error;
-  const platform::Folder folder =
-      platform::Folder::Open(Path.empty() ? platform::CurrentDirectory() : Path, error);
+  const platform::Folder folder = platform::Folder::Open(
+      path.empty() ? platform::CurrentDirectory() : path, error);
   if (!folder.IsOpen()) {
     // A folder that does not exist lists nothing.
     if (Pump) Pump();

@@ -16,11 +16,13 @@ class FileFilter {
   std::function<void()> Pump;
 
   // List 0 is the include list, list 1 the exclude list.
-  void SetIsMatchOther(int Index, bool value) { lists_[Index & 1].on = value; }
-  void SetPatterns(int Index, const std::u16string& value) { lists_[Index & 1].patterns = value; }
+  void SetIsMatchOther(int list, bool value) { lists_[list & 1].on = value; }
+  void SetPatterns(int list, const std::u16string &value) {
+    lists_[list & 1].patterns = value;
+  }
 
   // Fills the file list of the folder (empty when it does not exist).
-  void MakeFileList(const std::u16string& Path);
+  void MakeFileList(const std::u16string &path);
   // Fills the file list of an open folder; false, with the file list empty, when the folder cannot
   // be listed. The whole listing stays at hand in Entries() for the run that asked.
   [[nodiscard]] bool MakeFileList(const platform::Folder& folder, platform::IoError& error);

@@ -19,13 +19,15 @@ bool HasExtensionLnk(const std::u16string& path) {
 
 // The name an entry of `folder` is stored under: `name` itself when it exists, else the entry the
 // shared lookup finds (its bytes, or either with ASCII letters folded); empty when none.
-std::u16string StoredName(const std::u16string& folder, const std::u16string& name) {
+std::u16string FindStoredName(const std::u16string &folder,
+                              const std::u16string &name) {
   if (name.empty() || name == u"." || name == u"..") return std::u16string();
   for (const char16_t c : name) {
     if (platform::IsSeparator(c)) return std::u16string();
   }
   // The file system's own lookup first (on Windows it finds any letter case), then the shared one.
-  const std::u16string stored = platform::StoredName(platform::JoinPath(folder, name));
+  const std::u16string stored =
+      platform::StoredNameAt(platform::JoinPath(folder, name));
   if (!stored.empty()) return stored;
   platform::IoError error;
   const platform::Folder open = platform::Folder::Open(folder, error);
@@ -93,7 +95,8 @@ std::u16string GetTruePath(const std::u16string& path) {
     std::size_t j = i;
     while (j < text.size() && !platform::IsSeparator(text[j])) ++j;
     if (j > i) {
-      const std::u16string stored = StoredName(result, text.substr(i, j - i));
+      const std::u16string stored =
+          FindStoredName(result, text.substr(i, j - i));
       if (stored.empty()) return std::u16string();
       result = platform::JoinPath(result, stored);
     }

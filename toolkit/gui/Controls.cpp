@@ -73,7 +73,9 @@ QListWidgetItem* NameItem(const std::u16string& stored) {
   return item;
 }
 
-std::u16string StoredName(const QListWidgetItem* item) { return FromQt(item->data(kStoredRole).toString()); }
+std::u16string ItemName(const QListWidgetItem *item) {
+  return FromQt(item->data(kStoredRole).toString());
+}
 
 std::vector<std::u16string> DroppedFiles(const QMimeData* data) {
   std::vector<std::u16string> paths;

@@ -46,7 +46,7 @@ bool ShownBefore(const QString& a, const QString& b);
 
 // An item for a stored name: shows it readably, keeps the name itself for every operation.
 QListWidgetItem* NameItem(const std::u16string& stored);
-std::u16string StoredName(const QListWidgetItem* item);
+std::u16string ItemName(const QListWidgetItem *item);
 
 // The local files of a drop, in their order.
 std::vector<std::u16string> DroppedFiles(const QMimeData* data);

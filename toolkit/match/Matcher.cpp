@@ -174,19 +174,28 @@ void Matcher::SetReplacePattern(const std::u16string& text) {
   }
 }
 
-// Pairs replace tokens P with search tokens Q. pairing receives, per search token, the replace token
-// linked to it. Ready, or ExtraWildcards when P has more "*" or "?" tokens than Q, or Unpaired when
-// the links cannot be completed in order. Positions in the link tables count from 1, so that 0 can
-// stand for "not linked" and the empty tokens at both ends (1, and p or q) stay out of every loop.
-Matcher::ReplaceStatus Matcher::Pair(const std::vector<std::u16string>& P, const std::vector<std::u16string>& Q,
-                                             std::vector<std::u16string>& pairing) {
-  const std::size_t p = P.size(), q = Q.size();
+// Pairs the replace tokens with the search tokens. pairing receives, per search
+// token, the replace token linked to it. Ready, or ExtraWildcards when the
+// replacement has more "*" or "?" tokens than the search, or Unpaired when the
+// links cannot be completed in order. Positions in the link tables count from
+// 1, so that 0 can stand for "not linked" and the empty tokens at both ends (1,
+// and p or q) stay out of every loop.
+Matcher::ReplaceStatus Matcher::Pair(const std::vector<std::u16string> &replace,
+                                     const std::vector<std::u16string> &search,
+                                     std::vector<std::u16string> &pairing) {
+  const std::size_t p = replace.size(), q = search.size();
   pairing.assign(q, std::u16string());
-  auto tp = [&](std::size_t i) -> const std::u16string& { return P[i - 1]; };
-  auto tq = [&](std::size_t j) -> const std::u16string& { return Q[j - 1]; };
+  auto tp = [&](std::size_t i) -> const std::u16string & {
+    return replace[i - 1];
+  };
+  auto tq = [&](std::size_t j) -> const std::u16string & {
+    return search[j - 1];
+  };
 
-  const auto starsP = std::count(P.begin(), P.end(), kStar), starsQ = std::count(Q.begin(), Q.end(), kStar);
-  const auto anysP = std::count(P.begin(), P.end(), kAny), anysQ = std::count(Q.begin(), Q.end(), kAny);
+  const auto starsP = std::count(replace.begin(), replace.end(), kStar),
+             starsQ = std::count(search.begin(), search.end(), kStar);
+  const auto anysP = std::count(replace.begin(), replace.end(), kAny),
+             anysQ = std::count(search.begin(), search.end(), kAny);
   if (starsP > starsQ || anysP > anysQ) return ReplaceStatus::ExtraWildcards;
 
   // link[i]: search position of replace position i; back[j]: replace position of search position j.
@@ -298,8 +307,11 @@ void Matcher::SetReplacePatternReverse(bool value) {
   }
 }
 
-std::vector<std::u16string> Matcher::ReplaceTokens(bool Reverse) const {
-  std::vector<std::u16string> tokens = Reverse ? std::vector<std::u16string>(end_first_.rbegin(), end_first_.rend()) : in_use_;
+std::vector<std::u16string> Matcher::ReplaceTokens(bool from_end) const {
+  std::vector<std::u16string> tokens =
+      from_end
+          ? std::vector<std::u16string>(end_first_.rbegin(), end_first_.rend())
+          : in_use_;
   tokens.resize(n_);
   return tokens;
 }

@@ -47,7 +47,7 @@ class Matcher {
   // Whether a search pattern is compiled.
   bool CanMatching() const { return has_pattern_; }
 
-  bool IsMatch(const std::u16string& FileName) { return compiled_.Matches(FileName); }
+  bool IsMatch(const std::u16string &name) { return compiled_.Matches(name); }
   // The compiled search pattern's tokens; none while there is no pattern.
   std::vector<std::u16string> MatchTokens() const;
 
@@ -60,17 +60,21 @@ class Matcher {
   // Only while the status is Ambiguous: true builds names from the end-first pairing, false from
   // the start-first one.
   void SetReplacePatternReverse(bool value);
-  // On a match, FileName becomes the rewritten name and the result is true; otherwise it is left.
-  // Inline like IsMatch, so that a name the rule does not take costs no call.
-  bool MatchAndReplaceFileName(std::u16string& FileName) { return CanRewrite() && compiled_.MatchAndRewrite(FileName); }
-  // Per search token, the paired replace token: the end-first pairing when Reverse is true, else the
-  // pairing in use.
-  std::vector<std::u16string> ReplaceTokens(bool Reverse) const;
+  // On a match, `name` becomes the rewritten name and the result is true;
+  // otherwise it is left. Inline like IsMatch, so that a name the rule does not
+  // take costs no call.
+  bool MatchAndReplaceFileName(std::u16string &name) {
+    return CanRewrite() && compiled_.MatchAndRewrite(name);
+  }
+  // Per search token, the paired replace token: the end-first pairing when
+  // `from_end` is true, else the pairing in use.
+  std::vector<std::u16string> ReplaceTokens(bool from_end) const;
 
- private:
+private:
   static std::vector<std::u16string> BuildTokens(const std::u16string& text, bool search, bool substring);
-  static ReplaceStatus Pair(const std::vector<std::u16string>& P, const std::vector<std::u16string>& Q,
-                            std::vector<std::u16string>& pairing);
+  static ReplaceStatus Pair(const std::vector<std::u16string> &replace,
+                            const std::vector<std::u16string> &search,
+                            std::vector<std::u16string> &pairing);
   void UsePairing(const std::vector<std::u16string>& pairing);
 
   // Kept by value at the front: a match reads it and nothing else of the object.

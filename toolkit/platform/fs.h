@@ -295,7 +295,7 @@ std::u16string LastName(const std::u16string& path);
 
 // The name an existing entry is stored under, found as the file system finds names (on Windows
 // whatever the letter case the path gives it); empty when nothing is there.
-std::u16string StoredName(const std::u16string& path);
+std::u16string StoredNameAt(const std::u16string &path);
 
 // The target of a shortcut file; empty when the path is none or its target cannot be read. Symbolic
 // links need no such help (the file system follows them), so on POSIX this is always empty.

@@ -208,7 +208,7 @@ std::u16string LastName(const std::u16string& path) {
   return start >= end ? std::u16string() : path.substr(start, end - start);
 }
 
-std::u16string StoredName(const std::u16string& path) {
+std::u16string StoredNameAt(const std::u16string &path) {
   struct stat st {};
   // Names are exact here: an entry that is there is stored under the bytes the path gives, which
   // read back in the one form every listing gives them.

@@ -254,7 +254,7 @@ std::u16string LastName(const std::u16string& path) {
   return start >= end ? std::u16string() : path.substr(start, end - start);
 }
 
-std::u16string StoredName(const std::u16string& path) {
+std::u16string StoredNameAt(const std::u16string &path) {
   if (path.empty()) return std::u16string();
   const std::wstring native = LongPath(path);
   if (HasWildcard(native)) return std::u16string();  // no name holds one

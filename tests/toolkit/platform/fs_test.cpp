@@ -78,7 +78,8 @@ TEST_F(FileSystem, AListingTellsKindsWithoutLookingAtEachEntryAndKeepsNamesInAny
   outside.Write(u"sjis/" + name, "sound");
   ASSERT_EQ(outside.Names(u"sjis"), std::vector<std::u16string>{name});
   EXPECT_EQ(NativeBytes(name), raw) << "stored under its own bytes";
-  EXPECT_EQ(StoredName(outside / (u"sjis/" + DecodeUtf8(raw))), name) << "its bytes given otherwise: named as listed";
+  EXPECT_EQ(StoredNameAt(outside / (u"sjis/" + DecodeUtf8(raw))), name)
+      << "its bytes given otherwise: named as listed";
   std::string bytes;
   FileInfo info;
   EXPECT_TRUE(sjis.Read(name, bytes, info, error) && bytes == "sound");
