@@ -7,7 +7,6 @@
 
 namespace quarrow {
 namespace {
-constexpr char16_t kOpenErrorTitle[] = u"ファイルオープンエラー";
 constexpr char16_t kRuleFileTitle[] = u"ルールファイル";
 // How many of a file's unusable pairs a warning names; the rest are counted.
 constexpr std::size_t kListedProblems = 10;
@@ -75,7 +74,7 @@ bool LoadRuleFile(std::vector<RuleEntry>& list, text::CaseMode mode, const std::
   std::string bytes;
   platform::IoError error;
   if (!platform::ReadWholeFile(file, bytes, error, settings::kMaxOwnFileSize)) {
-    messages.ShowMessage(settings::OpenFailedText(file, platform::ErrorText(error)), kOpenErrorTitle,
+    messages.ShowMessage(settings::OpenFailedText(file, platform::ErrorText(error)), settings::kOpenErrorTitle,
                          MsgIcon::Critical);
     return false;
   }
@@ -110,7 +109,7 @@ bool SaveRuleFile(const std::vector<RuleEntry>& list, const std::u16string& path
     return false;
   }
   if (!platform::WriteWholeFile(path, bytes)) {
-    messages.ShowMessage(settings::OpenFailedText(path, u""), kOpenErrorTitle, MsgIcon::Critical);
+    messages.ShowMessage(settings::OpenFailedText(path, u""), settings::kOpenErrorTitle, MsgIcon::Critical);
     return false;
   }
   return true;

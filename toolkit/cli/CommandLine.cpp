@@ -90,7 +90,9 @@ Session::Session(const std::u16string& program, std::string command, std::string
       progress_(progress_view_),
       settings_(program_folder_, program) {
   platform::PrepareConsoleOutput();
-  settings_read_ = settings_.Load(std::move(defaults), console_);
+  std::u16string why;
+  settings_read_ = settings_.Load(std::move(defaults), why);
+  if (!settings_read_) console_.ShowMessage(why, settings::kOpenErrorTitle, MsgIcon::Critical);
 }
 
 RunContext Session::Context() {

@@ -191,7 +191,9 @@ bool MainWindowBase::UserFocusOut(QEvent* event) const {
 
 void MainWindowBase::Load(const StartInfo& start, settings::SettingsTable defaults) {
   Busy busy(*this);
-  (void)settings_.Load(std::move(defaults), messages_);
+  if (std::u16string why; !settings_.Load(std::move(defaults), why)) {
+    messages_.ShowMessage(why, settings::kOpenErrorTitle, MsgIcon::Critical);
+  }
   ApplySettings();
   Frame().RememberFilters();
   AfterSettings();
@@ -303,7 +305,10 @@ void MainWindowBase::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindowBase::SaveFiles() {
-  return settings_.Save([this](settings::SettingsTable& table) { CollectSettings(table); }, messages_);
+  std::u16string why;
+  if (settings_.Save([this](settings::SettingsTable& table) { CollectSettings(table); }, why)) return true;
+  messages_.ShowMessage(why, settings::kOpenErrorTitle, MsgIcon::Critical);
+  return false;
 }
 
 void MainWindowBase::OnEnd() {

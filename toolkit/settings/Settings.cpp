@@ -4,14 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "toolkit/run/Messages.h"
 #include "toolkit/platform/fs.h"
 #include "toolkit/text/Codecs.h"
 
 namespace settings {
 namespace {
 
-constexpr char16_t kOpenErrorTitle[] = u"ファイルオープンエラー";
 constexpr char16_t kOpenErrorText[] = u" のオープンに失敗しました。";
 
 
@@ -192,23 +190,23 @@ SettingsFile::SettingsFile(const std::u16string& folder, std::u16string program_
       file_name_(program_name_ + u".ini"),
       path_(platform::JoinPath(folder, file_name_)) {}
 
-bool SettingsFile::Load(SettingsTable defaults, MessageSink& messages) {
+bool SettingsFile::Load(SettingsTable defaults, std::u16string& why) {
   table_ = std::move(defaults);
   if (!platform::PathExists(path_)) return true;
   std::string bytes;
   platform::IoError error;
   if (!platform::ReadWholeFile(path_, bytes, error, kMaxOwnFileSize)) {
-    messages.ShowMessage(OpenFailedText(path_, platform::ErrorText(error)), kOpenErrorTitle, MsgIcon::Critical);
+    why = OpenFailedText(path_, platform::ErrorText(error));
     return false;
   }
   ReadSettingsText(table_, bytes);
   return true;
 }
 
-bool SettingsFile::Save(const std::function<void(SettingsTable&)>& collect_settings, MessageSink& messages) {
+bool SettingsFile::Save(const std::function<void(SettingsTable&)>& collect_settings, std::u16string& why) {
   if (collect_settings) collect_settings(table_);
   if (platform::WriteWholeFile(path_, WriteSettingsText(table_, program_name_))) return true;
-  messages.ShowMessage(file_name_ + kOpenErrorText, kOpenErrorTitle, MsgIcon::Critical);
+  why = file_name_ + kOpenErrorText;
   return false;
 }
 

@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "toolkit/run/Messages.h"
 
 namespace settings {
 
@@ -96,8 +95,10 @@ bool ParseWholeNumber(std::u16string_view text, std::int32_t& value);
 // The most bytes a settings or rule file may hold: far more than any real one, and little enough to
 // read whole.
 inline constexpr std::int64_t kMaxOwnFileSize = 16 << 20;
-// The message for one of the programs' own files that cannot be read: the path, then the reason.
+// The message for one of the programs' own files that cannot be read: the path, then the reason;
+// shown with this title.
 std::u16string OpenFailedText(const std::u16string& path, const std::u16string& why);
+inline constexpr char16_t kOpenErrorTitle[] = u"ファイルオープンエラー";
 
 // A program's settings file, named after the program in its folder, and the table it holds.
 class SettingsFile {
@@ -108,12 +109,12 @@ class SettingsFile {
   const SettingsTable& Table() const { return table_; }
   const std::u16string& Path() const { return path_; }
 
-  // Takes the program's table of defaults and reads the file when there is one. False (after the
-  // message) when a file is there that cannot be read: the defaults stay.
-  bool Load(SettingsTable defaults, MessageSink& messages);
-  // Lets the program store its window's values into the table, then writes the file. False (after
-  // the message) when the file cannot be written.
-  [[nodiscard]] bool Save(const std::function<void(SettingsTable&)>& collect_settings, MessageSink& messages);
+  // Takes the program's table of defaults and reads the file when there is one. False, with the
+  // message for the user in `why`, when a file is there that cannot be read: the defaults stay.
+  bool Load(SettingsTable defaults, std::u16string& why);
+  // Lets the program store its window's values into the table, then writes the file. False, with the
+  // message in `why`, when the file cannot be written.
+  [[nodiscard]] bool Save(const std::function<void(SettingsTable&)>& collect_settings, std::u16string& why);
 
  private:
   std::u16string program_name_;

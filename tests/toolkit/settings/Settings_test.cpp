@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/files/Paths.h"
 #include "toolkit/text/ChartText.h"
@@ -106,34 +105,34 @@ TEST(Settings, ParseWholeNumber) {
 
 TEST(Settings, LoadAndSaveBesideTheExecutableAndSayWhatCannotBeOpened) {
   TempDir t;
-  RecordingMessages messages;
+  std::u16string why, why_saved;
   const std::u16string name = u"Program.ini";
   SettingsFile file(t.Path(), u"Program");
-  file.Load(Defaults(), messages);  // no file: defaults, nothing said
+  EXPECT_TRUE(file.Load(Defaults(), why));  // no file: defaults, nothing said
   EXPECT_TRUE(file.Save(
-      [](SettingsTable& table) { table.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(300)); }, messages));
+      [](SettingsTable& table) { table.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(300)); }, why));
   SettingsFile again(t.Path(), u"Program");
-  again.Load(Defaults(), messages);
+  EXPECT_TRUE(again.Load(Defaults(), why));
   EXPECT_EQ(again.Table().Number(kSectionSystem, u"Window Top"), 300);
   EXPECT_NE(t.Read(name).find("\r\nWindow Top=300\r\nWindow Left=50\r\n"), std::string::npos);
-  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_TRUE(why.empty());
 
   // What is there but cannot be read is said, with why, and the defaults stay; nothing hangs on a pipe.
   const std::u16string reasons[] = {u"フォルダです", u"ファイルが大きすぎます", u"通常のファイルではありません"};
   for (int kind = 0; kind < 3; ++kind) {
     TempDir b;
     SettingsFile bad(b.Path(), u"Program");
-    messages.messages.clear();
     kind == 0 ? (void)b.MakeFolder(name) : kind == 1 ? Touch(b / name, std::string((16 << 20) + 1, ' ')) : (void)0;
 #ifdef _WIN32
     if (kind == 2) break;  // no pipes among files
 #else
     if (kind == 2) { ASSERT_EQ(mkfifo(U8(b / name).c_str(), 0600), 0); }
 #endif
-    EXPECT_TRUE(!bad.Load(Defaults(), messages) && bad.Table().Number(kSectionSystem, u"Window Top") == 50);
-    EXPECT_EQ(bad.Save(nullptr, messages), kind == 1) << "only a file is written";
-    EXPECT_EQ(std::make_pair(messages.messages[0].text, messages.messages.back().text),
+    why.clear(), why_saved.clear();
+    EXPECT_TRUE(!bad.Load(Defaults(), why) && bad.Table().Number(kSectionSystem, u"Window Top") == 50);
+    EXPECT_EQ(bad.Save(nullptr, why_saved), kind == 1) << "only a file is written";
+    EXPECT_EQ(std::make_pair(why, why_saved),
               std::make_pair((b / name) + u" のオープンに失敗しました。\r\n" + reasons[kind],
-                             kind == 1 ? messages.messages[0].text : name + u" のオープンに失敗しました。"));
+                             kind == 1 ? std::u16string() : name + u" のオープンに失敗しました。"));
   }
 }
