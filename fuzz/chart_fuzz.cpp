@@ -70,12 +70,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int mode = in.ConsumeIntegralInRange(0, 2);
   const std::string chart = in.ConsumeRemainingBytesAsString();
 
-  quarrow::RunState q;
+  // Nothing is listed or shown: the lines are rewritten on their own.
+  SilentProgressView view;
+  RunProgress progress(view);
+  FileFilter files;
+  SilentMessages messages;
+  const RunContext context{files, progress, messages, u""};
+  quarrow::RunState q(context);
   q.TextModeOn = true;
   quarrow::BuildRules(q, {quarrow::MakeRuleEntry(search, replace)});
   Check(chart, [&](std::u16string& line) { return quarrow::ReplaceLine(q, u"/nonexistent-fuzz-folder", line); });
 
-  fennick::RunState f;
+  fennick::RunState f(context);
   f.ConvertMode = fennick::ConvertModeOf(mode);
   Check(chart, [&](std::u16string& line) {
     return fennick::ConvertMaterialLine(f, u"/nonexistent-fuzz-folder", u"<set>", line);
