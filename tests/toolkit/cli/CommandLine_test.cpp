@@ -45,7 +45,7 @@ Parsed Parse(const Args& args) {
 
 }  // namespace
 
-TEST(cli, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetAsTheShellGaveThem) {
+TEST(CommandLine, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetAsTheShellGaveThem) {
   auto bad = [](const std::string& why) { return "test-cli: " + why + "\n(see test-cli --help)\n"; };
   const std::vector<std::tuple<Args, int, std::string>> cases = {
       {{u"-V"}, 0, ""}, {{}, 1, bad("no target folder given")},
@@ -94,7 +94,7 @@ TEST(cli, EndsAtHelpVersionAndBadArgumentsElseTakesOptionsValuesAndTheTargetAsTh
 #endif
 }
 
-TEST(cli, AWindowsCommandLineIsReadAsItsUserMeantIt) {
+TEST(CommandLine, AWindowsCommandLineIsReadAsItsUserMeantIt) {
   const std::vector<std::pair<std::u16string, Args>> cases = {
       {u"q.exe a  b\t\"c d\"", {u"q.exe", u"a", u"b", u"c d"}},
       {u"\"C:\\Program Files\\q.exe\" x", {u"C:\\Program Files\\q.exe", u"x"}},
@@ -110,7 +110,7 @@ TEST(cli, AWindowsCommandLineIsReadAsItsUserMeantIt) {
   for (const auto& [line, args] : cases) EXPECT_EQ(platform::SplitCommandLine(line), args) << U8(line);
 }
 
-TEST(cli, ExitStatusesAndStopSignals) {
+TEST(CommandLine, ExitStatusesAndStopSignals) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ((std::vector<int>{cli::ExitStatus(RunOutcome::Finished, {}), cli::ExitStatus(RunOutcome::Warned, {}),
                               cli::ExitStatus(RunOutcome::Finished, {{u"/x/a.bms", text::DecodeNativeName("\x83\x73")}})}),

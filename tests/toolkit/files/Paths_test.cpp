@@ -8,7 +8,7 @@
 using namespace paths;
 using Pairs = std::vector<std::pair<std::u16string, std::u16string>>;
 
-TEST(paths, TrimQuotesAndPrintableText) {
+TEST(Paths, TrimQuotesAndPrintableText) {
   for (const auto& [in, out] : Pairs{{u"\"a b\"", u"a b"}, {u"\"a", u"a"}, {u"a\"", u"a"}, {u"\"", u""},
                                      {u"\"\"", u""}, {u"a\"b", u"a\"b"}, {u"", u""}}) {
     EXPECT_EQ(TrimQuotes(in), out) << U8(in);
@@ -22,7 +22,7 @@ TEST(paths, TrimQuotesAndPrintableText) {
 }
 
 // Full, true and existing paths, drops and the program's folder over one tree: Data/Songs/Kick.WAV.
-TEST(paths, PathsAreMadeWholeAndSpelledAsStoredDropsNameAFolderAndTheProgramsFolderStays) {
+TEST(Paths, PathsAreMadeWholeAndSpelledAsStoredDropsNameAFolderAndTheProgramsFolderStays) {
   TempDir t;
   for (const char16_t* name : {u"Data", u"Data/Songs"}) t.MakeFolder(name);
   const auto chart = t.Write(u"Data/Songs/Kick.WAV", ""), other = t.Write(u"other.bms", "");

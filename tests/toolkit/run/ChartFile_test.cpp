@@ -42,7 +42,7 @@ struct Pass {
 
 }  // namespace
 
-TEST(run, OnlyRewrittenLinesChangeAndLinesEndAsTheirChartEnds) {
+TEST(ChartFile, OnlyRewrittenLinesChangeAndLinesEndAsTheirChartEnds) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       // CR LF charts: a lone CR ends a line, a lone LF stays inside it; CR LF ends every line written.
       {"#TITLE \x8d\xf7\r\n\r\n#WAV01 kick.wav\r\n#WAV02 \xff\xfe.wav\r\n#ARTIST a\nb\r\xe6\x97\xa5\r\n#WAV03 last.wav",
@@ -74,7 +74,7 @@ TEST(run, OnlyRewrittenLinesChangeAndLinesEndAsTheirChartEnds) {
   }
 }
 
-TEST(run, DryRunsUnchangedAndFailedChartsWriteNothingLoseOnlyReadOnlyAndBackupsNeverReplaceAnything) {
+TEST(ChartFile, DryRunsUnchangedAndFailedChartsWriteNothingLoseOnlyReadOnlyAndBackupsNeverReplaceAnything) {
   TempDir t;
   const std::string wav = "#WAV01 a.wav\r\n#WAV02 " + std::string(5000, 'x') + ".wav\r\n", ogg = "#TITLE x\r\n#WAV01 a.ogg\n";
   t.Write(u"a.bms", wav);
@@ -129,7 +129,7 @@ TEST(run, DryRunsUnchangedAndFailedChartsWriteNothingLoseOnlyReadOnlyAndBackupsN
 // What a run leaves alone: a linked chart (a new file at one of its names would part it from the
 // others), whose other names nothing reaches; the programs' own files, of which only a temporary
 // file beside a chart a run could rewrite, itself a lone file, is a killed run's, and goes.
-TEST(run, LinkedChartsAndOwnFilesOtherThanAKilledRunsTemporaryFileAreLeftAlone) {
+TEST(ChartFile, LinkedChartsAndOwnFilesOtherThanAKilledRunsTemporaryFileAreLeftAlone) {
   for (const std::u16string own : {u"a.bms~1.mbk", u"A.BMS~12.CBK", u"a.bms.mbk1", u"x.Cbk1"}) EXPECT_TRUE(IsOwnFile(own));
   for (const std::u16string other : {u"~1.mbk", u"a~.mbk", u"a~1x.mbk", u"a.mbk", u"a.mbk2", u".mbk1"}) EXPECT_FALSE(IsOwnFile(other));
   TempDir t, outside;
@@ -161,7 +161,7 @@ TEST(run, LinkedChartsAndOwnFilesOtherThanAKilledRunsTemporaryFileAreLeftAlone) 
 }
 
 #ifndef _WIN32  // another user
-TEST(run, ARenameThatFailsLeavesTheOldChartAndNoLeftovers) {
+TEST(ChartFile, ARenameThatFailsLeavesTheOldChartAndNoLeftovers) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to own the chart while another user rewrites it";
   TempDir t;
   Chmod(t.Path(), 01777);
@@ -181,7 +181,7 @@ TEST(run, ARenameThatFailsLeavesTheOldChartAndNoLeftovers) {
 
 // A writer racing the run between the chart's reading and its placing, as an editor saves: into the
 // chart (an old time stamp, so a save in the same tick shows) or a new file of its size and time.
-TEST(run, AChartSavedWhileItIsRewrittenKeepsTheUsersVersionAndGetsNoBackup) {
+TEST(ChartFile, AChartSavedWhileItIsRewrittenKeepsTheUsersVersionAndGetsNoBackup) {
   const platform::FileTimes stamp{false, 0, 0, 1400000000LL * 1000000000LL};
   for (const auto& [in_place, backup] : {std::pair{false, true}, {false, false}, {true, true}, {true, false}}) {
     TempDir t;
