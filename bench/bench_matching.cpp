@@ -1,8 +1,8 @@
-// clsMatching against fnmatch(3) on the same file names and chart lines.
+// Matcher against fnmatch(3) on the same file names and chart lines.
 //
 // Each benchmark walks the whole corpus once per iteration; items_per_second is names per second.
 // fnmatch gets the names as UTF-8 in the C locale (its fastest path) with FNM_NOESCAPE, plus
-// FNM_CASEFOLD when clsMatching compares in text mode. allocs_per_name counts heap allocations
+// FNM_CASEFOLD when Matcher compares in text mode. allocs_per_name counts heap allocations
 // inside the timed loop; best_ns is the fastest pass over the corpus in this thread's CPU time,
 // per name.
 //
@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/clsMatching.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/match/Matcher.h"
+#include "toolkit/text/Codecs.h"
 
 // Heap allocations so far (alloc_counter.cpp).
 long AllocationCount();
@@ -127,7 +127,7 @@ struct Corpus {
     names = Scatter(made, rng, between);
     std::vector<std::string> encoded;
     encoded.reserve(count);
-    for (const auto& n : made) encoded.push_back(platform::ToUtf8(n));
+    for (const auto& n : made) encoded.push_back(text::ToUtf8(n));
     utf8 = Scatter(encoded, rng, between);
   }
 };
@@ -173,9 +173,9 @@ class Passes {
   double best_ = 1e300;
 };
 
-clsMatching MakeRule(const Rule& rule, int cmpMode) {
-  clsMatching m;
-  m.SetCmpMode(cmpMode);
+Matcher MakeRule(const Rule& rule, int cmpMode) {
+  Matcher m;
+  m.SetCmpMode(cmpMode != 0 ? text::CaseMode::Text : text::CaseMode::Binary);
   m.SetFileNameMode(true);
   m.SetMatchPattern(rule.search);
   m.SetReplacePattern(rule.replace);
@@ -184,7 +184,7 @@ clsMatching MakeRule(const Rule& rule, int cmpMode) {
 
 void BM_fnmatch(benchmark::State& state) {
   const Rule& rule = kRules[state.range(0)];
-  const std::string pattern = platform::ToUtf8(rule.search);
+  const std::string pattern = text::ToUtf8(rule.search);
   const int flags = FNM_NOESCAPE | (state.range(1) ? FNM_CASEFOLD : 0);
   const auto& names = TheCorpus().utf8;
   Passes passes;
@@ -199,7 +199,7 @@ void BM_fnmatch(benchmark::State& state) {
 }
 
 void BM_IsMatch(benchmark::State& state) {
-  clsMatching m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
+  Matcher m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
   const auto& names = TheCorpus().names;
   Passes passes;
   long matches = 0;
@@ -219,7 +219,7 @@ void BM_IsMatch(benchmark::State& state) {
 // the same fresh copies: that is the number to set rewriting against.
 template <bool Rewrite>
 void OnFreshCopy(benchmark::State& state) {
-  clsMatching m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
+  Matcher m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
   const auto& names = TheCorpus().names;
   std::vector<std::u16string> work = ScatteredCopy();
   Passes passes;
@@ -245,7 +245,7 @@ void BM_IsMatchOnCopy(benchmark::State& state) { OnFreshCopy<false>(state); }
 // the cache, so this is what a call costs besides fetching the name. A pass goes over them 32
 // times, long enough for the clock.
 void BM_IsMatchWarm(benchmark::State& state) {
-  clsMatching m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
+  Matcher m = MakeRule(kRules[state.range(0)], static_cast<int>(state.range(1)));
   const auto& all = TheCorpus().names;
   const std::vector<std::u16string> names(all.begin(), all.begin() + 4096);
   const int sweeps = 32;
@@ -321,7 +321,7 @@ class Summary : public benchmark::ConsoleReporter {
       return it == best_.end() ? 0.0 : it->second;
     };
     auto line = [](const char16_t* pattern, int text, double a, double b) {
-      const std::string p = platform::ToUtf8(pattern);
+      const std::string p = text::ToUtf8(pattern);
       std::printf("  %-14s %-5s %9.2f %9.2f %8.2fx\n", p.c_str(), text ? "text" : "exact", a, b, a / b);
     };
     std::printf("\nfnmatch over IsMatch, ns per name\n  %-14s %-5s %9s %9s %9s\n", "rule", "mode", "fnmatch",
@@ -345,7 +345,7 @@ class Summary : public benchmark::ConsoleReporter {
         const double w = time("BM_IsMatchWarm", rule, text);
         if (w > 0) {
           std::printf("  %-14s %-5s IsMatch on names already in the cache: %.2f ns\n",
-                      platform::ToUtf8(kRules[rule].search).c_str(), text ? "text" : "exact", w);
+                      text::ToUtf8(kRules[rule].search).c_str(), text ? "text" : "exact", w);
         }
       }
     }

@@ -1,4 +1,4 @@
-#include "fennick/cli.h"
-#include "toolkit/cli/mdlCli.h"
+#include "fennick/Cli.h"
+#include "toolkit/cli/CommandLine.h"
 
-int main(int argc, char** argv) { return mdlCli::Main(argc, argv, fennick::CliMain); }
+int main(int argc, char** argv) { return cli::Main(argc, argv, fennick::CliMain); }

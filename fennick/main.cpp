@@ -1,4 +1,4 @@
-#include "fennick/frmMain.h"
-#include "toolkit/gui/mdlProgram.h"
+#include "fennick/MainWindow.h"
+#include "toolkit/gui/Program.h"
 
-int main(int argc, char** argv) { return mdlGui::RunProgram<fennick::frmMain>(argc, argv); }
+int main(int argc, char** argv) { return gui::RunProgram<fennick::MainWindow>(argc, argv); }

@@ -5,17 +5,17 @@
 #include <cstdlib>
 #include <string>
 
-#include "toolkit/mdlOptions.h"
+#include "toolkit/settings/Settings.h"
 
 namespace {
 
-mdlOptions::SettingsTable Defaults() {
-  using namespace mdlOptions;
+settings::SettingsTable Defaults() {
+  using namespace settings;
   SettingsTable t;
   t.Sections = {
       {kSectionSystem, {NumberKey(u"Window Top", 50), NumberKey(u"Window Left", 50), TextKey(kKeyTarget, u"")}},
       FilterSection(1, u"*.bms;*.bme"),
-      {kSectionProcess, {CheckKey(kKeyRecursive, 0), NumberKey(u"変換モード", 0, kRangeBoth, 0, 2), TextKey(u"拡張子", u"bmp")}},
+      {kSectionProcess, {CheckKey(kKeyRecursive, 0), NumberKey(u"変換モード", 0, Clamp::Both, 0, 2), TextKey(u"拡張子", u"bmp")}},
   };
   return t;
 }
@@ -23,14 +23,15 @@ mdlOptions::SettingsTable Defaults() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace mdlOptions;
+  using namespace settings;
   SettingsTable table = Defaults();
   ReadSettingsText(table, std::string_view(reinterpret_cast<const char*>(data), size));
   for (const SettingSection& section : table.Sections) {
     for (const SettingKey& key : section.Keys) {
       const std::int32_t v = key.Value.AsNumber();
-      if ((key.RangeCheck & kRangeMin) && v < key.MinValue) std::abort();
-      if ((key.RangeCheck & kRangeMax) && v > key.MaxValue) std::abort();
+      const bool min = key.RangeCheck == Clamp::Min || key.RangeCheck == Clamp::Both;
+      const bool max = key.RangeCheck == Clamp::Max || key.RangeCheck == Clamp::Both;
+      if ((min && v < key.MinValue) || (max && v > key.MaxValue)) std::abort();
     }
   }
   // Values that hold a line end cannot survive a file of lines; the others must.

@@ -1,4 +1,4 @@
-#include "quarrow/cli.h"
-#include "toolkit/cli/mdlCli.h"
+#include "quarrow/Cli.h"
+#include "toolkit/cli/CommandLine.h"
 
-int main(int argc, char** argv) { return mdlCli::Main(argc, argv, quarrow::CliMain); }
+int main(int argc, char** argv) { return cli::Main(argc, argv, quarrow::CliMain); }

@@ -1,4 +1,4 @@
-#include "quarrow/frmMain.h"
-#include "toolkit/gui/mdlProgram.h"
+#include "quarrow/MainWindow.h"
+#include "toolkit/gui/Program.h"
 
-int main(int argc, char** argv) { return mdlGui::RunProgram<quarrow::frmMain>(argc, argv); }
+int main(int argc, char** argv) { return gui::RunProgram<quarrow::MainWindow>(argc, argv); }

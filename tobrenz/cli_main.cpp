@@ -1,4 +1,4 @@
-#include "tobrenz/cli.h"
-#include "toolkit/cli/mdlCli.h"
+#include "tobrenz/Cli.h"
+#include "toolkit/cli/CommandLine.h"
 
-int main(int argc, char** argv) { return mdlCli::Main(argc, argv, tobrenz::CliMain); }
+int main(int argc, char** argv) { return cli::Main(argc, argv, tobrenz::CliMain); }

@@ -1,4 +1,4 @@
-#include "tobrenz/frmMain.h"
-#include "toolkit/gui/mdlProgram.h"
+#include "tobrenz/MainWindow.h"
+#include "toolkit/gui/Program.h"
 
-int main(int argc, char** argv) { return mdlGui::RunProgram<tobrenz::frmMain>(argc, argv); }
+int main(int argc, char** argv) { return gui::RunProgram<tobrenz::MainWindow>(argc, argv); }

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes toolkit/platform/cp932_table.inc from the system's iconv (glibc's CP932, Microsoft's code
+"""Writes toolkit/text/cp932_table.inc from the system's iconv (glibc's CP932, Microsoft's code
 page 932, which writes the IBM extension rows back as IBM codes as Windows does).
 
 Run once; the output is committed. Only sequences that decode to one character and encode back to
@@ -67,7 +67,7 @@ def main():
         "",
     ]
     here = os.path.dirname(os.path.abspath(__file__))
-    target = os.path.join(here, "..", "toolkit", "platform", "cp932_table.inc")
+    target = os.path.join(here, "..", "toolkit", "text", "cp932_table.inc")
     with open(target, "w", newline="\n") as f:
         f.write("\n".join(out))
     mapped = sum(v != NONE for v in single) + sum(v != NONE for v in double)

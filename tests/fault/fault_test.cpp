@@ -20,12 +20,7 @@ namespace {
 const char* const kCalls[] = {"openat", "read", "write", "close", "newfstatat", "statx", "lseek", "getdents64", "linkat",
                               "renameat", "unlinkat", "fchmod", "fchmodat", "utimensat", "fchown", "flock", "fsync", "syncfs"};
 
-struct File {
-  std::string content;
-  mode_t mode = 0;
-  std::int64_t mtime = 0;
-  bool operator==(const File&) const = default;
-};
+struct File { std::string content; mode_t mode = 0; std::int64_t mtime = 0; bool operator==(const File&) const = default; };
 using Tree = std::map<std::string, File>;  // relative path -> file
 
 void PrintTo(const File& f, std::ostream* os) { *os << f.content.size() << " bytes, mode " << std::oct << f.mode << std::dec; }
@@ -40,7 +35,7 @@ Tree Snapshot(const std::string& root, bool stamp = false) {
     if (entry.is_directory()) continue;
     EXPECT_TRUE((!stamp || utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0) && lstat(full.c_str(), &st) == 0)
         << full;
-    tree[full.substr(root.size() + 1)] = {ReadBytes(platform::DecodeUtf8(full)), mode_t(st.st_mode & 07777),
+    tree[full.substr(root.size() + 1)] = {ReadBytes(text::DecodeUtf8(full)), mode_t(st.st_mode & 07777),
                                           std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
   }
   return tree;
@@ -54,8 +49,7 @@ int Spawn(const std::vector<std::string>& args) {
   return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The files a run starts from: path -> content ("-> target": a symbolic link); their folders are
-// made with them.
+// The files a run starts from: path -> content ("-> target": a symbolic link), their folders made with them.
 using Files = std::vector<std::pair<std::u16string, std::string>>;
 
 // The chart a backup keeps ("a.bms~1.mbk" keeps "a.bms"), or empty.
@@ -70,19 +64,15 @@ int RunOn(const TempDir& t, const Files& files, const std::vector<std::string>& 
           const std::string& expression, Tree& before, Tree& result) {
   for (const auto& [path, content] : files) {
     std::filesystem::create_directories(std::filesystem::path(U8(t / path)).parent_path());
-    if (content.starts_with("-> ")) {
-      std::filesystem::create_directory_symlink(content.substr(3), U8(t / path));
-    } else {
-      t.Write(path, content);
-    }
+    content.starts_with("-> ") ? std::filesystem::create_directory_symlink(content.substr(3), U8(t / path))
+                               : (void)t.Write(path, content);
   }
   const std::string root = U8(t.Path());
   before = Snapshot(root, true);
   std::vector<std::string> command = {"/usr/bin/strace", "-f", "-qq", "-o", log, "-e", expression};
   for (const std::string& a : args) command.push_back(a[0] == '@' ? root + a.substr(1) : a);
   const int status = Spawn(command);
-  result = Snapshot(root);
-  return status;
+  return result = Snapshot(root), status;
 }
 
 void Inject(const char* what, const Files& files, const std::vector<std::string>& args) {
@@ -120,10 +110,9 @@ void Inject(const char* what, const Files& files, const std::vector<std::string>
               << where << ": " << path << " is neither old nor new";
         }
       }
-      for (const auto& [path, file] : after) {
+      for (const auto& [path, file] : after)
         EXPECT_TRUE(result.count(path) || !before.count(path) || !BackedUp(path).empty())
             << where << ": " << path << " is gone, though the run keeps it";
-      }
     }
   }
   EXPECT_GT(runs, 50) << what;
@@ -134,9 +123,8 @@ class Faults : public ::testing::Test {
  protected:
   void SetUp() override {
     if (access("/usr/bin/strace", X_OK) != 0 ||
-        Spawn({"/usr/bin/strace", "-qq", "-o", "/dev/null", "-e", "inject=getpid:error=EIO:when=1", "/bin/true"}) != 0) {
+        Spawn({"/usr/bin/strace", "-qq", "-o", "/dev/null", "-e", "inject=getpid:error=EIO:when=1", "/bin/true"}) != 0)
       GTEST_SKIP() << "strace is not installed or cannot trace system calls here";
-    }
   }
   static std::string Cli(const char* name) { return std::string(TEST_BIN_DIR) + "/" + name; }
 };

@@ -6,7 +6,7 @@ using namespace fennick_test;
 namespace {
 
 // `after` is `before` when the line is to stay as it is.
-struct LineCase { int mode; std::u16string before, after; };
+struct LineCase { ConvertModes mode; std::u16string before, after; };
 
 // The sound set "drums" that every case is converted against.
 class ConvertLine : public FennickTest {
@@ -22,8 +22,8 @@ class ConvertLine : public FennickTest {
 
 }  // namespace
 
-// How a line is split and tagged. (How a file is looked up is clsStoredFiles', and how lines are
-// split, kept and ended mdlChartFile's: tested there.)
+// How a line is split and tagged. (How a file is looked up is StoredFiles', and how lines are
+// split, kept and ended run's: tested there.)
 TEST_F(ConvertLine, ModesAndSplits) {
   std::vector<LineCase> cases = {
       // Commands: ASCII letters in any case, at the very start of the line, #WAV and #BMP only.
@@ -57,9 +57,10 @@ TEST_F(ConvertLine, ModesAndSplits) {
       {u"#WAV01 <old>snare.wav", u"#WAV01 <old>snare.wav", u"#WAV01 snare.wav", u"#WAV01 snare.wav"},
   };
   for (const auto& row : modes)
-    for (const int mode : {kModeNormal, kModeRedefine, kModeClear}) cases.push_back({mode, row[0], row[1 + mode]});
+    for (const ConvertModes mode : {kModeNormal, kModeRedefine, kModeClear})
+      cases.push_back({mode, row[0], row[1 + static_cast<int>(mode)]});
   for (const LineCase& c : cases) {
-    SCOPED_TRACE("mode " + std::to_string(c.mode) + ": \"" + U8(c.before) + "\"");
+    SCOPED_TRACE("mode " + std::to_string(static_cast<int>(c.mode)) + ": \"" + U8(c.before) + "\"");
     state.ConvertMode = c.mode;
     std::u16string line = c.before;
     EXPECT_EQ(ConvertMaterialLine(state, set, u"<drums>", line), c.after != c.before);
@@ -75,35 +76,25 @@ class ConvertChart : public ConvertLine {
 };
 
 // The backup is Fennick's own ".cbk"; a chart with nothing to convert is counted and not rewritten.
-// (Everything else of a chart's rewrite is mdlChartFile's, tested there.)
+// (Everything else of a chart's rewrite is run's, tested there.)
 TEST_F(ConvertChart, OnlyTheSetTagsChange) {
-  const std::string before = platform::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav";
+  const std::string before = text::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav";
   t.Write(u"charts/song.bms", before);
   t.Write(u"charts/same.bms", "#WAV01 none.wav\n#BMP01 <drums>kick.wav");
   t.Write(u"charts/lf.bms", "#WAV01 none.wav\n#WAV02 kick.wav\n");  // LF line ends: lines, kept LF
   ASSERT_TRUE(Convert(set, charts));
   EXPECT_EQ(ReadBytes(Chart(u"song.bms")),
-            platform::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 <drums>ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav\r\n");
+            text::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 <drums>ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav\r\n");
   EXPECT_EQ(ReadBytes(Chart(u"song.bms~1.cbk")), before);
   EXPECT_EQ(ReadBytes(Chart(u"lf.bms")), "#WAV01 none.wav\n#WAV02 <drums>kick.wav\n");
   EXPECT_EQ(Names(charts), (NameList{u"lf.bms", u"lf.bms~1.cbk", u"same.bms", u"song.bms", u"song.bms~1.cbk"}));
   EXPECT_EQ(std::make_pair(state.ProcessedCount, state.TargetCount), std::make_pair(2, 3));
 }
 
-// A set named in Shift-JIS bytes tags a Shift-JIS chart with those bytes, and equals a tag already there.
-TEST_F(ConvertChart, TheSetsTagIsItsNameInTheChartsBytes) {
-  const std::string tagged = platform::ToCp932(u"#WAV01 <効果音>kick.wav\r\n");
-  Touch(t.MakeFolder(ShiftJisName(u"効果音")) + Sep(u"/kick.wav"));
-  t.Write(u"charts/a.bms", "#WAV01 kick.wav\r\n");
-  t.Write(u"charts/b.bms", tagged);
-  state.ConvertMode = kModeRedefine;
-  ASSERT_TRUE(Convert(t / ShiftJisName(u"効果音"), charts));
-  EXPECT_EQ(std::make_pair(ReadBytes(Chart(u"a.bms")), state.ProcessedCount), std::make_pair(tagged, 1));
-}
-
 // The set's tag goes into each chart in that chart's own encoding: a name stored in Shift-JIS bytes
 // goes into a Shift-JIS chart byte for byte and into a UTF-8 chart as the text it spells; a name
-// that spells no text cannot go into a UTF-8 chart, and that chart fails as it stands.
+// that spells no text cannot go into a UTF-8 chart, and that chart fails as it stands. A tag already
+// there in the chart's bytes is the set's own, and a redefinition leaves it.
 TEST_F(FennickTest, TheSetTagIsWrittenInEachChartsOwnEncoding) {
   const std::string drums_utf8 = "\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0", drums_sjis = "\x83\x68\x83\x89\x83\x80";
   const std::string bom = "\xEF\xBB\xBF", kyoku = "#TITLE \xE6\x9B\xB2\r\n";  // 曲 in UTF-8
@@ -116,20 +107,24 @@ TEST_F(FennickTest, TheSetTagIsWrittenInEachChartsOwnEncoding) {
   std::u16string folder = u"charts0";
   for (const auto& [stored, sjis_tag, utf8_tag] : sets) {
     SCOPED_TRACE(stored);
-    const std::u16string set = t.MakeFolder(platform::DecodeNativeName(stored));
-    t.Write(platform::DecodeNativeName(stored) + u"/kick.wav", "");
+    const std::u16string set = t.MakeFolder(text::DecodeNativeName(stored));
+    t.Write(text::DecodeNativeName(stored) + u"/kick.wav", "");
     ++folder.back();
     const std::u16string charts = t.MakeFolder(folder);
     t.Write(folder + u"/sjis.bms", "#WAV01 kick.wav\r\n");
     t.Write(folder + u"/utf8.bms", kyoku + "#WAV01 kick.wav\r\n");
     t.Write(folder + u"/mark.bms", bom + "#WAV01 kick.wav\r\n");
-    state = fennick::RunState();
+    t.Write(folder + u"/tagged.bms", "#WAV01 <" + sjis_tag + ">kick.wav\r\n");
+    state = fennick::RunState(context);
     state.ConvertOn = true;
+    state.ConvertMode = kModeRedefine;
     ASSERT_TRUE(Convert(set, charts));
     const auto tagged = [&](const std::string& tag, const std::string& old) { return tag.empty() ? old : "#WAV01 <" + tag + ">kick.wav\r\n"; };
     EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"sjis.bms")), tagged(sjis_tag, ""));
     EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"utf8.bms")), kyoku + tagged(utf8_tag, "#WAV01 kick.wav\r\n"));
     EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"mark.bms")), bom + tagged(utf8_tag, "#WAV01 kick.wav\r\n"));
-    EXPECT_EQ(state.Failures.size(), utf8_tag.empty() ? 2u : 0u);
+    EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"tagged.bms")), tagged(sjis_tag, ""));
+    EXPECT_EQ(std::make_pair(state.Failures.size(), state.ProcessedCount),
+              std::make_pair(std::size_t{utf8_tag.empty() ? 2u : 0u}, utf8_tag.empty() ? 1 : 3));
   }
 }

@@ -1,24 +1,25 @@
 // A run state as a fresh run leaves it (conversion and backups on), a scripted user, folders opened.
 #pragma once
 
-#include "fennick/mdlMain.h"
+#include "fennick/Run.h"
 #ifndef _WIN32
 #include "tests/support/Posix.h"
 #endif
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
-#include "toolkit/mdlAppGlobal.h"
 
 namespace fennick_test {
 
 using NameList = std::vector<std::u16string>;
+constexpr fennick::ConvertModes kModeNormal = fennick::ConvertModes::Normal,
+                                kModeRedefine = fennick::ConvertModes::Redefine, kModeClear = fennick::ConvertModes::Clear;
 
 class FennickTest : public ::testing::Test {
  protected:
   FennickTest() {
     state.ConvertOn = state.BackupOn = true;
-    mdlRun::SetFileFilter(fennick::RunOptions());  // the window's default lists: *.bms;*.bme
-    mdlAppGlobal::Cancel().SetVisible(true);
+    run::SetFileFilter(user.files, fennick::RunOptions());  // the window's default lists: *.bms;*.bme
+    user.progress.SetVisible(true);
   }
 
   bool Sync(const std::u16string& source, const std::u16string& target) {
@@ -30,7 +31,8 @@ class FennickTest : public ::testing::Test {
 
   TempDir t;
   ScriptedUser user;
-  fennick::RunState state;
+  RunContext context = user.Context();
+  fennick::RunState state{context};
 };
 
 }  // namespace fennick_test

@@ -1,7 +1,7 @@
 #include <map>
 
 #include "tests/fennick/FennickTest.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/files/Paths.h"
 
 using namespace fennick;
 using namespace fennick_test;
@@ -61,9 +61,9 @@ TEST_F(RunTest, PairingsOfSourceAndTargetFolders) {
     RunOptions o = Options(t / source, Folder(target));
     o.BaseFolderOn = base;
     o.RecursiveOn = recursive;
-    EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
+    EXPECT_EQ(fennick::Run(user.Context(), o).Outcome, RunOutcome::Finished);
     ExpectPairs(pairs);
-    const std::u16string n = mdlTools::Decimal(static_cast<std::int64_t>(pairs.size()));
+    const std::u16string n = paths::Decimal(static_cast<std::int64_t>(pairs.size()));
     EXPECT_EQ(Result(), u"同期削除数 = " + n + u"\r\nマテリアル変換 処理/対象 = " + n + u" / " + n);
     Reset();
   }
@@ -76,7 +76,7 @@ TEST_F(RunTest, APairWhoseConversionMustFailIsRefusedWhole) {
   t.Write(u"Ä/kick.wav", "");
   RunOptions o = Options(set, folder);
   o.BaseFolderOn = false;
-  EXPECT_EQ(fennick::Run(o).Outcome, RunOutcome::Finished);
+  EXPECT_EQ(fennick::Run(user.Context(), o).Outcome, RunOutcome::Finished);
   ExpectPairs({});
   EXPECT_EQ(Result().substr(0, Result().find(u"\r\n　")),
             u"同期削除数 = 0\r\nマテリアル変換 処理/対象 = 0 / 0\r\n処理できなかった項目 = 2");
@@ -98,7 +98,7 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
                                  u"\r\n想定外の結果になる可能性がありますが、このまま続行しますか？\r\n(あまりお薦めしません。)|"
                                  u"パスの指定|3|0+1+0-1-";
   // What, sync deletion, conversion, recursion, mode, source, target, what is shown.
-  const std::vector<std::tuple<const char*, bool, bool, bool, int, std::u16string, std::u16string, std::u16string>> cases = {
+  const std::vector<std::tuple<const char*, bool, bool, bool, ConvertModes, std::u16string, std::u16string, std::u16string>> cases = {
       {"no operation: the boxes are not examined", false, false, false, kModeNormal, good, target, nothing},
       {"no target", true, true, false, kModeNormal, good, bad, no_target},
       {"no source", true, true, false, kModeNormal, bad, target, no_source},
@@ -113,14 +113,14 @@ TEST_F(RunTest, ChecksBeforeTheRunWarnAndChangeNothing) {
     user.messages.messages.clear();
     std::u16string colours;
     RunHooks hooks;
-    hooks.PathChecked = [&](int i, bool ok) { colours += mdlTools::Decimal(i) + (ok ? u"+" : u"-"); };
+    hooks.PathChecked = [&](int i, bool ok) { colours += paths::Decimal(i) + (ok ? u"+" : u"-"); };
     RunOptions o = Options(source, target_text);
     std::tie(o.SyncDeleteOn, o.ConvertOn, o.RecursiveOn, o.ConvertMode, o.BaseFolderOn) =
         std::make_tuple(sync, convert, recursive, mode, false);
-    EXPECT_EQ(fennick::Run(o, hooks).Outcome, RunOutcome::Warned);
+    EXPECT_EQ(fennick::Run(user.Context(), o, hooks).Outcome, RunOutcome::Warned);
     ASSERT_EQ(user.messages.messages.size(), 1u);
     const RecordedMessage& m = user.Last();
-    EXPECT_EQ(m.text + u"|" + m.title + u"|" + mdlTools::Decimal(static_cast<int>(m.icon)) + u"|" + colours, want);
+    EXPECT_EQ(m.text + u"|" + m.title + u"|" + paths::Decimal(static_cast<int>(m.icon)) + u"|" + colours, want);
   }
   ExpectPairs({});
 }
@@ -134,15 +134,15 @@ TEST_F(RunTest, CancelInTheMiddleEndsWithTheCountsReached) {
     for (char16_t i = u'0'; i <= u'9'; ++i) platform::WriteWholeFile(folder + u"/c" + i + u".bms", kPlainChart);
     Reset();
     user.view->on_events = [&](int) {
-      if (mdlAppGlobal::Cancel().Caption().find(press_at) != std::u16string::npos) user.view->pending_clicks = 1;
+      if (user.progress.Caption().find(press_at) != std::u16string::npos) user.view->pending_clicks = 1;
     };
     user.view->answers = {true};
     std::string order;
     RunHooks hooks;
     hooks.Refresh = [&] { order += "refresh "; };
     hooks.End = [&] { order += "end"; };
-    EXPECT_EQ(fennick::Run(Options(t / u"Material", folder), hooks).Outcome, RunOutcome::Cancelled);
-    const std::u16string n = mdlTools::Decimal(converted);
+    EXPECT_EQ(fennick::Run(user.Context(), Options(t / u"Material", folder), hooks).Outcome, RunOutcome::Cancelled);
+    const std::u16string n = paths::Decimal(converted);
     EXPECT_EQ(Result(), u"同期削除数 = 1\r\nマテリアル変換 処理/対象 = " + n + u" / " + n);
     EXPECT_EQ(order + (user.view->shown ? " shown" : ""), "refresh end");
     int changed = 0;

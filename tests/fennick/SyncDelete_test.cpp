@@ -1,6 +1,6 @@
 #include "tests/fennick/FennickTest.h"
 #include "tests/support/Trash.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/files/Paths.h"
 
 using namespace fennick;
 using namespace fennick_test;
@@ -61,8 +61,8 @@ TEST_F(SyncDeleteTest, NeverDeletesTheSourceItself) {
   EXPECT_TRUE(Sync(source, t / u"set_link"));
   ++refused;
 #endif
-  EXPECT_EQ(Names(source), (NameList{u"kick.wav", u"snare.wav"}));
-  EXPECT_EQ(std::make_pair(state.DeletedCount, state.Failures.size()), std::make_pair(0, refused));
+  EXPECT_EQ(std::make_tuple(Names(source), state.DeletedCount, state.Failures.size()),
+            std::make_tuple(NameList{u"kick.wav", u"snare.wav"}, 0, refused));
 
   // charts/pool/set is the source; its entry "pool" names the target folder that holds it.
   t.MakeFolder(u"charts/pool");
@@ -92,7 +92,7 @@ TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
   state.DryRun = true;
   EXPECT_TRUE(Sync(source, target));
   EXPECT_EQ(std::make_pair(failures(), state.WouldDelete), std::make_pair(refused, std::set{target + Sep(u"/b")}));
-  state = RunState();
+  state = RunState(context);
 #ifndef _WIN32
   const int held = HoldLock(t / u"charts/b/held");
   const DataHome home(t / u"data");
@@ -100,7 +100,7 @@ TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
   EXPECT_TRUE(Sync(source, target));
   EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です", u"b: ごみ箱に移動できません", refused[1]}));
   EXPECT_EQ(std::make_pair(t.Names(u"charts/b"), state.DeletedCount), std::make_pair(NameList{u"1.wav", u"held"}, 0));
-  state = RunState();
+  state = RunState(context);
   EXPECT_TRUE(Sync(source, target));
   close(held);
   EXPECT_EQ(failures(), (NameList{refused[0], u"b/held: 別の実行がこのフォルダを処理中です",
@@ -113,7 +113,7 @@ TEST_F(SyncDeleteTest, ChartsStayAndAPartlyDeletedFolderNamesWhatStayed) {
 // Texts before the loop and at entries 1, 101 and 201; a stop confirmed while entry 201 is shown
 // ends the pass before it goes.
 TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
-  for (int i = 1001; i <= 1250; ++i) t.Write(u"set/e" + mdlTools::Decimal(i) + u".wav", "");
+  for (int i = 1001; i <= 1250; ++i) t.Write(u"set/e" + paths::Decimal(i) + u".wav", "");
   // The pass goes in the order the file system lists the set; every 50th entry has a namesake.
   platform::IoError error;
   std::vector<platform::DirEntry> order;
@@ -121,8 +121,8 @@ TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
   ASSERT_EQ(order.size(), 250u);
   for (std::size_t i = 0; i < order.size(); i += 50) t.Write(u"charts/" + order[i].Name, "");
   user.view->on_events = [&](int) {
-    if (mdlAppGlobal::Cancel().Text() == target &&
-        mdlAppGlobal::Cancel().Caption().find(order[200].Name) != std::u16string::npos) {
+    if (user.progress.Text() == target &&
+        user.progress.Caption().find(order[200].Name) != std::u16string::npos) {
       user.view->pending_clicks = 1;
     }
   };
@@ -134,7 +134,7 @@ TEST_F(SyncDeleteTest, ProgressEveryHundredthEntryAndCancel) {
     if (entry.starts_with(u"caption:")) captions.push_back(entry.substr(8));
   EXPECT_EQ(captions, (NameList{text + u"0 " + order[0].Name, text + u"0 " + order[0].Name,
                                 text + u"2 " + order[100].Name, text + u"4 " + order[200].Name}));
-  EXPECT_EQ(mdlAppGlobal::Cancel().Title(), text + u"4\r\n" + order[200].Name);
+  EXPECT_EQ(user.progress.Title(), text + u"4\r\n" + order[200].Name);
   EXPECT_EQ(std::make_pair(state.DeletedCount, Names(target)), std::make_pair(4, NameList{order[200].Name}))
       << "the entry shown when the stop came stays";
   EXPECT_EQ(user.view->asked, NameList{u"同期削除中"});

@@ -1,4 +1,4 @@
-#include "fennick/cli.h"
+#include "fennick/Cli.h"
 
 #include "tests/fennick/FennickTest.h"
 #include "tests/support/Trash.h"

@@ -63,7 +63,7 @@ TYPED_TEST_P(CommonWindow, TheTargetFolderBoxItsDropsAndTheShellActions) {
 
   // Blanks and steps through ".." go; the cursor ends at the end.
   Enter(box, u"  " + (this->target / u"sub") + u"/../sub/");
-  EXPECT_EQ(std::make_tuple(IsRed(box), FromQt(box->text()) + u'|' + this->Files().at(0), mdlTools::CurrentFolder()),
+  EXPECT_EQ(std::make_tuple(IsRed(box), FromQt(box->text()) + u'|' + this->Files().at(0), this->window->CurrentFolder()),
             std::make_tuple(false, this->target / u"sub|c.bms", this->target / u"sub"));
   EXPECT_EQ(box->cursorPosition(), box->text().size());
 
@@ -136,17 +136,18 @@ TYPED_TEST_P(CommonWindow, CommandLineSelectsTheTargetFolder) {
 // Names stored in Shift-JIS bytes (an archive unpacked on Linux) read as their text; a name that
 // is no text shows a mark for each odd byte. Every operation keeps the stored name.
 TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
-  const std::u16string piano = platform::DecodeNativeName("\x83\x73\x83\x41\x83\x6D");  // ピアノ
-  const std::u16string so = platform::DecodeNativeName("\x83\x5C.bms");  // ソ.bms: its trail byte is "\"
+  const std::u16string piano = text::DecodeNativeName("\x83\x73\x83\x41\x83\x6D");  // ピアノ
+  const std::u16string so = text::DecodeNativeName("\x83\x5C.bms");  // ソ.bms: its trail byte is "\"
   const std::u16string folder = this->target.MakeFolder(piano);
   this->target.Write(piano + u"/" + so, "");
-  this->target.Write(piano + u"/" + platform::DecodeUtf8("a\xFF.bms"), "");
-  const std::u16string odd = this->target.MakeFolder(platform::DecodeUtf8("x\xFF"));
-  const std::u16string chart = this->target.Write(platform::DecodeUtf8("x\xFF/c.bms"), "");
+  this->target.Write(piano + u"/" + text::DecodeUtf8("a\xFF.bms"), "");
+  const std::u16string odd = this->target.MakeFolder(text::DecodeUtf8("x\xFF"));
+  const std::u16string chart = this->target.Write(text::DecodeUtf8("x\xFF/c.bms"), "");
   TypeParam& w = this->Open(folder);
   QLineEdit* box = w.txtPath(1);
   const std::u16string shown = this->target / u"ピアノ";
-  EXPECT_EQ(std::make_tuple(FromQt(box->text()), this->Files(), mdlGui::StoredName(w.lstFiles()->item(1))),
+  EXPECT_EQ(std::make_tuple(FromQt(box->text()), this->Files(),
+                            gui::ItemName(w.lstFiles()->item(1))),
             std::make_tuple(shown, TextList{u"a\\xFF.bms", u"ソ.bms"}, so));
   // The keys of the file list copy what a person reads: the name, or its full path; nothing when
   // nothing is selected.
@@ -162,15 +163,15 @@ TYPED_TEST_P(CommonWindow, NamesShowReadablyAndKeepTheirStoredBytes) {
   EXPECT_EQ(this->Files().size(), 2u) << "Ctrl+X removes nothing";
 
   Enter(box, this->target.Path());
-  Enter(box, shown);
-  EXPECT_EQ(std::make_tuple(IsRed(box), mdlTools::CurrentFolder()), std::make_tuple(false, folder))
-      << "the readable text finds the stored folder";
+  Enter(box, u"ピアノ");
+  EXPECT_EQ(std::make_tuple(IsRed(box), this->window->CurrentFolder()), std::make_tuple(false, folder))
+      << "the readable text finds the stored folder, a relative one in the folder listed last";
 
   EXPECT_TRUE(Drop(box, {chart}));
   EXPECT_EQ(FromQt(box->text()) + u'|' + this->Files().at(0), this->target / u"x\\xFF|c.bms");
   this->Visit(box);
   QTest::keyClick(box, Qt::Key_Return);
-  EXPECT_EQ(std::make_tuple(IsRed(box), mdlTools::CurrentFolder()), std::make_tuple(false, odd))
+  EXPECT_EQ(std::make_tuple(IsRed(box), this->window->CurrentFolder()), std::make_tuple(false, odd))
       << "a marked name that resolves to nothing keeps its stored path";
 }
 

@@ -10,9 +10,9 @@
 #include "tests/support/TempDir.h"
 #include "toolkit/gui/Controls.h"
 #include "toolkit/gui/QtText.h"
-#include "toolkit/gui/frmBase.h"
-#include "toolkit/gui/frmList.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/gui/MainWindowBase.h"
+#include "toolkit/gui/ListWindow.h"
+#include "toolkit/files/Paths.h"
 #include "toolkit/platform/shell.h"
 
 QT_BEGIN_NAMESPACE
@@ -42,7 +42,7 @@ inline TextList Texts(const QAbstractItemModel* list) {
 
 // A list window's items, one text each with its columns joined by '|', each detail line under its
 // item after two blanks; then the summary line.
-inline TextList Listed(mdlGui::frmList& list) {
+inline TextList Listed(gui::ListWindow& list) {
   TextList texts;
   const QAbstractItemModel& model = list.Model();
   for (int row = 0; row < model.rowCount(); ++row) {
@@ -105,7 +105,7 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
   QList<QUrl> urls;
   // As a file manager sends them: the stored bytes of the path, percent-encoded.
   for (const auto& p : paths) {
-    urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(platform::ToUtf8(p)).toPercentEncoding("/"));
+    urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(text::ToUtf8(p)).toPercentEncoding("/"));
   }
   if (!urls.isEmpty()) mime.setUrls(urls);
   if (!text.isEmpty()) mime.setText(text);
@@ -119,7 +119,7 @@ inline bool Drop(QWidget* target, const TextList& paths, const QString& text = Q
 
 // CP932, as a person's editor writes it.
 inline void WriteSettings(const std::u16string& path, const std::u16string& text) {
-  ASSERT_TRUE(platform::WriteWholeFile(path, platform::ToCp932(text)));
+  ASSERT_TRUE(platform::WriteWholeFile(path, text::ToCp932(text)));
 }
 
 // The name each window's settings file is named after; each test file gives its window's.
@@ -131,7 +131,6 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
  protected:
   WindowTest() {
     StartApplication();
-    mdlTools::SetProgramName(Program<Window>::kName);
     platform::SetShellHandler([this](platform::ShellVerb verb, const std::u16string& path) {
       shell.emplace_back(verb, path);
       return shell_answer;
@@ -142,9 +141,13 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
     platform::SetShellHandler({});
   }
 
-  Window& Open(std::optional<std::u16string> command_line = std::nullopt) {
+  // The window with the test's recorders, or with the given message boxes and progress dialog.
+  Window& Open(std::optional<std::u16string> command_line = std::nullopt, MessageSink* shown = nullptr,
+               ProgressView* progress = nullptr) {
     window.reset();
-    window = std::make_unique<Window>(mdlGui::StartInfo{app.Path(), std::move(command_line)});
+    window = std::make_unique<Window>(gui::StartInfo{app.Path(), std::move(command_line), Program<Window>::kName,
+                                                        shown != nullptr ? shown : &messages,
+                                                        progress != nullptr ? progress : view});
     window->show();
     window->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -171,7 +174,7 @@ class WindowTest : public ::testing::Test, protected ScriptedUser {
   }
 
   // The list window the preview button opens; nullptr when none opened.
-  QPointer<mdlGui::frmList> Preview() {
+  QPointer<gui::ListWindow> Preview() {
     Click(window->cmdPreview());
     return window->PreviewList();
   }

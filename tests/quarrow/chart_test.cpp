@@ -1,7 +1,8 @@
 #include <regex>
 
-#include "quarrow/mdlAppParam.h"
-#include "quarrow/mdlMain.h"
+#include "quarrow/Commands.h"
+#include "quarrow/Run.h"
+#include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 
 using namespace quarrow;
@@ -12,7 +13,7 @@ namespace {
 struct ChartRun {
   using Rules = std::vector<std::pair<std::u16string, std::u16string>>;
   explicit ChartRun(const Rules& rules, bool file_check = false) {
-    std::tie(state.BackupOn, state.FileCheckOn, state.TextModeOn) = std::make_tuple(true, file_check, 1);
+    std::tie(state.BackupOn, state.FileCheckOn, state.TextModeOn) = std::make_tuple(true, file_check, true);
     std::vector<RuleEntry> entries;
     for (const auto& [s, r] : rules) entries.push_back(MakeRuleEntry(s, r));
     BuildRules(state, entries);
@@ -26,7 +27,7 @@ struct ChartRun {
       const platform::Folder folder = OpenFolder(t.Path());
       std::vector<platform::DirEntry> listing;
       EXPECT_TRUE(folder.List(listing, error));
-      mdlChartFile::ChartFolder charts(folder, u"mbk", state.BackupOn, false);
+      run::ChartFolder charts(folder, u"mbk", state.BackupOn, false);
       std::u16string why;
       EXPECT_TRUE(charts.Begin(listing, why));
       state.Materials.Seed(folder, listing);
@@ -36,12 +37,26 @@ struct ChartRun {
     return t.Read(name);
   }
   TempDir t;
-  RunState state;
+  ScriptedUser user;
+  RunContext context = user.Context();
+  RunState state{context};
 };
+
+// Each chart of the real corpus, by name; none when the checkout has no corpus beside it.
+std::vector<std::pair<std::u16string, std::string>> CorpusCharts() {
+  std::vector<std::pair<std::u16string, std::string>> charts;
+  const std::u16string corpus = text::DecodeUtf8(TEST_CORPUS_DIR);
+  for (const std::u16string& repo : platform::FolderExists(corpus) ? Names(corpus) : std::vector<std::u16string>{}) {
+    const std::u16string folder = platform::JoinPath(corpus, repo);
+    for (const std::u16string& name : platform::FolderExists(folder) ? Names(folder) : std::vector<std::u16string>{})
+      charts.emplace_back(name, ReadBytes(platform::JoinPath(folder, name)));
+  }
+  return charts;
+}
 
 }  // namespace
 
-// How a name is looked up (letter case, folders, Shift-JIS bytes) is clsStoredFiles' part, tested
+// How a name is looked up (letter case, folders, Shift-JIS bytes) is StoredFiles' part, tested
 // with the toolkit; here, which name a line gives and which folder it is looked up in.
 TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindIt) {
   TempDir f, m;
@@ -65,11 +80,19 @@ TEST(CheckMaterialFile, TheChartFolderOrTheMaterialBaseAsTheFileSystemWouldFindI
       {u"#STAGEFILE <drum>kick.ogg", 3, true, false},  // no bracket part without an index
       {u"#WAV01 kick.ogg ", 1, true, false},          // trailing blanks stay part of the name
   };
+  ScriptedUser user;
+  const RunContext context = user.Context();
   for (const auto& [line, command, with_base, want] : cases) {
-    RunState state;
+    RunState state(context);
     state.Params.MaterialBase = with_base ? m.Path() : u"";
     EXPECT_EQ(CheckMaterialFile(state, f.Path(), line, command), want) << U8(line);
   }
+  // A material base that cannot be listed is no answer: each line is refused, the failure told once.
+  RunState state(context);
+  state.Params.MaterialBase = m / u"gone";
+  for (int i = 0; i < 2; ++i) EXPECT_FALSE(CheckMaterialFile(state, f.Path(), u"#WAV01 <drum>kick.ogg", 1));
+  ASSERT_EQ(state.Failures.size(), 1u);
+  EXPECT_EQ(state.Failures[0].Reason.rfind(u"素材ファイルを確かめられません: ", 0), 0u);
 }
 
 TEST(ProcessChart, TheFirstMatchingRuleAppliesAndTheFileCheckCanRefuseIt) {
@@ -77,49 +100,14 @@ TEST(ProcessChart, TheFirstMatchingRuleAppliesAndTheFileCheckCanRefuseIt) {
   for (const auto& name : {std::u16string(u"kick.ogg"), ShiftJisName(u"ヂ.ogg")}) run.t.Write(name, "");
   // Text mode: "#wav" lines match. kick.ogg exists; snare.ogg does not, and the refused line tries
   // no later rule; xa is missing; ア.ogg is no ヂ.ogg (Shift-JIS second bytes 41 and 61).
-  EXPECT_EQ(run.Process(u"a.bms", platform::ToCp932(u"#wav01 kick.wav\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n"
+  EXPECT_EQ(run.Process(u"a.bms", text::ToCp932(u"#wav01 kick.wav\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n"
                                                     u"#WAV01 ア.wav\r\n#WAV01 ヂ.WAV\r\n")),
-            platform::ToCp932(u"#WAV01 kick.ogg\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n#WAV01 ア.wav\r\n#WAV01 ヂ.ogg\r\n"));
+            text::ToCp932(u"#WAV01 kick.ogg\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n#WAV01 ア.wav\r\n#WAV01 ヂ.ogg\r\n"));
   EXPECT_EQ(run.state.ProcessedCount, 1);
   ChartRun same(ChartRun::Rules{{u"#TITLE *", u"#TITLE *"}});
   same.Process(u"a.bms", "#TITLE same\r\n");
   EXPECT_EQ(same.state.ProcessedCount, 1) << "a match that keeps the text still rewrites";
   EXPECT_EQ(same.t.Read(u"a.bms~1.mbk"), "#TITLE same\r\n");
-}
-
-// An LF chart is lines: a rule for its first line no longer takes the whole chart.
-TEST(ProcessChart, AnLfChartIsRewrittenLineByLineNotAsOneLine) {
-  ChartRun run(ChartRun::Rules{{u"#TITLE *", u"#TITLE New"}});
-  EXPECT_EQ(run.Process(u"a.bms", "#TITLE Old\n#WAV01 kick.wav\n#00111:01010101\n"),
-            "#TITLE New\n#WAV01 kick.wav\n#00111:01010101\n") << "every note is still there";
-}
-
-// The LF charts of the real corpus through the rule users run most: each #WAV line's ".wav" becomes
-// ".ogg", worked out here on the bytes alone, and every other byte stays.
-TEST(ProcessChart, RealLfChartsKeepEveryByteTheRuleDoesNotChange) {
-  const std::u16string corpus = platform::DecodeUtf8(TEST_CORPUS_DIR);
-  if (!platform::FolderExists(corpus)) GTEST_SKIP() << "no corpus of real charts beside this checkout";
-  const std::regex wav("#[Ww][Aa][Vv](.. .*)\\.[Ww][Aa][Vv]");
-  int lf_charts = 0;
-  for (const std::u16string& repo : Names(corpus)) {
-    const std::u16string folder = platform::JoinPath(corpus, repo);
-    for (const std::u16string& name : platform::FolderExists(folder) ? Names(folder) : std::vector<std::u16string>{}) {
-      const std::string before = ReadBytes(platform::JoinPath(folder, name));
-      if (before.find('\r') != std::string::npos || before.find('\n') == std::string::npos) continue;
-      ++lf_charts;
-      std::string want;
-      for (std::size_t pos = 0, end; pos < before.size(); pos = end == std::string::npos ? end : end + 1) {
-        end = before.find('\n', pos);
-        std::string line = before.substr(pos, end - pos);
-        std::smatch m;
-        want += (std::regex_match(line, m, wav) ? "#WAV" + m[1].str() + ".ogg" : line) + (end == std::string::npos ? "" : "\n");
-      }
-      ChartRun run(ChartRun::Rules{{u"#WAV?? *.wav", u"#WAV?? *.ogg"}});
-      const bool same = run.Process(u"chart", before) == want;
-      EXPECT_EQ(std::make_pair(same, run.state.ProcessedCount), std::make_pair(true, want != before ? 1 : 0)) << U8(name);
-    }
-  }
-  EXPECT_GE(lf_charts, 30);
 }
 
 // A chart's new text is in the chart's own encoding: a UTF-8 chart (with or without its mark) gets
@@ -155,17 +143,29 @@ TEST(ProcessChart, NewTextIsWrittenInTheChartsOwnEncoding) {
   }
 }
 
-// The real UTF-8 charts: a title gains text of its own, and every other byte (the mark included)
-// stays.
-TEST(ProcessChart, RealUtf8ChartsGainUtf8TextAndKeepEveryOtherByte) {
-  const std::u16string corpus = platform::DecodeUtf8(TEST_CORPUS_DIR);
-  if (!platform::FolderExists(corpus)) GTEST_SKIP() << "no corpus of real charts beside this checkout";
-  int utf8_charts = 0;
-  for (const std::u16string& repo : Names(corpus)) {
-    const std::u16string folder = platform::JoinPath(corpus, repo);
-    for (const std::u16string& name : platform::FolderExists(folder) ? Names(folder) : std::vector<std::u16string>{}) {
-      const std::string before = ReadBytes(platform::JoinPath(folder, name));
-      if (platform::ChartEncodingOf(before) != platform::ChartEncoding::Utf8) continue;
+// The real charts through the rules users run most. LF charts: each #WAV line's ".wav" becomes ".ogg",
+// worked out here on the bytes alone (an LF chart is lines, not one line). UTF-8 charts: a title gains
+// text of its own. Every other byte (a UTF-8 chart's mark included) stays.
+TEST(ProcessChart, RealChartsKeepEveryByteTheRuleDoesNotChange) {
+  const auto charts = CorpusCharts();
+  if (charts.empty()) GTEST_SKIP() << "no corpus of real charts beside this checkout";
+  const std::regex wav("#[Ww][Aa][Vv](.. .*)\\.[Ww][Aa][Vv]");
+  int lf_charts = 0, utf8_charts = 0;
+  for (const auto& [name, before] : charts) {
+    if (before.find('\r') == std::string::npos && before.find('\n') != std::string::npos) {
+      ++lf_charts;
+      std::string want;
+      for (std::size_t pos = 0, end; pos < before.size(); pos = end == std::string::npos ? end : end + 1) {
+        end = before.find('\n', pos);
+        std::string line = before.substr(pos, end - pos);
+        std::smatch m;
+        want += (std::regex_match(line, m, wav) ? "#WAV" + m[1].str() + ".ogg" : line) + (end == std::string::npos ? "" : "\n");
+      }
+      ChartRun run(ChartRun::Rules{{u"#WAV?? *.wav", u"#WAV?? *.ogg"}});
+      const bool same = run.Process(u"chart", before) == want;
+      EXPECT_EQ(std::make_pair(same, run.state.ProcessedCount), std::make_pair(true, want != before ? 1 : 0)) << U8(name);
+    }
+    if (text::ChartEncodingOf(before) == text::ChartEncoding::Utf8) {
       ++utf8_charts;
       std::string want = before;
       for (std::size_t at = want.find("#TITLE "); at != std::string::npos; at = want.find("#TITLE ", at + 1)) {
@@ -175,8 +175,8 @@ TEST(ProcessChart, RealUtf8ChartsGainUtf8TextAndKeepEveryOtherByte) {
       }
       ChartRun run(ChartRun::Rules{{u"#TITLE *", u"#TITLE * 改"}});
       const std::string after = run.Process(u"chart", before);
-      EXPECT_TRUE(after == want && platform::IsUtf8Text(after)) << U8(name);
+      EXPECT_TRUE(after == want && text::IsUtf8Text(after)) << U8(name);
     }
   }
-  EXPECT_GE(utf8_charts, 3);
+  EXPECT_TRUE(lf_charts >= 30 && utf8_charts >= 3) << lf_charts << " LF charts, " << utf8_charts << " UTF-8 charts";
 }

@@ -1,4 +1,4 @@
-#include "quarrow/cli.h"
+#include "quarrow/Cli.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -44,6 +44,7 @@ TEST(QuarrowCli, RunsDryRunsAndReportsByExitStatus) {
             std::string::npos) << r.out;
   EXPECT_EQ(with({u"--file-check", u"--", t.Path()}).status, 0);
   EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n#WAV02 b.wav\r\n") << "b.ogg is missing";
+  EXPECT_FALSE(platform::FileExists(t / u"a.bms~1.mbk")) << "--no-backup keeps no old chart";
   // Rules keep the order they were given in: the rule file's comes first and matches the line.
   const auto file = t.Write(u"first.rul", "#WAV01 *\r\n#WAV01 first-*\r\n");
   r = Cli({u"--rules", file, u"--rule", u"#WAV?? *.wav", u"#WAV?? *.ogg", u"--no-file-check", t / u"sub"});

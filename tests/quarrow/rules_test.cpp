@@ -1,18 +1,20 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
-#include "quarrow/clsRules.h"
-#include "quarrow/mdlAppParam.h"
-#include "quarrow/mdlRuleIO.h"
-#include "toolkit/mdlTools.h"
+#include "quarrow/Rule.h"
+#include "quarrow/Commands.h"
+#include "quarrow/RuleFile.h"
+#include "toolkit/files/Paths.h"
+#include "toolkit/text/ChartText.h"
 
 using namespace quarrow;
+using text::CaseMode;
 
 TEST(CommandTable, FindCommandIsAPrefixTestWithoutAsciiCase) {
   const std::vector<std::pair<std::u16string, int>> cases = {
       {u"#wav01 a.wav", 1}, {u"#Bmp01 x.bmp", 2},  {u" #WAV01 a.wav", 0}, {u"#STAGEFILE title.bmp", 3},
       {u"#midifile a.mid", 4}, {u"#BPM 120", 9},   {u"#bpm", 9},          {u"#WAVE", 1},
       {u"*.wav", 0},        {u"?WAV", 0},          {u"#WA", 0},           {u"", 0},
-      {u"#BGA01", 14},      {u"#VOLWAV 100", 12},  {u"＃WAV01", 0},
+      {u"#BGA01", 14},      {u"#VOLWAV 100", 12},  {u"＃WAV01", 0},       {u"#WAX01", 0},
   };
   for (const auto& [text, want] : cases) EXPECT_EQ(FindCommand(text), want) << U8(text);
 }
@@ -34,42 +36,43 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
       {u"#TITLE *", u"#TITLE caf\u00E9 \U0001F600 *", true, 7},  // for UTF-8 charts
   };
   for (const auto& [search, replace, valid, command] : cases) {
-    clsRules rule;
+    Rule rule;
     const RuleEntry e = MakeRuleEntry(search, replace);
-    const bool made = rule.MakeRule(e.Text, e.Split, 1);
-    const std::u16string why = RuleError(search, replace, 1);
+    const bool made = rule.MakeRule(e.Text, e.Split, CaseMode::Text);
+    const std::u16string why = RuleError(search, replace, CaseMode::Text);
     EXPECT_EQ(std::make_tuple(made, rule.CommandNum, why.empty()), std::make_tuple(valid, command, valid)) << U8(e.Text);
     EXPECT_TRUE(valid || why.find(u"置換ルールが間違っています。") != std::u16string::npos) << U8(why);
   }
-  EXPECT_EQ(RuleError(u"#TITLE *", std::u16string(u"#TITLE *") + char16_t(0xD83D), 1),
+  EXPECT_EQ(RuleError(u"#TITLE *", std::u16string(u"#TITLE *") + char16_t(0xD83D), CaseMode::Text),
             u"置換パタンに書けない文字があります: (U+D83D)");
   // A line break or a NUL would break the chart's lines, and no rule file could keep it.
   for (const std::u16string& bad : {std::u16string(u"a\rb"), std::u16string(u"a\nb"), std::u16string(u"a\0b", 3)})
-    EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE " + bad, 1) + RuleError(u"#TITLE " + bad, u"#TITLE *", 1),
+    EXPECT_EQ(RuleError(u"#TITLE *", u"#TITLE " + bad, CaseMode::Text) +
+                  RuleError(u"#TITLE " + bad, u"#TITLE *", CaseMode::Text),
               u"パタンに改行文字か NUL 文字がありますパタンに改行文字か NUL 文字があります");
-  clsRules rule;
+  Rule rule;
   const RuleEntry e = MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg");
   std::u16string line = u"#WAV01 kick.WAV";
-  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, 0));
+  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, CaseMode::Binary));
   EXPECT_FALSE(rule.Convert(line)) << "without text mode the letters' case counts";
-  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, 1));
+  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, CaseMode::Text));
   EXPECT_EQ(std::make_tuple(rule.Convert(line), line), std::make_tuple(true, u"#WAV01 kick.ogg"));
 }
 
 namespace {
 
 struct RuleFolder {
-  RuleFolder() { mdlTools::SetAppFolder(t.Path()), mdlTools::SetProgramName(u"Quarrow"); }
-  ~RuleFolder() { mdlTools::SetAppFolder(u""), mdlTools::SetProgramName(u""); }
+  bool Load(std::vector<RuleEntry>& list) { return LoadRuleFile(list, CaseMode::Text, t / u"Quarrow.rul", messages); }
+  bool Save(const std::vector<RuleEntry>& list) { return SaveRuleFile(list, t / u"Quarrow.rul", messages); }
   // The rules of a file of these CP932 lines, or of these bytes.
   std::vector<RuleEntry> Load(const std::vector<std::u16string>& lines) {
     std::string bytes;
-    for (const auto& l : lines) platform::AppendLine(bytes, platform::ToCp932(l));
+    for (const auto& l : lines) text::AppendLine(bytes, text::ToCp932(l));
     return LoadBytes(bytes);
   }
   std::vector<RuleEntry> LoadBytes(const std::string& bytes) {
     std::vector<RuleEntry> list;
-    LoadRuleFile(list, 1, t.Write(u"rules.rul", bytes));
+    LoadRuleFile(list, CaseMode::Text, t.Write(u"rules.rul", bytes), messages);
     return list;
   }
   TempDir t;
@@ -89,7 +92,7 @@ TEST(RuleFile, ReaderTakesTheWrittenLayoutElseNonEmptyLinesInPairsAndNamesWhatIs
   EXPECT_EQ(f.Load({u"#ARTIST *", u"", u"", u"#GENRE *", u"#GENRE rock"}),
             (std::vector<RuleEntry>{MakeRuleEntry(u"#ARTIST *", u""), MakeRuleEntry(u"#GENRE *", u"#GENRE rock")}));
   // A rule file edited on Linux: LF line ends, UTF-8 without a byte-order mark.
-  EXPECT_EQ(f.LoadBytes(platform::ToUtf8(u"#TITLE 曲*\n#TITLE ｿﾝｸﾞ*\n\n")),
+  EXPECT_EQ(f.LoadBytes(text::ToUtf8(u"#TITLE 曲*\n#TITLE ｿﾝｸﾞ*\n\n")),
             (std::vector<RuleEntry>{MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*")}));
   ASSERT_TRUE(f.messages.messages.empty());
   // Pairs that are no rules are named, by line and why, in one warning; the others are taken.
@@ -106,37 +109,37 @@ TEST(RuleFile, ReaderTakesTheWrittenLayoutElseNonEmptyLinesInPairsAndNamesWhatIs
 TEST(RuleFile, SaveThenLoadGivesTheSameListOrSaysWhichRuleItCannotKeep) {
   RuleFolder f;
   std::vector<RuleEntry> back = {MakeRuleEntry(u"kept", u"kept")};
-  EXPECT_TRUE(LoadRuleFile(back, 1, u""));  // no file yet: nothing, quietly
+  EXPECT_TRUE(f.Load(back));  // no file yet: nothing, quietly
   const std::vector<RuleEntry> list = {MakeRuleEntry(u"kept", u"kept"), MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),
                                        MakeRuleEntry(u"#ARTIST *", u""), MakeRuleEntry(u"#TITLE a → b", u"#TITLE c → d"),
                                        MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*"),
                                        MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg")};  // twice stays twice
-  ASSERT_TRUE(SaveRuleFile(std::vector<RuleEntry>(list.begin() + 1, list.end())));
+  ASSERT_TRUE(f.Save(std::vector<RuleEntry>(list.begin() + 1, list.end())));
   const std::string saved = f.t.Read(u"Quarrow.rul");
   EXPECT_EQ(saved.substr(0, 45), "#WAV?? *.wav\r\n#WAV?? *.ogg\r\n\r\n#ARTIST *\r\n\r\n\r\n");
-  EXPECT_TRUE(LoadRuleFile(back, 1, u""));
+  EXPECT_TRUE(f.Load(back));
   EXPECT_EQ(back, list) << "loading appends";
   // A rule that would not come back as it is keeps the file as it was, and is named.
   for (const RuleEntry& lost : {MakeRuleEntry(u"#TITLE \xD800", u"#TITLE *"), MakeRuleEntry(u"#TITLE *", u"#TITLE *\xDBFF")}) {
-    EXPECT_FALSE(SaveRuleFile({MakeRuleEntry(u"a", u"b"), lost}));
+    EXPECT_FALSE(f.Save({MakeRuleEntry(u"a", u"b"), lost}));
     EXPECT_NE(f.messages.messages.back().text.find(u"を保存できないため、ルールファイルを書き換えませんでした。\r\n" + lost.Text),
               std::u16string::npos);
   }
   EXPECT_EQ(f.t.Read(u"Quarrow.rul"), saved);
   // A pattern outside CP932 makes the file UTF-8 with a byte-order mark instead of losing it.
   const std::vector<RuleEntry> wide = {MakeRuleEntry(u"#TITLE 한*", u"#TITLE *")};
-  ASSERT_TRUE(SaveRuleFile(wide));
+  ASSERT_TRUE(f.Save(wide));
   std::vector<RuleEntry> again;
-  LoadRuleFile(again, 1, u"");
+  f.Load(again);
   EXPECT_EQ(again, wide);
-  ASSERT_TRUE(SaveRuleFile({}));
+  ASSERT_TRUE(f.Save({}));
   EXPECT_EQ(std::make_tuple(f.t.Read(u"Quarrow.rul"), f.messages.messages.size()), std::make_tuple("", std::size_t{2}));
   f.messages.messages.clear();
 
   ASSERT_TRUE(platform::RemoveFile(f.t / u"Quarrow.rul"));
   f.t.MakeFolder(u"Quarrow.rul");  // cannot be read or written as a file
-  EXPECT_FALSE(LoadRuleFile(again, 1, u""));
-  EXPECT_FALSE(SaveRuleFile({MakeRuleEntry(u"a", u"b")}));
+  EXPECT_FALSE(f.Load(again));
+  EXPECT_FALSE(f.Save({MakeRuleEntry(u"a", u"b")}));
   ASSERT_EQ(f.messages.messages.size(), 2u);
   const RecordedMessage& m = f.messages.messages[1];
   const std::u16string failed = (f.t / u"Quarrow.rul") + u" のオープンに失敗しました。";

@@ -1,6 +1,6 @@
 #include <signal.h>
 
-#include "quarrow/mdlMain.h"
+#include "quarrow/Run.h"
 #ifndef _WIN32
 #include <fcntl.h>
 
@@ -9,7 +9,7 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/cli/ConsoleViews.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/files/Paths.h"
 
 using namespace quarrow;
 
@@ -32,7 +32,7 @@ struct RunFixture : ::testing::Test {
   // Every step a front end hears of, the colouring of the folder boxes included ("box 0 red").
   RunHooks Recording(Steps& steps) {
     RunHooks hooks;
-    hooks.PathChecked = [&](int i, bool ok) { steps.push_back(u"box " + mdlTools::Decimal(i) + (ok ? u"" : u" red")); };
+    hooks.PathChecked = [&](int i, bool ok) { steps.push_back(u"box " + paths::Decimal(i) + (ok ? u"" : u" red")); };
     hooks.Begin = [&] { steps.push_back(u"begin"); };
     hooks.Changed = [&](const ChartChange& c) { steps.push_back(c.Path); };
     hooks.Refresh = [&] { steps.push_back(u"refresh"); };
@@ -65,14 +65,14 @@ TEST_F(RunFixture, WarningsStopARunUntouchedAndARunRewritesTheListedChartsWithTh
     std::tie(o.MaterialText, o.TargetText, o.FileCheckOn) = std::make_tuple(material, folder, true);
     if (!rules) o.Rules.clear();
     steps.clear();
-    EXPECT_EQ(quarrow::Run(o, hooks).Outcome, RunOutcome::Warned) << U8(text);
+    EXPECT_EQ(quarrow::Run(user.Context(), o, hooks).Outcome, RunOutcome::Warned) << U8(text);
     EXPECT_EQ(std::make_tuple(Said(), steps), std::make_tuple(std::make_tuple(text, title, MsgIcon::Exclamation), boxes));
   }
 
   // Without the file check a missing material base is passed over; its box stays red.
   options.MaterialText = t / u"missing";
   steps.clear();
-  EXPECT_EQ(quarrow::Run(options, hooks).Outcome, RunOutcome::Finished);
+  EXPECT_EQ(quarrow::Run(user.Context(), options, hooks).Outcome, RunOutcome::Finished);
   EXPECT_EQ(steps, (Steps{u"box 0 red", u"box 1", u"begin", t / u"a.bms", u"refresh", u"end"}));
   EXPECT_EQ(Said(), std::make_tuple(u"処理/対象 = 1/2", u"処理結果", MsgIcon::None));
   EXPECT_EQ(Charts() + t.Read(u"notes.txt"), "#WAV01 a.ogg\r\n#WAV01 c.wav\r\n#WAV01 a.wav\r\n")
@@ -84,7 +84,7 @@ TEST_F(RunFixture, WarningsStopARunUntouchedAndARunRewritesTheListedChartsWithTh
 TEST_F(RunFixture, TheProgramsOwnFilesAreNeverCharts) {
   for (const char16_t* name : {u"a.bms~1.mbk", u"b.bme~2.cbk", u"x.bms.cbk1", u"b.bme.MBK1"}) t.Write(name, "#WAV01 a.wav\r\n");
   std::tie(options.IncludeText, options.BackupOn) = std::make_tuple(u"*", false);
-  quarrow::Run(options);
+  quarrow::Run(user.Context(), options);
   EXPECT_EQ(user.Last().text, u"処理/対象 = 2/3");
   EXPECT_EQ(t.Read(u"a.bms~1.mbk") + t.Read(u"b.bme~2.cbk") + t.Read(u"x.bms.cbk1") + t.Read(u"b.bme.MBK1"),
             "#WAV01 a.wav\r\n#WAV01 a.wav\r\n#WAV01 a.wav\r\n#WAV01 a.wav\r\n");
@@ -108,7 +108,7 @@ TEST_F(RunFixture, EveryFolderThatCannotBeReadIsAFailureWithItsReason) {
   }
   options.RecursiveOn = true;
   const int status = RunUnprivileged([&] {
-    const RunResult result = quarrow::Run(options);
+    const RunResult result = quarrow::Run(user.Context(), options);
     if (result.Failures.size() != (sticky ? 3u : 2u) || result.Failures[1].Path != t / u"sealed") return 1;
     const std::u16string counts = sticky ? u"処理/対象 = 1/4\r\n書き換えに失敗した譜面・フォルダ = 3" :
                                            u"処理/対象 = 1/3\r\n書き換えに失敗した譜面・フォルダ = 2";
@@ -131,7 +131,7 @@ TEST_F(RunFixture, ATreeDeeperThanAPathCanBeIsWalkedWhole) {
   ASSERT_EQ(write(chart = openat(fd, "deep.bms", O_WRONLY | O_CREAT, 0644), bytes, 14), 14);
   close(chart);
   options.RecursiveOn = true;
-  const RunResult result = quarrow::Run(options);
+  const RunResult result = quarrow::Run(user.Context(), options);
   EXPECT_TRUE(result.Failures.empty()) << U8(result.Failures.empty() ? u"" : result.Failures[0].Reason);
   EXPECT_EQ(user.Last().text, u"処理/対象 = 3/4");
   ASSERT_EQ(read(chart = openat(fd, "deep.bms", O_RDONLY), bytes, sizeof bytes), 14);
@@ -149,7 +149,7 @@ TEST_F(RunFixture, AStopEndsAfterTheChartUnderWayAndATerminateSignalLeavesNoTemp
     t.Write(u"sub/c.bms", "#WAV01 c.wav\r\n");
     std::tie(user.view->events, user.view->asked, user.view->answers) = std::make_tuple(0, Steps{}, std::deque{answer});
     user.view->on_events = [&, when](int n) { user.view->pending_clicks = n == when ? 1 : 0; };
-    const RunOutcome outcome = quarrow::Run(options).Outcome;
+    const RunOutcome outcome = quarrow::Run(user.Context(), options).Outcome;
     return std::make_tuple(outcome, user.view->asked, user.Last().text, Charts());
   };
   // The chart under way is finished first; the subfolder is never reached.
@@ -159,10 +159,11 @@ TEST_F(RunFixture, AStopEndsAfterTheChartUnderWayAndATerminateSignalLeavesNoTemp
   EXPECT_EQ(click_at(8, true), std::make_tuple(RunOutcome::Cancelled, Steps{u"ファイルリスト取得中"},
                                                u"処理/対象 = 0/0", "#WAV01 a.wav\r\n#WAV01 c.wav\r\n"));
 
-  mdlAppGlobal::SetCancelView(std::make_unique<ConsoleCancelView>());
+  ConsoleProgressView console;
+  RunProgress progress(console);
   RunHooks hooks;
   hooks.Changed = [](const ChartChange&) { raise(SIGTERM); };  // while the first folder is put in place
-  EXPECT_EQ(quarrow::Run(options, hooks).Outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(quarrow::Run({user.files, progress, user.messages, u""}, options, hooks).Outcome, RunOutcome::Cancelled);
   EXPECT_EQ(Charts(), "#WAV01 a.ogg\r\n#WAV01 c.wav\r\n");
   // The backups of the two runs that rewrote a.bms, and no temporary file.
   EXPECT_EQ(t.Names(), (Steps{u"a.bms", u"a.bms~1.mbk", u"a.bms~2.mbk", u"b.bme", u"notes.txt", u"sub"}));

@@ -1,7 +1,7 @@
 // The command line as another process sees it on Windows, what Windows is told about it, and charts
 // rewritten there: read-only, in use, in a folder moved away, with an access list of their own.
 
-#include "quarrow/mdlMain.h"
+#include "quarrow/Run.h"
 #include "toolkit/platform/win32.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
@@ -105,13 +105,13 @@ TEST(WindowsQuarrowRun, AChartInUseStaysAsItWasWithNoBackupAndIsReportedSo) {
       HeldOpen editor(t / u"a.bms");
       ASSERT_TRUE(editor.IsOpen());
       for (int run = 0; run < 2; ++run) {
-        const RunResult result = quarrow::Run(options);
+        const RunResult result = quarrow::Run(user.Context(), options);
         ASSERT_EQ(result.Failures.size(), 1u) << backup;
         EXPECT_NE(result.Failures[0].Reason.find(u"使用中"), std::u16string::npos) << U8(result.Failures[0].Reason);
       }
       EXPECT_EQ(t.Names(), std::vector<std::u16string>{u"a.bms"}) << "neither a backup nor a temporary file";
     }
-    EXPECT_TRUE(quarrow::Run(options).Failures.empty());
+    EXPECT_TRUE(quarrow::Run(user.Context(), options).Failures.empty());
     EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
     EXPECT_EQ(t.Names().size(), backup ? 2u : 1u);
   }
@@ -125,12 +125,12 @@ TEST(WindowsQuarrowRun, AFolderMovedDuringTheRunIsTheOneWorkedIn) {
   ScriptedUser user;
   // Moved once the first chart has taken its place; a new folder takes the old path.
   user.view->on_events = [&](int) {
-    if (platform::FileExists(t / u"songs/a.bms~1.mbk") && platform::RenameReplace(songs, t / u"moved")) {
+    if (platform::FileExists(t / u"songs/a.bms~1.mbk") && MoveReplacing(songs, t / u"moved")) {
       t.MakeFolder(u"songs");
       t.Write(u"songs/a.bms", "someone else's");
     }
   };
-  const RunResult result = quarrow::Run(RewriteWavToOgg(songs, true));
+  const RunResult result = quarrow::Run(user.Context(), RewriteWavToOgg(songs, true));
   ASSERT_TRUE(platform::FolderExists(t / u"moved"));
   // Windows goes on through the folder's opening. Wine names entries by the path they were opened
   // by, which leads elsewhere now: the charts there fail and are reported, and a later run in the
@@ -139,7 +139,7 @@ TEST(WindowsQuarrowRun, AFolderMovedDuringTheRunIsTheOneWorkedIn) {
   for (const auto& chart : charts) placed += t.Read(chart) == "#WAV01 a.ogg\r\n";
   EXPECT_EQ(placed + result.Failures.size(), 3u);
   user.view->on_events = nullptr;
-  EXPECT_TRUE(quarrow::Run(RewriteWavToOgg(t / u"moved", true)).Failures.empty());
+  EXPECT_TRUE(quarrow::Run(user.Context(), RewriteWavToOgg(t / u"moved", true)).Failures.empty());
   for (const auto& chart : charts) EXPECT_EQ(t.Read(chart) + t.Read(chart + u"~1.mbk"), "#WAV01 a.ogg\r\n#WAV01 a.wav\r\n");
   EXPECT_EQ(t.Names(u"moved").size(), 6u) << "no temporary file";
   EXPECT_EQ(t.Names(u"songs"), std::vector<std::u16string>{u"a.bms"});
@@ -156,7 +156,7 @@ TEST(WindowsQuarrowRun, AReadOnlyChartIsRewrittenAndItsBackupIsItsOldSelf) {
   platform::IoError error;
   ASSERT_TRUE(platform::PathInfo(chart, old_chart, error));
   ScriptedUser user;
-  EXPECT_TRUE(quarrow::Run(RewriteWavToOgg(t.Path(), true)).Failures.empty());
+  EXPECT_TRUE(quarrow::Run(user.Context(), RewriteWavToOgg(t.Path(), true)).Failures.empty());
   EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
   EXPECT_EQ(t.Read(u"a.bms~1.mbk"), "#WAV01 a.wav\r\n");
   EXPECT_EQ(AttributesOf(chart), platform::kAttrNormal) << "read-only no more, as on POSIX";
@@ -175,7 +175,7 @@ TEST(WindowsQuarrowRun, ARewrittenChartKeepsTheAccessListOfTheOldOne) {
   const std::u16string list = AccessList(chart);
   ASSERT_NE(list, AccessList(plain));
   ScriptedUser user;
-  EXPECT_TRUE(quarrow::Run(RewriteWavToOgg(t.Path(), false)).Failures.empty());
+  EXPECT_TRUE(quarrow::Run(user.Context(), RewriteWavToOgg(t.Path(), false)).Failures.empty());
   EXPECT_EQ(t.Read(u"a.bms"), "#WAV01 a.ogg\r\n");
   EXPECT_EQ(U8(AccessList(chart)), U8(list));
 }

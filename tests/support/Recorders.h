@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/clsCancel.h"
-#include "toolkit/mdlAppGlobal.h"
-#include "toolkit/mdlMessages.h"
+#include "toolkit/run/Progress.h"
+#include "toolkit/run/Context.h"
+#include "toolkit/run/Messages.h"
 
 // The next scripted Yes/No answer; No when none is left.
 inline bool TakeAnswer(std::deque<bool>& answers) {
@@ -24,8 +24,6 @@ struct RecordedMessage { std::u16string text, title; MsgIcon icon; bool question
 
 class RecordingMessages : public MessageSink {
  public:
-  RecordingMessages() { mdlMessages::SetSink(this); }
-  ~RecordingMessages() override { mdlMessages::SetSink(nullptr); }
   void ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) override {
     messages.push_back({text, title, icon, false});
   }
@@ -37,7 +35,7 @@ class RecordingMessages : public MessageSink {
   std::deque<bool> answers;  // Yes/No answers in order; No when none is left
 };
 
-class ScriptedCancelView : public CancelView {
+class ScriptedProgressView : public ProgressView {
  public:
   void SetCaption(const std::u16string& text) override { log.push_back(u"caption:" + text); }
   void SetTitle(const std::u16string& text) override { log.push_back(u"title:" + text); }
@@ -66,14 +64,10 @@ class ScriptedCancelView : public CancelView {
   std::function<void()> click;
 };
 
-// A run's user for the length of a test: messages recorded and answered, the progress dialog scripted.
+// A run's user for the length of a test: messages recorded and answered, the progress dialog scripted;
+// and the context a run started by the test is handed.
 struct ScriptedUser {
-  ScriptedUser() {
-    auto owned = std::make_unique<ScriptedCancelView>();
-    view = owned.get();
-    mdlAppGlobal::SetCancelView(std::move(owned));
-  }
-  ~ScriptedUser() { mdlAppGlobal::SetCancelView(nullptr); }
+  RunContext Context() { return {files, progress, messages, u""}; }
   const RecordedMessage& Last() const { return messages.messages.back(); }
   // Whether the progress dialog ever showed this line (as "caption:", "title:" or "text:").
   bool Showed(const std::u16string& entry) const {
@@ -81,5 +75,8 @@ struct ScriptedUser {
   }
 
   RecordingMessages messages;
-  ScriptedCancelView* view;
+  ScriptedProgressView scripted_view;
+  ScriptedProgressView* view = &scripted_view;
+  RunProgress progress{scripted_view};
+  FileFilter files;
 };

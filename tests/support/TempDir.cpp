@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <random>
 
 #ifdef _WIN32
@@ -14,7 +15,7 @@ std::u16string MakeTempFolder() {
                                                                  : platform::CurrentDirectory();
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::u16string path = platform::JoinPath(root, u"charttools-" + platform::DecodeUtf8(std::to_string(random())));
+    const std::u16string path = platform::JoinPath(root, u"charttools-" + text::DecodeUtf8(std::to_string(random())));
     if (platform::CreateFolder(path)) return path;
   }
   ADD_FAILURE() << "cannot make a temporary folder";
@@ -25,9 +26,31 @@ std::u16string MakeTempFolder() {
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/charttools-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a temporary folder";
-  return platform::DecodeUtf8(pattern);
+  return text::DecodeUtf8(pattern);
 }
 #endif
+
+namespace {
+std::filesystem::path FsPath(const std::u16string& path) {
+#ifdef _WIN32
+  return std::filesystem::path(std::wstring(path.begin(), path.end()));
+#else
+  return std::filesystem::path(U8(path));
+#endif
+}
+}  // namespace
+
+bool MoveReplacing(const std::u16string& from, const std::u16string& to) {
+  std::error_code error;
+  std::filesystem::rename(FsPath(from), FsPath(to), error);
+  return !error;
+}
+
+bool ChangeDirectory(const std::u16string& path) {
+  std::error_code error;
+  std::filesystem::current_path(FsPath(path), error);
+  return !error;
+}
 
 void Touch(const std::u16string& path, const std::string& bytes) {
 #ifdef _WIN32

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "toolkit/platform/fs.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/Codecs.h"
 
 // Readable form of a text in failure messages.
-inline std::string U8(const std::u16string& s) { return platform::ToUtf8(s); }
+inline std::string U8(const std::u16string& s) { return text::ToUtf8(s); }
 
 // A name as an archive unpacked on Linux stores it, in Shift-JIS bytes, as listed (on Windows, text).
 inline std::u16string ShiftJisName(const std::u16string& text) {
-  return platform::PathSeparator() == u'\\' ? text : platform::DecodeNativeName(platform::ToCp932(text));
+  return platform::PathSeparator() == u'\\' ? text : text::DecodeNativeName(text::ToCp932(text));
 }
 
 // A path written with "/" as this platform writes it ("\" on Windows).
@@ -57,6 +57,10 @@ inline std::vector<std::u16string> Names(const std::u16string& folder) {
 }
 
 std::u16string MakeTempFolder();
+// What tests do and no program does: a rename that replaces what stands at `to` (an editor saving,
+// a folder moved away), and a change of the process's current folder.
+bool MoveReplacing(const std::u16string& from, const std::u16string& to);
+bool ChangeDirectory(const std::u16string& path);
 // A file written without waiting for the disk, for tests that need many.
 void Touch(const std::u16string& path, const std::string& bytes = "");
 

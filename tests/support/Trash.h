@@ -25,7 +25,7 @@ struct DataHome {
 // back there. Gives the restored path, empty when the note says nothing usable.
 inline std::string Restore(const std::string& trash, const std::string& stored, const std::string& top = "") {
   std::string note;
-  EXPECT_TRUE(platform::ReadWholeFile(platform::DecodeUtf8(trash + "/info/" + stored + ".trashinfo"), note));
+  EXPECT_TRUE(platform::ReadWholeFile(text::DecodeUtf8(trash + "/info/" + stored + ".trashinfo"), note));
   if (note.rfind("[Trash Info]\n", 0) != 0 || note.find("\nDeletionDate=") == std::string::npos) return "";
   const std::size_t at = note.find("\nPath=") + 6;
   const std::string escaped = note.substr(at, note.find('\n', at) - at);

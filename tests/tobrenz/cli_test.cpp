@@ -1,4 +1,4 @@
-#include "tobrenz/cli.h"
+#include "tobrenz/Cli.h"
 
 #ifndef _WIN32
 #include "tests/support/Posix.h"

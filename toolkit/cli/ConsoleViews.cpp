@@ -1,7 +1,7 @@
 #include "toolkit/cli/ConsoleViews.h"
 
 #include "toolkit/platform/console.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/Codecs.h"
 
 namespace {
 
@@ -9,7 +9,7 @@ std::string Plain(const std::u16string& text) {
   // CR LF inside a message becomes a plain line break on the console; names show as a window
   // shows them.
   std::string out;
-  for (char c : platform::ToUtf8(platform::ReadableName(text))) {
+  for (char c : text::ToUtf8(text::ReadableName(text))) {
     if (c != '\r') out.push_back(c);
   }
   return out;
@@ -73,32 +73,32 @@ bool ConsoleMessages::AskYesNo(const std::u16string& text, const std::u16string&
   return assume_yes_;
 }
 
-ConsoleCancelView::ConsoleCancelView() : terminal_(platform::StderrIsTerminal()) { platform::CatchInterrupt(); }
+ConsoleProgressView::ConsoleProgressView() : terminal_(platform::StderrIsTerminal()) { platform::CatchInterrupt(); }
 
-void ConsoleCancelView::SetCaption(const std::u16string& text) {
+void ConsoleProgressView::SetCaption(const std::u16string& text) {
   caption_ = text;
   Draw();
 }
-void ConsoleCancelView::SetTitle(const std::u16string& text) {
+void ConsoleProgressView::SetTitle(const std::u16string& text) {
   title_ = text;
   Draw();
 }
-void ConsoleCancelView::SetText(const std::u16string& text) {
+void ConsoleProgressView::SetText(const std::u16string& text) {
   text_ = text;
   Draw();
 }
 
-void ConsoleCancelView::ShowDialog() {
+void ConsoleProgressView::ShowDialog() {
   shown_ = true;
   Draw();
 }
 
-void ConsoleCancelView::HideDialog() {
+void ConsoleProgressView::HideDialog() {
   if (shown_ && terminal_) platform::WriteText(stderr, "\r\033[K");
   shown_ = false;
 }
 
-void ConsoleCancelView::Draw() {
+void ConsoleProgressView::Draw() {
   if (!shown_ || !terminal_) return;
   std::u16string line = caption_;
   for (const std::u16string* part : {&title_, &text_}) {
@@ -110,15 +110,15 @@ void ConsoleCancelView::Draw() {
   // left free: some terminals wrap as soon as it is written).
   const int columns = platform::StderrColumns();
   line = FitColumns(line, columns > 1 ? columns - 1 : 99);
-  platform::Print(stderr, "\r\033[K%s", platform::ToUtf8(line).c_str());
+  platform::Print(stderr, "\r\033[K%s", text::ToUtf8(line).c_str());
   std::fflush(stderr);
 }
 
-void ConsoleCancelView::ProcessEvents() {
+void ConsoleProgressView::ProcessEvents() {
   if (platform::TakeInterrupt() && click_) click_();
 }
 
-bool ConsoleCancelView::AskStop(const std::u16string&, const std::u16string&) {
+bool ConsoleProgressView::AskStop(const std::u16string&, const std::u16string&) {
   // The stop button here is a signal, and it means stop.
   platform::WriteText(stderr, "stopping at the user's request\n");
   return true;

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "toolkit/clsCancel.h"
-#include "toolkit/mdlMessages.h"
+#include "toolkit/run/Progress.h"
+#include "toolkit/run/Messages.h"
 
 // The same Japanese texts as the windows' message boxes. A result (a message without icon) goes to
 // stdout as it stands; warnings (a message that stopped the run too, whatever its icon), errors and
@@ -34,9 +34,9 @@ std::u16string FitColumns(const std::u16string& line, int columns);
 
 // One progress line on stderr when it is a terminal, and Ctrl+C (or a request to terminate or hang
 // up) as the stop button, taken as confirmed: no question is asked.
-class ConsoleCancelView : public CancelView {
+class ConsoleProgressView : public ProgressView {
  public:
-  ConsoleCancelView();
+  ConsoleProgressView();
   void SetCaption(const std::u16string& text) override;
   void SetTitle(const std::u16string& text) override;
   void SetText(const std::u16string& text) override;

@@ -14,7 +14,7 @@
 
 #include "toolkit/gui/QtText.h"
 
-namespace mdlGui {
+namespace gui {
 namespace {
 
 template <class Control>
@@ -73,7 +73,9 @@ QListWidgetItem* NameItem(const std::u16string& stored) {
   return item;
 }
 
-std::u16string StoredName(const QListWidgetItem* item) { return FromQt(item->data(kStoredRole).toString()); }
+std::u16string ItemName(const QListWidgetItem *item) {
+  return FromQt(item->data(kStoredRole).toString());
+}
 
 std::vector<std::u16string> DroppedFiles(const QMimeData* data) {
   std::vector<std::u16string> paths;
@@ -88,7 +90,7 @@ std::vector<std::u16string> DroppedFiles(const QMimeData* data) {
     // A stored name that is not UTF-8 comes percent-encoded byte by byte; read as UTF-8 it would
     // lose those bytes, so it is taken as the bytes themselves.
     const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    paths.push_back(platform::DecodeUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+    paths.push_back(text::DecodeUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
   }
   return paths;
 }
@@ -111,4 +113,4 @@ bool TakeFileDrop(QEvent* event, const std::function<void(const QMimeData*)>& dr
   return true;
 }
 
-}  // namespace mdlGui
+}  // namespace gui

@@ -17,7 +17,7 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 
-namespace mdlGui {
+namespace gui {
 
 QLineEdit* TextBox(QWidget* parent, const QString& name);
 QCheckBox* CheckBox(QWidget* parent, const QString& name, const QString& caption, const QString& tip = QString());
@@ -46,7 +46,7 @@ bool ShownBefore(const QString& a, const QString& b);
 
 // An item for a stored name: shows it readably, keeps the name itself for every operation.
 QListWidgetItem* NameItem(const std::u16string& stored);
-std::u16string StoredName(const QListWidgetItem* item);
+std::u16string ItemName(const QListWidgetItem *item);
 
 // The local files of a drop, in their order.
 std::vector<std::u16string> DroppedFiles(const QMimeData* data);
@@ -54,4 +54,4 @@ std::vector<std::u16string> DroppedFiles(const QMimeData* data);
 // goes to `dropped`; false for any other event.
 bool TakeFileDrop(QEvent* event, const std::function<void(const QMimeData*)>& dropped);
 
-}  // namespace mdlGui
+}  // namespace gui

@@ -1,5 +1,6 @@
 #include "toolkit/gui/FilterFrame.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGridLayout>
@@ -12,15 +13,15 @@
 #include "toolkit/gui/Controls.h"
 #include "toolkit/gui/PathBox.h"
 #include "toolkit/gui/QtText.h"
-#include "toolkit/gui/frmBase.h"
-#include "toolkit/mdlAppGlobal.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/gui/MainWindowBase.h"
+#include "toolkit/files/Paths.h"
 #include "toolkit/platform/fs.h"
 
-namespace mdlGui {
+namespace gui {
 
-FilterFrame::FilterFrame(frmBase& window, const QString& caption, bool sorted, PathBox& target, QPushButton* refresh)
+FilterFrame::FilterFrame(MainWindowBase& window, const QString& caption, bool sorted, PathBox& target, QPushButton* refresh)
     : QGroupBox(caption), window_(window), target_(target) {
+  files_.Pump = [] { QApplication::processEvents(); };
   setObjectName(QStringLiteral("frmSelect"));
   chkExt_[0] = CheckBox(this, QStringLiteral("chkExt0"), QStringLiteral(u"絞り込む(&M)"),
                         QStringLiteral(u"指定したファイルを操作の対象にします。"));
@@ -87,11 +88,11 @@ void FilterFrame::ShowFilter(const RunOptionsBase& options) {
 }
 
 void FilterFrame::RefreshFileList(const std::u16string& folder) {
-  mdlTools::SetCurrentFolder(folder);
+  window_.SetCurrentFolder(folder);
   RunOptionsBase options;
   ReadFilter(options);
-  mdlRun::SetFileFilter(options);
-  clsFilter& filter = mdlAppGlobal::Filter();
+  FileFilter& filter = files_;
+  run::SetFileFilter(filter, options);
   filter.MakeFileList(folder);
   lstFiles_->setUpdatesEnabled(false);
   lstFiles_->clear();
@@ -129,4 +130,4 @@ bool FilterFrame::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-}  // namespace mdlGui
+}  // namespace gui

@@ -6,16 +6,16 @@
 #include <array>
 #include <string>
 
-#include "toolkit/mdlRun.h"
+#include "toolkit/run/Run.h"
 
 class QCheckBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-namespace mdlGui {
+namespace gui {
 
-class frmBase;
+class MainWindowBase;
 class PathBox;
 
 class FilterFrame : public QGroupBox {
@@ -24,12 +24,11 @@ class FilterFrame : public QGroupBox {
  public:
   // The frame fills its list whenever `target` applies a folder; files dropped on the list go to
   // `target`. `refresh`, when given, stands in the frame above the list.
-  FilterFrame(frmBase& window, const QString& caption, bool sorted, PathBox& target, QPushButton* refresh = nullptr);
+  FilterFrame(MainWindowBase& window, const QString& caption, bool sorted, PathBox& target, QPushButton* refresh = nullptr);
 
   QCheckBox* chkExt(int index) const { return chkExt_.at(index); }
   QLineEdit* txtExt(int index) const { return txtExt_.at(index); }
   QListWidget* lstFiles() const { return lstFiles_; }
-  const std::u16string& LastFilter(int index) const { return last_filter_.at(index); }
 
   // The texts of both boxes become the last applied ones (start-up).
   void RememberFilters();
@@ -46,12 +45,13 @@ class FilterFrame : public QGroupBox {
  private:
   void CopyFileName(bool with_folder);
 
-  frmBase& window_;
+  MainWindowBase& window_;
   PathBox& target_;
   std::array<QCheckBox*, 2> chkExt_{};
   std::array<QLineEdit*, 2> txtExt_{};
   QListWidget* lstFiles_ = nullptr;
   std::array<std::u16string, 2> last_filter_;
+  FileFilter files_;  // the builder of the window's file list
 };
 
-}  // namespace mdlGui
+}  // namespace gui

@@ -6,13 +6,13 @@
 
 #include "toolkit/gui/Controls.h"
 #include "toolkit/gui/QtText.h"
-#include "toolkit/gui/frmBase.h"
-#include "toolkit/mdlTools.h"
+#include "toolkit/gui/MainWindowBase.h"
+#include "toolkit/files/Paths.h"
 #include "toolkit/platform/fs.h"
 
-namespace mdlGui {
+namespace gui {
 
-PathBox::PathBox(frmBase& window, QLineEdit* box, QComboBox* folders, QListWidget* sorter)
+PathBox::PathBox(MainWindowBase& window, QLineEdit* box, QComboBox* folders, QListWidget* sorter)
     : QObject(box), window_(window), box_(box), folders_(folders), sorter_(sorter) {
   window.WatchTextBox(box);
   box->installEventFilter(this);
@@ -26,7 +26,7 @@ PathBox::PathBox(frmBase& window, QLineEdit* box, QComboBox* folders, QListWidge
 
 std::u16string PathBox::Text() const {
   const std::u16string shown = FromQt(box_->text());
-  return shown == platform::ReadableName(stored_) ? stored_ : shown;
+  return shown == text::ReadableName(stored_) ? stored_ : shown;
 }
 
 void PathBox::SetText(const std::u16string& path) {
@@ -37,19 +37,19 @@ void PathBox::SetText(const std::u16string& path) {
 void PathBox::SetValid(bool ok) { ShowValid(box_, ok); }
 
 std::u16string PathBox::Check() {
-  const std::u16string path = mdlTools::CheckPathBox(Text());
+  const std::u16string path = paths::CheckPathBox(Text(), window_.CurrentFolder());
   SetValid(!path.empty());
   return path;
 }
 
 void PathBox::Refresh(bool force) {
   if (!Refreshes || Check().empty()) return;
-  const std::u16string folder = mdlTools::GetExistingFolder(Text(), u"");
+  const std::u16string folder = paths::GetExistingFolder(Text(), window_.CurrentFolder());
   if (folder.empty()) return;
   SetText(folder);
   box_->end(false);
   if (folder != last_path_ || force) {
-    frmBase::Busy busy(window_);
+    MainWindowBase::Busy busy(window_);
     last_path_ = folder;
     if (Applied) Applied();
     FillFolderList();
@@ -89,7 +89,7 @@ void PathBox::ChooseFolder() {
 }
 
 void PathBox::DropPath(const QMimeData* data) {
-  const std::u16string folder = mdlTools::GetDropFolder(DroppedFiles(data));
+  const std::u16string folder = paths::GetDropFolder(DroppedFiles(data));
   if (folder.empty()) return;
   SetText(folder);
   Refresh(true);
@@ -105,4 +105,4 @@ bool PathBox::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-}  // namespace mdlGui
+}  // namespace gui

@@ -12,16 +12,16 @@ class QLineEdit;
 class QListWidget;
 class QMimeData;
 
-namespace mdlGui {
+namespace gui {
 
-class frmBase;
+class MainWindowBase;
 
 class PathBox : public QObject {
   Q_OBJECT
 
  public:
   // `folders` and its hidden sorted work list `sorter` come together, or not at all.
-  PathBox(frmBase& window, QLineEdit* box, QComboBox* folders = nullptr, QListWidget* sorter = nullptr);
+  PathBox(MainWindowBase& window, QLineEdit* box, QComboBox* folders = nullptr, QListWidget* sorter = nullptr);
 
   QLineEdit* Box() const { return box_; }
   QComboBox* Folders() const { return folders_; }
@@ -54,7 +54,7 @@ class PathBox : public QObject {
  private:
   void ChooseFolder();
 
-  frmBase& window_;
+  MainWindowBase& window_;
   QLineEdit* box_;
   QComboBox* folders_;
   QListWidget* sorter_;
@@ -62,4 +62,4 @@ class PathBox : public QObject {
   std::u16string last_path_;
 };
 
-}  // namespace mdlGui
+}  // namespace gui

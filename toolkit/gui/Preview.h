@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/gui/frmList.h"
-#include "toolkit/mdlRun.h"
+#include "toolkit/gui/ListWindow.h"
+#include "toolkit/run/Run.h"
 
-namespace mdlGui {
+namespace gui {
 
 struct Plan {
   std::vector<ListItem> Items;
@@ -28,4 +28,4 @@ struct Plan {
   static QStringList Headers();
 };
 
-}  // namespace mdlGui
+}  // namespace gui

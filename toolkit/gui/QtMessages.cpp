@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "toolkit/gui/QtText.h"
-#include "toolkit/mdlEvents.h"
 #include "toolkit/platform/shell.h"
 
 namespace {
@@ -30,16 +29,16 @@ QMessageBox::Icon IconOf(MsgIcon icon) {
 // A stored name inside a message reads as a person reads it.
 void QtMessages::ShowMessage(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
   QMessageBox box(IconOf(icon), ToQt(title), Readable(text), QMessageBox::Ok, parent_);
-  mdlGui::AskUser(box);
+  gui::AskUser(box);
 }
 
 bool QtMessages::AskYesNo(const std::u16string& text, const std::u16string& title, MsgIcon icon) {
   QMessageBox box(IconOf(icon), ToQt(title), Readable(text), QMessageBox::Yes | QMessageBox::No, parent_);
   box.setDefaultButton(QMessageBox::No);
-  return mdlGui::AskUser(box) == QMessageBox::Yes;
+  return gui::AskUser(box) == QMessageBox::Yes;
 }
 
-namespace mdlGui {
+namespace gui {
 
 int AskUser(QMessageBox& box) {
   std::vector<QCursor> held;
@@ -52,8 +51,7 @@ int AskUser(QMessageBox& box) {
   return answer;
 }
 
-void InstallServices() {
-  mdlEvents::SetDoEvents([] { QApplication::processEvents(); });
+void InstallDesktopOpener() {
 #ifndef _WIN32
   // Windows has a shell of its own, which the platform layer reaches (Explorer, the choice of a
   // program); elsewhere the desktop's opener serves.
@@ -74,4 +72,4 @@ void SelectAllKey(QLineEdit* box, int key_code, int shift) {
   if ((shift & 2) != 0 && key_code == 65) SelectAllText(box);
 }
 
-}  // namespace mdlGui
+}  // namespace gui

@@ -1,10 +1,9 @@
-// Message boxes for the windows, and the pieces that hand the toolkit the window system's services:
-// the event pump of a run and the desktop's opener.
+// Message boxes for the windows, and the desktop's opener handed to the toolkit.
 #pragma once
 
 #include <QWidget>
 
-#include "toolkit/mdlMessages.h"
+#include "toolkit/run/Messages.h"
 
 class QLineEdit;
 class QMessageBox;
@@ -20,17 +19,17 @@ class QtMessages : public MessageSink {
   QWidget* parent_;
 };
 
-namespace mdlGui {
+namespace gui {
 
 // Shows a message box and waits for its answer. While the user is asked, the pointer is the usual
 // one, whatever work showed the hourglass; that pointer comes back afterwards.
 int AskUser(QMessageBox& box);
 
-// Installs the Qt event pump for runs and the desktop opener for ShellOpen.
-void InstallServices();
+// Installs the desktop's opener for ShellOpen.
+void InstallDesktopOpener();
 
 // Selects a text box's whole text; Ctrl+A (key code 65 with the Ctrl bit 2) does the same.
 void SelectAllText(QLineEdit* box);
 void SelectAllKey(QLineEdit* box, int key_code, int shift);
 
-}  // namespace mdlGui
+}  // namespace gui

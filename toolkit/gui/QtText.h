@@ -4,7 +4,7 @@
 #include <QString>
 #include <string>
 
-#include "toolkit/platform/text.h"
+#include "toolkit/text/Codecs.h"
 
 // Unit for unit: the escape units of a stored name come back unchanged.
 inline QString ToQt(const std::u16string& text) {
@@ -16,4 +16,4 @@ inline std::u16string FromQt(const QString& text) {
 }
 
 // A stored name or path as a person reads it.
-inline QString Readable(const std::u16string& text) { return ToQt(platform::ReadableName(text)); }
+inline QString Readable(const std::u16string& text) { return ToQt(text::ReadableName(text)); }

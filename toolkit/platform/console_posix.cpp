@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "toolkit/platform/console.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/Codecs.h"
 
 namespace platform {
 namespace {
@@ -19,7 +19,7 @@ extern "C" void OnStopSignal(int number) {
 
 std::vector<std::u16string> ProgramArguments(int argc, char** argv) {
   std::vector<std::u16string> args;
-  for (int i = 0; i < argc; ++i) args.push_back(DecodeNativePath(argv[i]));
+  for (int i = 0; i < argc; ++i) args.push_back(text::DecodeNativePath(argv[i]));
   return args;
 }
 

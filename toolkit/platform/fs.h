@@ -218,7 +218,6 @@ class FolderLock {
   // False when another run holds the folder (error stays empty) or the folder cannot be examined.
   // On a file system that has no locks the run goes on unlocked: Exclusive() then says so.
   [[nodiscard]] bool Acquire(const Folder& folder, IoError& error);
-  bool Held() const { return held_; }
   // True when no other run can hold the folder at the same time, so that what a killed run left
   // behind in it may be removed.
   bool Exclusive() const { return exclusive_; }
@@ -266,8 +265,6 @@ bool SetFileTimes(const std::u16string& path, const FileTimes& times);
 // True when both paths name the same existing file or folder.
 bool SameFile(const std::u16string& a, const std::u16string& b);
 
-// Renames a file, atomically replacing an existing file at `to`.
-bool RenameReplace(const std::u16string& from, const std::u16string& to);
 // Deletes a file even when it is read-only; a link is deleted as a link. Refuses folders.
 bool RemoveFile(const std::u16string& path);
 // Deletes a folder with all it holds, never following a link; a file or link is deleted itself.
@@ -290,7 +287,6 @@ bool ReadWholeFile(const std::u16string& path, std::string& bytes, IoError& erro
 // cannot be examined: such a path names nothing.
 std::u16string AbsolutePath(const std::u16string& path);
 std::u16string CurrentDirectory();
-bool ChangeDirectory(const std::u16string& path);
 
 // The folder a path lies in ("/a" for "/a/b", the root for "/a"); empty for a root or a bare name.
 std::u16string ParentFolder(const std::u16string& path);
@@ -299,7 +295,7 @@ std::u16string LastName(const std::u16string& path);
 
 // The name an existing entry is stored under, found as the file system finds names (on Windows
 // whatever the letter case the path gives it); empty when nothing is there.
-std::u16string StoredName(const std::u16string& path);
+std::u16string StoredNameAt(const std::u16string &path);
 
 // The target of a shortcut file; empty when the path is none or its target cannot be read. Symbolic
 // links need no such help (the file system follows them), so on POSIX this is always empty.

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "toolkit/clsFileString.h"
+#include "toolkit/text/Compare.h"
 
 namespace platform {
 
@@ -22,7 +22,7 @@ void SortByName(std::vector<DirEntry>& entries) {
   std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
     const std::size_t n = std::min(a.Name.size(), b.Name.size());
     for (std::size_t i = 0; i < n; ++i) {
-      const char16_t x = clsFileString::FoldAscii(a.Name[i]), y = clsFileString::FoldAscii(b.Name[i]);
+      const char16_t x = text::FoldAscii(a.Name[i]), y = text::FoldAscii(b.Name[i]);
       if (x != y) return x < y;
     }
     return a.Name.size() != b.Name.size() ? a.Name.size() < b.Name.size() : a.Name < b.Name;

@@ -4,7 +4,7 @@
 
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/shell.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/Codecs.h"
 
 extern char** environ;
 
@@ -18,7 +18,7 @@ ShellHandler& Handler() {
 
 // The desktop's opener, started in the background so that no program it opens can hold the caller.
 int XdgOpen(const std::u16string& path) {
-  std::string target = ToUtf8(path);
+  std::string target = text::ToUtf8(path);
   char shell[] = "/bin/sh", flag[] = "-c", name[] = "sh";
   char script[] = "xdg-open \"$1\" </dev/null >/dev/null 2>&1 &";
   char* argv[] = {shell, flag, script, name, target.data(), nullptr};

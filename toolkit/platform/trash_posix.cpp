@@ -19,7 +19,7 @@
 
 #include "toolkit/platform/fs.h"
 #include "toolkit/platform/fs_posix.h"
-#include "toolkit/platform/text.h"
+#include "toolkit/text/Codecs.h"
 
 namespace platform {
 namespace {
@@ -209,7 +209,7 @@ bool MoveIn(int folder, const std::string& native, int files, const std::string&
 
 bool Folder::Trash(const std::u16string& name, IoError& error) const {
   const int folder = static_cast<int>(handle_);
-  const std::string native = ToUtf8(name);
+  const std::string native = text::ToUtf8(name);
   struct stat st {};
   if (fstatat(folder, native.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Failed(error);
   // Where the entry really is: the folder's own path as the system knows it, and still the folder
