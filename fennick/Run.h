@@ -69,7 +69,7 @@ std::u16string ResultText(const RunState& state);
 void ReadRunOptions(RunState& state, const RunOptions& options);
 // The last name of a path (its folder name); empty for a root.
 std::u16string LastComponent(const std::u16string& path);
-// The material specification of a sound set folder as a chart's text: the set name's CP932 bytes
+// The tag that names a sound set folder as a chart's text: the set name's CP932 bytes
 // read back, so that a name stored in Shift-JIS bytes goes into a Shift-JIS chart as those very
 // bytes, into a UTF-8 chart as the text they spell, and equals a tag a chart already holds. A name
 // with no CP932 form stays as it is (only a UTF-8 chart can hold it); bytes that spell no text stay
