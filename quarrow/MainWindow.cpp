@@ -171,7 +171,7 @@ void MainWindow::ShowSettings(const settings::SettingsTable& table) {
 
 bool MainWindow::SaveFiles() {
   const bool settings = MainWindowBase::SaveFiles();
-  const bool rules = SaveRuleFile(RuleList(), RuleFilePath(ProgramFolder(), ProgramName()), Messages());
+  const bool rules = SaveRuleFile(RuleList(), OwnRuleFile(), Messages());
   return settings && rules;
 }
 

@@ -65,7 +65,9 @@ class MainWindow : public gui::MainWindowBase {
   void RefreshAll() override { path_[1]->Refresh(true); }
   void ShowSettings(const settings::SettingsTable& table) override;
   void StoreSettings(settings::SettingsTable& table) const override { ReadRunOptions().ToSettings(table); }
-  void AfterSettings() override { LoadRules(RuleFilePath(ProgramFolder(), ProgramName())); }
+  void AfterSettings() override { LoadRules(OwnRuleFile()); }
+  // The rule file beside the program, which the window reads at start and writes at the end.
+  std::u16string OwnRuleFile() const { return RuleFilePath(ProgramFolder(), ProgramName()); }
   bool SaveFiles() override;
   BoundRun BindRun() override;
   bool eventFilter(QObject* watched, QEvent* event) override;

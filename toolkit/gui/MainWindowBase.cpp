@@ -347,7 +347,7 @@ void MainWindowBase::OnPreview() {
   std::map<std::u16string, bool> answers;
   // A run that stopped at a warning has said why; one the user stopped shows no half a list.
   RememberedAnswers remembered(answers, messages_);
-  if (run(RunContext{files_, progress_, remembered, current_folder_}, &plan).Outcome != RunOutcome::Finished) return;
+  if (run(ContextWith(remembered), &plan).Outcome != RunOutcome::Finished) return;
   preview_answers_ = std::move(answers);
   preview_run_ = std::move(run);
   preview_plan_ = std::move(plan);
@@ -367,7 +367,7 @@ void MainWindowBase::OnStartPreviewed() {
   if (running_ || !preview_) return;
   const QPointer<ListWindow> list = preview_;
   RememberedAnswers remembered(preview_answers_, messages_);
-  const RunContext context{files_, progress_, remembered, current_folder_};
+  const RunContext context = ContextWith(remembered);
   Plan now;
   list->setEnabled(false);
   const RunResult check = preview_run_(context, &now);

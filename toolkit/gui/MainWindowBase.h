@@ -104,7 +104,9 @@ class MainWindowBase : public QMainWindow {
 
   // The window's services, and what a run started from it is handed.
   MessageSink& Messages() const { return messages_; }
-  RunContext Context() { return {files_, progress_, messages_, current_folder_}; }
+  RunContext Context() { return ContextWith(messages_); }
+  // The same, its messages going to `messages` instead.
+  RunContext ContextWith(MessageSink& messages) { return {files_, progress_, messages, current_folder_}; }
   // The program's folder as the file system spells it.
   const std::u16string& ProgramFolder() const { return program_folder_; }
   // The name the program's own files are named after.
