@@ -125,9 +125,9 @@ TEST_F(TobrenzWindow, TheHourglassShowsOnlyWhileTheWorkRuns) {
   window.reset();  // before the dialog it shows progress in
 }
 
-// Each pair with the file that would go and the one that stays, and what would fail; the start runs
-// it (a folder changed meanwhile: see Fennick's preview).
-TEST_F(TobrenzWindow, APreviewListsThePairsAndStartsTheRunItShowed) {
+// Each pair with the file that would go and the one that stays, and what would fail. (That a preview
+// changes nothing, and how its start runs it, is the window base's: see Fennick's preview.)
+TEST_F(TobrenzWindow, APreviewListsThePairsWithWhatWouldFail) {
   for (const auto& [name, size] : {std::pair{u"photo.png", 10}, {u"photo.bmp", 60}, {u"pic.png", 50}, {u"pic.bmp", 20},
                                    {u"song.bms", 5}, {u"song.bmp", 9}})
     target.Write(name, std::string(size, 'x'));
@@ -140,11 +140,6 @@ TEST_F(TobrenzWindow, APreviewListsThePairsAndStartsTheRunItShowed) {
                                      (target / u"photo.bmp") + u"|削除|60 バイト", u"  残す: " + (target / u"photo.png") + u" (10 バイト)",
                                      (target / u"pic.png") + u"|削除|50 バイト", u"  残す: " + (target / u"pic.bmp") + u" (20 バイト)",
                                      u"実行した場合の結果: 削除\".bmp\" / 対象ファイル = 1 / 2\n処理できなかったファイル・フォルダ = 1"}));
-  EXPECT_EQ(target.Names().size() + messages.messages.size(), 6u) << "nothing deleted, nothing told";
-  Click(list->cmdStart());
-  EXPECT_EQ(std::make_pair(Last().text.substr(0, Last().text.find(u'\r')), target.Names()),
-            std::make_pair(std::u16string(u"削除\".bmp\" / 対象ファイル = 1 / 2"),
-                           TextList{u"photo.png", u"pic.bmp", u"song.bmp", u"song.bms"}));
 }
 
 // Ten thousand items are rows of one model in one view, with no widget of their own; Esc closes.
