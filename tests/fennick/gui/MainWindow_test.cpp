@@ -112,32 +112,9 @@ TEST_F(FennickWindow, FolderListsStepWithTheKeysAndChooseOnEnterOrAClick) {
       << "the target keeps its list";
 }
 
-// The overlap question, and the boxes it turns red, are the run's: see its tests.
-TEST_F(FennickWindow, ARunBehindTheProgressDialog) {
-  const std::u16string base = app.MakeFolder(u"Material");
-  app.MakeFolder(u"Material/song");
-  app.Write(u"Material/song/kick.wav", "K");
-  const std::u16string song = target.MakeFolder(u"song");
-  target.Write(u"song/a.bms", "#WAV01 kick.wav\r\n#WAV02 snare.wav\r\n#WAV03 <x>kick.wav\r\n");
-  target.Write(u"song/kick.wav", "K");
-  MainWindow& w = Open(song);
-  Enter(w.txtPath(0), base);
-  Click(w.chkTrash());
-  WatchRun();
-  const DataHome home(app / u"data");
-  Click(w.cmdGo());
-  ExpectRunHeldTheWindow();
-  // Sync deletion to the trash, conversion in normal mode from the base folder, and the backup all
-  // reach the run.
-  EXPECT_EQ(std::make_pair(target.Read(u"song/a.bms"), target.Names(u"song")),
-            std::make_pair(std::string("#WAV01 <song>kick.wav\r\n#WAV02 snare.wav\r\n#WAV03 <x>kick.wav\r\n"),
-                           TextList{u"a.bms", u"a.bms~1.cbk"}));
-  EXPECT_EQ(Last().text, u"同期削除数 = 1 (ごみ箱へ移動)\r\nマテリアル変換 処理/対象 = 1 / 1");
-}
-
 // What sync deletion would delete (a folder with how many entries it holds) and the charts it would
-// convert; the start runs it unless the folders changed meanwhile, without asking again what the
-// preview asked (here: the sound set lies in the chart folder).
+// convert; the start runs it (to the trash, with backups) unless the folders changed meanwhile,
+// without asking again what the preview asked (here: the sound set lies in the chart folder).
 TEST_F(FennickWindow, APreviewListsDeletionsAndConversions) {
   for (const char16_t* name : {u"song", u"song/drums", u"song/drums/loops", u"song/loops", u"song/loops/b"}) target.MakeFolder(name);
   for (const char16_t* name : {u"drums/kick.wav", u"drums/loops/x.wav", u"kick.wav", u"loops/a.wav", u"loops/b/c.wav"})
@@ -146,6 +123,8 @@ TEST_F(FennickWindow, APreviewListsDeletionsAndConversions) {
   MainWindow& w = Open(target / u"song");
   Enter(w.txtPath(0), target / u"song/drums");
   Click(w.optSrcType(1));
+  Click(w.chkTrash());
+  const DataHome home(app / u"data");
   messages.answers = {true};
   const QPointer<gui::ListWindow> list = Preview();
   ASSERT_TRUE(list);
@@ -153,7 +132,7 @@ TEST_F(FennickWindow, APreviewListsDeletionsAndConversions) {
   EXPECT_EQ(Listed(*list), (TextList{song(u"a.bms") + u"|書き換え|1 行", u"  変更前: #WAV01 kick.wav",
                                      u"  変更後: #WAV01 <drums>kick.wav", song(u"kick.wav") + u"|削除|ファイル",
                                      song(u"loops") + u"|削除|フォルダ (3 項目)",
-                                     u"実行した場合の結果: 同期削除数 = 2\nマテリアル変換 処理/対象 = 1 / 1"}));
+                                     u"実行した場合の結果: 同期削除数 = 2 (ごみ箱へ移動)\nマテリアル変換 処理/対象 = 1 / 1"}));
   const TextList before = target.Names(u"song");
   EXPECT_EQ(std::make_pair(before.size(), messages.messages.size()), std::make_pair(std::size_t{4}, std::size_t{1}));
 
@@ -163,8 +142,8 @@ TEST_F(FennickWindow, APreviewListsDeletionsAndConversions) {
             std::make_tuple(u"プレビュー", before, song(u"loops") + u"|削除|フォルダ (4 項目)"));
   Click(list->cmdStart());
   EXPECT_EQ(std::make_tuple(Last().text, target.Names(u"song"), messages.messages.size()),
-            std::make_tuple(u"同期削除数 = 2\r\nマテリアル変換 処理/対象 = 1 / 1", TextList{u"a.bms", u"a.bms~1.cbk", u"drums"},
-                            std::size_t{3})) << "asked once";
+            std::make_tuple(u"同期削除数 = 2 (ごみ箱へ移動)\r\nマテリアル変換 処理/対象 = 1 / 1",
+                            TextList{u"a.bms", u"a.bms~1.cbk", u"drums"}, std::size_t{3})) << "asked once";
 }
 
 }  // namespace
