@@ -71,7 +71,6 @@ TEST_F(ConvertLine, ModesAndSplits) {
 
 class ConvertChart : public ConvertLine {
  protected:
-  std::u16string Chart(const std::u16string& name) const { return platform::JoinPath(charts, name); }
   std::u16string charts = t.MakeFolder(u"charts");
 };
 
@@ -82,9 +81,9 @@ TEST_F(ConvertChart, OnlyTheSetTagsChange) {
   t.Write(u"charts/song.bms", before);
   t.Write(u"charts/same.bms", "#WAV01 none.wav\n#BMP01 <drums>kick.wav");
   ASSERT_TRUE(Convert(set, charts));
-  EXPECT_EQ(ReadBytes(Chart(u"song.bms")),
+  EXPECT_EQ(t.Read(u"charts/song.bms"),
             text::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 <drums>ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav\r\n");
-  EXPECT_EQ(ReadBytes(Chart(u"song.bms~1.cbk")), before);
+  EXPECT_EQ(t.Read(u"charts/song.bms~1.cbk"), before);
   EXPECT_EQ(Names(charts), (NameList{u"same.bms", u"song.bms", u"song.bms~1.cbk"}));
   EXPECT_EQ(std::make_pair(state.ProcessedCount, state.TargetCount), std::make_pair(1, 2));
 }
