@@ -110,10 +110,9 @@ TEST_F(TobrenzWindow, APreviewListsThePairsAndARunListsWhatFailed) {
 // The real progress dialog and message boxes, answered as they open: the hourglass shows while work
 // runs, not while the user confirms the stop or reads a message (a stored name in it reads as text).
 TEST_F(TobrenzWindow, TheHourglassShowsOnlyWhileTheWorkRuns) {
-  ProgressDialog real_dialog;
-  ProgressDialog* dialog = &real_dialog;
+  ProgressDialog dialog;
   QtMessages boxes;
-  MainWindow& w = Open(target.MakeFolder(u"a folder whose name makes the dialog's title long"), &boxes, dialog);
+  MainWindow& w = Open(target.MakeFolder(u"a folder whose name makes the dialog's title long"), &boxes, &dialog);
   boxes.SetParent(&w);
   QStringList seen;
   QTimer watch;
@@ -123,9 +122,9 @@ TEST_F(TobrenzWindow, TheHourglassShowsOnlyWhileTheWorkRuns) {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       QAbstractButton* yes = box->button(QMessageBox::Yes);
       seen << box->text() + pointer, (yes != nullptr ? yes : box->button(QMessageBox::Ok))->click();
-    } else if (seen.isEmpty() && dialog->isVisible() && dialog->windowTitle() != QStringLiteral(u"準備中")) {
-      const bool fits = dialog->width() > dialog->fontMetrics().horizontalAdvance(dialog->windowTitle());
-      seen << (fits ? "working" : "cut short") + pointer, dialog->findChild<QPushButton*>()->click();
+    } else if (seen.isEmpty() && dialog.isVisible() && dialog.windowTitle() != QStringLiteral(u"準備中")) {
+      const bool fits = dialog.width() > dialog.fontMetrics().horizontalAdvance(dialog.windowTitle());
+      seen << (fits ? "working" : "cut short") + pointer, dialog.findChild<QPushButton*>()->click();
     }
   });
   watch.start(0);
