@@ -206,7 +206,9 @@ TEST_F(TobrenzRun, DryRunForeseesTheRealRunAndChangesNothing) {
     const platform::FileTimes want = Stamp(dry ? 1500000000 : 1200000000);
     ASSERT_TRUE(platform::GetFileTimes(dir / u"p.png", kept));
     EXPECT_EQ(std::make_pair(kept.Write, kept.Access), std::make_pair(want.Write, want.Access));
-    if (dry) EXPECT_EQ(FilesIn(dir.Path()), before);
+    if (dry) {
+      EXPECT_EQ(FilesIn(dir.Path()), before);
+    }
   }
   EXPECT_EQ(runs[true], runs[false]);
   EXPECT_EQ(FilesIn(dir.Path()), (Files{{u"a.png", 10}, {u"a.b.b.bmp", 5}, {u"c.b.bmp", 20}, {u"p.png", 18}}));
