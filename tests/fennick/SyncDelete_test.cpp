@@ -17,7 +17,8 @@ class SyncDeleteTest : public FennickTest {
 // The name alone decides: files, whole folders, a file against a folder and the other way round.
 // (Which entry a name finds, by letter case or Shift-JIS bytes, is the folder index's.)
 TEST_F(SyncDeleteTest, DeletesEveryNamesakeWhateverItIs) {
-  for (const char16_t* name : {u"a.wav", u".hidden.wav", u"was_file", u"only_in_source.wav"}) t.Write(u"set/" + std::u16string(name), "x");
+  for (const char16_t* name : {u"a.wav", u".hidden.wav", u"was_file", u"only_in_source.wav"})
+    t.Write(u"set/" + std::u16string(name), "x");
   for (const char16_t* name : {u"set/was_folder", u"charts/was_file"}) t.MakeFolder(name);
   for (const char16_t* name : {u"a.wav", u".hidden.wav", u"was_folder", u"keep.wav", u"was_file/inner.wav"})
     t.Write(u"charts/" + std::u16string(name), "y");

@@ -75,7 +75,8 @@ TEST_F(TobrenzRun, TheLargerFileGoesAndTheCountsFollow) {
     RunOptions o = Options(c.include);
     o.CompareExtText = c.ext;
     EXPECT_TRUE(Run(o).Failures.empty());
-    EXPECT_EQ(std::make_pair(FilesIn(dir.Path()), Last().text), std::make_pair(c.after, Result(c.deleted, c.targets, c.ext)));
+    EXPECT_EQ(std::make_pair(FilesIn(dir.Path()), Last().text),
+              std::make_pair(c.after, Result(c.deleted, c.targets, c.ext)));
   }
 }
 

@@ -89,8 +89,10 @@ TEST_F(TobrenzWindow, APreviewListsThePairsAndARunListsWhatFailed) {
   const QPointer<gui::ListWindow> list = Preview();
   ASSERT_TRUE(list);
   EXPECT_EQ(Listed(*list), (TextList{(target / u"song.bms") + u"|失敗|譜面との組なので削除しません",
-                                     (target / u"photo.bmp") + u"|削除|60 バイト", u"  残す: " + (target / u"photo.png") + u" (10 バイト)",
-                                     (target / u"pic.png") + u"|削除|50 バイト", u"  残す: " + (target / u"pic.bmp") + u" (20 バイト)",
+                                     (target / u"photo.bmp") + u"|削除|60 バイト",
+                                     u"  残す: " + (target / u"photo.png") + u" (10 バイト)",
+                                     (target / u"pic.png") + u"|削除|50 バイト",
+                                     u"  残す: " + (target / u"pic.bmp") + u" (20 バイト)",
                                      u"実行した場合の結果: 削除\".bmp\" / 対象ファイル = 1 / 2\nごみ箱へ移動 = 2\n処理できなかったファイル・フォルダ = 1"}));
   list->close();
   // The folder ピ goes while the run is in the folder a, after the run has seen it.
