@@ -1,23 +1,12 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "quarrow/Rule.h"
-#include "quarrow/Commands.h"
 #include "quarrow/RuleFile.h"
 #include "toolkit/files/Paths.h"
 #include "toolkit/text/ChartText.h"
 
 using namespace quarrow;
 using text::CaseMode;
-
-TEST(CommandTable, FindCommandIsAPrefixTestWithoutAsciiCase) {
-  const std::vector<std::pair<std::u16string, int>> cases = {
-      {u"#wav01 a.wav", 1}, {u"#Bmp01 x.bmp", 2},  {u" #WAV01 a.wav", 0}, {u"#STAGEFILE title.bmp", 3},
-      {u"#midifile a.mid", 4}, {u"#BPM 120", 9},   {u"#bpm", 9},          {u"#WAVE", 1},
-      {u"*.wav", 0},        {u"?WAV", 0},          {u"#WA", 0},           {u"", 0},
-      {u"#BGA01", 14},      {u"#VOLWAV 100", 12},  {u"＃WAV01", 0},       {u"#WAX01", 0},
-  };
-  for (const auto& [text, want] : cases) EXPECT_EQ(FindCommand(text), want) << U8(text);
-}
 
 TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
   const RuleEntry arrow = MakeRuleEntry(u"a → b*", u"c*");
@@ -85,8 +74,6 @@ TEST(RuleFile, ReaderTakesTheWrittenLayoutElseNonEmptyLinesInPairsAndNamesWhatIs
   RuleFolder f;
   const std::vector<RuleEntry> want = {MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),
                                        MakeRuleEntry(u"#BMP?? *.bmp", u"#BMP?? *.png")};
-  EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"", u"#BMP?? *.bmp", u"#BMP?? *.png", u""}), want);
-  EXPECT_EQ(f.Load({u"", u"", u"#WAV?? *.wav", u"", u"#WAV?? *.ogg", u"#BMP?? *.bmp", u"#BMP?? *.png"}), want);
   EXPECT_EQ(f.Load({u"   ", u"x"}), (std::vector<RuleEntry>{MakeRuleEntry(u"   ", u"x")})) << "blanks are a pattern";
   // An empty replace pattern keeps its place in the written layout, the last empty line gone or not.
   EXPECT_EQ(f.Load({u"#ARTIST *", u"", u"", u"#GENRE *", u"#GENRE rock"}),

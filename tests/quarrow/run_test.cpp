@@ -155,7 +155,6 @@ TEST_F(RunFixture, AStopEndsAfterTheChartUnderWayAndATerminateSignalLeavesNoTemp
   // The chart under way is finished first; the subfolder is never reached.
   EXPECT_EQ(click_at(13, true), std::make_tuple(RunOutcome::Cancelled, Steps{u"置換中"}, u"処理/対象 = 1/1",
                                                 "#WAV01 a.ogg\r\n#WAV01 c.wav\r\n"));
-  EXPECT_FALSE(user.view->shown);
   EXPECT_EQ(click_at(8, true), std::make_tuple(RunOutcome::Cancelled, Steps{u"ファイルリスト取得中"},
                                                u"処理/対象 = 0/0", "#WAV01 a.wav\r\n#WAV01 c.wav\r\n"));
 
