@@ -204,7 +204,8 @@ TEST_F(QuarrowWindow, APreviewListsTheChangesAndStartsTheRunItShowed) {
   EXPECT_EQ(Listed(*list), shown);
   Click(list->cmdStart());
   EXPECT_EQ(std::make_tuple(Last().text, target.Read(u"a.bms"), list && list->isVisible()),
-            std::make_tuple(u"処理/対象 = 1/2", std::string("#WAV01 kick.ogg\r\n#TITLE a\r\n#WAV02 hat.ogg\r\n"), false));
+            std::make_tuple(u"処理/対象 = 1/2", std::string("#WAV01 kick.ogg\r\n#TITLE a\r\n#WAV02 hat.ogg\r\n"),
+                            false));
 }
 
 // The reference check reads the charts the filter selects, changes nothing, and lists its report.
