@@ -150,7 +150,6 @@ TEST(CheckReferences, SoundSetsThroughTheMaterialBaseAndNamesInEitherEncoding) {
   without_base[0] = without_base[1] = {RefState::Missing, u""};
   for (const auto& [material, want] : {std::pair{m.Path(), with_base}, std::pair{std::u16string(), without_base}}) {
     const CheckReport report = Check(Options(t.Path(), material));
-    ASSERT_EQ(report.Charts.size(), 2u);
     for (const ChartReport& chart : report.Charts) {
       States got;
       for (const Reference& ref : chart.References) got.emplace_back(ref.State, ref.Stored);
