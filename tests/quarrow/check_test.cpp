@@ -93,8 +93,6 @@ TEST(CheckReferences, RealChartsWithFilesRemovedRenamedInCaseAndConverted) {
     Touch(platform::JoinPath(folder, u"extra.ogg"));
   }
   const CheckReport before = Check(Options(t.Path()));
-  ASSERT_EQ(std::make_tuple(before.Outcome, before.Failures.size(), before.Counts.Charts),
-            std::make_tuple(RunOutcome::Finished, std::size_t{0}, std::int64_t{4}));
   std::size_t seen = 0;
   for (const ChartReport& chart : before.Charts) {
     const std::u16string key = platform::LastName(platform::ParentFolder(chart.Path)) + u"|";
