@@ -49,11 +49,6 @@ std::vector<std::u16string> NamedFiles(std::string bytes) {
   return names;
 }
 
-std::u16string Upper(std::u16string name) {
-  for (char16_t& c : name) c = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
-  return name;
-}
-
 }  // namespace
 
 // Real charts (Shift-JIS with Japanese names, UTF-8 with its mark, #BANNER and #BACKBMP, lower-case
@@ -83,8 +78,10 @@ TEST(CheckReferences, RealChartsWithFilesRemovedRenamedInCaseAndConverted) {
     removed.push_back(platform::JoinPath(folder, names[0]));
     want[key + names[0]] = {RefState::Missing, u""};
     // Stored in Shift-JIS bytes where names are bytes: found by the chart's own bytes.
-    Touch(platform::JoinPath(folder, ShiftJisName(Upper(names[1]))));
-    want[key + names[1]] = {RefState::OtherCase, Upper(names[1])};
+    std::u16string upper = names[1];
+    for (char16_t& c : upper) c = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+    Touch(platform::JoinPath(folder, ShiftJisName(upper)));
+    want[key + names[1]] = {RefState::OtherCase, upper};
     const std::u16string ext = FolderIndex::Folded(names[2].substr(names[2].rfind(u'.') + 1));
     const std::u16string converted = names[2].substr(0, names[2].rfind(u'.') + 1) +
                                      (ext == u"wav" ? u"ogg" : ext == u"ogg" ? u"wav" : ext == u"jpg" ? u"png" : u"jpg");

@@ -36,7 +36,6 @@ struct RunFixture : ::testing::Test {
     hooks.End = [&] { steps.push_back(u"end"); };
     return hooks;
   }
-  std::string Charts() const { return t.Read(u"a.bms") + t.Read(u"sub/c.bms"); }
   TempDir t;
   ScriptedUser user;
   RunOptions options;
@@ -101,7 +100,6 @@ TEST_F(RunFixture, EveryFolderThatCannotBeReadIsAFailureWithItsReason) {
   });
   Chmod(t / u"sealed", 0755);
   EXPECT_EQ(status, 0) << "the charts of sub are rewritten; a.bms and the sealed folder are listed";
-  EXPECT_EQ(t.Read(u"a.bms") + t.Read(u"sealed/d.bms"), "#WAV01 a.wav\r\n#WAV01 d.wav\r\n");
 }
 
 TEST_F(RunFixture, ATreeDeeperThanAPathCanBeIsWalkedWhole) {
@@ -132,7 +130,7 @@ TEST_F(RunFixture, AStopEndsAfterTheChartUnderWay) {
     std::tie(user.view->events, user.view->asked, user.view->answers) = std::make_tuple(0, Steps{}, std::deque{answer});
     user.view->on_events = [&, when](int n) { user.view->pending_clicks = n == when ? 1 : 0; };
     const RunOutcome outcome = quarrow::Run(user.Context(), options).Outcome;
-    return std::make_tuple(outcome, user.view->asked, user.Last().text, Charts());
+    return std::make_tuple(outcome, user.view->asked, user.Last().text, t.Read(u"a.bms") + t.Read(u"sub/c.bms"));
   };
   // The chart under way is finished first; the subfolder is never reached.
   EXPECT_EQ(click_at(13, true), std::make_tuple(RunOutcome::Cancelled, Steps{u"置換中"}, u"処理/対象 = 1/1",
