@@ -21,18 +21,6 @@ struct Case { std::string bytes; std::u16string text; };
 
 }  // namespace
 
-TEST(Cp932, EveryOneAndTwoByteSequenceRoundTrips) {
-  for (int a = 0; a < 256; ++a) {
-    ASSERT_EQ(ToCp932(DecodeCp932(Bytes({a}))), Bytes({a})) << "byte " << a;
-    for (int b = 0; b < 256; ++b) {
-      const std::string two = Bytes({a, b});
-      const std::u16string text = DecodeCp932(two);
-      ASSERT_EQ(ToCp932(text), two) << "bytes " << a << " " << b;
-      ASSERT_EQ(DecodeCp932(ToCp932(text)), text);
-    }
-  }
-}
-
 // Biased towards lead and trail bytes so that pairs, broken pairs and escapes come up often.
 TEST(Text, RandomByteStringsRoundTrip) {
   std::mt19937 rng(932);
