@@ -104,19 +104,8 @@ TEST(Settings, ParseWholeNumber) {
 }
 
 TEST(Settings, LoadAndSaveBesideTheExecutableAndSayWhatCannotBeOpened) {
-  TempDir t;
   std::u16string why, why_saved;
   const std::u16string name = u"Program.ini";
-  SettingsFile file(t.Path(), u"Program");
-  EXPECT_TRUE(file.Load(Defaults(), why));  // no file: defaults, nothing said
-  EXPECT_TRUE(file.Save(
-      [](SettingsTable& table) { table.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(300)); }, why));
-  SettingsFile again(t.Path(), u"Program");
-  EXPECT_TRUE(again.Load(Defaults(), why));
-  EXPECT_EQ(again.Table().Number(kSectionSystem, u"Window Top"), 300);
-  EXPECT_NE(t.Read(name).find("\r\nWindow Top=300\r\nWindow Left=50\r\n"), std::string::npos);
-  EXPECT_TRUE(why.empty());
-
   // What is there but cannot be read is said, with why, and the defaults stay; nothing hangs on a pipe.
   const std::u16string reasons[] = {u"フォルダです", u"ファイルが大きすぎます", u"通常のファイルではありません"};
   for (int kind = 0; kind < 3; ++kind) {
