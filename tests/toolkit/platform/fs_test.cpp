@@ -195,7 +195,8 @@ TEST_F(FileSystem, ATreeDeletionLeavesMountsHeldFoldersAndWhatItMustKeep) {
 
 // The other path helpers: through paths' full paths, the command line's target and the runs.
 TEST_F(FileSystem, PathHelpers) {
-  EXPECT_EQ((std::vector{ParentFolder(u"/a/b/"), ParentFolder(u"/"), LastName(u"/a/b/"), LastName(u"/"), ExecutableName()}),
+  EXPECT_EQ((std::vector{ParentFolder(u"/a/b/"), ParentFolder(u"/"), LastName(u"/a/b/"), LastName(u"/"),
+                         ExecutableName()}),
             (std::vector<std::u16string>{u"/a", u"", u"b", u"", u"toolkit_tests"}));
 }
 #endif

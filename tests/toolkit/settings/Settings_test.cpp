@@ -34,9 +34,9 @@ std::string File(const std::vector<std::u16string>& lines, bool utf8 = false) {
 }  // namespace
 
 // A character without a CP932 code makes the file UTF-8 with a byte-order mark: nothing is lost.
-TEST(Settings, WriterProducesTheExactFileAndReadingItBackKeepsEveryValueAndPathsOutsideTheCodePage) {
+TEST(Settings, WriterProducesTheExactFileAndKeepsPathsOutsideTheCodePage) {
   for (const std::u16string folder : {u"/home/user/曲 ｱ=x ", u"/music/café/한글"}) {
-    SettingsTable t = Defaults(), back = Defaults();
+    SettingsTable t = Defaults();
     t.Set(kSectionSystem, u"Window Top", SettingValue::OfSingle(1234.5f));
     t.Set(kSectionSystem, u"Window Left", SettingValue::OfSingle(-600));
     t.Set(kSectionSystem, u"ターゲットフォルダ", SettingValue::OfText(folder));
@@ -51,11 +51,6 @@ TEST(Settings, WriterProducesTheExactFileAndReadingItBackKeepsEveryValueAndPaths
                           u"比較ファイル拡張子=bmp", u"モード=2", u""},
                          folder.find(u'한') != std::u16string::npos))
         << U8(folder);
-    ReadSettingsText(back, text);
-    EXPECT_EQ((std::vector<std::u16string>{back.Text(kSectionSystem, u"Window Top"), back.Text(kSectionSystem, u"Window Left"),
-                                           back.Text(kSectionSystem, u"ターゲットフォルダ"),
-                                           back.Text(kSectionFilter, u"除外"), back.Text(kSectionProcess, u"モード")}),
-              (std::vector<std::u16string>{u"1234", u"-600", folder, u"1", u"2"}));  // a half read goes to even
   }
 }
 
