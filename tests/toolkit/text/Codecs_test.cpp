@@ -109,14 +109,6 @@ TEST(Lines, ACrEndsLinesUnlessTheChartHasLfOnly) {
     while (text::NextLine(data, pos, line, ends)) got.emplace_back(line);
     EXPECT_EQ(got, lines) << "input of " << data.size() << " bytes";
   }
-  // Written lines end as their charts do: CR LF after every line, the last one too; an LF
-  // chart's last line keeps lacking its end.
-  std::string out;
-  text::AppendLine(out, "#TITLE x", text::LineEnds::CrLf, false);
-  text::AppendLine(out, "a\nb");
-  text::AppendLine(out, "a", text::LineEnds::Lf, true);
-  text::AppendLine(out, "b", text::LineEnds::Lf, false);
-  EXPECT_EQ(out, "#TITLE x\r\na\nb\r\na\nb");
 }
 
 TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
@@ -130,8 +122,6 @@ TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
   }
   // Bytes that are not UTF-8 are CP932, whatever else they might be.
   EXPECT_EQ(text::DecodeTextLines("\x83\x5C"), Lines{u"\u30BD"});
-  EXPECT_EQ(text::EncodeTextLines({u"a", u"\u00E9"}), "\xEF\xBB\xBF" "a\r\n\xC3\xA9\r\n");
-  EXPECT_EQ(text::EncodeTextLines({u"\u30BD"}), "\x83\x5C\r\n");
   // Half-width kana whose Shift-JIS bytes would read as UTF-8 are written in UTF-8 with its mark.
   EXPECT_EQ(text::DecodeTextLines(text::EncodeTextLines({u"\uFF83\uFF68"})), Lines{u"\uFF83\uFF68"});
 }
