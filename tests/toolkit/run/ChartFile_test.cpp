@@ -90,10 +90,6 @@ TEST(ChartFile, DryRunsUnchangedAndFailedChartsWriteNothingLoseOnlyReadOnlyAndBa
   EXPECT_EQ(pass.Rewrite(u"u.bms"), Outcome::Unchanged);
   EXPECT_EQ(AttributesOf(chart), platform::kAttrNormal);
   EXPECT_EQ(pass.Rewrite(u"missing.bms"), Outcome::Failed);
-  LineRewrite foreign = WavToOgg();
-  foreign.MayChange = nullptr;  // every line offered
-  foreign.Rewrite = [](std::u16string& line, text::ChartEncoding) { return line += u"\u00E9", true; };
-  EXPECT_EQ(pass.Rewrite(u"u.bms", true, false, foreign), Outcome::Failed) << "a text Shift-JIS cannot hold";
   EXPECT_EQ(std::make_tuple(t.Read(u"a.bms"), t.Read(u"u.bms"), t.Names().size()),
             std::make_tuple(wav, ogg, std::size_t{2}));
   // Backups and temporary files never replace anything.
