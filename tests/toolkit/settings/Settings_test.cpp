@@ -70,7 +70,6 @@ TEST(Settings, ReaderRules) {
       {"blanks inside brackets", {u"[ システム ]", T + u"=120"}, u"50"},
       {"header with |", {u"[システム|abc]", T + u"=120"}, u"120"},
       {"a header with a trailing blank is no header", {F, S + u" ", u"除外=1", T + u"=120"}, u"1", u"除外", kSectionFilter},
-      {"...and its keys are looked up in the section before", {F, S + u" ", T + u"=120"}, u"50"},
       {"comments", {S, u"'" + T + u"=10", u"", u"Window Left=7"}, u"50"},
       {"a bad value keeps the earlier line's", {S, T + u"=7", T + u"=x"}, u"7"},
       {"check box 2 reads 1", {P, re + u"=2"}, u"1", re, pro}, {"check box -5 reads 0", {P, re + u"=-5"}, u"0", re, pro},
