@@ -7,12 +7,6 @@
 
 namespace {
 
-std::vector<platform::DirEntry> Listing(std::vector<std::u16string> names) {
-  std::vector<platform::DirEntry> entries;
-  for (auto& name : names) entries.push_back({std::move(name), 0, false, false});
-  return entries;
-}
-
 std::u16string Found(const FolderIndex& index, const std::u16string& name) {
   const platform::DirEntry* e = index.Find(name);
   return e != nullptr ? e->Name : u"(none)";
@@ -32,7 +26,9 @@ TEST(FolderIndex, ANameFindsItsExactEntryThenItsBytesThenTheFirstFoldedAndNoOthe
     // In name order: "ピアノ.ogg" in UTF-8 and in Shift-JIS bytes; "ÃA" in UTF-8 holds the bytes of "ﾃア".
     std::vector<std::u16string> names = {u"?.wav", u"??.wav", u"Kick.WAV", u"kick.wav", u"\u00C3A.wav", u"ピアノ.ogg", piano, u"\uFF21.wav"};
     for (const std::u16string& h : held) names.push_back(stored(h + u".wav"));
-    FolderIndex index(Listing(names));
+    std::vector<platform::DirEntry> listing;
+    for (auto& name : names) listing.push_back({std::move(name), 0, false, false});
+    FolderIndex index(std::move(listing));
     std::vector<std::pair<std::u16string, std::u16string>> cases = {
         {u"kick.wav", u"kick.wav"}, {u"KICK.wav", u"Kick.WAV"}, {u"\uFF41.wav", none},  // a full-width letter is another
         {u"ピアノ.ogg", u"ピアノ.ogg"}, {text::DecodeCp932(text::ToUtf8(u"ピアノ.OGG")), u"ピアノ.ogg"},  // a UTF-8 chart
