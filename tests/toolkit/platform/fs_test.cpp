@@ -144,12 +144,10 @@ TEST_F(FileSystem, RemovingTakesReadOnlyFilesAndLinksButNeverWhatALinkPointsTo) 
 // nor is one bound for the trash that holds a mount or a held folder, for it would go whole.
 TEST_F(FileSystem, ATreeDeletionLeavesMountsHeldFoldersAndWhatItMustKeep) {
   if (!PrivateMounts()) GTEST_SKIP() << "no mounts of a test's own here";
-  for (const char16_t* name : {u"tree", u"tree/sub", u"tree/held", u"tree/mnt", u"kept", u"kept/set", u"charts",
-                               u"charts/x", u"via"}) {
+  for (const char16_t* name : {u"tree", u"tree/sub", u"tree/held", u"tree/mnt", u"kept", u"kept/set", u"via"}) {
     t.MakeFolder(name);
   }
-  for (const char16_t* name : {u"tree/a.wav", u"tree/sub/b.wav", u"tree/held/c.wav", u"kept/set/k.wav", u"charts/x/s.BMS"})
-    t.Write(name, "x");
+  for (const char16_t* name : {u"tree/a.wav", u"tree/sub/b.wav", u"tree/held/c.wav", u"kept/set/k.wav"}) t.Write(name, "x");
   outside.Write(u"precious.wav", "keep");
   const BindMount mounted(outside.Path(), t / u"tree/mnt"), set_elsewhere(t / u"kept/set", t / u"via");
   const int held = HoldLock(t / u"tree/held");
@@ -160,7 +158,6 @@ TEST_F(FileSystem, ATreeDeletionLeavesMountsHeldFoldersAndWhatItMustKeep) {
   using Stays = std::vector<std::pair<std::u16string, Why>>;
   const std::vector<std::tuple<const char16_t*, Stays, std::size_t>> cases = {
       {u"kept", {{u"kept", Why::HoldsKept}}, 0},  // the set to keep, reached here by another path
-      {u"charts", {{u"charts", Why::HoldsKeptFile}}, 0},
       {u"via", {{u"via", Why::MountPoint}}, 0},
       {u"tree", {{u"tree/held", Why::Held}, {u"tree/mnt", Why::MountPoint}}, 3},
   };
@@ -169,7 +166,6 @@ TEST_F(FileSystem, ATreeDeletionLeavesMountsHeldFoldersAndWhatItMustKeep) {
     for (const auto& [tree, stays, removed] : cases) {
       TreeRemoval removal;
       removal.Keep = {{set.Device, set.Id}};
-      removal.KeepFile = [](const std::u16string& name) { return name.ends_with(u".BMS"); };
       removal.ToTrash = trash;
       EXPECT_FALSE(top.RemoveTree(tree, removal, true));
       Stays got;
@@ -181,7 +177,7 @@ TEST_F(FileSystem, ATreeDeletionLeavesMountsHeldFoldersAndWhatItMustKeep) {
   }
   close(held);
   EXPECT_EQ(t.Names(u"tree"), (std::vector<std::u16string>{u"held", u"mnt"}));
-  EXPECT_EQ(outside.Read(u"precious.wav") + t.Read(u"kept/set/k.wav") + t.Read(u"charts/x/s.BMS"), "keep" "x" "x");
+  EXPECT_EQ(outside.Read(u"precious.wav") + t.Read(u"kept/set/k.wav"), "keep" "x");
 }
 
 // The other path helpers: through paths' full paths, the command line's target and the runs.
