@@ -19,15 +19,13 @@ class FileSystem : public ::testing::Test {
 }  // namespace
 
 TEST_F(FileSystem, PathLooksTellMissingFromUnexaminable) {
-  const auto file = t.Write(u"a.bms", "x"), sub = t.MakeFolder(u"sub");
-  EXPECT_TRUE(FileExists(file) && !FolderExists(file) && FolderExists(sub) && !FileExists(sub));
+  const auto file = t.Write(u"a.bms", "x");
 #ifndef _WIN32
   Link(file, t / u"link.bms");
   Link(t / u"gone", t / u"dangling");
   EXPECT_TRUE(FileExists(t / u"link.bms") && !FileExists(t / u"dangling") && PathExists(t / u"dangling"));
 #endif
   FileInfo info;
-  EXPECT_TRUE(PathInfo(sub, info, error) && info.IsFolder);
   EXPECT_TRUE(!PathInfo(t / u"missing", info, error) && error.NotFound());
   EXPECT_TRUE(!PathInfo(file + u"/x", info, error) && error.NotFound()) << "a file on the way";
   EXPECT_TRUE(!PathInfo(std::u16string(5000, u'x'), info, error) && !error.NotFound())
