@@ -117,8 +117,6 @@ TEST(OwnFiles, AnyLineEndAndUtf8WithoutAMark) {
                                    ToUtf8(u"[システム]") + "\na=1\r\n\nb=2"}) {
     EXPECT_EQ(text::DecodeTextLines(bytes), want) << bytes;
   }
-  // Bytes that are not UTF-8 are CP932, whatever else they might be.
-  EXPECT_EQ(text::DecodeTextLines("\x83\x5C"), Lines{u"\u30BD"});
   // Half-width kana whose Shift-JIS bytes would read as UTF-8 are written in UTF-8 with its mark.
   EXPECT_EQ(text::DecodeTextLines(text::EncodeTextLines({u"\uFF83\uFF68"})), Lines{u"\uFF83\uFF68"});
 }
