@@ -143,7 +143,8 @@ TEST_F(FileSystem, ATreeDeletionLeavesMountsHeldFoldersAndWhatItMustKeep) {
   for (const char16_t* name : {u"tree", u"tree/sub", u"tree/held", u"tree/mnt", u"kept", u"kept/set", u"via"}) {
     t.MakeFolder(name);
   }
-  for (const char16_t* name : {u"tree/a.wav", u"tree/sub/b.wav", u"tree/held/c.wav", u"kept/set/k.wav"}) t.Write(name, "x");
+  for (const char16_t* name : {u"tree/a.wav", u"tree/sub/b.wav", u"tree/held/c.wav", u"kept/set/k.wav"})
+    t.Write(name, "x");
   outside.Write(u"precious.wav", "keep");
   const BindMount mounted(outside.Path(), t / u"tree/mnt"), set_elsewhere(t / u"kept/set", t / u"via");
   const int held = HoldLock(t / u"tree/held");
