@@ -18,7 +18,9 @@ TEST(FileFilter, ListRules) {
       {false, u"", false, u"", all},
       {false, u"*.bms", false, u"*", all},  // switched off lists count for nothing
       {true, u"*.bms;*.bme", false, u"", {u"a.BMS", u"b.bme"}},
-      {true, u"", false, u"", all}, {true, u"*;*", false, u"", all},
+      {true, u"", false, u"", all},
+      {true, u"*.bms;*.bme", false, u"", {u"a.BMS", u"b.bme"}},  // the text before the empty one, again
+      {true, u"*;*", false, u"", all},
       {true, u"*.bms;;*.bme", false, u"", all},  // an empty entry matches every name
       {true, u"*.bms;*;*.wav", false, u"", all}, {true, u"*.bms;", false, u"", {u"a.BMS"}},
       {true, u"*.bms; *.bme", false, u"", {u"a.BMS"}},  // the space is part of the pattern

@@ -151,7 +151,7 @@ TEST(ChartFile, LinkedChartsAndOwnFilesOtherThanAKilledRunsTemporaryFileAreLeftA
     }
     EXPECT_EQ(pass.Rewrite(u"u.bms", true, dry_run), Outcome::Unchanged);
     EXPECT_EQ(AttributesOf(t / u"u.bms2"), platform::kAttrReadOnly) << "its other name keeps read-only";
-    EXPECT_EQ(std::make_pair(pass.leftovers.front(), t.Names().size()), std::make_pair(t / u"a.bms.mbk1", all.size() - !dry_run));
+    EXPECT_EQ(std::make_pair(pass.leftovers.at(0), t.Names().size()), std::make_pair(t / u"a.bms.mbk1", all.size() - !dry_run));
   }
 }
 
