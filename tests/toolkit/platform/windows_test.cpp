@@ -66,7 +66,6 @@ TEST_F(WindowsFiles, NamesAreFoundInAnyLetterCaseAndSpelledAsStored) {
   EXPECT_EQ(StoredNameAt(t / u"DATA/songs/KICK.wav"), u"Kick.WAV");
   EXPECT_EQ(StoredNameAt(t / u"data/songs/k*.wav"), u"")
       << "a pattern names no file";
-  EXPECT_EQ(paths::GetTruePath(lower), t / u"Data/Songs/Kick.WAV");
   const Folder songs = OpenFolder(t / u"DATA/SONGS");
   EXPECT_TRUE(songs.Read(u"KICK.wav", bytes, info, error) && bytes == "kick");
   EXPECT_FALSE(songs.Read(u"..\\..\\Data\\Songs\\Kick.WAV", bytes, info, error)) << "one name, never a path";
@@ -155,11 +154,9 @@ TEST_F(WindowsFiles, AShortcutLeadsToItsTarget) {
   const auto chart = t.Write(u"songs/a.bms", "");
   ASSERT_TRUE(MakeShortcut(t / u"to songs.lnk", songs));
   ASSERT_TRUE(MakeShortcut(t / u"to chart.LNK", chart));
-  EXPECT_EQ(StoredNameAt(ShortcutTarget(t / u"to songs.lnk")), u"songs");
-  EXPECT_EQ(paths::GetDropFolder({t / u"to songs.lnk"}), ShortcutTarget(t / u"to songs.lnk"));
+  EXPECT_TRUE(SameFile(paths::GetDropFolder({t / u"to songs.lnk"}), songs));
   EXPECT_TRUE(SameFile(paths::ResolveShortcut(t / u"to chart.LNK"), chart));
   EXPECT_TRUE(SameFile(paths::GetDropFolder({t / u"to chart.LNK"}), songs)) << "a chart's shortcut: its folder";
-  EXPECT_EQ(ShortcutTarget(chart), u"") << "no shortcut";
 }
 
 TEST_F(WindowsFiles, PathsLongerThanTheOldLimitWork) {
