@@ -94,11 +94,9 @@ TEST(WindowsQuarrowRun, AChartInUseStaysAsItWasWithNoBackupAndIsReportedSo) {
     {
       HeldOpen editor(t / u"a.bms");
       ASSERT_TRUE(editor.IsOpen());
-      for (int run = 0; run < 2; ++run) {
-        const RunResult result = quarrow::Run(user.Context(), options);
-        ASSERT_EQ(result.Failures.size(), 1u) << backup;
-        EXPECT_NE(result.Failures[0].Reason.find(u"使用中"), std::u16string::npos) << U8(result.Failures[0].Reason);
-      }
+      const RunResult result = quarrow::Run(user.Context(), options);
+      ASSERT_EQ(result.Failures.size(), 1u) << backup;
+      EXPECT_NE(result.Failures[0].Reason.find(u"使用中"), std::u16string::npos) << U8(result.Failures[0].Reason);
       EXPECT_EQ(t.Names(), std::vector<std::u16string>{u"a.bms"}) << "neither a backup nor a temporary file";
     }
     EXPECT_TRUE(quarrow::Run(user.Context(), options).Failures.empty());
