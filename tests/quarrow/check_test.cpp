@@ -150,7 +150,6 @@ TEST(CheckReferences, SoundSetsThroughTheMaterialBaseAndNamesInEitherEncoding) {
       for (const Reference& ref : chart.References) got.emplace_back(ref.State, ref.Stored);
       EXPECT_EQ(got, want) << U8(chart.Path) << " " << U8(material);
     }
-    EXPECT_EQ(CheckRows(report).size(), 14u);  // no file is left unnamed
   }
   EXPECT_EQ(Check(Options(t.Path(), t / u"none")).Outcome, RunOutcome::Warned);
 }
