@@ -65,6 +65,23 @@ TEST(QuarrowCli, RunsDryRunsAndReportsByExitStatus) {
   }
 }
 
+#ifndef _WIN32  // names in quotes
+// Typed relative to the shell's folder, in quotes that a folder box would take away: that folder, no other.
+TEST(QuarrowCli, ATargetIsThePathAsTheShellGaveItNeverAnotherFolder) {
+  TempDir t;
+  for (const std::u16string folder : {u"lead", u"\"lead\""}) {
+    t.MakeFolder(folder);
+    t.Write(folder + u"/a.bms", "#WAV01 a.wav\r\n");
+  }
+  const std::u16string before = platform::CurrentDirectory();
+  ASSERT_TRUE(ChangeDirectory(t.Path()));
+  const int status = Cli({u"--rule", u"#WAV?? *.wav", u"#WAV?? *.ogg", u"--no-file-check", u"\"lead\""}).status;
+  ASSERT_TRUE(ChangeDirectory(before));
+  EXPECT_EQ(std::make_pair(status, t.Read(u"\"lead\"/a.bms") + t.Read(u"lead/a.bms")),
+            std::make_pair(0, std::string("#WAV01 a.ogg\r\n#WAV01 a.wav\r\n")));
+}
+#endif
+
 #ifndef _WIN32  // a full device
 TEST(QuarrowCli, OutputThatCannotBeWrittenIsAFailure) {
   TempDir t;
