@@ -151,14 +151,6 @@ TEST_F(TobrenzRun, WarningsAndStopsComeBeforeAnythingChanges) {
     EXPECT_EQ(std::make_pair(FilesIn(dir.Path()).size(), view->shown), std::make_pair(std::size_t(2), false));
   }
 
-  view->on_events = [this](int) {
-    if (!view->log.empty() && view->log.back() == u"text:" + dir.Path()) view->pending_clicks = 1;
-  };
-  view->answers = {true};
-  EXPECT_EQ(Run(Options()).Outcome, RunOutcome::Cancelled);
-  EXPECT_EQ(std::make_tuple(FilesIn(dir.Path()).size(), view->asked, Last().text),
-            std::make_tuple(std::size_t(2), std::vector<std::u16string>{u"ファイルリスト取得中"}, Result(0, 0)));
-
   Files files;
   for (int i = 1000; i < 1250; ++i)
     for (const auto& [ext, size] : {std::pair{u".png", 10}, {u".bmp", 20}}) files[u"p" + paths::Decimal(i) + ext] = size;
