@@ -100,7 +100,6 @@ TEST_F(FennickTest, TheSetTagIsWrittenInEachChartsOwnEncoding) {
     EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"sjis.bms")), tagged(sjis_tag, ""));
     EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"utf8.bms")), kyoku + tagged(utf8_tag, "#WAV01 kick.wav\r\n"));
     EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"tagged.bms")), tagged(sjis_tag, ""));
-    EXPECT_EQ(std::make_pair(state.Failures.size(), state.ProcessedCount),
-              std::make_pair(std::size_t{utf8_tag.empty() ? 1u : 0u}, utf8_tag.empty() ? 1 : 2));
+    EXPECT_EQ(state.Failures.size(), std::size_t{utf8_tag.empty() ? 1u : 0u});
   }
 }
