@@ -113,7 +113,6 @@ TEST_F(TobrenzRun, ChartsFilesBesideEmptyOnesLinksAndTwoNamesOfOneFileStay) {
 }
 
 TEST_F(TobrenzRun, RecursionDoesEachFoldersFilesBeforeItsSubfolders) {
-  Make({{u"z.png", 10}, {u"z.bmp", 90}});
   for (const char16_t* sub : {u"a", u"a/b"}) dir.MakeFolder(sub);
   Make({{u"s.png", 10}, {u"s.bmp", 90}}, u"a");
   Make({{u"t.png", 90}, {u"t.bmp", 10}}, u"a/b");
