@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "tests/support/TempDir.h"
-#include "toolkit/files/Paths.h"
 #include "toolkit/text/ChartText.h"
 
 using namespace settings;
