@@ -119,7 +119,6 @@ TEST_F(TobrenzRun, RecursionDoesEachFoldersFilesBeforeItsSubfolders) {
   RunOptions o = Options();
   Run(o);
   EXPECT_EQ(FilesIn(dir / u"a").size(), 2u) << "recursion off";
-  pairs.clear();
   o.RecursiveOn = true;
   EXPECT_EQ(Run(o).Outcome, RunOutcome::Finished);
   std::vector<std::u16string> order;
@@ -129,8 +128,8 @@ TEST_F(TobrenzRun, RecursionDoesEachFoldersFilesBeforeItsSubfolders) {
   EXPECT_EQ(Last().text, Result(1, 2));
 }
 
-// Warnings stop a run before anything changes. Progress, and a stop, come at each folder and before
-// every hundredth file, with the counts reached; No to the question goes on.
+// Warnings stop a run before anything changes. Progress, and a stop, come before every hundredth file,
+// with the counts reached; No to the question goes on. (A stop at a folder: the window's hourglass test.)
 TEST_F(TobrenzRun, WarningsAndStopsComeBeforeAnythingChanges) {
   Make({{u"a.png", 10}, {u"a.bmp", 90}});
   const std::u16string bad_ext = u"拡張子が空白か、ファイル名として使用できない文字や表示できない文字が含まれています。";
