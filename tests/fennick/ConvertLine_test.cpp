@@ -12,7 +12,7 @@ struct LineCase { ConvertModes mode; std::u16string before, after; };
 class ConvertLine : public FennickTest {
  protected:
   ConvertLine() {
-    for (const char16_t* name : {u"kick.wav", u"x.bmp", u"nare.wav", u"ピアノ.wav"}) t.Write(u"drums/" + std::u16string(name), "");
+    for (const char16_t* name : {u"kick.wav", u"x.bmp", u"nare.wav"}) t.Write(u"drums/" + std::u16string(name), "");
 #ifndef _WIN32  // names Windows cannot hold: a trailing blank, angle brackets
     for (const char16_t* name : {u"tom.wav ", u"b<c>d.wav", u"a>b<c.wav"}) t.Write(u"drums/" + std::u16string(name), "");
 #endif
@@ -69,25 +69,6 @@ TEST_F(ConvertLine, ModesAndSplits) {
   EXPECT_TRUE(state.Failures.empty());
 }
 
-class ConvertChart : public ConvertLine {
- protected:
-  std::u16string charts = t.MakeFolder(u"charts");
-};
-
-// The backup is Fennick's own ".cbk"; a chart with nothing to convert is counted and not rewritten.
-// (Everything else of a chart's rewrite is run's, tested there.)
-TEST_F(ConvertChart, OnlyTheSetTagsChange) {
-  const std::string before = text::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav";
-  t.Write(u"charts/song.bms", before);
-  t.Write(u"charts/same.bms", "#WAV01 none.wav\n#BMP01 <drums>kick.wav");
-  ASSERT_TRUE(Convert(set, charts));
-  EXPECT_EQ(t.Read(u"charts/song.bms"),
-            text::ToCp932(u"#TITLE 桜の雨\r\n#WAV02 <drums>ピアノ.wav\r\n") + "#GENRE \xff\x80\r\n#WAV03 none.wav\r\n");
-  EXPECT_EQ(t.Read(u"charts/song.bms~1.cbk"), before);
-  EXPECT_EQ(Names(charts), (NameList{u"same.bms", u"song.bms", u"song.bms~1.cbk"}));
-  EXPECT_EQ(std::make_pair(state.ProcessedCount, state.TargetCount), std::make_pair(1, 2));
-}
-
 // The set's tag goes into each chart in that chart's own encoding: a name stored in Shift-JIS bytes
 // goes into a Shift-JIS chart byte for byte and into a UTF-8 chart as the text it spells; a name
 // that spells no text cannot go into a UTF-8 chart, and that chart fails as it stands. A tag already
@@ -119,7 +100,6 @@ TEST_F(FennickTest, TheSetTagIsWrittenInEachChartsOwnEncoding) {
     EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"sjis.bms")), tagged(sjis_tag, ""));
     EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"utf8.bms")), kyoku + tagged(utf8_tag, "#WAV01 kick.wav\r\n"));
     EXPECT_EQ(ReadBytes(platform::JoinPath(charts, u"tagged.bms")), tagged(sjis_tag, ""));
-    EXPECT_EQ(std::make_pair(state.Failures.size(), state.ProcessedCount),
-              std::make_pair(std::size_t{utf8_tag.empty() ? 1u : 0u}, utf8_tag.empty() ? 1 : 2));
+    EXPECT_EQ(state.Failures.size(), std::size_t{utf8_tag.empty() ? 1u : 0u});
   }
 }

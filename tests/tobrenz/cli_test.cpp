@@ -64,9 +64,8 @@ TEST_F(TobrenzCli, DryRunListsEveryPairThenExitStatuses) {
   Chmod(dir.Path(), 0700);
   // The files that go to the trash, of either side, can be put back where they were.
   EXPECT_EQ(Cli({u"--trash", u"--include=*.png", dir.Path()}), 0);
-  for (const std::string& line : {"moved to trash " + d + "a.bmp (90 bytes), kept " + d + "a.png (10 bytes)\n",
-                                  U8(u"削除\".bmp\" / 対象ファイル = 2 / 3\nごみ箱へ移動 = 3\n")})
-    EXPECT_NE(out.find(line), std::string::npos) << out;
+  EXPECT_NE(out.find("moved to trash " + d + "a.bmp (90 bytes), kept " + d + "a.png (10 bytes)\n"), std::string::npos)
+      << out;
   EXPECT_EQ(Restore(U8(data / u"home/Trash"), "a.bmp"), d + "a.bmp");
 #endif
 }

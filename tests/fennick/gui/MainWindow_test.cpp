@@ -69,7 +69,6 @@ TEST_F(FennickWindow, OptionButtonsComeFromTheSettingsAndGoBackToThem) {
     Click(w.chkMat());
     EXPECT_EQ(state(), QString::fromLatin1(want[i])) << "click " << i;
   }
-  w.InternalAccess = false;
   for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{w.optMode(1), w.optSrcType(0), w.chkSync(), w.chkTrash()})
     Click(b);
   EXPECT_EQ(state(), QStringLiteral("111111|0|0|0"));

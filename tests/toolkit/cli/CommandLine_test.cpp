@@ -6,7 +6,6 @@
 
 #include "tests/support/TempDir.h"
 #include "toolkit/platform/console.h"
-#include "toolkit/files/Paths.h"
 
 namespace {
 

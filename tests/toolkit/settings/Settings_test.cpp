@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "tests/support/TempDir.h"
-#include "toolkit/files/Paths.h"
 #include "toolkit/text/ChartText.h"
 
 using namespace settings;
@@ -78,7 +77,6 @@ TEST(Settings, ReaderRules) {
       {"keys before the first header", {T + u"=1", S}, u"50"}, {"unknown section", {S, u"[other]", T + u"=1"}, u"50"},
       {"the last appearance of a section wins", {P, mode + u"=2", S, P, mode + u"=0"}, u"0", mode, pro},
       {"each appearance is clamped", {P, mode + u"=9", S}, u"2", mode, pro},
-      {"a lone LF ends a line, as a file edited on Linux has it", {P, ext + u"=a\nb"}, u"a", ext, pro},
   };
   for (const auto& c : cases) {
     SettingsTable t = Defaults();
