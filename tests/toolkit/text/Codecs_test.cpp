@@ -123,6 +123,7 @@ TEST(ChartEncoding, DecidedByTheMarkOrByValidUtf8BeyondAscii) {
       {"#TITLE \xF0\x9F\x98\x80", true}, {"", false}, {"\xE6\x9B", false},  // a cut sequence
       {"\xC0\xAF", false}, {"\xE0\x80\xAF", false}, {"\xED\xA0\x80", false},  // overlong, a surrogate
       {"\xF4\x90\x80\x80", false}, {std::string(20, 'a') + "\xC3\xA9" + std::string(20, 'b'), true},
+      {"\xEF\xBB\xBF#TITLE \x83\x41", true},  // the mark decides, whatever follows
   };
   for (const auto& [bytes, utf8] : cases) {
     EXPECT_EQ(text::ChartEncodingOf(bytes), utf8 ? text::ChartEncoding::Utf8 : text::ChartEncoding::ShiftJis)
