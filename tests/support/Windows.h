@@ -3,12 +3,9 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-// Runs a program with these arguments, quoted as Windows programs read them back, and returns its
-// exit status (-1 when it could not start); `output` gets what it wrote on stdout and stderr.
-int RunProcess(const std::u16string& exe, const std::vector<std::u16string>& args, std::string& output);
-// The same with the whole command line as a shell would give it.
+// Runs a program with its whole command line as a shell would give it, and returns its exit status
+// (-1 when it could not start); `output` gets what it wrote on stdout and stderr.
 int RunCommandLine(const std::u16string& exe, const std::u16string& line, std::string& output);
 
 // A file's access control list in the system's text form (SDDL), empty when it cannot be read; and

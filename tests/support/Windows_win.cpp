@@ -11,31 +11,7 @@ namespace {
 
 std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 
-// One argument as CommandLineToArgvW and the C runtime read it back.
-std::wstring Quoted(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-  std::wstring out = L"\"";
-  std::size_t backslashes = 0;
-  for (const wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-    backslashes = 0;
-    out += c;
-  }
-  out.append(2 * backslashes, L'\\');
-  return out + L"\"";
-}
-
 }  // namespace
-
-int RunProcess(const std::u16string& exe, const std::vector<std::u16string>& args, std::string& output) {
-  std::wstring line = Quoted(W(exe));
-  for (const auto& arg : args) line += L" " + Quoted(W(arg));
-  return RunCommandLine(exe, std::u16string(line.begin(), line.end()), output);
-}
 
 int RunCommandLine(const std::u16string& exe, const std::u16string& command_line, std::string& output) {
   output.clear();

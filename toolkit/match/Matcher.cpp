@@ -58,12 +58,8 @@ std::vector<std::u16string> Matcher::BuildTokens(const std::u16string& text, boo
     }
     if (substring && !pieces.empty()) {
       // "*?" and "?*" match the same names; keeping the "*" outermost lets an all-wildcard
-      // pattern anchor at the start of the name.
-      for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (pieces[i].removed || pieces[i].kind == Kind::Any) continue;
-        if (pieces[i].kind == Kind::Star) std::swap(pieces[i], pieces.front());
-        break;
-      }
+      // pattern anchor at the start of the name. The wrapping "*" in front always stays; the one
+      // at the back goes when only wildcards part it from an earlier "*", which then takes its place.
       for (std::size_t i = pieces.size(); i-- > 0;) {
         if (pieces[i].removed || pieces[i].kind == Kind::Any) continue;
         if (pieces[i].kind == Kind::Star) std::swap(pieces[i], pieces.back());

@@ -7,12 +7,6 @@
 
 namespace {
 
-std::vector<platform::DirEntry> Listing(std::vector<std::u16string> names) {
-  std::vector<platform::DirEntry> entries;
-  for (auto& name : names) entries.push_back({std::move(name), 0, false, false});
-  return entries;
-}
-
 std::u16string Found(const FolderIndex& index, const std::u16string& name) {
   const platform::DirEntry* e = index.Find(name);
   return e != nullptr ? e->Name : u"(none)";
@@ -32,7 +26,9 @@ TEST(FolderIndex, ANameFindsItsExactEntryThenItsBytesThenTheFirstFoldedAndNoOthe
     // In name order: "ピアノ.ogg" in UTF-8 and in Shift-JIS bytes; "ÃA" in UTF-8 holds the bytes of "ﾃア".
     std::vector<std::u16string> names = {u"?.wav", u"??.wav", u"Kick.WAV", u"kick.wav", u"\u00C3A.wav", u"ピアノ.ogg", piano, u"\uFF21.wav"};
     for (const std::u16string& h : held) names.push_back(stored(h + u".wav"));
-    FolderIndex index(Listing(names));
+    std::vector<platform::DirEntry> listing;
+    for (auto& name : names) listing.push_back({std::move(name), 0, false, false});
+    FolderIndex index(std::move(listing));
     std::vector<std::pair<std::u16string, std::u16string>> cases = {
         {u"kick.wav", u"kick.wav"}, {u"KICK.wav", u"Kick.WAV"}, {u"\uFF41.wav", none},  // a full-width letter is another
         {u"ピアノ.ogg", u"ピアノ.ogg"}, {text::DecodeCp932(text::ToUtf8(u"ピアノ.OGG")), u"ピアノ.ogg"},  // a UTF-8 chart
@@ -48,25 +44,21 @@ TEST(FolderIndex, ANameFindsItsExactEntryThenItsBytesThenTheFirstFoldedAndNoOthe
   }
 }
 
-TEST(StoredFiles, FilesBelowAFolderAndFoldersThatCannotBeRead) {
+// A folder of the name a chart gives is no file; a folder the run may not read is no answer, neither
+// found nor absent, and its failure names it. (How names are found on the way: through the programs'
+// file checks.)
+TEST(StoredFiles, AFolderIsNoFileAndAFolderThatCannotBeReadIsNoAnswer) {
   TempDir t;
   for (const char16_t* name : {u"Snd", u"Snd/dir.ogg", u"locked"}) t.MakeFolder(name);
-  for (const char16_t* name : {u"Snd/Kick.ogg", u"locked/a.ogg"}) t.Write(name, "");
-  StoredFiles files;
+  t.Write(u"locked/a.ogg", "");
   std::u16string why;
-  using R = StoredFiles::Result;
-  const std::vector<std::pair<std::u16string, R>> cases = {
-      {u"snd\\kick.ogg", R::Found}, {u"SND/KICK.OGG", R::Found}, {u"snd\\dir.ogg", R::Absent},
-      {u"snd\\none.ogg", R::Absent}, {u"none\\kick.ogg", R::Absent}, {u"snd\\", R::Absent},
-  };
-  for (const auto& [name, want] : cases) EXPECT_EQ(files.FindFile(t.Path(), name, why), want) << U8(name);
+  EXPECT_EQ(StoredFiles().FindFile(t.Path(), u"snd\\dir.ogg", why), StoredFiles::Result::Absent);
 #ifndef _WIN32
-  // A folder the run may not read is no answer: neither found nor absent.
   Chmod(t.Path(), 0755);
   Chmod(t / u"locked", 0);
   EXPECT_EQ(RunUnprivileged([&] {
               StoredFiles fresh;
-              const bool failed = fresh.FindFile(t.Path(), u"locked\\a.ogg", why) == R::Failed;
+              const bool failed = fresh.FindFile(t.Path(), u"locked\\a.ogg", why) == StoredFiles::Result::Failed;
               return failed && why.find(u"locked") != std::u16string::npos ? 0 : 1;
             }), 0);
   Chmod(t / u"locked", 0755);

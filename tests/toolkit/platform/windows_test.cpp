@@ -45,13 +45,11 @@ TEST(WindowsPaths, DrivesAndSharesInThePathHelpers) {
     EXPECT_EQ(std::tuple(RootOf(c.path), ParentFolder(c.path), LastName(c.path)), std::tuple(c.root, c.parent, c.last))
         << U8(c.path);
   }
-  // Joined, made absolute, and typed against a base folder on a drive ("\\Data": the base's drive); the
-  // root keeps its separator; a drive that is not there has no existing folder.
+  // Joined and made absolute, a share typed with both separators too; the root keeps its separator; a
+  // drive that is not there has no existing folder.
   const std::vector<std::pair<std::u16string, std::u16string>> made = {
-      {JoinPath(u"C:\\", u"x"), u"C:\\x"}, {JoinPath(u"C:\\a", u"x"), u"C:\\a\\x"},
-      {AbsolutePath(u"C:/a//b/./d/"), u"C:\\a\\b\\d"}, {AbsolutePath(u"//server/share/x"), u"\\\\server\\share\\x"},
-      {AbsolutePath(u"C:\\"), u"C:\\"}, {paths::GetFullPath(u"\"songs\"", u"C:\\Data"), u"C:\\Data\\songs"},
-      {paths::GetFullPath(u"\\Data", u"C:\\Other"), u"C:\\Data"},
+      {JoinPath(u"C:\\", u"x"), u"C:\\x"}, {AbsolutePath(u"C:/a//b/./d/"), u"C:\\a\\b\\d"},
+      {AbsolutePath(u"C:\\"), u"C:\\"}, {AbsolutePath(u"//server/share/x"), u"\\\\server\\share\\x"},
       {paths::GetFullPath(u"/\\srv/share/x", u"C:\\Other"), u"\\\\srv\\share\\x"},
       {paths::GetTruePath(u"c:\\"), u"C:\\"}, {paths::GetTruePath(u"c:"), u"C:\\"},
       {paths::GetExistingFolder(u"Q:\\missing\\deeper", u""), u""}};
@@ -66,7 +64,6 @@ TEST_F(WindowsFiles, NamesAreFoundInAnyLetterCaseAndSpelledAsStored) {
   EXPECT_EQ(StoredNameAt(t / u"DATA/songs/KICK.wav"), u"Kick.WAV");
   EXPECT_EQ(StoredNameAt(t / u"data/songs/k*.wav"), u"")
       << "a pattern names no file";
-  EXPECT_EQ(paths::GetTruePath(lower), t / u"Data/Songs/Kick.WAV");
   const Folder songs = OpenFolder(t / u"DATA/SONGS");
   EXPECT_TRUE(songs.Read(u"KICK.wav", bytes, info, error) && bytes == "kick");
   EXPECT_FALSE(songs.Read(u"..\\..\\Data\\Songs\\Kick.WAV", bytes, info, error)) << "one name, never a path";
@@ -155,11 +152,9 @@ TEST_F(WindowsFiles, AShortcutLeadsToItsTarget) {
   const auto chart = t.Write(u"songs/a.bms", "");
   ASSERT_TRUE(MakeShortcut(t / u"to songs.lnk", songs));
   ASSERT_TRUE(MakeShortcut(t / u"to chart.LNK", chart));
-  EXPECT_EQ(StoredNameAt(ShortcutTarget(t / u"to songs.lnk")), u"songs");
-  EXPECT_EQ(paths::GetDropFolder({t / u"to songs.lnk"}), ShortcutTarget(t / u"to songs.lnk"));
+  EXPECT_TRUE(SameFile(paths::GetDropFolder({t / u"to songs.lnk"}), songs));
   EXPECT_TRUE(SameFile(paths::ResolveShortcut(t / u"to chart.LNK"), chart));
   EXPECT_TRUE(SameFile(paths::GetDropFolder({t / u"to chart.LNK"}), songs)) << "a chart's shortcut: its folder";
-  EXPECT_EQ(ShortcutTarget(chart), u"") << "no shortcut";
 }
 
 TEST_F(WindowsFiles, PathsLongerThanTheOldLimitWork) {

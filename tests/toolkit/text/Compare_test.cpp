@@ -21,7 +21,6 @@ TEST(TextCompare, ComparesExactlyOrFoldingAsciiLettersOnly) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(text::Compare(c.a, c.b, c.mode), c.want) << U8(c.a) << " / " << U8(c.b);
-    EXPECT_EQ(text::Equal(c.a, c.b, c.mode), c.want == 0) << U8(c.a) << " / " << U8(c.b);
   }
 }
 
@@ -41,8 +40,7 @@ TEST(TextFind, FindsPrefixesAndCountsOccurrences) {
       {Prefix, 0, u"C:\\A\\B", u"c:\\a", kText, 1}, {Prefix, 0, u"C:\\A", u"C:\\A\\B", kText, 0},
       {Prefix, 0, u"C:\\A\\B", u"c:\\a", kBinary, 0}, {Prefix, 0, u"x", u"", kBinary, 1},
       {Prefix, 0, u"/home/Charts/song", u"/home/charts", kText, 1}, {Prefix, 0, u"\xDC61", u"a", kText, 0},
-      {Count, 0, u"a*b*c", u"*", kBinary, 2},      {Count, 0, u"aaaa", u"aa", kBinary, 2},
-      {Count, 0, u"aaa", u"aa", kBinary, 1},       {Count, 0, u"a*b", u"", kBinary, 0},
+      {Count, 0, u"aaaa", u"aa", kBinary, 2},      {Count, 0, u"a*b", u"", kBinary, 0},
       {Count, 0, u"AaA", u"a", kBinary, 1},        {Count, 0, u"AaA", u"a", kText, 3},
   };
   for (const auto& c : cases) {
