@@ -279,14 +279,12 @@ bool SyncDelete(RunState& state, const std::u16string& source, const platform::F
 
 bool ConvertFolder(RunState& state, const std::u16string& source, const platform::Folder& target) {
   if (run::ListingStopped(state.Context().Progress, target.Path())) return false;
-  if (!run::ListFiles(state, target)) return true;
-  const FileFilter& filter = state.Context().Files;
-  const std::vector<std::u16string> names = filter.List();
-  const std::vector<platform::DirEntry> entries = filter.Entries();
+  const std::optional<run::FolderListing> listing = run::ListFiles(state, target);
+  if (!listing) return true;
   // Listed afresh for every pair: sync deletion may just have changed what the folders hold.
   state.Materials.Clear();
   state.MaterialFailures.clear();
-  return run::RewriteCharts(state, target, entries, names, kBackupExt, u"マテリアル変換中",
+  return run::RewriteCharts(state, target, listing->Entries, listing->Names, kBackupExt, u"マテリアル変換中",
                                [&](run::ChartFolder& charts, const std::u16string& name) {
                                  // A dry run does not convert what its sync deletion would have deleted.
                                  if (state.DryRun && state.WouldDelete.count(target.PathOf(name)) != 0) return;

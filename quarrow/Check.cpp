@@ -206,10 +206,10 @@ void CheckChart(CheckRun& run, const platform::Folder& folder, const std::u16str
 
 bool CheckFolder(CheckRun& run, const platform::Folder& folder) {
   if (run::ListingStopped(run.Context().Progress, folder.Path())) return false;
-  if (!run::ListFiles(run, folder)) return true;
-  const FileFilter& filter = run.Context().Files;
-  const std::vector<std::u16string> names = filter.List();
-  const FolderIndex index(filter.Entries());
+  std::optional<run::FolderListing> listing = run::ListFiles(run, folder);
+  if (!listing) return true;
+  const std::vector<std::u16string>& names = listing->Names;
+  const FolderIndex index(std::move(listing->Entries));
   run.Files.Seed(folder, index.Entries());
   bool stopped = false;
   for (const std::u16string& name : names) {

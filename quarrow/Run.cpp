@@ -117,10 +117,10 @@ void ProcessChart(RunState& state, run::ChartFolder& charts, const std::u16strin
 
 bool ProcessFolder(RunState& state, const platform::Folder& folder) {
   if (run::ListingStopped(state.Context().Progress, folder.Path())) return false;
-  if (!run::ListFiles(state, folder)) return true;
-  const FileFilter& filter = state.Context().Files;
-  const std::vector<std::u16string> names = filter.List();
-  const FolderIndex index(filter.Entries());
+  std::optional<run::FolderListing> listing = run::ListFiles(state, folder);
+  if (!listing) return true;
+  const std::vector<std::u16string>& names = listing->Names;
+  const FolderIndex index(std::move(listing->Entries));
   // The file check finds the chart folder's files in the listing the run already has.
   state.Materials.Seed(folder, index.Entries());
   const bool finished = run::RewriteCharts(

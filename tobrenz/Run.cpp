@@ -106,11 +106,11 @@ bool ProcessFolder(RunState& state, const platform::Folder& folder) {
     // One run at a time deletes in a folder.
     platform::FolderLock lock;
     if (!state.DryRun && !run::Lock(state, lock, folder)) return true;
-    if (!run::ListFiles(state, folder)) return true;
-    const FileFilter& filter = state.Context().Files;
     // Taken once, before any file of the folder is deleted.
-    const std::vector<std::u16string> names = filter.List();
-    const FolderIndex index(filter.Entries());
+    std::optional<run::FolderListing> listing = run::ListFiles(state, folder);
+    if (!listing) return true;
+    const std::vector<std::u16string>& names = listing->Names;
+    const FolderIndex index(std::move(listing->Entries));
     state.ProgressTick = 0;
     for (const std::u16string& name : names) {
       if (++state.ProgressTick >= kProgressEvery) {

@@ -65,11 +65,12 @@ platform::Folder OpenFolder(RunRecord& record, const std::u16string& path) {
   return folder;
 }
 
-bool ListFiles(RunStateBase& state, const platform::Folder& folder) {
+std::optional<FolderListing> ListFiles(RunStateBase& state, const platform::Folder& folder) {
   platform::IoError error;
-  if (state.Context().Files.MakeFileList(folder, error)) return true;
+  FileFilter& files = state.Context().Files;
+  if (files.MakeFileList(folder, error)) return FolderListing{files.List(), files.Entries()};
   state.Fail(folder.Path(), platform::Explained(kCannotRead, error));
-  return false;
+  return std::nullopt;
 }
 
 bool EachSubfolder(RunRecord& record, const platform::Folder& folder, const std::vector<std::u16string>& names,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -156,9 +157,14 @@ RunResult EndWork(const RunContext& context, const RunHooks& hooks, bool finishe
 
 // Opens the folder a run works in; a folder that cannot be opened is recorded as a failure.
 platform::Folder OpenFolder(RunRecord& record, const std::u16string& path);
-// Lists an open folder's files with the run's file list builder (its List and Entries then hold
-// them); a folder that cannot be listed is recorded as a failure: false.
-bool ListFiles(RunStateBase& state, const platform::Folder& folder);
+// A folder's listing, the run's own: the file list builder lists each subfolder again.
+struct FolderListing {
+  std::vector<std::u16string> Names;        // the files the include and exclude lists take
+  std::vector<platform::DirEntry> Entries;  // everything the folder holds, in name order
+};
+// Lists an open folder's files with the run's file list builder; a folder that cannot be listed is
+// recorded as a failure: nothing.
+std::optional<FolderListing> ListFiles(RunStateBase& state, const platform::Folder& folder);
 // Opens each of the named subfolders in turn, never through a link, and takes `step` into it; one
 // that cannot be opened is recorded and passed over. False as soon as a step was stopped.
 bool EachSubfolder(RunRecord& record, const platform::Folder& folder, const std::vector<std::u16string>& names,
